@@ -1,0 +1,311 @@
+#include "ComPort.h"
+
+#include "ComThread.h"
+#include "framework/ExceptionReport.h"
+
+namespace {
+std::function<void(TCustomComPort&)>& SettingsDialog()
+{
+    static std::function<void(TCustomComPort&)> dialog;
+    return dialog;
+}
+} // namespace
+
+// ---- Construction ---------------------------------------------------------
+
+TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner)
+{
+    FParity = std::make_unique<TComParity>();
+    FFlowControl = std::make_unique<TComFlowControl>();
+    FTimeouts = std::make_unique<TComTimeouts>();
+    FBuffer = std::make_unique<TComBuffer>();
+    FParity->SetOwnerPort(this);
+    FFlowControl->SetOwnerPort(this);
+    FTimeouts->SetOwnerPort(this);
+    FBuffer->SetOwnerPort(this);
+}
+
+TCustomComPort::~TCustomComPort()
+{
+    // A destructor must not throw: a close that fails is reported instead,
+    // and the device is still released with the port.
+    try {
+        Close();
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+    FComThread.reset();
+    FNotifyWnd.reset();
+    FDeviceHandle.reset();
+}
+
+void TCustomComPort::Loaded()
+{
+    TComponent::Loaded();
+    if (FConnected && !IsDesigning()) {
+        FConnected = false;
+        try {
+            Open();
+        } catch (...) {
+            ReportException(std::current_exception());
+        }
+    }
+}
+
+// ---- Settings -------------------------------------------------------------
+
+template <typename Value>
+void TCustomComPort::ChangeLineSetting(Value& Field, Value NewValue)
+{
+    if (Field == NewValue)
+        return;
+    Field = NewValue;
+    ApplyLineSettings();
+}
+
+void TCustomComPort::SetBaudRate(TBaudRate Value) { ChangeLineSetting(FBaudRate, Value); }
+void TCustomComPort::SetCustomBaudRate(int32_t Value) { ChangeLineSetting(FCustomBaudRate, Value); }
+void TCustomComPort::SetStopBits(TStopBits Value) { ChangeLineSetting(FStopBits, Value); }
+void TCustomComPort::SetDataBits(TDataBits Value) { ChangeLineSetting(FDataBits, Value); }
+void TCustomComPort::SetDiscardNull(bool Value) { ChangeLineSetting(FDiscardNull, Value); }
+void TCustomComPort::SetEventChar(uint8_t Value) { ChangeLineSetting(FEventChar, Value); }
+
+void TCustomComPort::SetConnected(bool Value)
+{
+    if (IsLoading() || IsDesigning()) {
+        FConnected = Value;
+        return;
+    }
+    if (Value == FConnected)
+        return;
+    if (Value)
+        Open();
+    else
+        Close();
+}
+
+void TCustomComPort::SetPort(const std::string& Value)
+{
+    if (Value == FPort)
+        return;
+    FPort = Value;
+    if (FConnected && !IsLoading() && !IsDesigning()) {
+        Close();
+        Open();
+    }
+}
+
+void TCustomComPort::SetSyncMethod(TSyncMethod Value)
+{
+    if (Value == FSyncMethod)
+        return;
+    if (FConnected && !IsLoading() && !IsDesigning())
+        throw EComPort(peWhileConnected);
+    FSyncMethod = Value;
+}
+
+void TCustomComPort::SetParity(const TComParity& Value)
+{
+    FParity->Assign(&Value);
+    ApplyLineSettings();
+}
+
+void TCustomComPort::SetFlowControl(const TComFlowControl& Value)
+{
+    FFlowControl->Assign(&Value);
+    ApplyLineSettings();
+}
+
+void TCustomComPort::SetTimeouts(const TComTimeouts& Value)
+{
+    FTimeouts->Assign(&Value);
+    ApplyTimeoutSettings();
+}
+
+void TCustomComPort::SetBuffer(const TComBuffer& Value)
+{
+    FBuffer->Assign(&Value);
+    ApplyBufferSettings();
+}
+
+// ---- Opening and closing ----------------------------------------------------
+
+void TCustomComPort::Open()
+{
+    if (FConnected || IsDesigning())
+        return;
+    ProcessBeforeOpen();
+    OpenDevice();
+    FConnected = true;
+    try {
+        ApplyAllSettings();
+        StartEventThread();
+    } catch (...) {
+        // A port that could not be set up, or whose event thread could not
+        // start, is not left half open.
+        StopEventThread();
+        CloseDevice();
+        FConnected = false;
+        throw;
+    }
+    ProcessAfterOpen();
+}
+
+void TCustomComPort::Close()
+{
+    if (!FConnected || IsDesigning())
+        return;
+    ProcessBeforeClose();
+    AbortTransfers();
+    StopEventThread();
+    CloseDevice();
+    FConnected = false;
+    ProcessAfterClose();
+}
+
+void TCustomComPort::StartEventThread()
+{
+    FEventThreadActive = false;
+    if (FEvents.Empty())
+        return;
+    if (FSyncMethod == smWindowSync)
+        FNotifyWnd = std::make_unique<TNotifyWindow>(*this);
+    FComThread = std::make_unique<TComThread>(*this);
+    FEventThreadActive = true;
+}
+
+void TCustomComPort::StopEventThread()
+{
+    FComThread.reset();
+    FEventThreadActive = false;
+    FNotifyWnd.reset();
+}
+
+void TCustomComPort::OpenDevice()
+{
+    int error = 0;
+    auto device = device::OpenSerialDevice(FPort, error);
+    if (!device)
+        throw EComPort(peOpenDevice, error);
+    FDeviceHandle = std::move(device);
+}
+
+void TCustomComPort::CloseDevice() { FDeviceHandle.reset(); }
+
+// ---- Writing the settings to the device -------------------------------------
+
+bool TCustomComPort::ApplyAllowed() const
+{
+    return FConnected && FSettingsUpdateDepth == 0 && !IsDesigning() && !IsLoading() && FDeviceHandle;
+}
+
+void TCustomComPort::ApplyAllSettings()
+{
+    ApplyBufferSettings();
+    ApplyLineSettings();
+    ApplyTimeoutSettings();
+}
+
+void TCustomComPort::ApplyBufferSettings()
+{
+    if (!ApplyAllowed())
+        return;
+    const int error = FDeviceHandle->SetupQueues(static_cast<uint32_t>(FBuffer->InputSize()),
+                                                 static_cast<uint32_t>(FBuffer->OutputSize()));
+    if (error != 0)
+        throw EComPort(peSetQueuesFailed, error);
+}
+
+void TCustomComPort::ApplyTimeoutSettings()
+{
+    if (!ApplyAllowed())
+        return;
+    device::CommTimeouts t;
+    t.ReadIntervalTimeout = static_cast<uint32_t>(FTimeouts->ReadInterval());
+    t.ReadTotalTimeoutMultiplier = static_cast<uint32_t>(FTimeouts->ReadTotalMultiplier());
+    t.ReadTotalTimeoutConstant = static_cast<uint32_t>(FTimeouts->ReadTotalConstant());
+    t.WriteTotalTimeoutMultiplier = static_cast<uint32_t>(FTimeouts->WriteTotalMultiplier());
+    t.WriteTotalTimeoutConstant = static_cast<uint32_t>(FTimeouts->WriteTotalConstant());
+    const int error = FDeviceHandle->SetTimeouts(t);
+    if (error != 0)
+        throw EComPort(peSetTimeoutsFailed, error);
+}
+
+void TCustomComPort::ApplyLineSettings()
+{
+    if (!ApplyAllowed())
+        return;
+    const int error = FDeviceHandle->SetState(BuildDeviceControlBlock());
+    if (error != 0)
+        throw EComPort(peSetLineFailed, error);
+}
+
+device::DeviceControlBlock TCustomComPort::BuildDeviceControlBlock() const
+{
+    using namespace device;
+    static constexpr uint32_t kDtrBits[] = {0, DCB_DTR_CONTROL_ENABLE, DCB_DTR_CONTROL_HANDSHAKE};
+    static constexpr uint32_t kRtsBits[] = {0, DCB_RTS_CONTROL_ENABLE, DCB_RTS_CONTROL_HANDSHAKE,
+                                            DCB_RTS_CONTROL_TOGGLE};
+    const TComFlowControl& flow = *FFlowControl;
+    const TComParity& parity = *FParity;
+    const bool replaceErrors = parity.Check() && parity.Replace();
+
+    DeviceControlBlock dcb;
+    dcb.BaudRate = FBaudRate == brCustom ? static_cast<uint32_t>(FCustomBaudRate) : BaudRateValue(FBaudRate);
+    dcb.Flags = DCB_BINARY;
+    if (parity.Check())
+        dcb.Flags |= DCB_PARITY;
+    if (flow.OutCTSFlow())
+        dcb.Flags |= DCB_OUTX_CTS_FLOW;
+    if (flow.OutDSRFlow())
+        dcb.Flags |= DCB_OUTX_DSR_FLOW;
+    dcb.Flags |= kDtrBits[flow.ControlDTR()];
+    if (flow.DSRSensitivity())
+        dcb.Flags |= DCB_DSR_SENSITIVITY;
+    if (flow.TxContinueOnXoff())
+        dcb.Flags |= DCB_TX_CONTINUE_ON_XOFF;
+    if (flow.XonXoffOut())
+        dcb.Flags |= DCB_OUTX;
+    if (flow.XonXoffIn())
+        dcb.Flags |= DCB_INX;
+    if (replaceErrors)
+        dcb.Flags |= DCB_ERROR_CHAR;
+    if (FDiscardNull)
+        dcb.Flags |= DCB_NULL;
+    dcb.Flags |= kRtsBits[flow.ControlRTS()];
+    dcb.XonLim = static_cast<uint16_t>(FBuffer->InputSize() / 4);
+    dcb.XoffLim = dcb.XonLim;
+    dcb.ByteSize = static_cast<uint8_t>(5 + FDataBits);
+    dcb.Parity = parity.Bits();
+    dcb.StopBits = FStopBits;
+    dcb.XonChar = flow.XonChar();
+    dcb.XoffChar = flow.XoffChar();
+    dcb.ErrorChar = replaceErrors ? parity.ReplaceChar() : 0;
+    dcb.EofChar = 0;
+    dcb.EvtChar = FEventChar;
+    return dcb;
+}
+
+void TCustomComPort::BeginSettingsUpdate() { ++FSettingsUpdateDepth; }
+
+void TCustomComPort::EndSettingsUpdate()
+{
+    if (FSettingsUpdateDepth <= 0)
+        return;
+    if (--FSettingsUpdateDepth == 0)
+        ApplyAllSettings();
+}
+
+// ---- Setup dialog -----------------------------------------------------------
+
+void TCustomComPort::SetSettingsDialog(std::function<void(TCustomComPort&)> Dialog)
+{
+    SettingsDialog() = std::move(Dialog);
+}
+
+void TCustomComPort::ShowSettingsDialog()
+{
+    if (!SettingsDialog())
+        throw Exception("No settings dialog is available in this program");
+    SettingsDialog()(*this);
+}

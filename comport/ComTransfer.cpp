@@ -1,0 +1,179 @@
+// Moving bytes through an open port, and the three questions about the line.
+// None of these test Connected: a closed port has no device, which fails
+// every operation with the platform's invalid-handle error number.
+#include <cstring>
+
+#include "ComPort.h"
+
+using device::kIoPending;
+
+void NewTransfer(PComTransfer& Transfer) { Transfer = new TComTransfer(); }
+
+void FreeTransfer(PComTransfer& Transfer)
+{
+    delete Transfer;
+    Transfer = nullptr;
+}
+
+namespace {
+// Frees the synchronous operations' record on every path.
+struct ScopedTransfer {
+    ScopedTransfer() { NewTransfer(Record); }
+    ~ScopedTransfer() { FreeTransfer(Record); }
+    ScopedTransfer(const ScopedTransfer&) = delete;
+    ScopedTransfer& operator=(const ScopedTransfer&) = delete;
+    PComTransfer Record = nullptr;
+};
+} // namespace
+
+int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransfer Transfer)
+{
+    if (Transfer == nullptr)
+        throw EComPort(peBadTransfer);
+    Transfer->Direction = tdWrite;
+    Transfer->WrittenCopy.reset();
+    Transfer->WrittenSize = 0;
+    if (Count > 0) {
+        Transfer->WrittenCopy = std::make_unique<char[]>(static_cast<size_t>(Count));
+        std::memcpy(Transfer->WrittenCopy.get(), Buffer, static_cast<size_t>(Count));
+        Transfer->WrittenSize = Count;
+    }
+    if (!FDeviceHandle)
+        throw EComPort(peWriteFailed, device::InvalidHandleError());
+    uint32_t done = 0;
+    const int result = FDeviceHandle->StartWrite(Transfer->IoBlock, static_cast<const char*>(Buffer),
+                                                 static_cast<uint32_t>(Count), done);
+    if (result != 0 && result != kIoPending)
+        throw EComPort(peWriteFailed, result);
+    BroadcastLinkState(lnTx, true);
+    return static_cast<int32_t>(done);
+}
+
+int32_t TCustomComPort::BeginWriteText(const std::string& Text, PComTransfer Transfer)
+{
+    if (Text.empty())
+        return 0;
+    return BeginWrite(Text.data(), static_cast<int32_t>(Text.size()), Transfer);
+}
+
+int32_t TCustomComPort::BeginRead(void* Buffer, int32_t Count, PComTransfer Transfer)
+{
+    if (Transfer == nullptr)
+        throw EComPort(peBadTransfer);
+    Transfer->Direction = tdRead;
+    if (!FDeviceHandle)
+        throw EComPort(peReadFailed, device::InvalidHandleError());
+    uint32_t done = 0;
+    const int result = FDeviceHandle->StartRead(Transfer->IoBlock, static_cast<char*>(Buffer),
+                                                static_cast<uint32_t>(Count), done);
+    if (result != 0 && result != kIoPending)
+        throw EComPort(peReadFailed, result);
+    return static_cast<int32_t>(done);
+}
+
+int32_t TCustomComPort::BeginReadText(std::string& Text, int32_t Count, PComTransfer Transfer)
+{
+    Text.resize(Count > 0 ? static_cast<size_t>(Count) : 0);
+    if (Count <= 0)
+        return 0;
+    return BeginRead(Text.data(), Count, Transfer);
+}
+
+int32_t TCustomComPort::AwaitTransfer(PComTransfer Transfer)
+{
+    if (Transfer == nullptr)
+        throw EComPort(peBadTransfer);
+    if (!Transfer->Direction)
+        return 0; // nothing was started on this record
+    const int32_t failCode = *Transfer->Direction == tdWrite ? peWriteFailed : peReadFailed;
+    if (!FDeviceHandle)
+        throw EComPort(failCode, device::InvalidHandleError());
+    uint32_t done = 0;
+    const int result = FDeviceHandle->AwaitTransfer(Transfer->IoBlock, done);
+    if (result != 0)
+        throw EComPort(failCode, result);
+    if (*Transfer->Direction == tdRead) {
+        if (InQueueCount() == 0)
+            BroadcastLinkState(lnRx, false);
+    } else if (Transfer->WrittenCopy) {
+        BroadcastSentData(Transfer->WrittenCopy.get(), Transfer->WrittenSize);
+    }
+    return static_cast<int32_t>(done);
+}
+
+int32_t TCustomComPort::WriteText(const std::string& Text)
+{
+    ScopedTransfer transfer;
+    BeginWriteText(Text, transfer.Record);
+    return AwaitTransfer(transfer.Record);
+}
+
+int32_t TCustomComPort::ReadBytes(void* Buffer, int32_t Count)
+{
+    ScopedTransfer transfer;
+    BeginRead(Buffer, Count, transfer.Record);
+    return AwaitTransfer(transfer.Record);
+}
+
+int32_t TCustomComPort::ReadText(std::string& Text, int32_t Count)
+{
+    ScopedTransfer transfer;
+    BeginReadText(Text, Count, transfer.Record);
+    const int32_t n = AwaitTransfer(transfer.Record);
+    Text.resize(static_cast<size_t>(n));
+    return n;
+}
+
+void TCustomComPort::AbortTransfers()
+{
+    if (!FDeviceHandle)
+        throw EComPort(pePurgeFailed, device::InvalidHandleError());
+    const int error = FDeviceHandle->Purge(device::PURGE_TXABORT | device::PURGE_RXABORT);
+    if (error != 0)
+        throw EComPort(pePurgeFailed, error);
+}
+
+int32_t TCustomComPort::InQueueCount()
+{
+    if (!FDeviceHandle)
+        throw EComPort(peClearErrorFailed, device::InvalidHandleError());
+    uint32_t errors = 0;
+    uint32_t inQueue = 0;
+    const int error = FDeviceHandle->ClearError(errors, inQueue);
+    if (error != 0)
+        throw EComPort(peClearErrorFailed, error);
+    return static_cast<int32_t>(inQueue);
+}
+
+TComLineSignals TCustomComPort::LineSignals()
+{
+    if (!FDeviceHandle)
+        throw EComPort(peModemStatusFailed, device::InvalidHandleError());
+    uint32_t status = 0;
+    const int error = FDeviceHandle->ModemStatus(status);
+    if (error != 0)
+        throw EComPort(peModemStatusFailed, error);
+    return TComLineSignals::FromBits(static_cast<uint8_t>((status & 0xF0) >> 4));
+}
+
+TComErrors TCustomComPort::FetchLineErrors()
+{
+    using namespace device;
+    if (!FDeviceHandle)
+        throw EComPort(peClearErrorFailed, InvalidHandleError());
+    uint32_t flags = 0;
+    uint32_t inQueue = 0;
+    const int error = FDeviceHandle->ClearError(flags, inQueue);
+    if (error != 0)
+        throw EComPort(peClearErrorFailed, error);
+    TComErrors errors;
+    const std::pair<uint32_t, TComError> kFlags[] = {
+        {CE_FRAME, ceFrame}, {CE_RXPARITY, ceRxParity}, {CE_OVERRUN, ceOverrun}, {CE_BREAK, ceBreak},
+        {CE_IOE, ceIO},      {CE_MODE, ceMode},         {CE_RXOVER, ceRxOver},   {CE_TXFULL, ceTxFull}};
+    for (const auto& [flag, member] : kFlags)
+        if ((flags & flag) != 0)
+            errors.Include(member);
+    if (!FParity->Check())
+        errors.Exclude(ceRxParity);
+    return errors;
+}

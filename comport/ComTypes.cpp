@@ -1,0 +1,79 @@
+#include "ComTypes.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<const char*, kBaudRateCount> kBaudRateTexts = {
+    "Custom", "110", "300", "600", "1200", "2400", "4800", "9600", "14400",
+    "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+constexpr std::array<uint32_t, kBaudRateCount> kBaudRateValues = {
+    0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400,
+    19200, 38400, 56000, 57600, 115200, 128000, 256000};
+constexpr std::array<const char*, 3> kStopBitsTexts = {"1", "1.5", "2"};
+constexpr std::array<const char*, 4> kDataBitsTexts = {"5", "6", "7", "8"};
+constexpr std::array<const char*, 5> kParityTexts = {"None", "Odd", "Even", "Mark", "Space"};
+constexpr std::array<const char*, 4> kFlowControlTexts = {"Hardware", "Software", "None", "Custom"};
+
+// Indexed by TComEvent ordinal; the mask bits are not in ordinal order.
+constexpr std::array<uint32_t, kComEventCount> kEventMaskBits = {
+    0x0001, 0x0004, 0x0002, 0x0100, 0x0040, 0x0008, 0x0010, 0x0080, 0x0020, 0x0400};
+
+// The first value whose text equals Text without regard to ASCII case.
+template <typename Enum, size_t N>
+Enum FindText(const std::array<const char*, N>& texts, const std::string& Text, Enum fallback)
+{
+    const std::string wanted = UpperCaseAscii(Text);
+    for (size_t i = 0; i < N; ++i)
+        if (UpperCaseAscii(texts[i]) == wanted)
+            return static_cast<Enum>(i);
+    return fallback;
+}
+
+} // namespace
+
+std::string UpperCaseAscii(std::string Text)
+{
+    for (char& c : Text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return Text;
+}
+
+TComEvents AllComEvents()
+{
+    return TComEvents::FromBits((1u << kComEventCount) - 1);
+}
+
+uint32_t BaudRateValue(TBaudRate Rate) { return kBaudRateValues.at(Rate); }
+
+std::string BaudRateToText(TBaudRate Value) { return kBaudRateTexts.at(Value); }
+TBaudRate TextToBaudRate(const std::string& Text) { return FindText(kBaudRateTexts, Text, br9600); }
+std::string StopBitsToText(TStopBits Value) { return kStopBitsTexts.at(Value); }
+TStopBits TextToStopBits(const std::string& Text) { return FindText(kStopBitsTexts, Text, sbOneStopBit); }
+std::string DataBitsToText(TDataBits Value) { return kDataBitsTexts.at(Value); }
+TDataBits TextToDataBits(const std::string& Text) { return FindText(kDataBitsTexts, Text, dbEight); }
+std::string ParityToText(TParityBits Value) { return kParityTexts.at(Value); }
+TParityBits TextToParity(const std::string& Text) { return FindText(kParityTexts, Text, prNone); }
+std::string FlowControlToText(TFlowControl Value) { return kFlowControlTexts.at(Value); }
+TFlowControl TextToFlowControl(const std::string& Text) { return FindText(kFlowControlTexts, Text, fcCustom); }
+
+uint32_t EventMaskBit(TComEvent Event) { return kEventMaskBits.at(Event); }
+
+uint32_t EventsToMask(TComEvents Events)
+{
+    uint32_t mask = 0;
+    for (int i = 0; i < kComEventCount; ++i)
+        if (Events.Contains(static_cast<TComEvent>(i)))
+            mask |= kEventMaskBits[i];
+    return mask;
+}
+
+TComEvents MaskToEvents(uint32_t Mask)
+{
+    TComEvents events;
+    for (int i = 0; i < kComEventCount; ++i)
+        if ((Mask & kEventMaskBits[i]) != 0)
+            events.Include(static_cast<TComEvent>(i));
+    return events;
+}

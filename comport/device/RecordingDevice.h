@@ -1,0 +1,74 @@
+#pragma once
+// A device for tests that must see the exact calls the port makes: it records
+// every call with its arguments into a log that outlives the device, can be
+// told to fail a given call, and plays a line from an in-memory input.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SerialDevice.h"
+
+namespace device {
+
+struct RecordedCall {
+    std::string Name;                 // "SetupQueues", "SetState", "SetTimeouts", ...
+    std::vector<uint32_t> Arguments;  // the numbers passed, in order
+    DeviceControlBlock Dcb;           // for SetState
+    CommTimeouts Timeouts;            // for SetTimeouts
+};
+
+// Shared between the test and the device (the port owns the device).
+class RecordingLog {
+public:
+    std::vector<RecordedCall> Calls() const;
+    std::vector<std::string> CallNames() const;
+    void Clear();
+    // The next calls of this name fail with this error number (0 ends it).
+    void FailCall(const std::string& Name, int Error);
+    // Bytes the device will hand to reads, and the line errors and modem
+    // lines it reports.
+    void AddInput(const std::string& Bytes);
+    void SetLineErrors(uint32_t Errors);
+    void SetModemStatus(uint32_t Status);
+    std::string Written() const;
+    int OpenDevices() const;
+
+private:
+    friend class RecordingDevice;
+    int Record(RecordedCall Call);
+    mutable std::mutex FLock;
+    std::vector<RecordedCall> FCalls;
+    std::map<std::string, int> FFailures;
+    std::string FInput;
+    std::string FWritten;
+    uint32_t FLineErrors = 0;
+    uint32_t FModemStatus = 0;
+    int FOpenDevices = 0;
+};
+
+class RecordingDevice : public SerialDevice {
+public:
+    explicit RecordingDevice(std::shared_ptr<RecordingLog> Log);
+    ~RecordingDevice() override;
+
+    int SetupQueues(uint32_t InputSize, uint32_t OutputSize) override;
+    int SetState(const DeviceControlBlock& Dcb) override;
+    int SetTimeouts(const CommTimeouts& Timeouts) override;
+    int SetEventMask(uint32_t Mask) override;
+    // Never reports events of its own: it waits for Quit.
+    WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
+    int StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done) override;
+    int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) override;
+    int AwaitTransfer(IoBlock& Block, uint32_t& Done) override;
+    int Purge(uint32_t Flags) override;
+    int ClearError(uint32_t& Errors, uint32_t& InQueue) override;
+    int ModemStatus(uint32_t& Status) override;
+
+private:
+    std::shared_ptr<RecordingLog> FLog;
+};
+
+} // namespace device

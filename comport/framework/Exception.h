@@ -1,0 +1,21 @@
+#pragma once
+// The application framework's exception classes: every failure the component
+// reports is an Exception carrying a ready-to-show message.
+#include <exception>
+#include <string>
+
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : FMessage(std::move(message)) {}
+    const char* what() const noexcept override { return FMessage.c_str(); }
+    const std::string& Message() const { return FMessage; }
+
+private:
+    std::string FMessage;
+};
+
+// Raised when an object is asked to copy itself from something it cannot take.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
