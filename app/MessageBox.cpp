@@ -1,0 +1,36 @@
+#include "MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+TMessageBoxHook& Hook()
+{
+    static TMessageBoxHook hook;
+    return hook;
+}
+
+QMessageBox::Icon BoxIcon(TMessageIcon Icon)
+{
+    return Icon == TMessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information;
+}
+
+} // namespace
+
+void SetMessageBoxHook(TMessageBoxHook NewHook) { Hook() = std::move(NewHook); }
+
+void ShowMessageBox(QWidget* Parent, const QString& Text, const QString& Caption, TMessageIcon Icon)
+{
+    if (Hook()) {
+        Hook()({Text, Caption, Icon});
+        return;
+    }
+    QMessageBox box(BoxIcon(Icon), Caption, Text, QMessageBox::Ok, Parent);
+    box.exec();
+}
+
+void ShowMessage(QWidget* Parent, const QString& Text)
+{
+    ShowMessageBox(Parent, Text, QApplication::applicationDisplayName(), TMessageIcon::Information);
+}
