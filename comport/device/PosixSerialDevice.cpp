@@ -1,0 +1,150 @@
+// Lifetime, settings and status queries of the Linux serial device.
+#include "PosixSerialDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <termios.h>
+#include <unistd.h>
+
+#include "LineSettings.h"
+#include "ModemLines.h"
+
+namespace device {
+
+namespace {
+
+constexpr uint32_t kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+
+ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
+{
+    ReceiveOptions options;
+    const bool checking = (Dcb.Flags & DCB_PARITY) != 0;
+    options.DiscardNull = (Dcb.Flags & DCB_NULL) != 0;
+    options.ErrorMarks = checking;
+    options.ReplaceErrors = checking && (Dcb.Flags & DCB_ERROR_CHAR) != 0;
+    options.ErrorChar = Dcb.ErrorChar;
+    options.EventChar = Dcb.EvtChar;
+    options.ParityChecked = checking && Dcb.Parity != NOPARITY;
+    return options;
+}
+
+} // namespace
+
+PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd) : FFd(Fd), FWakeFd(WakeFd)
+{
+    FHasCounters = ReadLineCounters(FFd, FCounters);
+}
+
+PosixSerialDevice::~PosixSerialDevice()
+{
+    // Helpers first: they call back into the device. Not under FMutex, which
+    // their callbacks take.
+    FModemWatcher.reset();
+    FTxEmptyWatcher.reset();
+    // States that outlive the device end as aborted and no longer reach it.
+    FTransfers->Abort(true, true);
+    close(FWakeFd);
+    close(FFd); // also releases the flock
+}
+
+int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t /*OutputSize*/)
+{
+    // The output queue is the kernel's; the input size is a recommendation.
+    std::lock_guard lock(FMutex);
+    FQueue.SetCapacity(std::max<size_t>(InputSize, kReceiveQueueFloor));
+    WakeWaiter(); // a queue no longer full is worth watching the device for
+    return 0;
+}
+
+int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
+{
+    if (int error = CheckControlBlock(Dcb))
+        return error;
+    Termios2 previous;
+    if (int error = ReadTermios2(FFd, previous))
+        return error;
+    Termios2 wanted = previous;
+    MakeRawLine(wanted);
+    ApplyControlBlock(Dcb, wanted);
+    if (int error = WriteTermios2(FFd, wanted))
+        return error;
+    // The call succeeds even where the driver quietly kept other values.
+    Termios2 taken;
+    if (int error = ReadTermios2(FFd, taken))
+        return error;
+    if (!DeviceTookSettings(wanted, taken)) {
+        WriteTermios2(FFd, previous);
+        return EINVAL;
+    }
+    if (int error = DriveModemLines(FFd, Dcb, FTogglingRts))
+        return error;
+    std::lock_guard lock(FMutex);
+    FTogglingRts = (Dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
+    FQueue.Configure(ReceiveOptionsFor(Dcb));
+    return 0;
+}
+
+int PosixSerialDevice::SetTimeouts(const CommTimeouts& Timeouts)
+{
+    std::lock_guard lock(FMutex);
+    FTimeouts = Timeouts;
+    return 0;
+}
+
+int PosixSerialDevice::SetEventMask(uint32_t Mask)
+{
+    std::lock_guard lock(FMutex);
+    FEventMask = Mask;
+    FOccurred &= Mask;
+    ++FMaskChanges; // ends a wait in progress, as on the first platform
+    if ((Mask & kModemEvents) != 0)
+        StartModemWatcherLocked();
+    WakeWaiter();
+    return 0;
+}
+
+int PosixSerialDevice::Purge(uint32_t Flags)
+{
+    if (Flags & (PURGE_RXABORT | PURGE_TXABORT))
+        FTransfers->Abort((Flags & PURGE_RXABORT) != 0, (Flags & PURGE_TXABORT) != 0);
+    std::lock_guard lock(FMutex);
+    if (Flags & PURGE_RXCLEAR) {
+        FQueue.Clear();
+        WakeWaiter();
+    }
+    const int kernelSide = ((Flags & PURGE_RXCLEAR) ? 1 : 0) | ((Flags & PURGE_TXCLEAR) ? 2 : 0);
+    if (kernelSide == 0 || FHungUp)
+        return 0;
+    const int queue = kernelSide == 3 ? TCIOFLUSH : kernelSide == 1 ? TCIFLUSH : TCOFLUSH;
+    return tcflush(FFd, queue) == 0 ? 0 : errno;
+}
+
+int PosixSerialDevice::ClearError(uint32_t& Errors, uint32_t& InQueue)
+{
+    std::lock_guard lock(FMutex);
+    PullInputLocked();
+    Errors = FErrors;
+    FErrors = 0;
+    InQueue = static_cast<uint32_t>(FQueue.Count());
+    return 0;
+}
+
+int PosixSerialDevice::ModemStatus(uint32_t& Status) { return ReadModemStatus(FFd, Status); }
+
+void PosixSerialDevice::StartModemWatcherLocked()
+{
+    if (FModemWatcher || FHungUp || !HasModemLines(FFd))
+        return; // a pseudo-terminal has no modem lines to watch
+    FModemWatcher = std::make_unique<ModemLineWatcher>(FFd, [this](uint32_t Events) { OnHelperEvents(Events); });
+}
+
+void PosixSerialDevice::RequestTxEmptyLocked()
+{
+    if ((FEventMask & EV_TXEMPTY) == 0 || FHungUp)
+        return;
+    if (!FTxEmptyWatcher)
+        FTxEmptyWatcher = std::make_unique<TxEmptyWatcher>(FFd, [this] { OnHelperEvents(EV_TXEMPTY); });
+    FTxEmptyWatcher->Request();
+}
+
+} // namespace device

@@ -1,0 +1,210 @@
+// Reads and writes of the Linux serial device. A transfer is started with one
+// look that never blocks; when that does not end it, AwaitTransfer waits in
+// poll() over the device and the transfer's own wake-up descriptor, with the
+// deadlines of the timeouts counted from the start.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <poll.h>
+#include <unistd.h>
+
+#include "PosixSerialDevice.h"
+
+namespace device {
+
+namespace {
+
+constexpr short kHangupEvents = POLLHUP | POLLERR | POLLNVAL;
+
+std::optional<SteadyClock::time_point> Earlier(std::optional<SteadyClock::time_point> A,
+                                               std::optional<SteadyClock::time_point> B)
+{
+    if (!A)
+        return B;
+    if (!B)
+        return A;
+    return std::min(*A, *B);
+}
+
+int PollTimeout(const std::optional<SteadyClock::time_point>& Deadline)
+{
+    if (!Deadline)
+        return -1;
+    const auto left = std::chrono::ceil<Milliseconds>(*Deadline - SteadyClock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
+}
+
+bool ReadHasEnough(const PosixTransfer& Transfer)
+{
+    return Transfer.Done == Transfer.Count || Transfer.Rule.ReturnAtOnce ||
+           (Transfer.Rule.ReturnAfterFirstByte && Transfer.Done > 0);
+}
+
+} // namespace
+
+int PosixSerialDevice::StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done)
+{
+    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Read);
+    transfer->ReadBuffer = Buffer;
+    transfer->Count = Count;
+    {
+        std::lock_guard lock(FMutex);
+        transfer->Rule = ReadRuleFor(FTimeouts, Count);
+    }
+    return Begin(Block, std::move(transfer), Done);
+}
+
+int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done)
+{
+    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Write);
+    transfer->WriteBuffer = Buffer;
+    transfer->Count = Count;
+    {
+        std::lock_guard lock(FMutex);
+        transfer->WriteLimit = WriteLimitFor(FTimeouts, Count);
+    }
+    return Begin(Block, std::move(transfer), Done);
+}
+
+int PosixSerialDevice::Begin(IoBlock& Block, std::unique_ptr<PosixTransfer> Transfer, uint32_t& Done)
+{
+    PosixTransfer& state = *Transfer;
+    Block.State = std::move(Transfer);
+    Step(state); // one look, never blocking
+    Done = state.Pending ? 0 : state.Done;
+    if (state.Pending)
+        return kIoPending;
+    return state.Result;
+}
+
+int PosixSerialDevice::AwaitTransfer(IoBlock& Block, uint32_t& Done)
+{
+    auto* state = dynamic_cast<PosixTransfer*>(Block.State.get());
+    if (state == nullptr) {
+        Done = 0; // nothing was ever started on this block
+        return 0;
+    }
+    while (state->Pending) {
+        const StepOutcome outcome = Step(*state);
+        if (!outcome.Ended)
+            WaitForProgress(*state, outcome);
+    }
+    Done = state->Done;
+    return state->Result;
+}
+
+PosixSerialDevice::StepOutcome PosixSerialDevice::Step(PosixTransfer& Transfer)
+{
+    if (!Transfer.Pending)
+        return StepOutcome::Finished();
+    Transfer.ConsumeWake(); // what woke it is looked at now
+    if (Transfer.Aborted()) {
+        Transfer.Finish(AbortedTransferError());
+        return StepOutcome::Finished();
+    }
+    return Transfer.Direction() == PosixTransfer::Kind::Read ? StepRead(Transfer) : StepWrite(Transfer);
+}
+
+PosixSerialDevice::StepOutcome PosixSerialDevice::StepRead(PosixTransfer& Transfer)
+{
+    bool inputGone;
+    bool watchDevice;
+    size_t taken;
+    {
+        std::lock_guard lock(FMutex);
+        PullInputLocked();
+        const bool wasFull = FQueue.Full();
+        taken = FQueue.Take(Transfer.ReadBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
+        if (wasFull && taken > 0)
+            WakeWaiter(); // room again: the event wait may watch the device
+        inputGone = FHungUp && FQueue.Count() == 0;
+        watchDevice = WatchingDeviceLocked();
+    }
+    const auto now = SteadyClock::now();
+    if (taken > 0) {
+        Transfer.Done += static_cast<uint32_t>(taken);
+        Transfer.LastByte = now;
+    }
+    if (inputGone) {
+        // What was queued before the hang-up has been read; after it, reading fails.
+        Transfer.Finish(Transfer.Done > 0 ? 0 : EIO);
+        return StepOutcome::Finished();
+    }
+    if (ReadHasEnough(Transfer)) {
+        Transfer.Finish(0);
+        return StepOutcome::Finished();
+    }
+    std::optional<SteadyClock::time_point> deadline;
+    if (Transfer.Rule.Total)
+        deadline = Transfer.Started + *Transfer.Rule.Total;
+    if (Transfer.Rule.Interval && Transfer.Done > 0)
+        deadline = Earlier(deadline, Transfer.LastByte + *Transfer.Rule.Interval);
+    if (deadline && now >= *deadline) {
+        Transfer.Finish(0); // a timeout ends a read normally, with what it got
+        return StepOutcome::Finished();
+    }
+    return {false, watchDevice, deadline};
+}
+
+PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer)
+{
+    {
+        std::lock_guard lock(FMutex);
+        if (FHungUp) {
+            EndWrite(Transfer, EIO);
+            return StepOutcome::Finished();
+        }
+    }
+    while (Transfer.Done < Transfer.Count) {
+        const ssize_t sent = write(FFd, Transfer.WriteBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
+        if (sent > 0) {
+            Transfer.Done += static_cast<uint32_t>(sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && errno != EAGAIN) {
+            const int error = errno;
+            if (error == EIO) {
+                std::lock_guard lock(FMutex);
+                NoteHangupLocked();
+            }
+            EndWrite(Transfer, error);
+            return StepOutcome::Finished();
+        }
+        break; // the kernel's buffer is full
+    }
+    std::optional<SteadyClock::time_point> deadline;
+    if (Transfer.WriteLimit)
+        deadline = Transfer.Started + *Transfer.WriteLimit;
+    if (Transfer.Done == Transfer.Count || (deadline && SteadyClock::now() >= *deadline)) {
+        EndWrite(Transfer, 0); // a timeout ends a write normally, with the smaller count
+        return StepOutcome::Finished();
+    }
+    return {false, true, deadline};
+}
+
+void PosixSerialDevice::EndWrite(PosixTransfer& Transfer, int Result)
+{
+    if (Result == 0 && Transfer.Done > 0) {
+        std::lock_guard lock(FMutex);
+        RequestTxEmptyLocked();
+    }
+    Transfer.Finish(Result);
+}
+
+void PosixSerialDevice::WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome)
+{
+    const short deviceEvents = Transfer.Direction() == PosixTransfer::Kind::Read ? POLLIN : POLLOUT;
+    pollfd watched[2] = {{Transfer.WakeDescriptor(), POLLIN, 0}, {FFd, deviceEvents, 0}};
+    const nfds_t count = Outcome.WatchDevice ? 2 : 1;
+    if (poll(watched, count, PollTimeout(Outcome.Deadline)) <= 0)
+        return; // timed out or interrupted: the next step decides
+    if (count == 2 && (watched[1].revents & kHangupEvents)) {
+        std::lock_guard lock(FMutex);
+        PullInputLocked();
+        NoteHangupLocked();
+    }
+}
+
+} // namespace device

@@ -1,0 +1,636 @@
+// The Linux serial device on real pseudo-terminals: the test holds the master
+// end and plays the line.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <fstream>
+#include <filesystem>
+#include <future>
+#include <thread>
+#include <unistd.h>
+
+#include "device/PortNames.h"
+#include "device/ReceiveQueue.h"
+#include "device/SerialDevice.h"
+#include "device/Termios2.h"
+#include "support/PseudoTerminal.h"
+
+using namespace device;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr CommTimeouts kReturnAtOnce{MAXDWORD, 0, 0, 0, 0};
+
+DeviceControlBlock LineOf(uint32_t Rate)
+{
+    DeviceControlBlock dcb;
+    dcb.BaudRate = Rate;
+    dcb.Flags = DCB_BINARY | DCB_DTR_CONTROL_ENABLE | DCB_RTS_CONTROL_ENABLE;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    return dcb;
+}
+
+std::unique_ptr<SerialDevice> OpenPort(const PseudoTerminal& Pty, const DeviceControlBlock& Dcb = LineOf(9600))
+{
+    int error = -1;
+    auto port = OpenSerialDevice(Pty.SlavePath(), error);
+    EXPECT_EQ(error, 0);
+    if (port) {
+        EXPECT_EQ(port->SetState(Dcb), 0);
+        EXPECT_EQ(port->SetTimeouts(kReturnAtOnce), 0);
+    }
+    return port;
+}
+
+int OpenDescriptorCount()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+struct ReadResult {
+    int Error;
+    std::string Bytes;
+};
+
+ReadResult ReadPort(SerialDevice& Port, uint32_t Count)
+{
+    std::string buffer(Count, '\0');
+    IoBlock block;
+    uint32_t done = 0;
+    int result = Port.StartRead(block, buffer.data(), Count, done);
+    if (result == kIoPending)
+        result = Port.AwaitTransfer(block, done);
+    buffer.resize(result == 0 ? done : 0);
+    return {result, buffer};
+}
+
+int WritePort(SerialDevice& Port, const std::string& Bytes, uint32_t& Done)
+{
+    IoBlock block;
+    int result = Port.StartWrite(block, Bytes.data(), static_cast<uint32_t>(Bytes.size()), Done);
+    if (result == kIoPending)
+        result = Port.AwaitTransfer(block, Done);
+    return result;
+}
+
+uint32_t QueuedBytes(SerialDevice& Port)
+{
+    uint32_t errors = 0, queued = 0;
+    EXPECT_EQ(Port.ClearError(errors, queued), 0);
+    return queued;
+}
+
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Runs WaitEvents on a thread of its own, as the event thread does.
+struct EventWait {
+    uint32_t Occurred = 0;
+    int Error = 0;
+    std::future<WaitOutcome> Outcome;
+
+    EventWait(SerialDevice& Port, const ManualResetEvent& Quit)
+    {
+        Outcome = std::async(std::launch::async, [this, &Port, &Quit] { return Port.WaitEvents(Quit, Occurred, Error); });
+    }
+    bool Ended(std::chrono::milliseconds Deadline) { return Outcome.wait_for(Deadline) == std::future_status::ready; }
+};
+
+} // namespace
+
+// ---- names and opening ------------------------------------------------------
+
+TEST(PortNames, MapToDevicePaths)
+{
+    EXPECT_EQ(DevicePathFor("/dev/pts/7"), "/dev/pts/7");
+    EXPECT_EQ(DevicePathFor("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(DevicePathFor("com12"), "/dev/ttyS11");
+    EXPECT_EQ(DevicePathFor("CoM3"), "/dev/ttyS2");
+    EXPECT_EQ(DevicePathFor("COM0"), "/dev/COM0");
+    EXPECT_EQ(DevicePathFor("COMX"), "/dev/COMX");
+    EXPECT_EQ(DevicePathFor("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(DevicePathFor(""), "");
+}
+
+TEST(PortNames, ListsOnlyRealSerialDevicesOfAFakeSysfs)
+{
+    const auto root = std::filesystem::temp_directory_path() / ("velt-sysfs-" + std::to_string(getpid()));
+    std::filesystem::remove_all(root);
+    auto device = [&](const std::string& Name, const char* Type) {
+        std::filesystem::create_directories(root / Name / "device");
+        if (Type)
+            std::ofstream(root / Name / "type") << Type << "\n";
+    };
+    device("ttyS0", "4");     // a real on-board UART
+    device("ttyS1", "0");     // a placeholder without hardware
+    device("ttyUSB0", nullptr);
+    device("ttyACM1", nullptr);
+    device("ttyusb9", nullptr);
+    std::filesystem::create_directories(root / "tty0"); // a console: no device link
+    std::filesystem::create_directories(root / "ptmx");
+
+    std::vector<std::string> names;
+    EXPECT_EQ(ListSerialDevicesUnder(root.string(), names), 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyACM1", "ttyS0", "ttyUSB0", "ttyusb9"}));
+
+    EXPECT_EQ(ListSerialDevicesUnder((root / "missing").string(), names), ENOENT);
+    std::filesystem::remove_all(root);
+}
+
+TEST(Open, RefusesWhatIsNotATerminalWithoutLeakingADescriptor)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("velt-open-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "plain") << "not a line";
+    const int before = OpenDescriptorCount();
+
+    int error = 0;
+    EXPECT_EQ(OpenSerialDevice((dir / "plain").string(), error), nullptr);
+    EXPECT_EQ(error, ENOTTY);
+    EXPECT_EQ(OpenSerialDevice(dir.string(), error), nullptr);
+    EXPECT_EQ(error, ENOTTY);
+    EXPECT_EQ(OpenSerialDevice((dir / "missing").string(), error), nullptr);
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(OpenSerialDevice("", error), nullptr);
+    EXPECT_EQ(error, ENOENT);
+
+    EXPECT_EQ(OpenDescriptorCount(), before);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Open, IsExclusiveUntilClosed)
+{
+    PseudoTerminal pty;
+    const int before = OpenDescriptorCount();
+    auto first = OpenPort(pty);
+    ASSERT_NE(first, nullptr);
+
+    int error = 0;
+    EXPECT_EQ(OpenSerialDevice(pty.SlavePath(), error), nullptr);
+    EXPECT_EQ(error, EBUSY);
+
+    first.reset();
+    EXPECT_EQ(OpenDescriptorCount(), before);
+    auto again = OpenSerialDevice(pty.SlavePath(), error);
+    EXPECT_NE(again, nullptr);
+    EXPECT_EQ(error, 0);
+}
+
+// ---- line settings ----------------------------------------------------------
+
+TEST(LineSettings, EveryRateReachesTheLineExactly)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    for (uint32_t rate : {110u, 300u, 9600u, 14400u, 31250u, 56000u, 115200u, 128000u, 256000u, 1000000u}) {
+        SCOPED_TRACE(rate);
+        ASSERT_EQ(port->SetState(LineOf(rate)), 0);
+        Termios2 taken;
+        ASSERT_EQ(ReadTermios2(pty.SlaveFd(), taken), 0);
+        EXPECT_EQ(OutputRate(taken), rate);
+        EXPECT_EQ(InputRate(taken), rate);
+    }
+}
+
+TEST(LineSettings, RefusesWhatTheLineCannotCarry)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty, LineOf(19200));
+    ASSERT_NE(port, nullptr);
+
+    auto sevenBits = LineOf(19200);
+    sevenBits.ByteSize = 7;
+    EXPECT_EQ(port->SetState(sevenBits), EINVAL); // a pseudo-terminal keeps 8 bits
+
+    auto evenParity = LineOf(19200);
+    evenParity.Parity = EVENPARITY;
+    EXPECT_EQ(port->SetState(evenParity), EINVAL);
+
+    auto oneAndHalf = LineOf(19200);
+    oneAndHalf.StopBits = ONE5STOPBITS; // only with 5 data bits
+    EXPECT_EQ(port->SetState(oneAndHalf), EINVAL);
+
+    EXPECT_EQ(port->SetState(LineOf(0)), EINVAL); // rate 0 would hang the line up
+
+    auto nineBits = LineOf(19200);
+    nineBits.ByteSize = 9;
+    EXPECT_EQ(port->SetState(nineBits), EINVAL);
+
+    // A refused record leaves the line as it was.
+    Termios2 taken;
+    ASSERT_EQ(ReadTermios2(pty.SlaveFd(), taken), 0);
+    EXPECT_EQ(OutputRate(taken), 19200u);
+}
+
+TEST(LineSettings, PseudoTerminalHasNoModemLines)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    uint32_t status = 0xFFFF;
+    EXPECT_EQ(port->ModemStatus(status), 0);
+    EXPECT_EQ(status, 0u);
+    auto toggling = LineOf(9600);
+    toggling.Flags = (toggling.Flags & ~DCB_RTS_CONTROL_MASK) | DCB_RTS_CONTROL_TOGGLE;
+    EXPECT_EQ(port->SetState(toggling), 0);
+}
+
+// ---- reading and the timeouts -----------------------------------------------
+
+TEST(Read, DefaultTimeoutsReturnAtOnceWithWhatIsQueued)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+
+    IoBlock block;
+    char buffer[16];
+    uint32_t done = 99;
+    EXPECT_EQ(port->StartRead(block, buffer, sizeof buffer, done), 0); // nothing there: ends at once
+    EXPECT_EQ(done, 0u);
+
+    pty.WriteToPort("hello");
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 5; }, 5s));
+    const auto first = ReadPort(*port, 3);
+    EXPECT_EQ(first.Error, 0);
+    EXPECT_EQ(first.Bytes, "hel");
+    EXPECT_EQ(QueuedBytes(*port), 2u);
+    EXPECT_EQ(ReadPort(*port, 10).Bytes, "lo");
+}
+
+TEST(Read, BlockNeverStartedAwaitsAsZeroBytes)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    IoBlock block;
+    uint32_t done = 7;
+    EXPECT_EQ(port->AwaitTransfer(block, done), 0);
+    EXPECT_EQ(done, 0u);
+}
+
+TEST(Read, TotalTimeoutEndsAShortReadNormally)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetTimeouts({0, 0, 200, 0, 0}), 0);
+    pty.WriteToPort("abc");
+
+    const auto start = Clock::now();
+    const auto result = ReadPort(*port, 10);
+    EXPECT_GE(Clock::now() - start, 150ms);
+    EXPECT_EQ(result.Error, 0);
+    EXPECT_EQ(result.Bytes, "abc");
+}
+
+TEST(Read, AllZeroTimeoutsWaitForTheFullCount)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetTimeouts({0, 0, 0, 0, 0}), 0);
+
+    std::string buffer(5, '\0');
+    IoBlock block;
+    uint32_t done = 0;
+    ASSERT_EQ(port->StartRead(block, buffer.data(), 5, done), kIoPending);
+    auto awaited = std::async(std::launch::async, [&] { return port->AwaitTransfer(block, done); });
+    pty.WriteToPort("ab");
+    EXPECT_EQ(awaited.wait_for(100ms), std::future_status::timeout); // 2 of 5 is not enough
+    pty.WriteToPort("cde");
+    ASSERT_EQ(awaited.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(awaited.get(), 0);
+    EXPECT_EQ(done, 5u);
+    EXPECT_EQ(buffer, "abcde");
+}
+
+TEST(Read, WaitForFirstByteThenReturnAtOnce)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetTimeouts({MAXDWORD, MAXDWORD, 60000, 0, 0}), 0);
+
+    std::string buffer(10, '\0');
+    IoBlock block;
+    uint32_t done = 0;
+    ASSERT_EQ(port->StartRead(block, buffer.data(), 10, done), kIoPending);
+    auto awaited = std::async(std::launch::async, [&] { return port->AwaitTransfer(block, done); });
+    pty.WriteToPort("xy");
+    ASSERT_EQ(awaited.wait_for(10s), std::future_status::ready); // long before the 60 s
+    EXPECT_EQ(awaited.get(), 0);
+    EXPECT_GE(done, 1u);
+    EXPECT_EQ(buffer.substr(0, done), std::string("xy").substr(0, done));
+
+    // With nothing arriving, the constant ends it.
+    ASSERT_EQ(port->SetTimeouts({MAXDWORD, MAXDWORD, 100, 0, 0}), 0);
+    (void)ReadPort(*port, 10); // whatever of "xy" is left
+    const auto start = Clock::now();
+    const auto empty = ReadPort(*port, 10);
+    EXPECT_GE(Clock::now() - start, 80ms);
+    EXPECT_EQ(empty.Error, 0);
+    EXPECT_EQ(empty.Bytes, "");
+}
+
+TEST(Read, IntervalTimeoutEndsAReadAfterAGap)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetTimeouts({100, 0, 0, 0, 0}), 0);
+    pty.WriteToPort("burst");
+    const auto result = ReadPort(*port, 100); // no total limit: only the gap ends it
+    EXPECT_EQ(result.Error, 0);
+    EXPECT_EQ(result.Bytes, "burst");
+}
+
+TEST(Read, AbortFromAnotherThreadEndsAPendingRead)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetTimeouts({0, 0, 0, 0, 0}), 0); // would wait for ever
+
+    char buffer[8];
+    IoBlock block;
+    uint32_t done = 0;
+    ASSERT_EQ(port->StartRead(block, buffer, sizeof buffer, done), kIoPending);
+    std::thread aborter([&] {
+        std::this_thread::sleep_for(50ms); // most likely while the read is blocked
+        EXPECT_EQ(port->Purge(PURGE_TXABORT | PURGE_RXABORT), 0);
+    });
+    EXPECT_EQ(port->AwaitTransfer(block, done), AbortedTransferError());
+    aborter.join();
+    EXPECT_EQ(AbortedTransferError(), ECANCELED);
+
+    // The device goes on working after an abort.
+    pty.WriteToPort("ok");
+    ASSERT_EQ(port->SetTimeouts(kReturnAtOnce), 0);
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 2; }, 5s));
+    EXPECT_EQ(ReadPort(*port, 2).Bytes, "ok");
+}
+
+TEST(Read, DiscardsNulBytesWhenAsked)
+{
+    PseudoTerminal pty;
+    auto dcb = LineOf(9600);
+    dcb.Flags |= DCB_NULL;
+    auto port = OpenPort(pty, dcb);
+    ASSERT_NE(port, nullptr);
+    pty.WriteToPort(std::string("a\0b\0\0c", 6));
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 3; }, 5s));
+    EXPECT_EQ(ReadPort(*port, 10).Bytes, "abc");
+}
+
+TEST(Read, ParityCheckKeepsARealFFIntact)
+{
+    PseudoTerminal pty;
+    auto dcb = LineOf(9600);
+    dcb.Flags |= DCB_PARITY; // the kernel doubles a real 0xFF in the input
+    auto port = OpenPort(pty, dcb);
+    ASSERT_NE(port, nullptr);
+    pty.WriteToPort("\xFF\x01\xFF");
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 3; }, 5s));
+    EXPECT_EQ(ReadPort(*port, 10).Bytes, "\xFF\x01\xFF");
+}
+
+// ---- writing ----------------------------------------------------------------
+
+TEST(Write, SendsAllBytes)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    uint32_t done = 0;
+    EXPECT_EQ(WritePort(*port, "T", done), 0);
+    EXPECT_EQ(done, 1u);
+    EXPECT_EQ(pty.ReadFromPort(1, 5s), "T");
+}
+
+TEST(Write, TimeoutEndsAStuckWriteWithTheSmallerCount)
+{
+    PseudoTerminal pty; // the master never reads: the line fills up
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 200}), 0);
+    const std::string big(4 * 1024 * 1024, 'x');
+    uint32_t done = 0;
+    EXPECT_EQ(WritePort(*port, big, done), 0);
+    EXPECT_LT(done, big.size());
+}
+
+TEST(Write, AbortEndsAStuckWrite)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 0}), 0); // no write limit
+    const std::string big(4 * 1024 * 1024, 'x');
+    IoBlock block;
+    uint32_t done = 0;
+    ASSERT_EQ(port->StartWrite(block, big.data(), static_cast<uint32_t>(big.size()), done), kIoPending);
+    std::thread aborter([&] { EXPECT_EQ(port->Purge(PURGE_TXABORT), 0); });
+    EXPECT_EQ(port->AwaitTransfer(block, done), ECANCELED);
+    aborter.join();
+}
+
+// ---- events -----------------------------------------------------------------
+
+TEST(Events, ReceivedBytesEndTheWaitAndQuitWins)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetEventMask(EV_RXCHAR | EV_ERR), 0);
+    ManualResetEvent quit;
+
+    {
+        EventWait wait(*port, quit);
+        EXPECT_FALSE(wait.Ended(50ms));
+        pty.WriteToPort("z");
+        ASSERT_TRUE(wait.Ended(10s));
+        EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
+        EXPECT_EQ(wait.Occurred, EV_RXCHAR);
+    }
+    EXPECT_EQ(ReadPort(*port, 1).Bytes, "z");
+
+    // Bytes pulled in by a status query still count as new for the next wait.
+    pty.WriteToPort("q");
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 1; }, 5s));
+    {
+        EventWait wait(*port, quit);
+        ASSERT_TRUE(wait.Ended(10s));
+        EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
+        EXPECT_EQ(wait.Occurred, EV_RXCHAR);
+    }
+
+    // Events ready and quit set together: quit wins.
+    pty.WriteToPort("w");
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 2; }, 5s));
+    quit.Set();
+    uint32_t occurred = 0;
+    int error = 0;
+    EXPECT_EQ(port->WaitEvents(quit, occurred, error), WaitOutcome::Quit);
+}
+
+TEST(Events, OnlyMaskedEventsAreReported)
+{
+    PseudoTerminal pty;
+    auto dcb = LineOf(9600);
+    dcb.EvtChar = '\n';
+    auto port = OpenPort(pty, dcb);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetEventMask(EV_RXFLAG), 0);
+    ManualResetEvent quit;
+
+    EventWait wait(*port, quit);
+    pty.WriteToPort("no flag here");
+    EXPECT_FALSE(wait.Ended(100ms)); // EV_RXCHAR is not in the mask
+    pty.WriteToPort("line\n");
+    ASSERT_TRUE(wait.Ended(10s));
+    EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
+    EXPECT_EQ(wait.Occurred, EV_RXFLAG);
+}
+
+TEST(Events, TxEmptyFollowsAWrite)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetEventMask(EV_TXEMPTY), 0);
+    ManualResetEvent quit;
+    EventWait wait(*port, quit);
+    uint32_t done = 0;
+    ASSERT_EQ(WritePort(*port, "V", done), 0);
+    ASSERT_TRUE(wait.Ended(10s));
+    EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
+    EXPECT_EQ(wait.Occurred, EV_TXEMPTY);
+}
+
+TEST(Events, NewMaskEndsAPendingWait)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetEventMask(EV_RXCHAR), 0);
+    ManualResetEvent quit;
+    EventWait wait(*port, quit);
+    EXPECT_FALSE(wait.Ended(50ms));
+    ASSERT_EQ(port->SetEventMask(0), 0);
+    ASSERT_TRUE(wait.Ended(10s));
+    EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
+    EXPECT_EQ(wait.Occurred, 0u);
+}
+
+TEST(Events, HangUpIsReportedOnceAndCostsNoCpu)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetEventMask(EV_RXCHAR | EV_ERR), 0);
+    pty.WriteToPort("last");
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 4; }, 5s));
+    ManualResetEvent quit;
+    {
+        EventWait wait(*port, quit); // the queued bytes are news for this wait
+        ASSERT_TRUE(wait.Ended(10s));
+    }
+
+    pty.CloseMaster();
+    {
+        EventWait wait(*port, quit);
+        ASSERT_TRUE(wait.Ended(10s));
+        EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
+        EXPECT_EQ(wait.Occurred & EV_ERR, EV_ERR);
+    }
+    uint32_t errors = 0, queued = 0;
+    EXPECT_EQ(port->ClearError(errors, queued), 0);
+    EXPECT_EQ(errors & CE_IOE, CE_IOE);
+    EXPECT_EQ(queued, 4u);
+
+    // The dead device is no longer watched: the wait blocks without spinning.
+    {
+        EventWait wait(*port, quit);
+        const double cpuBefore = ProcessCpuSeconds();
+        EXPECT_FALSE(wait.Ended(1000ms));
+        EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.3);
+        quit.Set();
+        ASSERT_TRUE(wait.Ended(10s));
+        EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Quit);
+    }
+
+    // Reads give what was queued, then fail; writes fail.
+    EXPECT_EQ(ReadPort(*port, 10).Bytes, "last");
+    EXPECT_EQ(ReadPort(*port, 10).Error, EIO);
+    uint32_t done = 0;
+    EXPECT_EQ(WritePort(*port, "T", done), EIO);
+}
+
+// ---- the receive queue's decoding -------------------------------------------
+
+TEST(ReceiveQueue, DecodesErrorMarksAcrossFeeds)
+{
+    ReceiveQueue queue(1024);
+    ReceiveOptions options;
+    options.ErrorMarks = true;
+    options.ReplaceErrors = true;
+    options.ErrorChar = '?';
+    options.ParityChecked = true;
+    queue.Configure(options);
+
+    auto news = queue.Feed("a\xFF", 2); // a mark split between two reads
+    news.Errors |= queue.Feed("\xFF" "b", 2).Errors;
+    EXPECT_EQ(news.Errors, 0u);
+    const ReceiveNews brk = queue.Feed("\xFF\x00", 2);
+    const ReceiveNews brkEnd = queue.Feed("\x00", 1);
+    EXPECT_EQ(brk.Errors | brkEnd.Errors, static_cast<uint32_t>(CE_BREAK));
+    EXPECT_EQ(brkEnd.Events & EV_BREAK, EV_BREAK);
+    const ReceiveNews bad = queue.Feed("\xFF\x00x", 3);
+    EXPECT_EQ(bad.Errors, static_cast<uint32_t>(CE_RXPARITY));
+    EXPECT_EQ(bad.Events & EV_ERR, EV_ERR);
+
+    char out[16];
+    const size_t n = queue.Take(out, sizeof out);
+    EXPECT_EQ(std::string(out, n), "a\xFF" "b?");
+}
+
+TEST(ReceiveQueue, WithoutParityAMarkedByteIsAFramingError)
+{
+    ReceiveQueue queue(1024);
+    ReceiveOptions options;
+    options.ErrorMarks = true;
+    queue.Configure(options);
+    const ReceiveNews news = queue.Feed("\xFF\x00" "c", 3);
+    EXPECT_EQ(news.Errors, static_cast<uint32_t>(CE_FRAME));
+    char out[4];
+    EXPECT_EQ(std::string(out, queue.Take(out, sizeof out)), "c"); // kept: no replacement asked
+}
+
+TEST(ReceiveQueue, RaisesEightyPercentOnceWhenCrossing)
+{
+    ReceiveQueue queue(10);
+    EXPECT_EQ(queue.Feed("1234567", 7).Events & EV_RX80FULL, 0u);
+    EXPECT_EQ(queue.Feed("8", 1).Events & EV_RX80FULL, EV_RX80FULL);
+    EXPECT_EQ(queue.Feed("9", 1).Events & EV_RX80FULL, 0u);
+    EXPECT_EQ(queue.Room(), 1u);
+    char out[10];
+    EXPECT_EQ(queue.Take(out, 5), 5u);
+    EXPECT_EQ(queue.Count(), 4u);
+}
