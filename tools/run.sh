@@ -46,7 +46,7 @@ if [ -f "$reg" ] && grep -qF "$key" "$reg"; then
     inkey && tolower($0) ~ /^"port"=/ { next }
     { print }' "$reg" > "$reg.tmp" && mv "$reg.tmp" "$reg"
 else
-  printf 'REGEDIT4\r\n\r\n%s\r\n"Port"="%s"\r\n\r\n' "$key" "$link" >> "$reg"
+  printf 'REGEDIT4\n\n%s\n"Port"="%s"\n' "$key" "$link" >> "$reg"
 fi
 echo "Simulated meter on $(readlink "$link"); settings in $demo"
 XDG_CONFIG_HOME="$demo" launch "$build/app/velt"

@@ -1,0 +1,369 @@
+// Keeping a port's settings in a store: the text forms of yes/no values, DTR
+// and RTS modes and single characters, the settings key of a registry
+// location, and the port's SaveSettings/RestoreSettings with the four store
+// operations they call.
+#include "ComStorage.h"
+
+#include <array>
+
+#include "ComPort.h"
+#include "framework/IniFile.h"
+#include "framework/IntParse.h"
+#include "framework/Registry.h"
+
+// ---- Text forms -------------------------------------------------------------
+
+namespace {
+
+constexpr std::array<const char*, 3> kDTRTexts = {"Disable", "Enable", "Handshake"};
+constexpr std::array<const char*, 4> kRTSTexts = {"Disable", "Enable", "Handshake", "Toggle"};
+
+// The first value whose text equals Text without regard to ASCII case.
+template <typename Enum, size_t N>
+Enum MatchText(const std::array<const char*, N>& Texts, const std::string& Text, Enum Fallback)
+{
+    const std::string wanted = UpperCaseAscii(Text);
+    for (size_t i = 0; i < N; ++i)
+        if (UpperCaseAscii(Texts[i]) == wanted)
+            return static_cast<Enum>(i);
+    return Fallback;
+}
+
+} // namespace
+
+std::string BoolToText(bool Value) { return Value ? "Yes" : "No"; }
+bool TextToBool(const std::string& Text) { return UpperCaseAscii(Text) == "YES"; }
+std::string DTRToText(TDTRFlowControl Value) { return kDTRTexts.at(Value); }
+TDTRFlowControl TextToDTR(const std::string& Text) { return MatchText(kDTRTexts, Text, dtrDisable); }
+std::string RTSToText(TRTSFlowControl Value) { return kRTSTexts.at(Value); }
+TRTSFlowControl TextToRTS(const std::string& Text) { return MatchText(kRTSTexts, Text, rtsDisable); }
+
+// Printable bytes stand for themselves; blanks, control bytes and the upper
+// half are written as numbers so that the stored text stays readable.
+std::string CharToText(uint8_t Value)
+{
+    if (Value >= 33 && Value <= 127)
+        return std::string(1, static_cast<char>(Value));
+    return "#" + std::to_string(Value);
+}
+
+uint8_t TextToChar(const std::string& Text)
+{
+    if (Text.empty())
+        return 0;
+    if (Text[0] != '#' || Text.size() == 1)
+        return static_cast<uint8_t>(Text[0]);
+    int32_t number = 0;
+    if (!TryParseInteger(std::string_view(Text).substr(1), number))
+        return 0;
+    return static_cast<uint8_t>(number & 0xFF);
+}
+
+// ---- The settings key -------------------------------------------------------
+
+namespace {
+
+// The key path of a location: the text after its first backslash (empty when
+// there is none).
+std::string KeyPathOf(const std::string& Location)
+{
+    const size_t slash = Location.find('\\');
+    return slash == std::string::npos ? std::string() : Location.substr(slash + 1);
+}
+
+// A location whose root word is followed by a backslash and nothing else
+// names no key at all; it is refused rather than read as the root itself.
+void RequireKeyPath(const std::string& Location)
+{
+    if (Location.find('\\') != std::string::npos && KeyPathOf(Location).empty())
+        throw ERegistryException("The location " + Location + " names no key");
+}
+
+} // namespace
+
+void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std::string& SubKey)
+{
+    const size_t slash = Location.find('\\');
+    if (slash == std::string::npos)
+        return;
+    const std::string root = UpperCaseAscii(Location.substr(0, slash));
+    if (root == "HKEY_LOCAL_MACHINE")
+        Registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    else if (root == "HKEY_CURRENT_USER")
+        Registry.SetRootKey(HKEY_CURRENT_USER);
+    std::string path = KeyPathOf(Location);
+    if (path.empty())
+        return;
+    if (path.back() != '\\')
+        path += '\\';
+    Registry.OpenKey(path + SubKey, true);
+}
+
+// ---- The stored values ------------------------------------------------------
+
+namespace {
+
+using Port = TCustomComPort;
+
+// One stored value: its name, its group and how it is taken from and given
+// back to the port, as text or as a number.
+struct StoredSetting {
+    const char* Name;
+    TSettingsGroup Group;
+    std::string (*GetText)(const Port&) = nullptr;
+    void (*SetText)(Port&, const std::string&) = nullptr;
+    int32_t (*GetNumber)(const Port&) = nullptr;
+    void (*SetNumber)(Port&, int32_t) = nullptr;
+
+    bool IsNumber() const { return GetNumber != nullptr; }
+    // The custom rate is stored and read only while the rate is custom.
+    bool IsCustomRate() const { return std::string_view(Name) == "CustomBaudRate"; }
+};
+
+StoredSetting Text(const char* Name, TSettingsGroup Group, std::string (*Get)(const Port&),
+                   void (*Set)(Port&, const std::string&))
+{
+    return StoredSetting{Name, Group, Get, Set, nullptr, nullptr};
+}
+
+StoredSetting Number(const char* Name, TSettingsGroup Group, int32_t (*Get)(const Port&), void (*Set)(Port&, int32_t))
+{
+    return StoredSetting{Name, Group, nullptr, nullptr, Get, Set};
+}
+
+// In the order the values are written and read; the groups follow the fixed
+// order sgBasic, sgExtras, sgParityDetails, sgBuffer, sgTimeouts, sgFlowDetails.
+const std::array<StoredSetting, 29>& StoredSettings()
+{
+    using S = const std::string&;
+    static const std::array<StoredSetting, 29> table = {
+        Text("Port", sgBasic, [](const Port& p) { return p.Port(); }, [](Port& p, S t) { p.SetPort(t); }),
+        Text("BaudRate", sgBasic, [](const Port& p) { return BaudRateToText(p.BaudRate()); },
+             [](Port& p, S t) { p.SetBaudRate(TextToBaudRate(t)); }),
+        Number("CustomBaudRate", sgBasic, [](const Port& p) { return p.CustomBaudRate(); },
+               [](Port& p, int32_t n) { p.SetCustomBaudRate(n); }),
+        Text("StopBits", sgBasic, [](const Port& p) { return StopBitsToText(p.StopBits()); },
+             [](Port& p, S t) { p.SetStopBits(TextToStopBits(t)); }),
+        Text("DataBits", sgBasic, [](const Port& p) { return DataBitsToText(p.DataBits()); },
+             [](Port& p, S t) { p.SetDataBits(TextToDataBits(t)); }),
+        Text("Parity", sgBasic, [](const Port& p) { return ParityToText(p.Parity().Bits()); },
+             [](Port& p, S t) { p.Parity().SetBits(TextToParity(t)); }),
+        Text("FlowControl", sgBasic, [](const Port& p) { return FlowControlToText(p.FlowControl().FlowControl()); },
+             [](Port& p, S t) { p.FlowControl().SetFlowControl(TextToFlowControl(t)); }),
+        Text("EventChar", sgExtras, [](const Port& p) { return CharToText(p.EventChar()); },
+             [](Port& p, S t) { p.SetEventChar(TextToChar(t)); }),
+        Text("DiscardNull", sgExtras, [](const Port& p) { return BoolToText(p.DiscardNull()); },
+             [](Port& p, S t) { p.SetDiscardNull(TextToBool(t)); }),
+        Text("Parity.Check", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Check()); },
+             [](Port& p, S t) { p.Parity().SetCheck(TextToBool(t)); }),
+        Text("Parity.Replace", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Replace()); },
+             [](Port& p, S t) { p.Parity().SetReplace(TextToBool(t)); }),
+        Text("Parity.ReplaceChar", sgParityDetails, [](const Port& p) { return CharToText(p.Parity().ReplaceChar()); },
+             [](Port& p, S t) { p.Parity().SetReplaceChar(TextToChar(t)); }),
+        Number("Buffer.OutputSize", sgBuffer, [](const Port& p) { return p.Buffer().OutputSize(); },
+               [](Port& p, int32_t n) { p.Buffer().SetOutputSize(n); }),
+        Number("Buffer.InputSize", sgBuffer, [](const Port& p) { return p.Buffer().InputSize(); },
+               [](Port& p, int32_t n) { p.Buffer().SetInputSize(n); }),
+        Number("Timeouts.ReadInterval", sgTimeouts, [](const Port& p) { return p.Timeouts().ReadInterval(); },
+               [](Port& p, int32_t n) { p.Timeouts().SetReadInterval(n); }),
+        Number("Timeouts.ReadTotalConstant", sgTimeouts,
+               [](const Port& p) { return p.Timeouts().ReadTotalConstant(); },
+               [](Port& p, int32_t n) { p.Timeouts().SetReadTotalConstant(n); }),
+        Number("Timeouts.ReadTotalMultiplier", sgTimeouts,
+               [](const Port& p) { return p.Timeouts().ReadTotalMultiplier(); },
+               [](Port& p, int32_t n) { p.Timeouts().SetReadTotalMultiplier(n); }),
+        Number("Timeouts.WriteTotalConstant", sgTimeouts,
+               [](const Port& p) { return p.Timeouts().WriteTotalConstant(); },
+               [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalConstant(n); }),
+        Number("Timeouts.WriteTotalMultiplier", sgTimeouts,
+               [](const Port& p) { return p.Timeouts().WriteTotalMultiplier(); },
+               [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalMultiplier(n); }),
+        Text("FlowControl.ControlRTS", sgFlowDetails, [](const Port& p) { return RTSToText(p.FlowControl().ControlRTS()); },
+             [](Port& p, S t) { p.FlowControl().SetControlRTS(TextToRTS(t)); }),
+        Text("FlowControl.ControlDTR", sgFlowDetails, [](const Port& p) { return DTRToText(p.FlowControl().ControlDTR()); },
+             [](Port& p, S t) { p.FlowControl().SetControlDTR(TextToDTR(t)); }),
+        Text("FlowControl.DSRSensitivity", sgFlowDetails,
+             [](const Port& p) { return BoolToText(p.FlowControl().DSRSensitivity()); },
+             [](Port& p, S t) { p.FlowControl().SetDSRSensitivity(TextToBool(t)); }),
+        Text("FlowControl.OutCTSFlow", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().OutCTSFlow()); },
+             [](Port& p, S t) { p.FlowControl().SetOutCTSFlow(TextToBool(t)); }),
+        Text("FlowControl.OutDSRFlow", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().OutDSRFlow()); },
+             [](Port& p, S t) { p.FlowControl().SetOutDSRFlow(TextToBool(t)); }),
+        Text("FlowControl.TxContinueOnXoff", sgFlowDetails,
+             [](const Port& p) { return BoolToText(p.FlowControl().TxContinueOnXoff()); },
+             [](Port& p, S t) { p.FlowControl().SetTxContinueOnXoff(TextToBool(t)); }),
+        Text("FlowControl.XonXoffIn", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().XonXoffIn()); },
+             [](Port& p, S t) { p.FlowControl().SetXonXoffIn(TextToBool(t)); }),
+        Text("FlowControl.XonXoffOut", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().XonXoffOut()); },
+             [](Port& p, S t) { p.FlowControl().SetXonXoffOut(TextToBool(t)); }),
+        Text("FlowControl.XoffChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XoffChar()); },
+             [](Port& p, S t) { p.FlowControl().SetXoffChar(TextToChar(t)); }),
+        Text("FlowControl.XonChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XonChar()); },
+             [](Port& p, S t) { p.FlowControl().SetXonChar(TextToChar(t)); }),
+    };
+    return table;
+}
+
+// A store as the save and restore loops see it.
+class SettingsSink {
+public:
+    virtual ~SettingsSink() = default;
+    virtual void WriteText(const std::string& Name, const std::string& Value) = 0;
+    virtual void WriteNumber(const std::string& Name, int32_t Value) = 0;
+};
+
+class SettingsSource {
+public:
+    virtual ~SettingsSource() = default;
+    // Current and Fallback are what an ini file gives for a missing value;
+    // the registry takes no defaults.
+    virtual std::string ReadText(const std::string& Name, const std::string& Current) = 0;
+    virtual int32_t ReadNumber(const std::string& Name, int32_t Fallback) = 0;
+};
+
+class RegistryStore : public SettingsSink, public SettingsSource {
+public:
+    explicit RegistryStore(TRegistry& Registry) : FRegistry(Registry) {}
+    void WriteText(const std::string& Name, const std::string& Value) override { FRegistry.WriteString(Name, Value); }
+    void WriteNumber(const std::string& Name, int32_t Value) override { FRegistry.WriteInteger(Name, Value); }
+    std::string ReadText(const std::string& Name, const std::string&) override { return FRegistry.ReadString(Name); }
+    int32_t ReadNumber(const std::string& Name, int32_t) override { return FRegistry.ReadInteger(Name); }
+
+private:
+    TRegistry& FRegistry;
+};
+
+class IniFileStore : public SettingsSink, public SettingsSource {
+public:
+    IniFileStore(TIniFile& IniFile, std::string Section) : FIniFile(IniFile), FSection(std::move(Section)) {}
+    void WriteText(const std::string& Name, const std::string& Value) override
+    {
+        FIniFile.WriteString(FSection, Name, Value);
+    }
+    void WriteNumber(const std::string& Name, int32_t Value) override { FIniFile.WriteInteger(FSection, Name, Value); }
+    std::string ReadText(const std::string& Name, const std::string& Current) override
+    {
+        return FIniFile.ReadString(FSection, Name, Current);
+    }
+    int32_t ReadNumber(const std::string& Name, int32_t Fallback) override
+    {
+        return FIniFile.ReadInteger(FSection, Name, Fallback);
+    }
+
+private:
+    TIniFile& FIniFile;
+    std::string FSection;
+};
+
+bool Selected(const Port& P, const StoredSetting& Setting)
+{
+    if (!P.SettingsGroups().Contains(Setting.Group))
+        return false;
+    return !Setting.IsCustomRate() || P.BaudRate() == brCustom;
+}
+
+void SaveAll(const Port& P, SettingsSink& Sink)
+{
+    for (const StoredSetting& setting : StoredSettings()) {
+        if (!Selected(P, setting))
+            continue;
+        if (setting.IsNumber())
+            Sink.WriteNumber(setting.Name, setting.GetNumber(P));
+        else
+            Sink.WriteText(setting.Name, setting.GetText(P));
+    }
+}
+
+// Each value goes through the setting's ordinary property, so equal values
+// change nothing and a new Port reopens an open port at once.
+void RestoreAll(Port& P, SettingsSource& Source)
+{
+    constexpr int32_t kDefaultCustomRate = 9600;
+    for (const StoredSetting& setting : StoredSettings()) {
+        if (!Selected(P, setting))
+            continue;
+        if (setting.IsNumber()) {
+            const int32_t fallback = setting.IsCustomRate() ? kDefaultCustomRate : setting.GetNumber(P);
+            setting.SetNumber(P, Source.ReadNumber(setting.Name, fallback));
+        } else {
+            setting.SetText(P, Source.ReadText(setting.Name, setting.GetText(P)));
+        }
+    }
+}
+
+} // namespace
+
+// ---- The port's operations --------------------------------------------------
+
+void TCustomComPort::SaveToRegistry(TRegistry& Registry)
+{
+    RegistryStore store(Registry);
+    SaveAll(*this, store);
+}
+
+void TCustomComPort::SaveToIniFile(TIniFile& IniFile)
+{
+    IniFileStore store(IniFile, Name());
+    SaveAll(*this, store);
+}
+
+void TCustomComPort::RestoreFromRegistry(TRegistry& Registry)
+{
+    RegistryStore store(Registry);
+    RestoreAll(*this, store);
+}
+
+void TCustomComPort::RestoreFromIniFile(TIniFile& IniFile)
+{
+    IniFileStore store(IniFile, Name());
+    RestoreAll(*this, store);
+}
+
+// Whatever fails underneath, the caller sees code 16 alone: the store's own
+// wording is not the component's to show.
+void TCustomComPort::SaveSettings(TSettingsStore Store, const std::string& Location)
+{
+    try {
+        if (Store == ssRegistry) {
+            RequireKeyPath(Location);
+            TRegistry registry;
+            OpenSettingsKey(registry, Location, Name());
+            SaveToRegistry(registry);
+            // The registry writes its file here; a failure must be seen.
+            registry.CloseKey();
+        } else {
+            TIniFile iniFile(Location);
+            SaveToIniFile(iniFile);
+        }
+    } catch (...) {
+        throw EComPort(peSettingsStore);
+    }
+}
+
+// The update is ended on every path, so what was restored before a failure
+// stays set and, on an open port, reaches the device once.
+void TCustomComPort::RestoreSettings(TSettingsStore Store, const std::string& Location)
+{
+    bool failed = false;
+    BeginSettingsUpdate();
+    try {
+        if (Store == ssRegistry) {
+            RequireKeyPath(Location);
+            TRegistry registry;
+            OpenSettingsKey(registry, Location, Name());
+            RestoreFromRegistry(registry);
+        } else {
+            TIniFile iniFile(Location);
+            RestoreFromIniFile(iniFile);
+        }
+    } catch (...) {
+        failed = true;
+    }
+    try {
+        EndSettingsUpdate();
+    } catch (...) {
+        failed = true;
+    }
+    if (failed)
+        throw EComPort(peSettingsLoad);
+}

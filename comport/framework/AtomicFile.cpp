@@ -1,0 +1,158 @@
+#include "AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+namespace {
+
+[[noreturn]] void ThrowErrno(const std::string& What, const std::filesystem::path& Path)
+{
+    throw std::system_error(errno, std::generic_category(), What + " " + Path.string());
+}
+
+// A descriptor closed on every path.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int Fd) : FFd(Fd) {}
+    ~FileDescriptor()
+    {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return FFd; }
+    // Closes now, so that a failing close (a delayed write error) is seen.
+    int Close()
+    {
+        const int result = ::close(FFd);
+        FFd = -1;
+        return result;
+    }
+
+private:
+    int FFd;
+};
+
+void WriteAll(int Fd, const std::string& Bytes, const std::filesystem::path& Path)
+{
+    size_t done = 0;
+    while (done < Bytes.size()) {
+        const ssize_t n = ::write(Fd, Bytes.data() + done, Bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ThrowErrno("Cannot write", Path);
+        done += static_cast<size_t>(n);
+    }
+}
+
+void LockExclusive(int Fd, const std::filesystem::path& Path)
+{
+    while (flock(Fd, LOCK_EX) != 0)
+        if (errno != EINTR)
+            ThrowErrno("Cannot lock", Path);
+}
+
+// A replaced file keeps its permissions; a new one gets those an ordinary
+// file creation gives (0666 less the umask).
+std::optional<mode_t> ExistingMode(const std::filesystem::path& File)
+{
+    struct stat info {};
+    if (stat(File.c_str(), &info) != 0)
+        return std::nullopt;
+    return info.st_mode & 07777;
+}
+
+void WriteTemporary(const std::filesystem::path& Temp, const std::string& Content, std::optional<mode_t> Mode)
+{
+    ::unlink(Temp.c_str());
+    FileDescriptor fd(::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.Get() < 0)
+        ThrowErrno("Cannot create", Temp);
+    WriteAll(fd.Get(), Content, Temp);
+    if (Mode && fchmod(fd.Get(), *Mode) != 0)
+        ThrowErrno("Cannot set the permissions of", Temp);
+    if (fsync(fd.Get()) != 0 || fd.Close() != 0)
+        ThrowErrno("Cannot finish", Temp);
+}
+
+// Makes the rename itself durable.
+void SyncDirectory(const std::filesystem::path& Directory)
+{
+    FileDescriptor fd(::open(Directory.empty() ? "." : Directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0)
+        fsync(fd.Get());
+}
+
+} // namespace
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& File)
+{
+    FileDescriptor fd(::open(File.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        ThrowErrno("Cannot open", File);
+    }
+    std::string content;
+    char chunk[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ThrowErrno("Cannot read", File);
+        if (n == 0)
+            return content;
+        content.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+void UpdateFileAtomically(const std::filesystem::path& File, const std::filesystem::path& LockFile,
+                          const std::function<std::string(const std::optional<std::string>&)>& Update)
+{
+    const bool lockDirectory = std::filesystem::is_directory(LockFile);
+    FileDescriptor lock(lockDirectory ? ::open(LockFile.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                      : ::open(LockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (lock.Get() < 0)
+        ThrowErrno("Cannot open", LockFile);
+    LockExclusive(lock.Get(), LockFile);
+    const std::string content = Update(ReadWholeFile(File));
+    // One temporary name is enough: only the lock holder writes it, and what
+    // a writer killed earlier left there is simply overwritten.
+    std::filesystem::path temp = File;
+    temp += ".tmp";
+    try {
+        WriteTemporary(temp, content, ExistingMode(File));
+    } catch (...) {
+        ::unlink(temp.c_str());
+        throw;
+    }
+    if (std::rename(temp.c_str(), File.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        errno = error;
+        ThrowErrno("Cannot replace", File);
+    }
+    SyncDirectory(File.parent_path());
+}
+
+std::filesystem::path MoveFileAside(const std::filesystem::path& File, const std::string& Suffix)
+{
+    std::filesystem::path target = File;
+    target += Suffix;
+    for (int n = 1; std::filesystem::exists(target); ++n) {
+        target = File;
+        target += Suffix + "-" + std::to_string(n);
+    }
+    if (std::rename(File.c_str(), target.c_str()) != 0)
+        ThrowErrno("Cannot move aside", File);
+    return target;
+}

@@ -1,0 +1,207 @@
+#include "IniFile.h"
+
+#include <optional>
+#include <vector>
+
+#include "AtomicFile.h"
+#include "ConfigHome.h"
+#include "IntParse.h"
+
+namespace {
+
+struct IniText {
+    std::vector<std::string> Lines;
+    std::string LineEnd = "\n";  // a file written with CR LF keeps them
+};
+
+// Where a value stands, or where it would be added.
+struct IniPlace {
+    bool SectionFound = false;
+    std::optional<size_t> ValueLine;
+    size_t InsertAt = 0;  // after the section's last line that is not blank
+};
+
+std::string_view Trim(std::string_view Text)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!Text.empty() && isBlank(Text.front()))
+        Text.remove_prefix(1);
+    while (!Text.empty() && isBlank(Text.back()))
+        Text.remove_suffix(1);
+    return Text;
+}
+
+bool SameName(std::string_view A, std::string_view B)
+{
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (A.size() != B.size())
+        return false;
+    for (size_t i = 0; i < A.size(); ++i)
+        if (lower(A[i]) != lower(B[i]))
+            return false;
+    return true;
+}
+
+IniText SplitLines(const std::string& Content)
+{
+    IniText text;
+    if (Content.find("\r\n") != std::string::npos)
+        text.LineEnd = "\r\n";
+    size_t start = 0;
+    while (start < Content.size()) {
+        size_t end = Content.find('\n', start);
+        if (end == std::string::npos)
+            end = Content.size();
+        std::string line = Content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        text.Lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return text;
+}
+
+std::string JoinLines(const IniText& Text)
+{
+    std::string content;
+    for (const std::string& line : Text.Lines)
+        content += line + Text.LineEnd;
+    return content;
+}
+
+std::optional<std::string_view> SectionName(std::string_view Line)
+{
+    const std::string_view trimmed = Trim(Line);
+    const size_t close = trimmed.find(']');
+    if (trimmed.empty() || trimmed.front() != '[' || close == std::string_view::npos)
+        return std::nullopt;
+    return Trim(trimmed.substr(1, close - 1));
+}
+
+// The name of a "name=value" line; comments and other lines have none.
+std::optional<std::string_view> ValueName(std::string_view Line)
+{
+    const std::string_view trimmed = Trim(Line);
+    const size_t equals = trimmed.find('=');
+    if (trimmed.empty() || trimmed.front() == ';' || equals == std::string_view::npos)
+        return std::nullopt;
+    return Trim(trimmed.substr(0, equals));
+}
+
+std::string_view ValueText(std::string_view Line) { return Trim(Line.substr(Line.find('=') + 1)); }
+
+// Only the first section of a name counts, as with the Windows service.
+IniPlace Locate(const IniText& Text, std::string_view Section, std::string_view Name)
+{
+    IniPlace place;
+    place.InsertAt = Text.Lines.size();
+    bool inside = false;
+    for (size_t i = 0; i < Text.Lines.size(); ++i) {
+        const std::string& line = Text.Lines[i];
+        if (const auto section = SectionName(line)) {
+            if (inside)
+                break;
+            inside = !place.SectionFound && SameName(*section, Section);
+            place.SectionFound = place.SectionFound || inside;
+            if (inside)
+                place.InsertAt = i + 1;
+            continue;
+        }
+        if (!inside)
+            continue;
+        if (!Trim(line).empty())
+            place.InsertAt = i + 1;
+        const auto name = ValueName(line);
+        if (name && !place.ValueLine && SameName(*name, Name))
+            place.ValueLine = i;
+    }
+    return place;
+}
+
+void RequireStorable(const std::string& Section, const std::string& Name, const std::string& Value)
+{
+    const auto hasLineEnd = [](std::string_view s) {
+        return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+    };
+    const std::string_view name = Trim(Name);
+    const bool ok = !hasLineEnd(Section) && !hasLineEnd(Name) && !hasLineEnd(Value) &&
+                    Section.find(']') == std::string::npos && !name.empty() &&
+                    name.find('=') == std::string_view::npos && name.front() != '[' && name.front() != ';';
+    if (!ok)
+        throw EIniFileException("The value [" + Section + "] " + Name + " cannot be stored in a profile file");
+}
+
+std::string WithValue(const std::optional<std::string>& Content, const std::string& Section,
+                      const std::string& Name, const std::string& Value)
+{
+    IniText text = SplitLines(Content.value_or(""));
+    const IniPlace place = Locate(text, Section, Name);
+    const std::string line = Name + "=" + Value;
+    if (place.ValueLine) {
+        text.Lines[*place.ValueLine] = line;
+    } else if (place.SectionFound) {
+        text.Lines.insert(text.Lines.begin() + static_cast<std::ptrdiff_t>(place.InsertAt), line);
+    } else {
+        if (!text.Lines.empty() && !Trim(text.Lines.back()).empty())
+            text.Lines.emplace_back();
+        text.Lines.push_back("[" + Section + "]");
+        text.Lines.push_back(line);
+    }
+    return JoinLines(text);
+}
+
+} // namespace
+
+TIniFile::TIniFile(const std::string& FileName)
+    : FInConfigHome(FileName.find('/') == std::string::npos),
+      FFileName(FInConfigHome ? ConfigHome() / FileName : std::filesystem::path(FileName))
+{
+}
+
+std::string TIniFile::ReadString(const std::string& Section, const std::string& Name,
+                                 const std::string& Default) const
+{
+    std::optional<std::string> content;
+    try {
+        content = ReadWholeFile(FFileName);
+    } catch (const std::exception& e) {
+        throw EIniFileException(e.what());
+    }
+    if (!content)
+        return Default;
+    const IniText text = SplitLines(*content);
+    const IniPlace place = Locate(text, Section, Name);
+    if (!place.ValueLine)
+        return Default;
+    return std::string(ValueText(text.Lines[*place.ValueLine]));
+}
+
+int32_t TIniFile::ReadInteger(const std::string& Section, const std::string& Name, int32_t Default) const
+{
+    int32_t value = Default;
+    if (!TryParseInteger(ReadString(Section, Name, ""), value))
+        return Default;
+    return value;
+}
+
+void TIniFile::WriteString(const std::string& Section, const std::string& Name, const std::string& Value)
+{
+    RequireStorable(Section, Name, Value);
+    try {
+        if (FInConfigHome)
+            EnsureDirectory(FFileName.parent_path());
+        const std::filesystem::path directory = FFileName.parent_path().empty() ? "." : FFileName.parent_path();
+        if (!std::filesystem::is_directory(directory))
+            throw EIniFileException("No directory " + directory.string());
+        UpdateFileAtomically(FFileName, directory, [&](const std::optional<std::string>& Content) {
+            return WithValue(Content, Section, Name, Value);
+        });
+    } catch (const std::exception& e) {
+        throw EIniFileException(e.what());
+    }
+}
+
+void TIniFile::WriteInteger(const std::string& Section, const std::string& Name, int32_t Value)
+{
+    WriteString(Section, Name, std::to_string(Value));
+}

@@ -1,0 +1,299 @@
+#include "RegistryFile.h"
+
+#include <cstdio>
+
+namespace regfile {
+
+namespace {
+
+constexpr std::string_view kHeader = "REGEDIT4";
+
+std::vector<std::string> SplitLines(std::string_view Content)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < Content.size()) {
+        size_t end = Content.find('\n', start);
+        if (end == std::string_view::npos)
+            end = Content.size();
+        std::string line(Content.substr(start, end - start));
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string_view Trim(std::string_view Text)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!Text.empty() && isBlank(Text.front()))
+        Text.remove_prefix(1);
+    while (!Text.empty() && isBlank(Text.back()))
+        Text.remove_suffix(1);
+    return Text;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view Text, std::string_view Prefix)
+{
+    return Text.size() >= Prefix.size() && SameName(Text.substr(0, Prefix.size()), Prefix);
+}
+
+// Reads a quoted text starting at Pos (the opening quote). Only the
+// backslash and the quote are escaped; any other backslash stands for itself.
+// Returns the position after the closing quote.
+std::optional<size_t> ParseQuoted(std::string_view Line, size_t Pos, std::string& Out)
+{
+    if (Pos >= Line.size() || Line[Pos] != '"')
+        return std::nullopt;
+    Out.clear();
+    for (size_t i = Pos + 1; i < Line.size(); ++i) {
+        const char c = Line[i];
+        if (c == '"')
+            return i + 1;
+        if (c == '\\' && i + 1 < Line.size() && (Line[i + 1] == '\\' || Line[i + 1] == '"'))
+            Out += Line[++i];
+        else
+            Out += c;
+    }
+    return std::nullopt;
+}
+
+std::string Quote(std::string_view Text)
+{
+    std::string out = "\"";
+    for (char c : Text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::optional<uint32_t> ParseDword(std::string_view Digits)
+{
+    if (Digits.empty() || Digits.size() > 8)
+        return std::nullopt;
+    uint32_t value = 0;
+    for (char c : Digits) {
+        const char l = LowerAscii(c);
+        const int digit = (l >= '0' && l <= '9') ? l - '0' : (l >= 'a' && l <= 'f') ? l - 'a' + 10 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+    return value;
+}
+
+// The data after "=": a quoted text, a dword, or a kind kept as read.
+bool ParseData(std::string_view Data, Value& Out)
+{
+    if (!Data.empty() && Data.front() == '"') {
+        const auto end = ParseQuoted(Data, 0, Out.Text);
+        Out.Kind = ValueKind::Text;
+        return end && Trim(Data.substr(*end)).empty();
+    }
+    if (StartsWithNoCase(Data, "dword:")) {
+        const auto number = ParseDword(Data.substr(6));
+        Out.Kind = ValueKind::Number;
+        Out.Number = number.value_or(0);
+        return number.has_value();
+    }
+    Out.Kind = ValueKind::Other;
+    return StartsWithNoCase(Data, "hex") && Data.find(':') != std::string_view::npos;
+}
+
+std::optional<Value> ParseValueLine(std::string_view Line)
+{
+    Value value;
+    size_t pos = 1;
+    if (Line.front() == '"') {
+        const auto end = ParseQuoted(Line, 0, value.Name);
+        if (!end)
+            return std::nullopt;
+        pos = *end;
+    } else if (Line.front() != '@') {
+        return std::nullopt;
+    }
+    const std::string_view rest = Trim(Line.substr(pos));
+    if (rest.empty() || rest.front() != '=')
+        return std::nullopt;
+    if (!ParseData(Trim(rest.substr(1)), value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> KeyHeader(std::string_view Line)
+{
+    const std::string_view trimmed = Trim(Line);
+    if (trimmed.size() < 3 || trimmed.front() != '[' || trimmed.back() != ']')
+        return std::nullopt;
+    return std::string(trimmed.substr(1, trimmed.size() - 2));
+}
+
+class Parser {
+public:
+    explicit Parser(std::string_view Content) : FLines(SplitLines(Content)) {}
+
+    std::optional<Document> Run()
+    {
+        if (!SkipHeader())
+            return std::nullopt;
+        Document doc;
+        for (; FAt < FLines.size(); ++FAt) {
+            const std::string& line = FLines[FAt];
+            if (Trim(line).empty())
+                continue;
+            if (auto path = KeyHeader(line)) {
+                doc.Keys.push_back(Key{*path, {}});
+            } else if (Trim(line).front() == ';') {
+                if (doc.Keys.empty())
+                    doc.Preamble.push_back(line);
+                else
+                    doc.Keys.back().Entries.push_back(Entry{std::nullopt, line});
+            } else if (doc.Keys.empty() || !TakeValue(doc.Keys.back())) {
+                return std::nullopt;
+            }
+        }
+        return doc;
+    }
+
+private:
+    // The first line that is not blank must be the format's name; a file
+    // with nothing but blanks is an empty registry.
+    bool SkipHeader()
+    {
+        while (FAt < FLines.size() && Trim(FLines[FAt]).empty())
+            ++FAt;
+        if (FAt == FLines.size())
+            return true;
+        return Trim(FLines[FAt++]) == kHeader;
+    }
+
+    // A value, with the continuation lines of a value ending in a backslash.
+    bool TakeValue(Key& Into)
+    {
+        std::string raw = FLines[FAt];
+        while (!raw.empty() && raw.back() == '\\' && FAt + 1 < FLines.size())
+            raw += '\n' + FLines[++FAt];
+        auto value = ParseValueLine(Trim(raw));
+        // Only the hexadecimal kinds may continue on further lines.
+        if (!value || (value->Kind != ValueKind::Other && raw.find('\n') != std::string::npos))
+            return false;
+        Into.Entries.push_back(Entry{std::move(value), std::move(raw)});
+        return true;
+    }
+
+    std::vector<std::string> FLines;
+    size_t FAt = 0;
+};
+
+std::string FormatValue(const Value& V)
+{
+    std::string line = V.Name.empty() ? "@" : Quote(V.Name);
+    if (V.Kind == ValueKind::Number) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(V.Number));
+        return line + "=dword:" + digits;
+    }
+    return line + "=" + Quote(V.Text);
+}
+
+} // namespace
+
+bool SameName(std::string_view A, std::string_view B)
+{
+    if (A.size() != B.size())
+        return false;
+    for (size_t i = 0; i < A.size(); ++i)
+        if (LowerAscii(A[i]) != LowerAscii(B[i]))
+            return false;
+    return true;
+}
+
+std::optional<Document> Parse(std::string_view Content) { return Parser(Content).Run(); }
+
+std::string Serialize(const Document& Doc)
+{
+    std::string out = std::string(kHeader) + "\n\n";
+    for (const std::string& line : Doc.Preamble)
+        out += line + "\n";
+    if (!Doc.Preamble.empty())
+        out += "\n";
+    for (const Key& key : Doc.Keys) {
+        out += "[" + key.Path + "]\n";
+        for (const Entry& entry : key.Entries)
+            out += (entry.Raw.empty() ? FormatValue(*entry.Parsed) : entry.Raw) + "\n";
+        out += "\n";
+    }
+    return out;
+}
+
+Key* FindKey(Document& Doc, std::string_view Path)
+{
+    for (Key& key : Doc.Keys)
+        if (SameName(key.Path, Path))
+            return &key;
+    return nullptr;
+}
+
+const Key* FindKey(const Document& Doc, std::string_view Path)
+{
+    return FindKey(const_cast<Document&>(Doc), Path);
+}
+
+const Value* FindValue(const Key& InKey, std::string_view Name)
+{
+    for (const Entry& entry : InKey.Entries)
+        if (entry.Parsed && SameName(entry.Parsed->Name, Name))
+            return &*entry.Parsed;
+    return nullptr;
+}
+
+bool KeyExists(const Document& Doc, std::string_view Path)
+{
+    for (const Key& key : Doc.Keys) {
+        const std::string_view path = key.Path;
+        if (SameName(path, Path))
+            return true;
+        if (path.size() > Path.size() && path[Path.size()] == '\\' && SameName(path.substr(0, Path.size()), Path))
+            return true;
+    }
+    return false;
+}
+
+Key& AddKey(Document& Doc, const std::string& Path)
+{
+    Doc.Keys.push_back(Key{Path, {}});
+    return Doc.Keys.back();
+}
+
+void SetValue(Key& InKey, const Value& NewValue)
+{
+    size_t afterLastValue = 0;
+    for (size_t i = 0; i < InKey.Entries.size(); ++i) {
+        Entry& entry = InKey.Entries[i];
+        if (!entry.Parsed)
+            continue;
+        afterLastValue = i + 1;
+        if (SameName(entry.Parsed->Name, NewValue.Name)) {
+            const std::string storedName = entry.Parsed->Name;
+            entry.Parsed = NewValue;
+            entry.Parsed->Name = storedName;
+            entry.Raw.clear();
+            return;
+        }
+    }
+    const auto at = InKey.Entries.begin() + static_cast<std::ptrdiff_t>(afterLastValue);
+    InKey.Entries.insert(at, Entry{NewValue, {}});
+}
+
+bool StorableText(std::string_view Text)
+{
+    return Text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+} // namespace regfile

@@ -1,0 +1,311 @@
+// The registry file: the REGEDIT4 text it keeps, value kinds, names without
+// regard to case, keeping what others stored, corrupt files, and saves that
+// run at once or die half-way.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "framework/Registry.h"
+#include "framework/RegistryFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& Path)
+{
+    std::ifstream in(Path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& Path, const std::string& Text)
+{
+    fs::create_directories(Path.parent_path());
+    std::ofstream(Path, std::ios::binary) << Text;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/velt-registry-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        FHome = pattern;
+        setenv("XDG_CONFIG_HOME", pattern, 1);
+    }
+    void TearDown() override
+    {
+        unsetenv("XDG_CONFIG_HOME");
+        fs::remove_all(FHome);
+    }
+    fs::path File() const { return FHome / "velt" / "registry.reg"; }
+
+    static void Store(THKey Root, const std::string& Key, const std::string& Name, const std::string& Text)
+    {
+        TRegistry registry;
+        registry.SetRootKey(Root);
+        ASSERT_TRUE(registry.OpenKey(Key, true));
+        registry.WriteString(Name, Text);
+        registry.CloseKey();
+    }
+
+    fs::path FHome;
+};
+
+TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
+{
+    TRegistry registry;
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(registry.OpenKey("Software\\Velt4\\ComPort", true));
+    registry.WriteString("Path", "C:\\dir \"quoted\"");
+    registry.WriteInteger("Rate", 9600);
+    registry.WriteInteger("Minus", -1);
+    registry.WriteString("Bytes", "\xb3\xf3" "d\xbc");  // Windows-1250 stays as bytes
+    registry.CloseKey();
+
+    EXPECT_EQ(ReadFile(File()),
+              "REGEDIT4\n"
+              "\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort]\n"
+              "\"Path\"=\"C:\\\\dir \\\"quoted\\\"\"\n"
+              "\"Rate\"=dword:00002580\n"
+              "\"Minus\"=dword:ffffffff\n"
+              "\"Bytes\"=\"\xb3\xf3" "d\xbc\"\n"
+              "\n");
+
+    TRegistry reader;
+    reader.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reader.OpenKey("software\\VELT4\\comport", false));
+    EXPECT_EQ(reader.ReadString("PATH"), "C:\\dir \"quoted\"");
+    EXPECT_EQ(reader.ReadInteger("rate"), 9600);
+    EXPECT_EQ(reader.ReadInteger("Minus"), -1);
+    EXPECT_EQ(reader.ReadString("Bytes"), "\xb3\xf3" "d\xbc");
+}
+
+TEST_F(RegistryTest, ValueKindsAndMissingValues)
+{
+    Store(HKEY_CURRENT_USER, "Software\\Kinds", "Text", "12");
+    {
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKey("Software\\Kinds", false));
+        registry.WriteInteger("Number", 12);
+        registry.CloseKey();
+    }
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Kinds", false));
+    EXPECT_EQ(registry.ReadString("Missing"), "");
+    EXPECT_THROW(registry.ReadInteger("Missing"), ERegistryException);
+    EXPECT_THROW(registry.ReadInteger("Text"), ERegistryException);
+    EXPECT_THROW(registry.ReadString("Number"), ERegistryException);
+    EXPECT_TRUE(registry.ValueExists("number"));
+    EXPECT_FALSE(registry.ValueExists("Missing"));
+
+    TRegistry closed;
+    EXPECT_EQ(closed.ReadString("Text"), "");
+    EXPECT_THROW(closed.ReadInteger("Number"), ERegistryException);
+    EXPECT_THROW(closed.WriteString("Text", "x"), ERegistryException);
+    EXPECT_FALSE(closed.OpenKey("Software\\Absent", false));
+}
+
+TEST_F(RegistryTest, RootsAreSeparateKeysOfOneFile)
+{
+    Store(HKEY_CURRENT_USER, "Software\\Same", "Where", "user");
+    Store(HKEY_LOCAL_MACHINE, "Software\\Same", "Where", "machine");
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Same", false));
+    EXPECT_EQ(registry.ReadString("Where"), "user");
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_FALSE(registry.HasCurrentKey());
+    ASSERT_TRUE(registry.OpenKey("Software\\Same", false));
+    EXPECT_EQ(registry.ReadString("Where"), "machine");
+}
+
+TEST_F(RegistryTest, KeepsOtherKeysCommentsAndUnknownKindsInPlace)
+{
+    const std::string before =
+        "REGEDIT4\n"
+        "\n"
+        "; written by hand\n"
+        "\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\n"
+        "\"Blob\"=hex:01,02,\\\n"
+        "  03,04\n"
+        "@=\"default\"\n"
+        "\n"
+        "[HKEY_CURRENT_USER\\Software\\Mine]\n"
+        "\"First\"=\"1\"\n"
+        "; keep me\n"
+        "\"Second\"=\"2\"\n"
+        "\n";
+    WriteFile(File(), before);
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("SOFTWARE\\mine", false));
+    registry.WriteString("first", "one");
+    registry.WriteString("Third", "3");
+    registry.CloseKey();
+
+    EXPECT_EQ(ReadFile(File()),
+              "REGEDIT4\n"
+              "\n"
+              "; written by hand\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Other]\n"
+              "\"Blob\"=hex:01,02,\\\n"
+              "  03,04\n"
+              "@=\"default\"\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Mine]\n"
+              "\"First\"=\"one\"\n"
+              "; keep me\n"
+              "\"Second\"=\"2\"\n"
+              "\"Third\"=\"3\"\n"
+              "\n");
+    TRegistry reader;
+    ASSERT_TRUE(reader.OpenKey("Software\\Other", false));
+    EXPECT_THROW(reader.ReadString("Blob"), ERegistryException);
+    EXPECT_EQ(reader.ReadString(""), "default");
+}
+
+TEST_F(RegistryTest, WritesWaitForFlushAndAreAllOrNothing)
+{
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Pending", true));
+    registry.WriteString("A", "1");
+    EXPECT_FALSE(fs::exists(File()));
+    EXPECT_EQ(registry.ReadString("A"), "1");  // the open key sees its own writes
+    registry.Flush();
+    EXPECT_NE(ReadFile(File()).find("\"A\"=\"1\""), std::string::npos);
+}
+
+TEST_F(RegistryTest, RefusesTextsThatOneLineCannotHold)
+{
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Lines", true));
+    EXPECT_THROW(registry.WriteString("Text", "two\nlines"), ERegistryException);
+    EXPECT_THROW(registry.WriteString("Text", std::string("zero\0byte", 9)), ERegistryException);
+    EXPECT_THROW(registry.WriteString("Na\rme", "x"), ERegistryException);
+    EXPECT_FALSE(registry.OpenKey("Software\\\\Empty part", true));
+}
+
+TEST_F(RegistryTest, UnwritableDirectoryFailsTheFlush)
+{
+    WriteFile(FHome / "plainfile", "not a directory");
+    setenv("XDG_CONFIG_HOME", (FHome / "plainfile").c_str(), 1);
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Nowhere", true));
+    registry.WriteString("A", "1");
+    EXPECT_THROW(registry.Flush(), ERegistryException);
+}
+
+TEST_F(RegistryTest, CorruptFileFailsReadsAndIsMovedAsideByTheNextWrite)
+{
+    const std::string garbage = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Torn]\n\"Port\"=\"CO";
+    WriteFile(File(), garbage);
+    {
+        TRegistry reader;
+        reader.OpenKey("Software\\Torn", true);
+        EXPECT_THROW(reader.ReadString("Port"), ERegistryException);
+    }
+    EXPECT_EQ(ReadFile(File()), garbage) << "a read must not change a file it cannot parse";
+
+    Store(HKEY_CURRENT_USER, "Software\\Fresh", "Port", "COM2");
+    std::vector<fs::path> aside;
+    for (const auto& entry : fs::directory_iterator(File().parent_path()))
+        if (entry.path().filename().string().starts_with("registry.reg.corrupt-"))
+            aside.push_back(entry.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadFile(aside[0]), garbage);
+    TRegistry reader;
+    ASSERT_TRUE(reader.OpenKey("Software\\Fresh", false));
+    EXPECT_EQ(reader.ReadString("Port"), "COM2");
+}
+
+// Each child process stores its own keys while the others do the same.
+TEST_F(RegistryTest, ProcessesSavingAtOnceKeepEachOthersKeys)
+{
+    constexpr int kProcesses = 4;
+    constexpr int kKeysEach = 25;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int k = 0; k < kKeysEach; ++k) {
+                TRegistry registry;
+                if (!registry.OpenKey("Software\\P" + std::to_string(p) + "\\K" + std::to_string(k), true))
+                    _exit(2);
+                registry.WriteInteger("Value", k);
+                try {
+                    registry.CloseKey();
+                } catch (...) {
+                    _exit(3);
+                }
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const auto doc = regfile::Parse(ReadFile(File()));
+    ASSERT_TRUE(doc.has_value());
+    EXPECT_EQ(doc->Keys.size(), static_cast<size_t>(kProcesses * kKeysEach));
+    TRegistry registry;
+    for (int p = 0; p < kProcesses; ++p)
+        for (int k = 0; k < kKeysEach; ++k) {
+            ASSERT_TRUE(registry.OpenKey("\\Software\\P" + std::to_string(p) + "\\K" + std::to_string(k), false));
+            EXPECT_EQ(registry.ReadInteger("Value"), k);
+        }
+}
+
+// A saver killed at any moment leaves the previous file or the next one.
+TEST_F(RegistryTest, SaveKilledHalfWayNeverLeavesATornFile)
+{
+    // A large value makes every save take a while, so kills land inside it.
+    Store(HKEY_CURRENT_USER, "Software\\Big", "Filler", std::string(200000, 'x'));
+    std::mt19937 random(12345);
+    for (int round = 0; round < 15; ++round) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 0;; ++i) {
+                TRegistry registry;
+                registry.OpenKey("Software\\Big", true);
+                registry.WriteString("Counter", std::to_string(i));
+                registry.WriteString("Filler", std::string(200000 + i % 1000, 'y'));
+                try {
+                    registry.CloseKey();
+                } catch (...) {
+                    _exit(3);
+                }
+            }
+        }
+        usleep(std::uniform_int_distribution<useconds_t>(1000, 30000)(random));
+        kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saver stopped by itself";
+
+        TRegistry reader;
+        ASSERT_TRUE(reader.OpenKey("Software\\Big", false));
+        EXPECT_GE(reader.ReadString("Filler").size(), 200000u) << "round " << round;
+    }
+    // A later save still works: the lock of the killed process is gone.
+    Store(HKEY_CURRENT_USER, "Software\\After", "Done", "yes");
+}
+
+} // namespace
