@@ -1,10 +1,30 @@
-// Placeholder until the event thread lands: waits for the quit request only.
+// The event thread and the hand-over of line events to the processing
+// operations: on the main thread waiting for them (thread hand-over), on the
+// main thread one code at a time without waiting for them (window
+// hand-over), or on the event thread itself.
 #include "ComThread.h"
 
-#include "ComPort.h"
+#include <array>
 
-TComThread::TComThread(TCustomComPort& Port) : FOwnerPort(Port)
+#include "ComPort.h"
+#include "framework/ExceptionReport.h"
+#include "framework/MainThreadQueue.h"
+
+namespace {
+
+// The order in which the events of one wait are processed.
+constexpr std::array<TComEvent, 10> kDeliveryOrder = {
+    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
+
+} // namespace
+
+// ---- Starting and stopping ------------------------------------------------------
+
+TComThread::TComThread(TCustomComPort& Port) : FOwnerPort(Port), FSyncMethod(Port.SyncMethod())
 {
+    // The first user of the queue becomes the main thread unless the
+    // application named one: make sure that is the opener, not this thread.
+    MainThreadQueue::Instance();
     FOwnerPort.DeviceHandle()->SetEventMask(EventsToMask(FOwnerPort.Events()));
     FThread = std::thread([this] { WaitLoop(); });
 }
@@ -12,20 +32,150 @@ TComThread::TComThread(TCustomComPort& Port) : FOwnerPort(Port)
 TComThread::~TComThread()
 {
     RequestQuit();
+    MainThreadQueue& queue = MainThreadQueue::Instance();
+    // The thread may be blocked in a hand-over to the main thread: if that is
+    // us, keep serving until it has ended, or neither could go on.
+    if (queue.IsMainThread())
+        queue.WaitWhileServing([this] { return FEnded.load(); });
     FThread.join();
 }
 
 void TComThread::RequestQuit() { FQuitEvent.Set(); }
 
+// ---- The wait loop --------------------------------------------------------------
+
 void TComThread::WaitLoop()
 {
-    uint32_t occurred = 0;
-    int error = 0;
-    FOwnerPort.DeviceHandle()->WaitEvents(FQuitEvent, occurred, error);
+    device::SerialDevice& device = *FOwnerPort.DeviceHandle();
+    for (;;) {
+        uint32_t occurred = 0;
+        int error = 0;
+        // One wait without a time limit; a quit request wins over events
+        // that completed at the same time. A failed wait ends the loop.
+        if (device.WaitEvents(FQuitEvent, occurred, error) != device::WaitOutcome::Events)
+            break;
+        FPendingEvents = MaskToEvents(occurred);
+        if (FPendingEvents.Empty())
+            continue;
+        try {
+            HandOver();
+        } catch (...) {
+            // A failed hand-over must not end the thread: the port would stay
+            // open and silent until reopened.
+            ReportOnMainThread(std::current_exception());
+        }
+    }
+    CleanUpDevice();
+    FEnded = true;
+    MainThreadQueue::Instance().WakeWaiters();
 }
 
-void TComThread::HandOver() {}
-void TComThread::SendEventCodes() {}
-void TComThread::DeliverEvents() {}
-void TNotifyWindow::SendEventCode(uint32_t) {}
-void TCustomComPort::NotifyWndProc(uint32_t) {}
+// The device stops reporting events and forgets what it had queued; the
+// results are not examined, as there is nobody left to tell.
+void TComThread::CleanUpDevice()
+{
+    device::SerialDevice& device = *FOwnerPort.DeviceHandle();
+    device.SetEventMask(0);
+    device.Purge(device::PURGE_TXCLEAR | device::PURGE_RXCLEAR);
+}
+
+// ---- Hand-over -------------------------------------------------------------------
+
+void TComThread::HandOver()
+{
+    switch (FSyncMethod) {
+    case smThreadSync:
+        MainThreadQueue::Instance().RunOnMain([this] { DeliverReportingFailure(); });
+        break;
+    case smWindowSync:
+        SendEventCodes();
+        break;
+    case smNone:
+        DeliverReportingFailure();
+        break;
+    }
+}
+
+// A handler that fails ends the delivery of this wait (the later events of
+// the wait are not processed) and is reported on the main thread; the
+// thread goes on waiting.
+void TComThread::DeliverReportingFailure()
+{
+    try {
+        DeliverEvents();
+    } catch (...) {
+        ReportOnMainThread(std::current_exception());
+    }
+}
+
+void TComThread::DeliverEvents()
+{
+    for (TComEvent event : kDeliveryOrder) {
+        if (!FPendingEvents.Contains(event))
+            continue;
+        switch (event) {
+        case evError: FOwnerPort.ProcessError(); break;
+        case evRxChar: FOwnerPort.ProcessRxChar(); break;
+        case evTxEmpty: FOwnerPort.ProcessTxEmpty(); break;
+        case evBreak: FOwnerPort.ProcessBreak(); break;
+        case evRing: FOwnerPort.ProcessRing(); break;
+        case evCTS: FOwnerPort.ProcessCTSChange(); break;
+        case evDSR: FOwnerPort.ProcessDSRChange(); break;
+        case evRxFlag: FOwnerPort.ProcessRxFlag(); break;
+        case evRLSD: FOwnerPort.ProcessRLSDChange(); break;
+        case evRx80Full: FOwnerPort.ProcessRx80Full(); break;
+        }
+    }
+}
+
+// On the main thread the report runs at once; from the event thread it waits
+// until the main thread has shown it, so reports never pile up.
+void TComThread::ReportOnMainThread(std::exception_ptr Error)
+{
+    try {
+        MainThreadQueue::Instance().RunOnMain([Error] { ReportException(Error); });
+    } catch (...) {
+        // ReportException does not throw; nothing sensible is left to do.
+    }
+}
+
+// ---- Window hand-over ------------------------------------------------------------
+
+void TComThread::SendEventCodes()
+{
+    TNotifyWindow& window = *FOwnerPort.FNotifyWnd;
+    for (TComEvent event : kDeliveryOrder)
+        if (FPendingEvents.Contains(event))
+            window.SendEventCode(EventMaskBit(event));
+}
+
+void TNotifyWindow::SendEventCode(uint32_t Code)
+{
+    TCustomComPort& port = FPort;
+    MainThreadQueue::Instance().RunOnMainUntilStarted([&port, Code] { port.NotifyWndProc(Code); });
+}
+
+// On the main thread, the sender already released: a code that arrives after
+// the port was closed is ignored; a failure goes to the exception report.
+void TCustomComPort::NotifyWndProc(uint32_t Code)
+{
+    try {
+        if (!FConnected)
+            return;
+        switch (Code) {
+        case device::EV_RXCHAR: ProcessRxChar(); break;
+        case device::EV_RXFLAG: ProcessRxFlag(); break;
+        case device::EV_TXEMPTY: ProcessTxEmpty(); break;
+        case device::EV_CTS: ProcessCTSChange(); break;
+        case device::EV_DSR: ProcessDSRChange(); break;
+        case device::EV_RLSD: ProcessRLSDChange(); break;
+        case device::EV_BREAK: ProcessBreak(); break;
+        case device::EV_ERR: ProcessError(); break;
+        case device::EV_RING: ProcessRing(); break;
+        case device::EV_RX80FULL: ProcessRx80Full(); break;
+        default: break;
+        }
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}

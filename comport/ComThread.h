@@ -3,6 +3,7 @@
 // port's Events set and hands every completed wait over to the processing
 // operations, the way the port's SyncMethod chooses.
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <thread>
 
@@ -15,34 +16,42 @@ class TComThread {
 public:
     // Sets the device's event mask from the port's Events and starts waiting.
     explicit TComThread(TCustomComPort& Port);
-    // Asks the thread to end and waits for it, serving the main-thread
-    // hand-overs meanwhile so that one in flight completes.
+    // Asks the thread to end and waits for it; on the main thread it serves
+    // the main-thread hand-overs meanwhile, so that one in flight completes.
     ~TComThread();
     TComThread(const TComThread&) = delete;
     TComThread& operator=(const TComThread&) = delete;
 
+    // Asks the thread to end; it may still finish a hand-over first.
     void RequestQuit();
 
 private:
     void WaitLoop();
+    void CleanUpDevice();
     void HandOver();
     void SendEventCodes();
     void DeliverEvents();
+    void DeliverReportingFailure();
+    void ReportOnMainThread(std::exception_ptr Error);
 
     TCustomComPort& FOwnerPort;
+    // Lives as long as the thread object, so a stop request after the body
+    // ended by itself still finds it open.
     device::ManualResetEvent FQuitEvent;
+    // The hand-over chosen at open; SyncMethod cannot change while open.
+    const TSyncMethod FSyncMethod;
     TComEvents FPendingEvents;
     std::atomic<bool> FEnded{false};
     std::thread FThread;
 };
 
-// Stands in for the hidden window of the window hand-over: events sent to it
-// from the event thread are processed on the main thread.
+// Stands in for the hidden window of the window hand-over: event codes sent
+// to it from the event thread are processed on the main thread.
 class TNotifyWindow {
 public:
     explicit TNotifyWindow(TCustomComPort& Port) : FPort(Port) {}
-    // Called on the event thread: blocks until the main thread has started
-    // handling the code.
+    // Called on the event thread: blocks only until the main thread has
+    // started handling the code.
     void SendEventCode(uint32_t Code);
 
 private:

@@ -1,7 +1,9 @@
 #include "RecordingDevice.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <poll.h>
 
 namespace device {
 
@@ -71,6 +73,26 @@ int RecordingLog::OpenDevices() const
     return FOpenDevices;
 }
 
+void RecordingLog::RaiseEvents(uint32_t Mask)
+{
+    std::lock_guard lock(FLock);
+    FRaisedEvents.push_back(Mask);
+    FWaitReady.Set();
+}
+
+void RecordingLog::FailNextWait(int Error)
+{
+    std::lock_guard lock(FLock);
+    FWaitFailure = Error;
+    FWaitReady.Set();
+}
+
+int RecordingLog::WaitsBegun() const
+{
+    std::lock_guard lock(FLock);
+    return FWaitsBegun;
+}
+
 int RecordingLog::Record(RecordedCall Call)
 {
     std::lock_guard lock(FLock);
@@ -115,8 +137,33 @@ WaitOutcome RecordingDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
 {
     Occurred = 0;
     Error = 0;
-    Quit.Wait();
-    return WaitOutcome::Quit;
+    {
+        std::lock_guard lock(FLog->FLock);
+        ++FLog->FWaitsBegun;
+    }
+    pollfd waits[2] = {{Quit.Descriptor(), POLLIN, 0}, {FLog->FWaitReady.Descriptor(), POLLIN, 0}};
+    while (poll(waits, 2, -1) < 0 && errno == EINTR) {
+    }
+    if (Quit.IsSet())
+        return WaitOutcome::Quit;
+    return TakeRaised(Occurred, Error);
+}
+
+WaitOutcome RecordingDevice::TakeRaised(uint32_t& Occurred, int& Error)
+{
+    std::lock_guard lock(FLog->FLock);
+    WaitOutcome outcome = WaitOutcome::Events;
+    if (FLog->FWaitFailure != 0) {
+        Error = FLog->FWaitFailure;
+        FLog->FWaitFailure = 0;
+        outcome = WaitOutcome::Failed;
+    } else {
+        Occurred = FLog->FRaisedEvents.front();
+        FLog->FRaisedEvents.pop_front();
+    }
+    if (FLog->FWaitFailure == 0 && FLog->FRaisedEvents.empty())
+        FLog->FWaitReady.Reset();
+    return outcome;
 }
 
 int RecordingDevice::StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done)

@@ -3,6 +3,7 @@
 // every call with its arguments into a log that outlives the device, can be
 // told to fail a given call, and plays a line from an in-memory input.
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,6 +37,14 @@ public:
     std::string Written() const;
     int OpenDevices() const;
 
+    // Line events for the event thread: each mask raised is reported by one
+    // wait, in order; a failed wait is reported once, before any mask.
+    void RaiseEvents(uint32_t Mask);
+    void FailNextWait(int Error);
+    // How many waits have begun; a thread that waits again after a hand-over
+    // raises it.
+    int WaitsBegun() const;
+
 private:
     friend class RecordingDevice;
     int Record(RecordedCall Call);
@@ -47,6 +56,10 @@ private:
     uint32_t FLineErrors = 0;
     uint32_t FModemStatus = 0;
     int FOpenDevices = 0;
+    std::deque<uint32_t> FRaisedEvents;
+    int FWaitFailure = 0;
+    int FWaitsBegun = 0;
+    ManualResetEvent FWaitReady;  // set while a mask or a failure waits to be reported
 };
 
 class RecordingDevice : public SerialDevice {
@@ -58,7 +71,8 @@ public:
     int SetState(const DeviceControlBlock& Dcb) override;
     int SetTimeouts(const CommTimeouts& Timeouts) override;
     int SetEventMask(uint32_t Mask) override;
-    // Never reports events of its own: it waits for Quit.
+    // Reports what the test raised (RaiseEvents, FailNextWait) or Quit,
+    // which wins when both are there.
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
     int StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done) override;
     int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) override;
@@ -68,6 +82,8 @@ public:
     int ModemStatus(uint32_t& Status) override;
 
 private:
+    WaitOutcome TakeRaised(uint32_t& Occurred, int& Error);
+
     std::shared_ptr<RecordingLog> FLog;
 };
 

@@ -1,0 +1,482 @@
+// The main-thread hand-over queue and the port's event thread. The test body
+// is the main thread and serves the queue itself; the recording fake stands
+// in where only it can show a case (events raised at an exact moment, a
+// failed wait), a pseudo-terminal everywhere else.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <dirent.h>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+#include "ComPort.h"
+#include "ComThread.h"
+#include "framework/ExceptionReport.h"
+#include "framework/MainThreadQueue.h"
+#include "support/PseudoTerminal.h"
+#include "support/RecordingPort.h"
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+MainThreadQueue& Queue() { return MainThreadQueue::Instance(); }
+
+// Serves the hand-overs until Condition, which only main-thread handlers
+// change, holds; false when the deadline passed.
+bool Serve(const std::function<bool()>& Condition, std::chrono::milliseconds Deadline = 10s)
+{
+    return Queue().ServeUntil(Condition, Clock::now() + Deadline);
+}
+
+// The same for a condition that other threads change as well.
+bool ServeAndWatch(const std::function<bool()>& Condition)
+{
+    return WaitUntil(
+        [&] {
+            Queue().Drain();
+            return Condition();
+        },
+        10s);
+}
+
+std::set<std::string> DirectoryEntries(const char* Path)
+{
+    std::set<std::string> names;
+    if (DIR* dir = opendir(Path)) {
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.')
+                names.insert(entry->d_name);
+        closedir(dir);
+    }
+    return names;
+}
+
+long ContextSwitches(const std::string& Tid)
+{
+    std::ifstream status("/proc/self/task/" + Tid + "/status");
+    long total = 0;
+    std::string line;
+    while (std::getline(status, line))
+        if (line.find("ctxt_switches:") != std::string::npos)
+            total += std::stol(line.substr(line.find(':') + 1));
+    return total;
+}
+
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// The exception reports, with the thread each was made on.
+struct Reports {
+    std::mutex Lock;
+    std::vector<std::string> Messages;
+    std::vector<std::thread::id> Threads;
+    size_t Count()
+    {
+        std::lock_guard lock(Lock);
+        return Messages.size();
+    }
+};
+
+class EventThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Queue().SetMainThread();
+        SetExceptionReportHandler([this](const std::string& Message) {
+            std::lock_guard lock(FReports.Lock);
+            FReports.Messages.push_back(Message);
+            FReports.Threads.push_back(std::this_thread::get_id());
+        });
+    }
+    void TearDown() override
+    {
+        Queue().Drain();
+        SetExceptionReportHandler({});
+    }
+    Reports FReports;
+};
+
+// ---- The queue ------------------------------------------------------------------
+
+TEST_F(EventThreadTest, RunOnMainRunsThereWaitsForTheCallAndCarriesItsException)
+{
+    std::thread::id ranOn;
+    std::atomic<bool> senderDone{false};
+    std::string caught;
+    std::thread sender([&] {
+        Queue().RunOnMain([&] { ranOn = std::this_thread::get_id(); });
+        try {
+            Queue().RunOnMain([] { throw std::runtime_error("from main"); });
+        } catch (const std::runtime_error& e) {
+            caught = e.what();
+        }
+        senderDone = true;
+        Queue().WakeWaiters();
+    });
+    Queue().WaitWhileServing([&] { return senderDone.load(); });
+    sender.join();
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_EQ(caught, "from main");
+    EXPECT_EQ(FReports.Count(), 0u);
+}
+
+TEST_F(EventThreadTest, RunOnMainUntilStartedReleasesTheSenderWhileTheCallRuns)
+{
+    std::atomic<bool> released{false};
+    bool sawRelease = false;
+    int wakeups = 0;
+    Queue().SetWakeup([&] { ++wakeups; });
+    std::thread sender([&] {
+        Queue().RunOnMainUntilStarted([&] {
+            // Only a released sender can set the flag this call waits for.
+            sawRelease = WaitUntil([&] { return released.load(); }, 10s);
+            throw std::runtime_error("escaped");
+        });
+        released = true;
+    });
+    ASSERT_TRUE(WaitUntil([] { return Queue().Queued() == 1; }, 10s));
+    Queue().Drain();
+    sender.join();
+    Queue().SetWakeup({});
+    EXPECT_TRUE(sawRelease);
+    EXPECT_EQ(wakeups, 1);
+    ASSERT_EQ(FReports.Count(), 1u);
+    EXPECT_EQ(FReports.Messages[0], "escaped");
+}
+
+// ---- The event thread on the recording fake ----------------------------------------
+
+class FakePort : public RecordingPort {
+public:
+    explicit FakePort(TComEvents Events = AllComEvents(), TSyncMethod Sync = smThreadSync)
+    {
+        SetEvents(Events);
+        SetSyncMethod(Sync);
+    }
+    // The first argument of every call of this name, in order.
+    std::vector<uint32_t> Arguments(const std::string& Name) const
+    {
+        std::vector<uint32_t> values;
+        for (const auto& call : Log->Calls())
+            if (call.Name == Name)
+                values.push_back(call.Arguments.at(0));
+        return values;
+    }
+    std::vector<uint32_t> MasksSet() const { return Arguments("SetEventMask"); }
+};
+
+TEST_F(EventThreadTest, MaskIsSetAtOpenAndClearedWithBothQueuesPurgedAtClose)
+{
+    FakePort port;
+    port.Open();
+    EXPECT_TRUE(port.EventThreadActive());
+    port.SetEvents(TComEvents{evRing});  // takes effect at the next open only
+    port.Close();
+    EXPECT_EQ(port.MasksSet(), (std::vector<uint32_t>{0x05FF, 0}));
+    // Close aborts the transfers first; the thread discards both queues last.
+    EXPECT_EQ(port.Arguments("Purge"), (std::vector<uint32_t>{device::PURGE_TXABORT | device::PURGE_RXABORT,
+                                                              device::PURGE_TXCLEAR | device::PURGE_RXCLEAR}));
+    const auto names = port.Log->CallNames();
+    EXPECT_EQ(std::vector<std::string>(names.end() - 2, names.end()),
+              (std::vector<std::string>{"SetEventMask", "Purge"}));
+
+    port.Open();
+    port.Close();
+    EXPECT_EQ(port.MasksSet(), (std::vector<uint32_t>{0x05FF, 0, 0x0100, 0}));
+}
+
+TEST_F(EventThreadTest, EmptyEventsStartNoThread)
+{
+    const size_t threadsBefore = DirectoryEntries("/proc/self/task").size();
+    FakePort port(TComEvents{});
+    port.Open();
+    EXPECT_FALSE(port.EventThreadActive());
+    EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threadsBefore);
+    EXPECT_TRUE(port.MasksSet().empty());
+    port.Close();
+}
+
+// Every handler notes its name and whether it ran on the main thread.
+struct Recorder {
+    std::mutex Lock;
+    std::vector<std::string> Names;
+    std::vector<bool> OnMain;
+    void Note(const std::string& Name)
+    {
+        std::lock_guard lock(Lock);
+        Names.push_back(Name);
+        OnMain.push_back(Queue().IsMainThread());
+    }
+    size_t Count()
+    {
+        std::lock_guard lock(Lock);
+        return Names.size();
+    }
+    void Attach(TCustomComPort& Port)
+    {
+        Port.OnError = [this](TComponent*, TComErrors) { Note("Error"); };
+        Port.OnRxChar = [this](TComponent*, int32_t) { Note("RxChar"); };
+        Port.OnTxEmpty = [this](TComponent*) { Note("TxEmpty"); };
+        Port.OnBreak = [this](TComponent*) { Note("Break"); };
+        Port.OnRing = [this](TComponent*) { Note("Ring"); };
+        Port.OnCTSChange = [this](TComponent*, bool) { Note("CTS"); };
+        Port.OnDSRChange = [this](TComponent*, bool) { Note("DSR"); };
+        Port.OnRxFlag = [this](TComponent*) { Note("RxFlag"); };
+        Port.OnRLSDChange = [this](TComponent*, bool) { Note("RLSD"); };
+        Port.OnRx80Full = [this](TComponent*) { Note("Rx80Full"); };
+    }
+};
+
+class EveryHandOver : public EventThreadTest, public ::testing::WithParamInterface<TSyncMethod> {};
+
+TEST_P(EveryHandOver, OneWaitIsDeliveredInTheFixedOrderOnTheRightThread)
+{
+    FakePort port(AllComEvents(), GetParam());
+    port.Log->SetLineErrors(device::CE_FRAME);
+    port.Log->AddInput("abc");
+    port.Open();
+    Recorder seen;
+    seen.Attach(port);  // after Open: the line report of the open is not wanted here
+    port.Log->RaiseEvents(0x05FF);
+    ASSERT_TRUE(ServeAndWatch([&] { return seen.Count() == 10; }));
+    EXPECT_EQ(seen.Names, (std::vector<std::string>{"Error", "RxChar", "TxEmpty", "Break", "Ring", "CTS", "DSR",
+                                                     "RxFlag", "RLSD", "Rx80Full"}));
+    for (bool onMain : seen.OnMain)
+        EXPECT_EQ(onMain, GetParam() != smNone);
+    port.Close();
+}
+
+// A handler that fails once must neither silence the port nor be lost: it is
+// reported on the main thread and the next wait is delivered as usual.
+TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComing)
+{
+    FakePort port(AllComEvents(), GetParam());
+    port.Open();
+    std::atomic<int> rings{0}, fulls{0};
+    port.OnRing = [&](TComponent*) {
+        if (++rings == 1)
+            throw std::runtime_error("handler failed");
+    };
+    port.OnRx80Full = [&](TComponent*) { ++fulls; };
+    port.Log->RaiseEvents(device::EV_RING | device::EV_RX80FULL);
+    ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
+    EXPECT_EQ(FReports.Messages[0], "handler failed");
+    EXPECT_EQ(FReports.Threads[0], std::this_thread::get_id());
+
+    port.Log->RaiseEvents(device::EV_RING | device::EV_RX80FULL);
+    ASSERT_TRUE(ServeAndWatch([&] { return rings == 2 && fulls >= (GetParam() == smWindowSync ? 2 : 1); }));
+    // The window hand-over sends each event on its own, so the failure costs
+    // nothing else; the other two end that wait's delivery.
+    port.Close();
+    EXPECT_EQ(fulls, GetParam() == smWindowSync ? 2 : 1);
+    EXPECT_EQ(FReports.Count(), 1u);
+}
+
+std::string SyncMethodName(const ::testing::TestParamInfo<TSyncMethod>& Info)
+{
+    static const char* const kNames[] = {"ThreadSync", "WindowSync", "None"};
+    return kNames[Info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(SyncMethods, EveryHandOver, ::testing::Values(smThreadSync, smWindowSync, smNone),
+                         SyncMethodName);
+
+// Close while the thread waits in a hand-over: the queued events are
+// delivered during Close (port connected, device open, after OnBeforeClose);
+// an event that completes together with the quit request is not.
+TEST_F(EventThreadTest, CloseDeliversTheQueuedHandOverAndTheQuitWinsOverANewEvent)
+{
+    FakePort port;
+    port.Open();
+    bool beforeClose = false;
+    std::vector<std::string> duringRing;
+    int breaks = 0;
+    port.OnBeforeClose = [&](TComponent*) { beforeClose = true; };
+    port.OnRing = [&](TComponent*) {
+        duringRing = {beforeClose ? "after OnBeforeClose" : "before OnBeforeClose",
+                      port.Connected() ? "connected" : "not connected",
+                      port.Log->OpenDevices() == 1 ? "device open" : "device closed"};
+    };
+    port.OnBreak = [&](TComponent*) { ++breaks; };
+    port.Log->RaiseEvents(device::EV_RING);
+    ASSERT_TRUE(WaitUntil([] { return Queue().Queued() == 1; }, 10s));
+    port.Log->RaiseEvents(device::EV_BREAK);  // waits in the fake until the thread waits again
+    port.Close();
+    EXPECT_EQ(duringRing, (std::vector<std::string>{"after OnBeforeClose", "connected", "device open"}));
+    EXPECT_EQ(breaks, 0);
+    EXPECT_EQ(port.Log->OpenDevices(), 0);
+}
+
+TEST_F(EventThreadTest, AFailedWaitEndsTheLoopWithItsCleanUpAndCloseStillWorks)
+{
+    FakePort port;
+    port.Open();
+    port.Log->FailNextWait(EIO);
+    ASSERT_TRUE(WaitUntil([&] { return port.MasksSet().size() == 2; }, 10s));
+    EXPECT_EQ(port.MasksSet().back(), 0u);
+    EXPECT_EQ(port.Log->WaitsBegun(), 1);
+    EXPECT_TRUE(port.Connected());
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.MasksSet().size(), 2u);
+}
+
+TEST_F(EventThreadTest, SyncMethodCannotChangeWhileOpen)
+{
+    FakePort port;
+    port.SetSyncMethod(smNone);
+    port.Open();
+    port.SetSyncMethod(smNone);  // equal value: nothing happens
+    try {
+        port.SetSyncMethod(smWindowSync);
+        FAIL() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortErrorCode(), 14);
+    }
+    EXPECT_EQ(port.SyncMethod(), smNone);
+    port.Close();
+}
+
+// ---- The event thread on a pseudo-terminal ------------------------------------------
+
+class PtyPort : public EventThreadTest {
+protected:
+    PseudoTerminal FLine;
+    TComPort FPort{nullptr};
+    void SetUp() override
+    {
+        EventThreadTest::SetUp();
+        FPort.SetPort(FLine.SlavePath());
+    }
+};
+
+TEST_F(PtyPort, BurstsArriveOnTheMainThreadAsCountsWithNoByteLostOrDuplicated)
+{
+    std::string received;
+    bool countsMatched = true, allOnMain = true;
+    FPort.OnRxChar = [&](TComponent*, int32_t Count) {
+        std::string text;
+        countsMatched = countsMatched && FPort.ReadText(text, Count) == Count && Count > 0;
+        allOnMain = allOnMain && Queue().IsMainThread();
+        received += text;
+    };
+    FPort.Open();
+    std::string sent;
+    for (int burst = 0; burst < 400; ++burst) {
+        std::string bytes;
+        for (int i = 0; i < 1 + (burst * 37) % 700; ++i)
+            bytes.push_back(static_cast<char>((burst * 131 + i) & 0xFF));
+        FLine.WriteToPort(bytes);
+        sent += bytes;
+        if (burst % 3 == 0) {  // now and then let the port catch up, else bursts merge
+            ASSERT_TRUE(Serve([&] { return received.size() == sent.size(); }));
+        }
+    }
+    ASSERT_TRUE(Serve([&] { return received.size() >= sent.size(); }));
+    FPort.Close();
+    EXPECT_TRUE(countsMatched);
+    EXPECT_TRUE(allOnMain);
+    EXPECT_EQ(received.size(), sent.size());
+    EXPECT_TRUE(received == sent);
+}
+
+// The port's threads (the event thread and any helper of the device) are
+// watched together for two seconds: an idle port must not wake them.
+TEST_F(PtyPort, AnIdleOpenPortsThreadsDoNotWake)
+{
+    const auto before = DirectoryEntries("/proc/self/task");
+    FPort.Open();
+    std::vector<std::string> started;
+    for (const auto& name : DirectoryEntries("/proc/self/task"))
+        if (!before.count(name))
+            started.push_back(name);
+    ASSERT_FALSE(started.empty());
+    auto switches = [&] {
+        long total = 0;
+        for (const auto& tid : started)
+            total += ContextSwitches(tid);
+        return total;
+    };
+    std::this_thread::sleep_for(200ms);  // into their waits
+    const long start = switches();
+    std::this_thread::sleep_for(2s);
+    EXPECT_LE(switches() - start, 5);
+    FPort.Close();
+}
+
+TEST_F(PtyPort, AHangUpIsReportedOnceAsAnIoErrorThenTheThreadRestsUntilClose)
+{
+    std::vector<TComErrors> errors;
+    Recorder others;
+    others.Attach(FPort);
+    FPort.OnError = [&](TComponent*, TComErrors Errors) { errors.push_back(Errors); };
+    FPort.Open();
+    Queue().Drain();
+    const size_t eventsBefore = others.Count();
+    FLine.CloseMaster();
+    ASSERT_TRUE(Serve([&] { return !errors.empty(); }));
+    EXPECT_TRUE(errors[0].Contains(ceIO));
+
+    const double cpuBefore = ProcessCpuSeconds();
+    Serve([] { return false; }, 1500ms);  // anything still coming would arrive here
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.3);
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(others.Count(), eventsBefore);
+    FPort.Close();
+    EXPECT_FALSE(FPort.Connected());
+}
+
+TEST_F(PtyPort, EventsWrittenWhileOpenDoNotChangeReporting)
+{
+    int rxChars = 0;
+    FPort.OnRxChar = [&](TComponent*, int32_t Count) {
+        std::string text;
+        FPort.ReadText(text, Count);
+        ++rxChars;
+    };
+    FPort.Open();
+    FPort.SetEvents(TComEvents{});
+    FLine.WriteToPort("x");
+    EXPECT_TRUE(Serve([&] { return rxChars == 1; }));
+    FPort.Close();
+}
+
+TEST_F(PtyPort, AThousandOpenCloseCyclesWithBytesFlowingLeakNothing)
+{
+    int rxChars = 0;
+    FPort.OnRxChar = [&](TComponent*, int32_t Count) {
+        std::string text;
+        FPort.ReadText(text, Count);
+        ++rxChars;
+    };
+    FPort.Open();  // the first open creates what lives for the whole process
+    FPort.Close();
+    const size_t descriptors = DirectoryEntries("/proc/self/fd").size();
+    const size_t threads = DirectoryEntries("/proc/self/task").size();
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        FPort.Open();
+        (void)!write(FLine.MasterFd(), "0123456789", 10);  // a full line simply refuses more
+        if (cycle % 10 == 0) {
+            ASSERT_TRUE(Serve([&] { return rxChars > cycle / 10; })) << "cycle " << cycle;
+        }
+        FPort.Close();
+    }
+    EXPECT_EQ(DirectoryEntries("/proc/self/fd").size(), descriptors);
+    EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threads);
+}
+
+} // namespace
