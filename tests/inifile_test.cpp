@@ -11,34 +11,11 @@
 #include "framework/IniFile.h"
 #include "framework/IntParse.h"
 
-namespace fs = std::filesystem;
+#include "support/TempConfigHome.h"
 
 namespace {
 
-std::string ReadFile(const fs::path& Path)
-{
-    std::ifstream in(Path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class IniFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/velt-ini-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        FHome = pattern;
-        setenv("XDG_CONFIG_HOME", pattern, 1);
-    }
-    void TearDown() override
-    {
-        unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(FHome);
-    }
-    fs::path FHome;
-};
+using IniFileTest = TempConfigHomeTest;
 
 TEST_F(IniFileTest, BareNameLivesInTheConfigDirectoryAndIsCreatedOnFirstWrite)
 {

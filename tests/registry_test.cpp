@@ -17,39 +17,12 @@
 #include "framework/Registry.h"
 #include "framework/RegistryFile.h"
 
-namespace fs = std::filesystem;
+#include "support/TempConfigHome.h"
 
 namespace {
 
-std::string ReadFile(const fs::path& Path)
-{
-    std::ifstream in(Path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& Path, const std::string& Text)
-{
-    fs::create_directories(Path.parent_path());
-    std::ofstream(Path, std::ios::binary) << Text;
-}
-
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public TempConfigHomeTest {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/velt-registry-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        FHome = pattern;
-        setenv("XDG_CONFIG_HOME", pattern, 1);
-    }
-    void TearDown() override
-    {
-        unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(FHome);
-    }
-    fs::path File() const { return FHome / "velt" / "registry.reg"; }
 
     static void Store(THKey Root, const std::string& Key, const std::string& Name, const std::string& Text)
     {
@@ -59,8 +32,6 @@ protected:
         registry.WriteString(Name, Text);
         registry.CloseKey();
     }
-
-    fs::path FHome;
 };
 
 TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
@@ -74,7 +45,7 @@ TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
     registry.WriteString("Bytes", "\xb3\xf3" "d\xbc");  // Windows-1250 stays as bytes
     registry.CloseKey();
 
-    EXPECT_EQ(ReadFile(File()),
+    EXPECT_EQ(ReadFile(RegistryFile()),
               "REGEDIT4\n"
               "\n"
               "[HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort]\n"
@@ -148,14 +119,14 @@ TEST_F(RegistryTest, KeepsOtherKeysCommentsAndUnknownKindsInPlace)
         "; keep me\n"
         "\"Second\"=\"2\"\n"
         "\n";
-    WriteFile(File(), before);
+    WriteFile(RegistryFile(), before);
     TRegistry registry;
     ASSERT_TRUE(registry.OpenKey("SOFTWARE\\mine", false));
     registry.WriteString("first", "one");
     registry.WriteString("Third", "3");
     registry.CloseKey();
 
-    EXPECT_EQ(ReadFile(File()),
+    EXPECT_EQ(ReadFile(RegistryFile()),
               "REGEDIT4\n"
               "\n"
               "; written by hand\n"
@@ -182,10 +153,10 @@ TEST_F(RegistryTest, WritesWaitForFlushAndAreAllOrNothing)
     TRegistry registry;
     ASSERT_TRUE(registry.OpenKey("Software\\Pending", true));
     registry.WriteString("A", "1");
-    EXPECT_FALSE(fs::exists(File()));
+    EXPECT_FALSE(fs::exists(RegistryFile()));
     EXPECT_EQ(registry.ReadString("A"), "1");  // the open key sees its own writes
     registry.Flush();
-    EXPECT_NE(ReadFile(File()).find("\"A\"=\"1\""), std::string::npos);
+    EXPECT_NE(ReadFile(RegistryFile()).find("\"A\"=\"1\""), std::string::npos);
 }
 
 TEST_F(RegistryTest, RefusesTextsThatOneLineCannotHold)
@@ -211,17 +182,17 @@ TEST_F(RegistryTest, UnwritableDirectoryFailsTheFlush)
 TEST_F(RegistryTest, CorruptFileFailsReadsAndIsMovedAsideByTheNextWrite)
 {
     const std::string garbage = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Torn]\n\"Port\"=\"CO";
-    WriteFile(File(), garbage);
+    WriteFile(RegistryFile(), garbage);
     {
         TRegistry reader;
         reader.OpenKey("Software\\Torn", true);
         EXPECT_THROW(reader.ReadString("Port"), ERegistryException);
     }
-    EXPECT_EQ(ReadFile(File()), garbage) << "a read must not change a file it cannot parse";
+    EXPECT_EQ(ReadFile(RegistryFile()), garbage) << "a read must not change a file it cannot parse";
 
     Store(HKEY_CURRENT_USER, "Software\\Fresh", "Port", "COM2");
     std::vector<fs::path> aside;
-    for (const auto& entry : fs::directory_iterator(File().parent_path()))
+    for (const auto& entry : fs::directory_iterator(RegistryFile().parent_path()))
         if (entry.path().filename().string().starts_with("registry.reg.corrupt-"))
             aside.push_back(entry.path());
     ASSERT_EQ(aside.size(), 1u);
@@ -261,7 +232,7 @@ TEST_F(RegistryTest, ProcessesSavingAtOnceKeepEachOthersKeys)
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    const auto doc = regfile::Parse(ReadFile(File()));
+    const auto doc = regfile::Parse(ReadFile(RegistryFile()));
     ASSERT_TRUE(doc.has_value());
     EXPECT_EQ(doc->Keys.size(), static_cast<size_t>(kProcesses * kKeysEach));
     TRegistry registry;

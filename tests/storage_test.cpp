@@ -15,47 +15,24 @@
 #include "ComStorage.h"
 #include "support/RecordingPort.h"
 
-namespace fs = std::filesystem;
+#include "support/TempConfigHome.h"
 
 namespace {
 
 const std::string kLocation = "HKEY_LOCAL_MACHINE\\Software\\Velt4";
-
-std::string ReadFile(const fs::path& Path)
-{
-    std::ifstream in(Path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& Path, const std::string& Text)
-{
-    fs::create_directories(Path.parent_path());
-    std::ofstream(Path, std::ios::binary) << Text;
-}
 
 std::string RegistryWithKey(const std::string& Key, const std::string& Values)
 {
     return "REGEDIT4\n\n[" + Key + "]\n" + Values + "\n";
 }
 
-class StorageTest : public ::testing::Test {
+class StorageTest : public TempConfigHomeTest {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/velt-storage-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        FHome = pattern;
-        setenv("XDG_CONFIG_HOME", pattern, 1);
+        TempConfigHomeTest::SetUp();
         FPort.SetName("ComPort");
     }
-    void TearDown() override
-    {
-        unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(FHome);
-    }
-    fs::path RegistryFile() const { return FHome / "velt" / "registry.reg"; }
     void StoreProgramKey(const std::string& Values)
     {
         WriteFile(RegistryFile(), RegistryWithKey("HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort", Values));
@@ -75,7 +52,6 @@ protected:
         return 0;
     }
 
-    fs::path FHome;
     RecordingPort FPort;
 };
 

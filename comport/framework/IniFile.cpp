@@ -6,6 +6,7 @@
 #include "AtomicFile.h"
 #include "ConfigHome.h"
 #include "IntParse.h"
+#include "TextLines.h"
 
 namespace {
 
@@ -21,43 +22,12 @@ struct IniPlace {
     size_t InsertAt = 0;  // after the section's last line that is not blank
 };
 
-std::string_view Trim(std::string_view Text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!Text.empty() && isBlank(Text.front()))
-        Text.remove_prefix(1);
-    while (!Text.empty() && isBlank(Text.back()))
-        Text.remove_suffix(1);
-    return Text;
-}
-
-bool SameName(std::string_view A, std::string_view B)
-{
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (A.size() != B.size())
-        return false;
-    for (size_t i = 0; i < A.size(); ++i)
-        if (lower(A[i]) != lower(B[i]))
-            return false;
-    return true;
-}
-
-IniText SplitLines(const std::string& Content)
+IniText SplitIniText(const std::string& Content)
 {
     IniText text;
     if (Content.find("\r\n") != std::string::npos)
         text.LineEnd = "\r\n";
-    size_t start = 0;
-    while (start < Content.size()) {
-        size_t end = Content.find('\n', start);
-        if (end == std::string::npos)
-            end = Content.size();
-        std::string line = Content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        text.Lines.push_back(std::move(line));
-        start = end + 1;
-    }
+    text.Lines = SplitLines(std::string_view(Content));
     return text;
 }
 
@@ -71,24 +41,24 @@ std::string JoinLines(const IniText& Text)
 
 std::optional<std::string_view> SectionName(std::string_view Line)
 {
-    const std::string_view trimmed = Trim(Line);
+    const std::string_view trimmed = TrimBlanks(Line);
     const size_t close = trimmed.find(']');
     if (trimmed.empty() || trimmed.front() != '[' || close == std::string_view::npos)
         return std::nullopt;
-    return Trim(trimmed.substr(1, close - 1));
+    return TrimBlanks(trimmed.substr(1, close - 1));
 }
 
 // The name of a "name=value" line; comments and other lines have none.
 std::optional<std::string_view> ValueName(std::string_view Line)
 {
-    const std::string_view trimmed = Trim(Line);
+    const std::string_view trimmed = TrimBlanks(Line);
     const size_t equals = trimmed.find('=');
     if (trimmed.empty() || trimmed.front() == ';' || equals == std::string_view::npos)
         return std::nullopt;
-    return Trim(trimmed.substr(0, equals));
+    return TrimBlanks(trimmed.substr(0, equals));
 }
 
-std::string_view ValueText(std::string_view Line) { return Trim(Line.substr(Line.find('=') + 1)); }
+std::string_view ValueText(std::string_view Line) { return TrimBlanks(Line.substr(Line.find('=') + 1)); }
 
 // Only the first section of a name counts, as with the Windows service.
 IniPlace Locate(const IniText& Text, std::string_view Section, std::string_view Name)
@@ -101,7 +71,7 @@ IniPlace Locate(const IniText& Text, std::string_view Section, std::string_view 
         if (const auto section = SectionName(line)) {
             if (inside)
                 break;
-            inside = !place.SectionFound && SameName(*section, Section);
+            inside = !place.SectionFound && SameTextNoCase(*section, Section);
             place.SectionFound = place.SectionFound || inside;
             if (inside)
                 place.InsertAt = i + 1;
@@ -109,10 +79,10 @@ IniPlace Locate(const IniText& Text, std::string_view Section, std::string_view 
         }
         if (!inside)
             continue;
-        if (!Trim(line).empty())
+        if (!TrimBlanks(line).empty())
             place.InsertAt = i + 1;
         const auto name = ValueName(line);
-        if (name && !place.ValueLine && SameName(*name, Name))
+        if (name && !place.ValueLine && SameTextNoCase(*name, Name))
             place.ValueLine = i;
     }
     return place;
@@ -123,7 +93,7 @@ void RequireStorable(const std::string& Section, const std::string& Name, const 
     const auto hasLineEnd = [](std::string_view s) {
         return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
     };
-    const std::string_view name = Trim(Name);
+    const std::string_view name = TrimBlanks(Name);
     const bool ok = !hasLineEnd(Section) && !hasLineEnd(Name) && !hasLineEnd(Value) &&
                     Section.find(']') == std::string::npos && !name.empty() &&
                     name.find('=') == std::string_view::npos && name.front() != '[' && name.front() != ';';
@@ -134,7 +104,7 @@ void RequireStorable(const std::string& Section, const std::string& Name, const 
 std::string WithValue(const std::optional<std::string>& Content, const std::string& Section,
                       const std::string& Name, const std::string& Value)
 {
-    IniText text = SplitLines(Content.value_or(""));
+    IniText text = SplitIniText(Content.value_or(""));
     const IniPlace place = Locate(text, Section, Name);
     const std::string line = Name + "=" + Value;
     if (place.ValueLine) {
@@ -142,7 +112,7 @@ std::string WithValue(const std::optional<std::string>& Content, const std::stri
     } else if (place.SectionFound) {
         text.Lines.insert(text.Lines.begin() + static_cast<std::ptrdiff_t>(place.InsertAt), line);
     } else {
-        if (!text.Lines.empty() && !Trim(text.Lines.back()).empty())
+        if (!text.Lines.empty() && !TrimBlanks(text.Lines.back()).empty())
             text.Lines.emplace_back();
         text.Lines.push_back("[" + Section + "]");
         text.Lines.push_back(line);
@@ -169,7 +139,7 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
     }
     if (!content)
         return Default;
-    const IniText text = SplitLines(*content);
+    const IniText text = SplitIniText(*content);
     const IniPlace place = Locate(text, Section, Name);
     if (!place.ValueLine)
         return Default;

@@ -1,5 +1,7 @@
 #include "RegistryFile.h"
 
+#include "TextLines.h"
+
 #include <cstdio>
 
 namespace regfile {
@@ -7,35 +9,6 @@ namespace regfile {
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
-
-std::vector<std::string> SplitLines(std::string_view Content)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < Content.size()) {
-        size_t end = Content.find('\n', start);
-        if (end == std::string_view::npos)
-            end = Content.size();
-        std::string line(Content.substr(start, end - start));
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::string_view Trim(std::string_view Text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!Text.empty() && isBlank(Text.front()))
-        Text.remove_prefix(1);
-    while (!Text.empty() && isBlank(Text.back()))
-        Text.remove_suffix(1);
-    return Text;
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool StartsWithNoCase(std::string_view Text, std::string_view Prefix)
 {
@@ -94,7 +67,7 @@ bool ParseData(std::string_view Data, Value& Out)
     if (!Data.empty() && Data.front() == '"') {
         const auto end = ParseQuoted(Data, 0, Out.Text);
         Out.Kind = ValueKind::Text;
-        return end && Trim(Data.substr(*end)).empty();
+        return end && TrimBlanks(Data.substr(*end)).empty();
     }
     if (StartsWithNoCase(Data, "dword:")) {
         const auto number = ParseDword(Data.substr(6));
@@ -118,17 +91,17 @@ std::optional<Value> ParseValueLine(std::string_view Line)
     } else if (Line.front() != '@') {
         return std::nullopt;
     }
-    const std::string_view rest = Trim(Line.substr(pos));
+    const std::string_view rest = TrimBlanks(Line.substr(pos));
     if (rest.empty() || rest.front() != '=')
         return std::nullopt;
-    if (!ParseData(Trim(rest.substr(1)), value))
+    if (!ParseData(TrimBlanks(rest.substr(1)), value))
         return std::nullopt;
     return value;
 }
 
 std::optional<std::string> KeyHeader(std::string_view Line)
 {
-    const std::string_view trimmed = Trim(Line);
+    const std::string_view trimmed = TrimBlanks(Line);
     if (trimmed.size() < 3 || trimmed.front() != '[' || trimmed.back() != ']')
         return std::nullopt;
     return std::string(trimmed.substr(1, trimmed.size() - 2));
@@ -145,11 +118,11 @@ public:
         Document doc;
         for (; FAt < FLines.size(); ++FAt) {
             const std::string& line = FLines[FAt];
-            if (Trim(line).empty())
+            if (TrimBlanks(line).empty())
                 continue;
             if (auto path = KeyHeader(line)) {
                 doc.Keys.push_back(Key{*path, {}});
-            } else if (Trim(line).front() == ';') {
+            } else if (TrimBlanks(line).front() == ';') {
                 if (doc.Keys.empty())
                     doc.Preamble.push_back(line);
                 else
@@ -166,11 +139,11 @@ private:
     // with nothing but blanks is an empty registry.
     bool SkipHeader()
     {
-        while (FAt < FLines.size() && Trim(FLines[FAt]).empty())
+        while (FAt < FLines.size() && TrimBlanks(FLines[FAt]).empty())
             ++FAt;
         if (FAt == FLines.size())
             return true;
-        return Trim(FLines[FAt++]) == kHeader;
+        return TrimBlanks(FLines[FAt++]) == kHeader;
     }
 
     // A value, with the continuation lines of a value ending in a backslash.
@@ -179,7 +152,7 @@ private:
         std::string raw = FLines[FAt];
         while (!raw.empty() && raw.back() == '\\' && FAt + 1 < FLines.size())
             raw += '\n' + FLines[++FAt];
-        auto value = ParseValueLine(Trim(raw));
+        auto value = ParseValueLine(TrimBlanks(raw));
         // Only the hexadecimal kinds may continue on further lines.
         if (!value || (value->Kind != ValueKind::Other && raw.find('\n') != std::string::npos))
             return false;
@@ -204,15 +177,7 @@ std::string FormatValue(const Value& V)
 
 } // namespace
 
-bool SameName(std::string_view A, std::string_view B)
-{
-    if (A.size() != B.size())
-        return false;
-    for (size_t i = 0; i < A.size(); ++i)
-        if (LowerAscii(A[i]) != LowerAscii(B[i]))
-            return false;
-    return true;
-}
+bool SameName(std::string_view A, std::string_view B) { return SameTextNoCase(A, B); }
 
 std::optional<Document> Parse(std::string_view Content) { return Parser(Content).Run(); }
 
