@@ -1,0 +1,46 @@
+#include "PortList.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "ComError.h"
+#include "ComTypes.h"
+#include "device/SerialDevice.h"
+
+namespace {
+
+TPortNameSource& PortNameSource()
+{
+    static TPortNameSource source;
+    return source;
+}
+
+bool LessIgnoringCase(const std::string& A, const std::string& B)
+{
+    return UpperCaseAscii(A) < UpperCaseAscii(B);
+}
+
+} // namespace
+
+void ListPortNames(std::vector<std::string>& List)
+{
+    std::vector<std::string> names;
+    const int error = PortNameSource() ? PortNameSource()(names) : device::ListSerialDevices(names);
+    if (error != 0)
+        throw EComPort(peRegistry, error);
+    // Stable, so that names differing only in letter case keep the device
+    // layer's order.
+    std::stable_sort(names.begin(), names.end(), LessIgnoringCase);
+    List = std::move(names);
+}
+
+void SetPortNameSource(TPortNameSource Source) { PortNameSource() = std::move(Source); }
+
+bool IsExistingDevicePath(const std::string& Port)
+{
+    if (Port.empty() || Port.front() != '/')
+        return false;
+    std::error_code error;
+    return std::filesystem::is_character_file(Port, error);
+}

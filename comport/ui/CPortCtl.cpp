@@ -1,0 +1,288 @@
+#include "CPortCtl.h"
+
+#include <exception>
+
+#include "ComError.h"
+#include "PortList.h"
+#include "framework/ExceptionReport.h"
+
+namespace {
+
+// Every text of an enumeration, in ordinal order.
+template <typename Enum, typename ToText>
+std::vector<std::string> AllTexts(int Count, ToText Convert)
+{
+    std::vector<std::string> texts;
+    for (int i = 0; i < Count; ++i)
+        texts.push_back(Convert(static_cast<Enum>(i)));
+    return texts;
+}
+
+// What a list for Property offers, in order.
+std::vector<std::string> ListContent(TComProperty Property)
+{
+    std::vector<std::string> content;
+    switch (Property) {
+    case cpNone:
+        break;
+    case cpPort:
+        ListPortNames(content);
+        break;
+    case cpBaudRate:
+        content = AllTexts<TBaudRate>(kBaudRateCount, BaudRateToText);
+        break;
+    case cpDataBits:
+        content = AllTexts<TDataBits>(dbEight + 1, DataBitsToText);
+        break;
+    case cpStopBits:
+        content = AllTexts<TStopBits>(sbTwoStopBits + 1, StopBitsToText);
+        break;
+    case cpParity:
+        content = AllTexts<TParityBits>(prSpace + 1, ParityToText);
+        break;
+    case cpFlowControl:
+        content = AllTexts<TFlowControl>(fcCustom + 1, FlowControlToText);
+        break;
+    }
+    return content;
+}
+
+// The port's current value of Property as its list shows it.
+std::string CurrentValueText(const TCustomComPort& Port, TComProperty Property)
+{
+    switch (Property) {
+    case cpPort:
+        return Port.Port();
+    case cpBaudRate:
+        return BaudRateToText(Port.BaudRate());
+    case cpDataBits:
+        return DataBitsToText(Port.DataBits());
+    case cpStopBits:
+        return StopBitsToText(Port.StopBits());
+    case cpParity:
+        return ParityToText(Port.Parity().Bits());
+    case cpFlowControl:
+        return FlowControlToText(Port.FlowControl().FlowControl());
+    case cpNone:
+        break;
+    }
+    return {};
+}
+
+// Position of Text in Items without regard to letter case, or -1.
+int IndexOfText(const std::vector<std::string>& Items, const std::string& Text)
+{
+    const std::string wanted = UpperCaseAscii(Text);
+    for (size_t i = 0; i < Items.size(); ++i)
+        if (UpperCaseAscii(Items[i]) == wanted)
+            return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace
+
+// ---- TComSelect -------------------------------------------------------------
+
+void TComSelect::SetComProperty(TComProperty Value)
+{
+    FComProperty = Value;
+    Items.clear();
+    Items = ListContent(Value);
+}
+
+void TComSelect::StoreChoice(const std::string& Text)
+{
+    switch (FComProperty) {
+    case cpNone:
+        break;
+    case cpPort:
+        ChosenPort = Text;
+        break;
+    case cpBaudRate:
+        ChosenBaudRate = TextToBaudRate(Text);
+        break;
+    case cpDataBits:
+        ChosenDataBits = TextToDataBits(Text);
+        break;
+    case cpStopBits:
+        ChosenStopBits = TextToStopBits(Text);
+        break;
+    case cpParity:
+        ChosenParity = TextToParity(Text);
+        break;
+    case cpFlowControl:
+        ChosenFlowControl = TextToFlowControl(Text);
+        break;
+    }
+}
+
+void TComSelect::TakeChoice(const std::string& Text)
+{
+    StoreChoice(Text);
+    if (AutoApply)
+        WriteChoiceToPort();
+}
+
+void TComSelect::WriteChoiceToPort()
+{
+    if (ComPort == nullptr)
+        return;
+    switch (FComProperty) {
+    case cpNone:
+        break;
+    case cpPort:
+        ComPort->SetPort(ChosenPort);
+        break;
+    case cpBaudRate:
+        ComPort->SetBaudRate(ChosenBaudRate);
+        break;
+    case cpDataBits:
+        ComPort->SetDataBits(ChosenDataBits);
+        break;
+    case cpStopBits:
+        ComPort->SetStopBits(ChosenStopBits);
+        break;
+    case cpParity:
+        ComPort->Parity().SetBits(ChosenParity);
+        break;
+    case cpFlowControl:
+        ComPort->FlowControl().SetFlowControl(ChosenFlowControl);
+        break;
+    }
+}
+
+void TComSelect::FindCurrentValue(int& ItemIndex)
+{
+    if (ComPort == nullptr || FComProperty == cpNone)
+        return;
+    ItemIndex = IndexOfText(Items, CurrentValueText(*ComPort, FComProperty));
+    if (ItemIndex >= 0)
+        StoreChoice(Items[static_cast<size_t>(ItemIndex)]);
+}
+
+bool TComSelect::AddPortInUse()
+{
+    // A pseudo-terminal or a socat link is not among the kernel's serial
+    // devices, yet the operator may well be on one. Offering it keeps the
+    // port in use selected, so that OK does not leave an empty device name.
+    if (ComPort == nullptr || FComProperty != cpPort)
+        return false;
+    const std::string& inUse = ComPort->Port();
+    if (IndexOfText(Items, inUse) >= 0 || !IsExistingDevicePath(inUse))
+        return false;
+    Items.push_back(inUse);
+    return true;
+}
+
+// ---- TComComboBox -----------------------------------------------------------
+
+TComComboBox::TComComboBox(QWidget* Parent) : QComboBox(Parent)
+{
+    setEditable(false); // only listed values can be picked
+    connect(this, &QComboBox::activated, this, &TComComboBox::UserPicked);
+}
+
+TComComboBox::~TComComboBox()
+{
+    if (FSelect.ComPort != nullptr)
+        FSelect.ComPort->RemoveFreeNotification(this);
+}
+
+void TComComboBox::SetComPort(TCustomComPort* Value)
+{
+    if (Value == FSelect.ComPort)
+        return;
+    // The old port must not call back into this box once it is unbound.
+    if (FSelect.ComPort != nullptr)
+        FSelect.ComPort->RemoveFreeNotification(this);
+    FSelect.ComPort = Value;
+    if (Value == nullptr)
+        return;
+    Value->FreeNotification(this, [this](TComponent* Component) { PortRemoved(Component); });
+    ShowCurrentValue();
+}
+
+void TComComboBox::SetComProperty(TComProperty Value)
+{
+    try {
+        FSelect.SetComProperty(Value);
+    } catch (...) {
+        MirrorItems(); // the list was emptied before the failure
+        throw;
+    }
+    MirrorItems();
+    AddPortInUse();
+    if (FItems.empty())
+        return;
+    if (FSelect.ComPort == nullptr)
+        setCurrentIndex(0);
+    else
+        ShowCurrentValue();
+}
+
+void TComComboBox::setComProperty(TComProperty Value)
+{
+    try {
+        SetComProperty(Value);
+    } catch (const std::exception& Error) {
+        throw EReadError("Error reading " + objectName().toStdString() + ".ComProperty: " + Error.what());
+    }
+}
+
+QString TComComboBox::Text() const
+{
+    return currentIndex() < 0 ? QString() : itemText(currentIndex());
+}
+
+void TComComboBox::SetText(const QString& Value)
+{
+    const int index = IndexOfText(FItems, Value.toStdString());
+    if (index >= 0)
+        setCurrentIndex(index);
+}
+
+void TComComboBox::ShowCurrentValue()
+{
+    AddPortInUse();
+    int index = currentIndex();
+    FSelect.FindCurrentValue(index);
+    setCurrentIndex(index);
+}
+
+void TComComboBox::UserPicked(int Index)
+{
+    // Runs inside Qt's event handling, which must never be unwound by an
+    // exception: a failing write goes to the exception report, and the
+    // change signal is not raised.
+    try {
+        FSelect.TakeChoice(itemText(Index).toStdString());
+    } catch (...) {
+        ReportException(std::current_exception());
+        return;
+    }
+    emit Changed();
+}
+
+void TComComboBox::PortRemoved(TComponent* Component)
+{
+    if (Component != FSelect.ComPort)
+        return;
+    FSelect.ComPort = nullptr;
+    if (count() > 0)
+        setCurrentIndex(0);
+}
+
+void TComComboBox::MirrorItems()
+{
+    QStringList texts;
+    for (const auto& item : FItems)
+        texts.append(QString::fromStdString(item));
+    clear();
+    addItems(texts);
+}
+
+void TComComboBox::AddPortInUse()
+{
+    if (FSelect.AddPortInUse())
+        addItem(QString::fromStdString(FItems.back()));
+}

@@ -1,0 +1,443 @@
+// The setup dialog and its lists, with the real widgets on the offscreen
+// platform and a port on the recording device (or a real pseudo-terminal).
+// The dialog run is handed to a runner that plays the operator.
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+
+#include "CPortCtl.h"
+#include "CPortSetup.h"
+#include "ComError.h"
+#include "PortList.h"
+#include "framework/ExceptionReport.h"
+#include "support/PseudoTerminal.h"
+#include "support/RecordingPort.h"
+
+namespace {
+
+void UseDevices(std::vector<std::string> Names)
+{
+    SetPortNameSource([Names](std::vector<std::string>& Out) {
+        Out = Names;
+        return 0;
+    });
+}
+
+// Picks the item as an operator does, with the keyboard.
+void Pick(TComComboBox* Box, const QString& Text)
+{
+    const int target = Box->findText(Text);
+    QVERIFY2(target >= 0, qPrintable("no item " + Text));
+    QTest::keyClick(Box, Qt::Key_Home);
+    for (int i = 0; i < target; ++i)
+        QTest::keyClick(Box, Qt::Key_Down);
+    QCOMPARE(Box->currentIndex(), target);
+}
+
+QStringList Shown(const TComSetupFrm& Dialog)
+{
+    QStringList texts;
+    for (TComComboBox* box : Dialog.Combos())
+        texts << box->Text();
+    return texts;
+}
+
+QStringList ItemsOf(const QComboBox* Box)
+{
+    QStringList items;
+    for (int i = 0; i < Box->count(); ++i)
+        items << Box->itemText(i);
+    return items;
+}
+
+// The calls that write settings to the device, in order.
+QStringList SettingWrites(const RecordingPort& Port)
+{
+    QStringList writes;
+    for (const auto& name : Port.Log->CallNames())
+        if (name == "SetupQueues" || name == "SetState" || name == "SetTimeouts")
+            writes << QString::fromStdString(name);
+    return writes;
+}
+
+const QStringList kOneApply{"SetupQueues", "SetState", "SetTimeouts"};
+
+// The device record of the last line-settings write.
+device::DeviceControlBlock LastState(const RecordingPort& Port)
+{
+    device::DeviceControlBlock dcb;
+    for (const auto& call : Port.Log->Calls())
+        if (call.Name == "SetState")
+            dcb = call.Dcb;
+    return dcb;
+}
+
+// A recording port whose device cannot be opened under one name.
+class PortFailingOn : public RecordingPort {
+public:
+    explicit PortFailingOn(std::string Name) : FFailingName(std::move(Name)) {}
+
+protected:
+    void OpenDevice() override
+    {
+        if (Port() == FFailingName)
+            throw EComPort(peOpenDevice, ENOENT);
+        RecordingPort::OpenDevice();
+    }
+
+private:
+    std::string FFailingName;
+};
+
+} // namespace
+
+class SetupDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { UseDevices({"COM2", "ttyUSB0", "COM1"}); }
+    void cleanup()
+    {
+        SetPortNameSource({});
+        SetExceptionReportHandler({});
+        TCustomComPort::SetSettingsDialog({});
+    }
+
+    void formHasTheDesignedLayout()
+    {
+        TComSetupFrm dialog;
+        QCOMPARE(dialog.windowTitle(), QString("Ustawienia"));
+        QCOMPARE(dialog.minimumSize(), QSize(231, 216));
+        QCOMPARE(dialog.maximumSize(), QSize(231, 216));
+        QVERIFY(!(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        auto* group = dialog.findChild<QGroupBox*>("GroupBox1");
+        QVERIFY(group);
+        QCOMPARE(group->title(), QString("Ustawienia portu szeregowego"));
+        QCOMPARE(group->geometry(), QRect(8, 8, 217, 169));
+        const QStringList labels{"Port", "Prędkość", "Bity danych", "Bity stopu", "Parzystość", "Sterowanie"};
+        const auto combos = dialog.Combos();
+        for (int i = 0; i < 6; ++i) {
+            const QString n = QString::number(i + 1);
+            QCOMPARE(group->findChild<QLabel*>("Label" + n)->text(), labels[i]);
+            QCOMPARE(combos[i]->objectName(), "Combo" + n);
+            QCOMPARE(combos[i]->parentWidget(), group);
+            QCOMPARE(combos[i]->geometry(), QRect(80, 16 + 24 * i, 129, 21));
+            QVERIFY(!combos[i]->isEditable() && !combos[i]->AutoApply() && !combos[i]->ComPort());
+        }
+        QCOMPARE(ItemsOf(combos[0]), QStringList({"COM1", "COM2", "ttyUSB0"}));
+        QCOMPARE(combos[1]->count(), 16);
+        QCOMPARE(ItemsOf(combos[5]), QStringList({"Hardware", "Software", "None", "Custom"}));
+        QCOMPARE(dialog.OkButton()->geometry(), QRect(70, 184, 75, 25));
+        QVERIFY(dialog.OkButton()->isDefault());
+        QCOMPARE(dialog.CancelButton()->geometry(), QRect(150, 184, 75, 25));
+        // Tab order: the six lists, then OK, then Cancel.
+        QWidget* w = combos[0];
+        QStringList order;
+        for (int i = 0; i < 8; ++i, w = w->nextInFocusChain())
+            order << w->objectName();
+        QCOMPARE(order, QStringList({"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Button1", "Button2"}));
+    }
+
+    void showsThePortsCurrentValues()
+    {
+        RecordingPort port;
+        port.SetPort("COM2");
+        port.SetBaudRate(br19200);
+        QStringList shown;
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            shown = Shown(d);
+            return int(QDialog::Rejected);
+        });
+        QCOMPARE(shown, QStringList({"COM2", "19200", "8", "1", "None", "None"}));
+    }
+
+    void okWritesEveryListInOneSettingsUpdate()
+    {
+        RecordingPort port;
+        port.SetPort("COM1");
+        port.Open();
+        port.Log->Clear();
+        ExecuteSetupDialog(port, [](TComSetupFrm& d) {
+            const auto c = d.Combos();
+            Pick(c[1], "57600");
+            Pick(c[2], "7");
+            Pick(c[3], "2");
+            Pick(c[4], "Even");
+            Pick(c[5], "Software");
+            return int(QDialog::Accepted);
+        });
+        QCOMPARE(SettingWrites(port), kOneApply);
+        QCOMPARE(port.BaudRate(), br57600);
+        QCOMPARE(port.DataBits(), dbSeven);
+        QCOMPARE(port.StopBits(), sbTwoStopBits);
+        QCOMPARE(port.Parity().Bits(), prEven);
+        QCOMPARE(port.FlowControl().FlowControl(), fcSoftware);
+        QCOMPARE(LastState(port).BaudRate, 57600u);
+        QCOMPARE(int(LastState(port).ByteSize), 7);
+        QCOMPARE(port.SettingsUpdateDepth(), 0);
+
+        // OK without a change still writes the device once.
+        port.Log->Clear();
+        ExecuteSetupDialog(port, [](TComSetupFrm&) { return int(QDialog::Accepted); });
+        QCOMPARE(SettingWrites(port), kOneApply);
+    }
+
+    void okWithANewDeviceReopensThenWritesOnce()
+    {
+        RecordingPort port;
+        port.SetPort("COM1");
+        port.Open();
+        port.Log->Clear();
+        ExecuteSetupDialog(port, [](TComSetupFrm& d) {
+            Pick(d.Combos()[0], "ttyUSB0");
+            Pick(d.Combos()[1], "115200");
+            return int(QDialog::Accepted);
+        });
+        QCOMPARE(port.Port(), std::string("ttyUSB0"));
+        QCOMPARE(port.OpenCount, 2);
+        QVERIFY(port.Connected());
+        QCOMPARE(SettingWrites(port), kOneApply);
+        QCOMPARE(LastState(port).BaudRate, 115200u);
+    }
+
+    void failingWriteEndsTheUpdateAndPropagates()
+    {
+        PortFailingOn port("COM2");
+        port.SetPort("COM1");
+        port.Open();
+        try {
+            ExecuteSetupDialog(port, [](TComSetupFrm& d) {
+                Pick(d.Combos()[0], "COM2");
+                Pick(d.Combos()[1], "300");
+                return int(QDialog::Accepted);
+            });
+            QFAIL("no exception");
+        } catch (const EComPort& e) {
+            QCOMPARE(e.PortErrorCode(), 1);
+        }
+        QCOMPARE(port.SettingsUpdateDepth(), 0);
+        QCOMPARE(port.BaudRate(), br9600); // the lists after the failing one are not written
+        QVERIFY(!port.Connected());
+    }
+
+    void cancelAndCloseWriteNothing()
+    {
+        RecordingPort port;
+        port.SetPort("COM1");
+        port.Open();
+        port.Log->Clear();
+        const auto changeEverything = [](TComSetupFrm& d) {
+            const auto c = d.Combos();
+            Pick(c[0], "COM2");
+            Pick(c[1], "110");
+            Pick(c[2], "5");
+            Pick(c[3], "1.5");
+            Pick(c[4], "Mark");
+            Pick(c[5], "Hardware");
+        };
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            changeEverything(d);
+            d.CancelButton()->click();
+            return d.result();
+        });
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            changeEverything(d);
+            QTimer::singleShot(0, &d, [&d] { d.close(); }); // the window's close button
+            QTimer::singleShot(30000, &d, [&d] { d.done(-1); }); // never hang the suite
+            return d.exec();
+        });
+        QCOMPARE(port.Port(), std::string("COM1"));
+        QCOMPARE(port.BaudRate(), br9600);
+        QCOMPARE(port.DataBits(), dbEight);
+        QCOMPARE(port.Parity().Bits(), prNone);
+        QCOMPARE(port.FlowControl().FlowControl(), fcNone);
+        QCOMPARE(port.OpenCount, 1);
+        QVERIFY(SettingWrites(port).isEmpty());
+    }
+
+    void enterInTheModalDialogPressesOk()
+    {
+        RecordingPort port;
+        port.SetPort("COM1");
+        ExecuteSetupDialog(port, [](TComSetupFrm& d) {
+            Pick(d.Combos()[1], "4800");
+            QTimer::singleShot(0, &d, [&d] { QTest::keyClick(&d, Qt::Key_Return); });
+            QTimer::singleShot(30000, &d, [&d] { d.done(-1); });
+            return d.exec();
+        });
+        QCOMPARE(port.BaudRate(), br4800);
+    }
+
+    void portNameInOtherCaseIsFoundAndListedSpellingWritten()
+    {
+        RecordingPort port;
+        port.SetPort("com2");
+        QString shown;
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            shown = d.Combos()[0]->Text();
+            return int(QDialog::Accepted);
+        });
+        QCOMPARE(shown, QString("COM2"));
+        QCOMPARE(port.Port(), std::string("COM2"));
+    }
+
+    void unlistedPortShowsNothingAndOkWritesTheEmptyName()
+    {
+        RecordingPort port;
+        port.SetPort("COM7");
+        int index = 0;
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            index = d.Combos()[0]->currentIndex();
+            return int(QDialog::Accepted);
+        });
+        QCOMPARE(index, -1);
+        QCOMPARE(port.Port(), std::string());
+    }
+
+    void pseudoTerminalInUseIsOfferedAndKept()
+    {
+        PseudoTerminal pty;
+        RecordingPort port;
+        port.SetPort(pty.SlavePath());
+        QStringList items;
+        QString shown;
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            items = ItemsOf(d.Combos()[0]);
+            shown = d.Combos()[0]->Text();
+            return int(QDialog::Accepted);
+        });
+        const QString path = QString::fromStdString(pty.SlavePath());
+        QCOMPARE(items, QStringList({"COM1", "COM2", "ttyUSB0", path}));
+        QCOMPARE(shown, path);
+        QCOMPARE(port.Port(), pty.SlavePath());
+
+        // A path that names nothing is not offered.
+        port.SetPort("/nonexistent/velt-port");
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            items = ItemsOf(d.Combos()[0]);
+            return int(QDialog::Rejected);
+        });
+        QCOMPARE(items, QStringList({"COM1", "COM2", "ttyUSB0"}));
+    }
+
+    void showSettingsDialogWithoutAPortListFailsAndShowsNothing()
+    {
+        SetPortNameSource([](std::vector<std::string>&) { return ENOENT; });
+        InstallSetupDialog();
+        RecordingPort port;
+        try {
+            port.ShowSettingsDialog(); // would block in exec() if the dialog were made
+            QFAIL("no exception");
+        } catch (const EReadError& e) {
+            QCOMPARE(QString::fromStdString(e.Message()),
+                     QString("Error reading Combo1.ComProperty: Registry error (win error code: %1)").arg(ENOENT));
+        }
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<TComSetupFrm*>(w));
+    }
+
+    void autoApplyWritesEachPickAtOnce()
+    {
+        RecordingPort port;
+        TComComboBox box;
+        box.SetComProperty(cpParity);
+        box.SetComPort(&port);
+        box.SetAutoApply(true);
+        QSignalSpy changed(&box, &TComComboBox::Changed);
+        QTest::keyClick(&box, Qt::Key_Down);
+        QCOMPARE(port.Parity().Bits(), prOdd);
+        QTest::keyClick(&box, Qt::Key_Down);
+        QCOMPARE(port.Parity().Bits(), prEven);
+        QCOMPARE(changed.count(), 2);
+
+        // Without AutoApply a pick is only held until WriteChoiceToPort.
+        box.SetAutoApply(false);
+        QTest::keyClick(&box, Qt::Key_Down);
+        QCOMPARE(port.Parity().Bits(), prEven);
+        box.WriteChoiceToPort();
+        QCOMPARE(port.Parity().Bits(), prMark);
+    }
+
+    void programSelectionIsNotAChoice()
+    {
+        RecordingPort port;
+        TComComboBox box;
+        box.SetComProperty(cpFlowControl);
+        box.SetComPort(&port);
+        QCOMPARE(box.Text(), QString("None"));
+        QSignalSpy changed(&box, &TComComboBox::Changed);
+        box.SetText("hardware");
+        QCOMPARE(box.Text(), QString("Hardware"));
+        box.SetText("Sometimes");
+        QCOMPARE(box.Text(), QString("Hardware"));
+        box.WriteChoiceToPort();
+        QCOMPARE(port.FlowControl().FlowControl(), fcNone);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void failingAutoApplyIsReportedWithoutAChange()
+    {
+        std::vector<std::string> reports;
+        SetExceptionReportHandler([&](const std::string& m) { reports.push_back(m); });
+        PortFailingOn port("COM2");
+        port.SetPort("COM1");
+        port.Open();
+        TComComboBox box;
+        box.SetComProperty(cpPort);
+        box.SetComPort(&port);
+        box.SetAutoApply(true);
+        QSignalSpy changed(&box, &TComComboBox::Changed);
+        QTest::keyClick(&box, Qt::Key_Down); // COM1 -> COM2, which cannot be opened
+        QCOMPARE(reports.size(), size_t(1));
+        QVERIFY(reports[0].starts_with(PortErrorText(peOpenDevice)));
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void noneHasNoItems()
+    {
+        RecordingPort port;
+        TComComboBox box;
+        box.SetComProperty(cpBaudRate);
+        box.SetComProperty(cpNone);
+        box.SetComPort(&port);
+        QCOMPARE(box.count(), 0);
+        QCOMPARE(box.Text(), QString());
+    }
+
+    void destroyedPortUnbindsAndSelectsTheFirstItem()
+    {
+        auto port = std::make_unique<RecordingPort>();
+        port->SetBaudRate(br115200);
+        TComComboBox box;
+        box.SetComProperty(cpBaudRate);
+        box.SetComPort(port.get());
+        QCOMPARE(box.Text(), QString("115200"));
+        port.reset();
+        QVERIFY(!box.ComPort());
+        QCOMPARE(box.currentIndex(), 0);
+        box.WriteChoiceToPort(); // unbound: nothing to write to
+    }
+
+    void rebindingAndDestroyingReleaseThePorts()
+    {
+        auto first = std::make_unique<RecordingPort>();
+        RecordingPort second;
+        second.SetDataBits(dbSix);
+        auto box = std::make_unique<TComComboBox>();
+        box->SetComProperty(cpDataBits);
+        box->SetComPort(first.get());
+        box->SetComPort(&second);
+        QCOMPARE(box->Text(), QString("6"));
+        box.reset();
+        // A notification left behind on either port would now reach the
+        // destroyed box (the address-sanitizer build reports it).
+        first.reset();
+    }
+};
+
+QTEST_MAIN(SetupDialogTest)
+#include "setupdialog_test.moc"
