@@ -1,0 +1,159 @@
+// The window itself: creating it with its port and timers, connecting the
+// handlers, the settings commands and the commands that work on the pane.
+#include "MainVelt.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QMimeData>
+#include <QTextDocumentFragment>
+#include <QTimer>
+
+#include "BinaryFile.h"
+#include "HandlerGuard.h"
+#include "RtfWriter.h"
+#include "SaveFileDialog.h"
+#include "ui_MainVelt.h"
+
+namespace {
+
+constexpr const char* kSettingsLocation = "HKEY_LOCAL_MACHINE\\Software\\Velt4";
+
+// A timer of the window, named as the handlers refer to it.
+QTimer* NewTimer(QObject* Owner, const char* Name, int IntervalMs)
+{
+    auto* timer = new QTimer(Owner);
+    timer->setObjectName(QString::fromLatin1(Name));
+    timer->setInterval(IntervalMs);
+    return timer;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* Parent) : QWidget(Parent), ui(std::make_unique<Ui::TForm1>())
+{
+    ui->setupUi(this);
+    setGeometry(269, 90, 541, 494); // the bounds the window returns to from maximized
+    CreatePort();
+    CreateTimers();
+    ConnectHandlers();
+    RunGuarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1()
+{
+    // Closing the port serves hand-overs still in flight; they must no longer
+    // reach a window that is half gone.
+    ComPort->OnRxChar = nullptr;
+    ComPort->OnError = nullptr;
+    ComPort.reset();
+}
+
+// The port with the window's own settings (each equal to the component's
+// default), applied as one load.
+void TForm1::CreatePort()
+{
+    ComPort = std::make_unique<TComPort>(nullptr);
+    ComPort->BeginLoading();
+    ComPort->SetName("ComPort");
+    ComPort->SetBaudRate(br9600);
+    ComPort->SetPort("COM1");
+    ComPort->Parity().SetBits(prNone);
+    ComPort->SetStopBits(sbOneStopBit);
+    ComPort->SetDataBits(dbEight);
+    ComPort->SetEvents(AllComEvents());
+    ComPort->SetSyncMethod(smThreadSync);
+    TComFlowControl& flow = ComPort->FlowControl();
+    flow.SetOutCTSFlow(false);
+    flow.SetOutDSRFlow(false);
+    flow.SetControlDTR(dtrDisable);
+    flow.SetControlRTS(rtsDisable);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+    ComPort->EndLoading();
+}
+
+void TForm1::CreateTimers()
+{
+    tOdbieranie = NewTimer(this, "tOdbieranie", 1000);
+    tMiernikPodlaczony = NewTimer(this, "tMiernikPodlaczony", 1000);
+    tUstawZegar = NewTimer(this, "tUstawZegar", 60);
+    tOdbieranie->start(); // enabled from the start; its first tick finds nothing to show
+}
+
+void TForm1::ConnectHandlers()
+{
+    const auto click = [this](QAbstractButton* Button, void (TForm1::*Handler)()) {
+        connect(Button, &QAbstractButton::clicked, this, Guarded(this, Handler));
+    };
+    click(ui->bUstawienia, &TForm1::bUstawieniaClick);
+    click(ui->bPomZPam, &TForm1::bPomZPamClick);
+    click(ui->bOstatniPom, &TForm1::bOstatniPomClick);
+    click(ui->bWszystPom, &TForm1::bWszystPomClick);
+    click(ui->bCzyscEkran, &TForm1::bCzyscEkranClick);
+    click(ui->bKopiujDoSchowka, &TForm1::bKopiujDoSchowkaClick);
+    click(ui->bZapiszDoPliku, &TForm1::bZapiszDoPlikuClick);
+    click(ui->bUstawZegar, &TForm1::bUstawZegarClick);
+
+    connect(tOdbieranie, &QTimer::timeout, this, Guarded(this, &TForm1::tOdbieranieTimer));
+    connect(tMiernikPodlaczony, &QTimer::timeout, this, Guarded(this, &TForm1::tMiernikPodlaczonyTimer));
+    connect(tUstawZegar, &QTimer::timeout, this, Guarded(this, &TForm1::tUstawZegarTimer));
+
+    ComPort->OnRxChar = [this](TComponent* Sender, int32_t Count) {
+        RunGuarded([&] { ComPortRxChar(Sender, Count); });
+    };
+    ComPort->OnError = [this](TComponent* Sender, TComErrors Errors) {
+        RunGuarded([&] { ComPortError(Sender, Errors); });
+    };
+}
+
+void TForm1::FormCreate() { ComPort->RestoreSettings(ssRegistry, kSettingsLocation); }
+
+void TForm1::FormClose() { ComPort->SaveSettings(ssRegistry, kSettingsLocation); }
+
+// The window closes only once the settings are stored; a failure is reported
+// and leaves it open, so the next attempt stores again.
+void TForm1::closeEvent(QCloseEvent* Event)
+{
+    bool stored = false;
+    RunGuarded([&] {
+        FormClose();
+        stored = true;
+    });
+    if (stored)
+        Event->accept();
+    else
+        Event->ignore();
+}
+
+void TForm1::bUstawieniaClick() { ComPort->ShowSettingsDialog(); }
+
+void TForm1::bCzyscEkranClick() { ui->Memo->clear(); }
+
+// Selects the whole pane and copies it as plain text, HTML and RTF. An empty
+// selection leaves the clipboard as it was.
+void TForm1::bKopiujDoSchowkaClick()
+{
+    ui->Memo->selectAll();
+    const QTextDocumentFragment selection = ui->Memo->textCursor().selection();
+    const QString text = selection.toPlainText();
+    if (text.isEmpty())
+        return;
+    const QByteArray rtf = QByteArray::fromStdString(TextToRtf(text));
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setHtml(selection.toHtml());
+    data->setData(QStringLiteral("text/rtf"), rtf);
+    data->setData(QStringLiteral("application/rtf"), rtf);
+    QApplication::clipboard()->setMimeData(data);
+}
+
+// Writes the pane as an RTF document to the file the operator names.
+void TForm1::bZapiszDoPlikuClick()
+{
+    const QString fileName =
+        AskSaveFileName(this, {QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("txt")});
+    if (fileName.isEmpty())
+        return;
+    WriteWholeFile(fileName, TextToRtf(ui->Memo->toPlainText()));
+}

@@ -1,0 +1,40 @@
+// Velt: reads the measurements stored in a meter and sets its clock.
+#include "CPortSetup.h"
+#include "ExceptionReportBox.h"
+#include "HandlerGuard.h"
+#include "MainVelt.h"
+#include "QtHandOver.h"
+
+#include <QFont>
+
+namespace {
+
+// The form is designed for a narrow 8-point sans-serif face; where that face
+// is missing, prefer ones of the same width so the captions fit the buttons.
+void InstallFontSubstitutes()
+{
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                                QStringLiteral("DejaVu Sans Condensed")});
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    TVeltApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velt"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velt"));
+    InstallFontSubstitutes();
+    InstallQtHandOver();
+    InstallSetupDialog();
+    InstallExceptionReportBox(nullptr);
+
+    TForm1 form;
+    InstallExceptionReportBox(&form);
+    form.showMaximized();
+    const int result = application.exec();
+    InstallExceptionReportBox(nullptr);
+    return result;
+}

@@ -1,0 +1,542 @@
+// The main window against a meter on a pseudo-terminal: the simulated meter
+// (metersim), or the test itself holding the master end where the exact
+// bytes on the line matter. Message boxes and the save dialog are answered
+// through their seams.
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+#include "Cp1250.h"
+#include "ExceptionReportBox.h"
+#include "HandlerGuard.h"
+#include "MainVelt.h"
+#include "MessageBox.h"
+#include "QtHandOver.h"
+#include "RtfReader.h"
+#include "SaveFileDialog.h"
+#include "support/PseudoTerminal.h"
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+const QString kError = QStringLiteral("Błąd");
+const QString kMeterError = QStringLiteral("Wystąpił błąd komunikacji z miernikiem!");
+const QString kOpenError = QStringLiteral("Wystąpił błąd podczas otwierania portu!");
+
+const QStringList kCommandButtons = {"bUstawienia", "bPomZPam", "bOstatniPom", "bWszystPom",
+                                     "bCzyscEkran", "bKopiujDoSchowka", "bZapiszDoPliku", "bUstawZegar"};
+
+QString MeterSimPath()
+{
+    const QString fromEnvironment = qEnvironmentVariable("METERSIM");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QCoreApplication::applicationDirPath() + "/../../tools/metersim/metersim";
+}
+
+// The simulated meter, ended with the test (and by itself if the test dies,
+// through its watched standard input).
+class MeterSim {
+public:
+    explicit MeterSim(const QStringList& Options)
+    {
+        FProcess.start(MeterSimPath(), Options + QStringList{"--watch-stdin"});
+        if (!FProcess.waitForStarted(kWaitMs))
+            return;
+        while (!FProcess.canReadLine() && FProcess.waitForReadyRead(kWaitMs)) {
+        }
+        Path = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
+    }
+    ~MeterSim()
+    {
+        FProcess.terminate();
+        if (!FProcess.waitForFinished(kWaitMs))
+            FProcess.kill();
+    }
+    QString Path;
+
+private:
+    QProcess FProcess;
+};
+
+// A meter played by the test on a pseudo-terminal it holds: every byte the
+// program sends is recorded, and Answer decides the reply (nothing for none).
+class ScriptedMeter {
+public:
+    using Answerer = std::function<std::optional<std::string>(uint8_t Byte, size_t Index)>;
+
+    explicit ScriptedMeter(Answerer Answer = {}) : FAnswer(std::move(Answer))
+    {
+        FNotifier = std::make_unique<QSocketNotifier>(FPty.MasterFd(), QSocketNotifier::Read);
+        QObject::connect(FNotifier.get(), &QSocketNotifier::activated, [this] { TakeBytes(); });
+    }
+    QString Path() const { return QString::fromStdString(FPty.SlavePath()); }
+    PseudoTerminal& Pty() { return FPty; }
+    std::string Received;
+
+private:
+    void TakeBytes()
+    {
+        char bytes[256];
+        const ssize_t count = read(FPty.MasterFd(), bytes, sizeof bytes);
+        for (ssize_t i = 0; i < count; ++i) {
+            Received.push_back(bytes[i]);
+            if (!FAnswer)
+                continue;
+            if (const auto reply = FAnswer(static_cast<uint8_t>(bytes[i]), Received.size() - 1))
+                FPty.WriteToPort(*reply);
+        }
+    }
+
+    PseudoTerminal FPty;
+    Answerer FAnswer;
+    std::unique_ptr<QSocketNotifier> FNotifier;
+};
+
+// The meter's side of the clock handshake: the field code back after a code,
+// the value after a value byte, 100 after a resynchronisation. WrongAt names
+// the byte (from 0) to answer with a wrong number.
+ScriptedMeter::Answerer ClockMeter(std::optional<size_t> WrongAt = std::nullopt)
+{
+    auto valueExpected = std::make_shared<bool>(false);
+    return [valueExpected, WrongAt](uint8_t Byte, size_t Index) -> std::optional<std::string> {
+        int answer = Byte;
+        if (Byte >= 91 && Byte <= 96) {
+            *valueExpected = true;
+        } else if (*valueExpected) {
+            *valueExpected = false;
+            answer = Byte - 100;
+        }
+        if (WrongAt && *WrongAt == Index) {
+            answer += 1;
+            *valueExpected = false; // the program will resynchronise, not send a value
+        }
+        return std::to_string(answer) + "\r\n";
+    };
+}
+
+// The bytes the program sends for the clock set to Moment, in a clean run.
+std::string CleanHandshake(const QDateTime& Moment)
+{
+    const int values[] = {Moment.date().day(), Moment.date().month(), Moment.date().year() - 2000,
+                          Moment.time().second(), Moment.time().minute(), Moment.time().hour()};
+    std::string bytes;
+    for (int field = 0; field < 6; ++field) {
+        bytes.push_back(static_cast<char>(91 + field));
+        bytes.push_back(static_cast<char>(values[field] + 100));
+    }
+    return bytes;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TForm1> FForm;
+    std::vector<TMessageRequest> FMessages;
+    QStringList FPaneTexts; // every text the pane has held, in order
+    QTemporaryDir FFiles;
+
+    QPushButton* Button(const QString& Name) { return FForm->findChild<QPushButton*>(Name); }
+    QTextEdit* Memo() { return FForm->findChild<QTextEdit*>("Memo"); }
+    QString PaneText() { return Memo()->toPlainText(); }
+    QSpinBox* Spin() { return FForm->findChild<QSpinBox*>("SpinEdit1"); }
+    QWidget* Child(const QString& Name) { return FForm->findChild<QWidget*>(Name); }
+
+    bool CommandsEnabled(bool Enabled)
+    {
+        for (const QString& name : kCommandButtons)
+            if (Button(name)->isEnabled() != Enabled)
+                return false;
+        return true;
+    }
+
+    void Click(const QString& Name) { QTest::mouseClick(Button(Name), Qt::LeftButton); }
+
+    void UsePort(const QString& Path) { FForm->ComPort->SetPort(Path.toStdString()); }
+
+    QStringList MessageTexts() const
+    {
+        QStringList texts;
+        for (const auto& m : FMessages)
+            texts << m.Text;
+        return texts;
+    }
+
+    void NewForm()
+    {
+        FForm = std::make_unique<TForm1>();
+        FPaneTexts.clear();
+        connect(Memo(), &QTextEdit::textChanged, this, [this] { FPaneTexts << PaneText(); });
+        FForm->show();
+        QVERIFY(QTest::qWaitForWindowExposed(FForm.get()));
+        // The idle timer runs from creation and ticks once a second later,
+        // enabling the buttons; let that pass before a test starts a command.
+        QTRY_VERIFY_WITH_TIMEOUT(!FForm->findChild<QTimer*>("tOdbieranie")->isActive(), kWaitMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(FFiles.isValid());
+        QVERIFY2(QFile::exists(MeterSimPath()), qPrintable(MeterSimPath()));
+        SetMessageBoxHook([this](const TMessageRequest& Request) { FMessages.push_back(Request); });
+        InstallExceptionReportBox(nullptr);
+    }
+
+    void init()
+    {
+        FMessages.clear();
+        NewForm();
+    }
+
+    void cleanup()
+    {
+        SetSaveFileHook({});
+        FForm.reset();
+    }
+
+    void windowHasItsLayout()
+    {
+        QCOMPARE(FForm->windowTitle(), QStringLiteral("Velt v.4.1"));
+        QCOMPARE(FForm->minimumWidth(), 370);
+        QWidget* panel = Child("Panel1");
+        QCOMPARE(panel->minimumHeight(), 460);
+        FForm->resize(900, 600);
+        QTRY_COMPARE(panel->width(), 180);
+        QCOMPARE(Memo()->width(), 900 - 180);
+        FForm->resize(600, 600);
+        QTRY_COMPARE(Memo()->width(), 600 - 180);
+        QCOMPARE(panel->width(), 180);
+        QVERIFY(!Child("lTransmisja")->isVisible());
+        QVERIFY(!Child("pb")->isVisible());
+        QCOMPARE(Spin()->minimum(), 1);
+        QCOMPARE(Spin()->maximum(), 28);
+        QCOMPARE(FForm->findChild<QTimer*>("tUstawZegar")->interval(), 60);
+    }
+
+    void answerInBurstsIsShownOnceCompleteWithPolishLetters()
+    {
+        MeterSim meter({"--split", "250", "--bursts", "3"});
+        UsePort(meter.Path);
+        Spin()->setValue(5);
+        Click("bPomZPam");
+        QVERIFY(CommandsEnabled(false));
+        QTRY_VERIFY_WITH_TIMEOUT(Child("lTransmisja")->isVisible(), kWaitMs);
+        QVERIFY(Child("pb")->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!PaneText().isEmpty(), kWaitMs);
+        QVERIFY(PaneText().startsWith(QStringLiteral("Pomiar nr 5: ")));
+        QVERIFY(PaneText().contains(QStringLiteral("°C, wilgotność ")));
+        QVERIFY(PaneText().endsWith(QStringLiteral(" %\n")));
+        // Cleared by the command, then the whole answer once: never a part of it.
+        QCOMPARE(FPaneTexts, QStringList({QString(), PaneText()}));
+        QVERIFY(CommandsEnabled(true));
+        QVERIFY(!Child("lTransmisja")->isVisible());
+        QCOMPARE(qobject_cast<QProgressBar*>(Child("pb"))->value(), 0);
+        QVERIFY(FMessages.empty());
+    }
+
+    void pauseOfMoreThanASecondSplitsTheAnswer()
+    {
+        MeterSim meter({"--split", "1600", "--bursts", "2"});
+        UsePort(meter.Path);
+        Click("bWszystPom");
+        QTRY_VERIFY_WITH_TIMEOUT(FPaneTexts.size() >= 3, 3 * kWaitMs);
+        const QString first = FPaneTexts.at(1);
+        const QString second = FPaneTexts.at(2);
+        QVERIFY(first.startsWith(QStringLiteral("Pomiar nr 1:")));
+        QVERIFY(!second.contains(QStringLiteral("Pomiar nr 1:")));
+        QVERIFY(second.contains(QStringLiteral("Pomiar nr 28:")));
+        // The two displays together hold all 28 measurements, each once.
+        const QStringList lines = (first + second).split('\n', Qt::SkipEmptyParts);
+        QStringList starts;
+        for (const QString& line : lines)
+            if (line.startsWith(QStringLiteral("Pomiar nr ")))
+                starts << line.section(':', 0, 0);
+        QCOMPARE(starts.size(), 28);
+        QCOMPARE(starts.constLast(), QStringLiteral("Pomiar nr 28"));
+    }
+
+    void memoryRequestSendsTheNumberAsOneByte()
+    {
+        ScriptedMeter meter;
+        UsePort(meter.Path());
+        Spin()->setValue(28);
+        Click("bPomZPam");
+        QTRY_COMPARE_WITH_TIMEOUT(meter.Received, std::string("\x1C"), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(CommandsEnabled(true), kWaitMs); // the watchdog
+
+        // A field whose text is not a number asks for measurement 1.
+        FForm->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
+        meter.Received.clear();
+        Click("bPomZPam");
+        QTRY_COMPARE_WITH_TIMEOUT(meter.Received, std::string("\x01"), kWaitMs);
+    }
+
+    void silentMeterBringsTheButtonsBackAndALaterAnswerIsShown()
+    {
+        ScriptedMeter meter;
+        UsePort(meter.Path());
+        Click("bOstatniPom");
+        QVERIFY(CommandsEnabled(false));
+        QTRY_COMPARE_WITH_TIMEOUT(FMessages.size(), size_t(1), kWaitMs);
+        QVERIFY(CommandsEnabled(true));
+        QCOMPARE(FMessages[0].Text, kMeterError);
+        QCOMPARE(FMessages[0].Caption, kError);
+        QVERIFY(FMessages[0].Icon == TMessageIcon::Error);
+        QCOMPARE(PaneText(), QStringLiteral("Błąd komunikacji z miernikiem!"));
+        QCOMPARE(meter.Received, std::string("T"));
+
+        meter.Pty().WriteToPort(cp1250::Encode(QStringLiteral("Spóźniona odpowiedź")));
+        QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Spóźniona odpowiedź"), kWaitMs);
+    }
+
+    void answerEndsAtANulByte()
+    {
+        MeterSim meter({"--nul"});
+        UsePort(meter.Path);
+        Spin()->setValue(3);
+        Click("bPomZPam");
+        QTRY_VERIFY_WITH_TIMEOUT(CommandsEnabled(true) && !PaneText().isEmpty(), kWaitMs);
+        QCOMPARE(PaneText(), QStringLiteral("Pomiar nr 3:"));
+    }
+
+    void cleanHandshakeSendsTwelveBytes()
+    {
+        const QDateTime moment(QDate(2026, 3, 7), QTime(14, 5, 9));
+        FForm->Clock = [moment] { return moment; };
+        ScriptedMeter meter(ClockMeter());
+        UsePort(meter.Path());
+        Click("bUstawZegar");
+        QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Zegar miernika ustawiony poprawnie!"), kWaitMs);
+        QCOMPARE(meter.Received, CleanHandshake(moment));
+        QCOMPARE(static_cast<uint8_t>(meter.Received[5]), uint8_t(126)); // the year 2026
+        QVERIFY(FMessages.empty());
+        QVERIFY(CommandsEnabled(true));
+    }
+
+    void wrongAnswerBringsResyncAndTheSameField_data()
+    {
+        QTest::addColumn<int>("wrongAt");
+        QTest::addColumn<QByteArray>("expectedStart");
+        QTest::addColumn<int>("expectedBytes");
+        // Twelve bytes, "d", then the field's code again (and its value again
+        // when the value was the one answered wrongly).
+        QTest::newRow("field code") << 2 << QByteArray("[k\\d\\n") << 14;
+        QTest::newRow("field value") << 3 << QByteArray("[k\\nd\\n") << 15;
+    }
+
+    void wrongAnswerBringsResyncAndTheSameField()
+    {
+        QFETCH(int, wrongAt);
+        QFETCH(QByteArray, expectedStart);
+        QFETCH(int, expectedBytes);
+        const QDateTime moment(QDate(2031, 10, 7), QTime(0, 0, 0));
+        FForm->Clock = [moment] { return moment; };
+        ScriptedMeter meter(ClockMeter(static_cast<size_t>(wrongAt)));
+        UsePort(meter.Path());
+        Click("bUstawZegar");
+        QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Zegar miernika ustawiony poprawnie!"), kWaitMs);
+        QCOMPARE(QByteArray::fromStdString(meter.Received.substr(0, expectedStart.size())), expectedStart);
+        QCOMPARE(meter.Received.size(), size_t(expectedBytes));
+        QVERIFY(FMessages.empty());
+    }
+
+    void handshakeWithTheSimulatedMeterRecoversFromAWrongAnswer()
+    {
+        MeterSim meter({"--wrong", "4"});
+        UsePort(meter.Path);
+        Click("bUstawZegar");
+        QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Zegar miernika ustawiony poprawnie!"), kWaitMs);
+    }
+
+    void silentMeterFailsTheHandshakeAfter24Bytes()
+    {
+        ScriptedMeter meter;
+        UsePort(meter.Path());
+        Click("bUstawZegar");
+        QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Błąd ustawiania zegara miernika!"), kWaitMs);
+        QCOMPARE(meter.Received, "[" + std::string(23, 'd'));
+        QCOMPARE(MessageTexts(), QStringList{kMeterError});
+        QVERIFY(CommandsEnabled(true));
+    }
+
+    void failedOpenIsReportedAndTheWindowKeepsWorking()
+    {
+        UsePort(FFiles.filePath("no-such-port"));
+        Click("bOstatniPom");
+        QTRY_VERIFY_WITH_TIMEOUT(CommandsEnabled(true), kWaitMs);
+        // The open failure, the write failure through the exception report,
+        // then the watchdog.
+        QCOMPARE(FMessages.size(), size_t(3));
+        QCOMPARE(FMessages[0].Text, kOpenError);
+        QCOMPARE(FMessages[0].Caption, kError);
+        QVERIFY(FMessages[1].Icon == TMessageIcon::Error);
+        QVERIFY(!FMessages[1].Text.isEmpty());
+        QCOMPARE(FMessages[2].Text, kMeterError);
+
+        MeterSim meter({});
+        UsePort(meter.Path);
+        Click("bOstatniPom");
+        QTRY_VERIFY_WITH_TIMEOUT(PaneText().contains(QStringLiteral("Pomiar nr 28:")), kWaitMs);
+    }
+
+    void failedOpenEndsTheHandshakeAtOnce()
+    {
+        UsePort(FFiles.filePath("no-such-port"));
+        Click("bUstawZegar");
+        QCOMPARE(MessageTexts(), QStringList{kOpenError});
+        QVERIFY(CommandsEnabled(true));
+    }
+
+    void lostLineIsReportedAndTheHandshakeGivesTheButtonsBack()
+    {
+        auto meter = std::make_unique<ScriptedMeter>(ClockMeter());
+        UsePort(meter->Path());
+        Click("bUstawZegar");
+        QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Zegar miernika ustawiony poprawnie!"), kWaitMs);
+        FMessages.clear();
+        meter->Pty().CloseMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(MessageTexts().contains(QStringLiteral("Wybierz port komunikacyjny")), kWaitMs);
+        Click("bUstawZegar"); // the write fails: reported, and nothing stays disabled
+        QTRY_VERIFY_WITH_TIMEOUT(FMessages.size() >= 2, kWaitMs);
+        QVERIFY(CommandsEnabled(true));
+        QVERIFY(!FForm->findChild<QTimer*>("tUstawZegar")->isActive());
+    }
+
+    void savedFileIsRtfOfThePane()
+    {
+        const QString text = QStringLiteral("Pomiar nr 5: 23,4 °C, wilgotność 45 %\nZażółć {gęślą} \\ jaźń");
+        Memo()->setPlainText(text);
+        const QString fileName = FFiles.filePath("pomiary.txt");
+        TSaveFileRequest asked;
+        SetSaveFileHook([&](const TSaveFileRequest& Request) {
+            asked = Request;
+            return fileName;
+        });
+        Click("bZapiszDoPliku");
+        QCOMPARE(asked.Filter, QStringLiteral("Pliki tekstowe (*.txt)"));
+        QCOMPARE(asked.DefaultSuffix, QStringLiteral("txt"));
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const rtftest::Parsed parsed = rtftest::ReadRtf(file.readAll().toStdString());
+        QVERIFY(parsed.Valid);
+        QCOMPARE(parsed.Text, text);
+
+        Click("bCzyscEkran");
+        Click("bZapiszDoPliku"); // an empty pane replaces the file with an empty document
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const rtftest::Parsed empty = rtftest::ReadRtf(file.readAll().toStdString());
+        QVERIFY(empty.Valid);
+        QCOMPARE(empty.Text, QString());
+
+        SetSaveFileHook([](const TSaveFileRequest&) { return QString(); }); // cancelled
+        Memo()->setPlainText(QStringLiteral("nowy"));
+        Click("bZapiszDoPliku");
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(rtftest::ReadRtf(file.readAll().toStdString()).Text, QString());
+        QVERIFY(FMessages.empty());
+    }
+
+    void failedSaveIsReported()
+    {
+        QFile blocker(FFiles.filePath("plik"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString impossible = blocker.fileName() + "/pomiary.txt"; // a file is no directory
+        SetSaveFileHook([&](const TSaveFileRequest&) { return impossible; });
+        Memo()->setPlainText(QStringLiteral("abc"));
+        Click("bZapiszDoPliku");
+        QCOMPARE(FMessages.size(), size_t(1));
+        QVERIFY(FMessages[0].Text.contains(impossible));
+        QVERIFY(FMessages[0].Icon == TMessageIcon::Error);
+        Click("bCzyscEkran");
+        QCOMPARE(PaneText(), QString());
+    }
+
+    void copyPutsTextHtmlAndRtfOnTheClipboard()
+    {
+        QClipboard* clipboard = QApplication::clipboard();
+        clipboard->setText(QStringLiteral("przedtem"));
+        Click("bKopiujDoSchowka"); // empty pane: the clipboard is left alone
+        QCOMPARE(clipboard->text(), QStringLiteral("przedtem"));
+
+        const QString text = QStringLiteral("Wilgotność 45 %\nŻółw");
+        Memo()->setPlainText(text);
+        Click("bKopiujDoSchowka");
+        const QMimeData* data = clipboard->mimeData();
+        QVERIFY(data != nullptr);
+        QCOMPARE(data->text(), text);
+        QVERIFY(data->hasHtml());
+        QVERIFY(data->html().contains(QStringLiteral("Żółw")));
+        QCOMPARE(rtftest::ReadRtf(data->data("text/rtf").toStdString()).Text, text);
+        QCOMPARE(data->data("application/rtf"), data->data("text/rtf"));
+        QCOMPARE(Memo()->textCursor().selectedText().size(), text.size());
+    }
+
+    void settingsAreStoredOnCloseAndRestoredAtStart()
+    {
+        const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+        QFile blocker(FFiles.filePath("not-a-dir"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        UsePort(QStringLiteral("/dev/ttyVELTTEST"));
+        qputenv("XDG_CONFIG_HOME", blocker.fileName().toLocal8Bit() + "/config");
+        QVERIFY(!FForm->close()); // the settings cannot be stored: reported, window stays
+        qputenv("XDG_CONFIG_HOME", home);
+        QCOMPARE(FMessages.size(), size_t(1));
+        QVERIFY(FForm->isVisible());
+        QVERIFY(FForm->close());
+
+        NewForm();
+        QCOMPARE(QString::fromStdString(FForm->ComPort->Port()), QStringLiteral("/dev/ttyVELTTEST"));
+    }
+
+    void reportsArrivingWhileABoxIsOpenAreBounded()
+    {
+        size_t boxes = 0;
+        SetMessageBoxHook([&](const TMessageRequest&) {
+            if (++boxes == 1)
+                for (int i = 0; i < 20; ++i)
+                    ShowExceptionReport(QStringLiteral("report %1").arg(i));
+        });
+        RunGuarded([] { throw std::runtime_error("first"); });
+        SetMessageBoxHook([this](const TMessageRequest& Request) { FMessages.push_back(Request); });
+        QCOMPARE(boxes, 1 + kMaxQueuedReports + 1); // the first, the queue, and the count of the rest
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir configHome; // no user settings are read or written
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TVeltApplication application(argc, argv);
+    InstallQtHandOver();
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "mainwindow_test.moc"
