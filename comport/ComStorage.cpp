@@ -18,25 +18,14 @@ namespace {
 constexpr std::array<const char*, 3> kDTRTexts = {"Disable", "Enable", "Handshake"};
 constexpr std::array<const char*, 4> kRTSTexts = {"Disable", "Enable", "Handshake", "Toggle"};
 
-// The first value whose text equals Text without regard to ASCII case.
-template <typename Enum, size_t N>
-Enum MatchText(const std::array<const char*, N>& Texts, const std::string& Text, Enum Fallback)
-{
-    const std::string wanted = UpperCaseAscii(Text);
-    for (size_t i = 0; i < N; ++i)
-        if (UpperCaseAscii(Texts[i]) == wanted)
-            return static_cast<Enum>(i);
-    return Fallback;
-}
-
 } // namespace
 
 std::string BoolToText(bool Value) { return Value ? "Yes" : "No"; }
 bool TextToBool(const std::string& Text) { return UpperCaseAscii(Text) == "YES"; }
 std::string DTRToText(TDTRFlowControl Value) { return kDTRTexts.at(Value); }
-TDTRFlowControl TextToDTR(const std::string& Text) { return MatchText(kDTRTexts, Text, dtrDisable); }
+TDTRFlowControl TextToDTR(const std::string& Text) { return MatchEnumText(kDTRTexts, Text, dtrDisable); }
 std::string RTSToText(TRTSFlowControl Value) { return kRTSTexts.at(Value); }
-TRTSFlowControl TextToRTS(const std::string& Text) { return MatchText(kRTSTexts, Text, rtsDisable); }
+TRTSFlowControl TextToRTS(const std::string& Text) { return MatchEnumText(kRTSTexts, Text, rtsDisable); }
 
 // Printable bytes stand for themselves; blanks, control bytes and the upper
 // half are written as numbers so that the stored text stays readable.

@@ -1,6 +1,5 @@
 #include "ComTypes.h"
 
-#include <array>
 
 namespace {
 
@@ -18,17 +17,6 @@ constexpr std::array<const char*, 4> kFlowControlTexts = {"Hardware", "Software"
 // Indexed by TComEvent ordinal; the mask bits are not in ordinal order.
 constexpr std::array<uint32_t, kComEventCount> kEventMaskBits = {
     0x0001, 0x0004, 0x0002, 0x0100, 0x0040, 0x0008, 0x0010, 0x0080, 0x0020, 0x0400};
-
-// The first value whose text equals Text without regard to ASCII case.
-template <typename Enum, size_t N>
-Enum FindText(const std::array<const char*, N>& texts, const std::string& Text, Enum fallback)
-{
-    const std::string wanted = UpperCaseAscii(Text);
-    for (size_t i = 0; i < N; ++i)
-        if (UpperCaseAscii(texts[i]) == wanted)
-            return static_cast<Enum>(i);
-    return fallback;
-}
 
 } // namespace
 
@@ -48,15 +36,15 @@ TComEvents AllComEvents()
 uint32_t BaudRateValue(TBaudRate Rate) { return kBaudRateValues.at(Rate); }
 
 std::string BaudRateToText(TBaudRate Value) { return kBaudRateTexts.at(Value); }
-TBaudRate TextToBaudRate(const std::string& Text) { return FindText(kBaudRateTexts, Text, br9600); }
+TBaudRate TextToBaudRate(const std::string& Text) { return MatchEnumText(kBaudRateTexts, Text, br9600); }
 std::string StopBitsToText(TStopBits Value) { return kStopBitsTexts.at(Value); }
-TStopBits TextToStopBits(const std::string& Text) { return FindText(kStopBitsTexts, Text, sbOneStopBit); }
+TStopBits TextToStopBits(const std::string& Text) { return MatchEnumText(kStopBitsTexts, Text, sbOneStopBit); }
 std::string DataBitsToText(TDataBits Value) { return kDataBitsTexts.at(Value); }
-TDataBits TextToDataBits(const std::string& Text) { return FindText(kDataBitsTexts, Text, dbEight); }
+TDataBits TextToDataBits(const std::string& Text) { return MatchEnumText(kDataBitsTexts, Text, dbEight); }
 std::string ParityToText(TParityBits Value) { return kParityTexts.at(Value); }
-TParityBits TextToParity(const std::string& Text) { return FindText(kParityTexts, Text, prNone); }
+TParityBits TextToParity(const std::string& Text) { return MatchEnumText(kParityTexts, Text, prNone); }
 std::string FlowControlToText(TFlowControl Value) { return kFlowControlTexts.at(Value); }
-TFlowControl TextToFlowControl(const std::string& Text) { return FindText(kFlowControlTexts, Text, fcCustom); }
+TFlowControl TextToFlowControl(const std::string& Text) { return MatchEnumText(kFlowControlTexts, Text, fcCustom); }
 
 uint32_t EventMaskBit(TComEvent Event) { return kEventMaskBits.at(Event); }
 

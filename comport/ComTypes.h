@@ -1,5 +1,7 @@
 #pragma once
 // The port's enumerations and sets, with their texts and device values.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -53,6 +55,19 @@ TComEvents MaskToEvents(uint32_t Mask);
 
 // ASCII-only upper case, as the text conversions compare.
 std::string UpperCaseAscii(std::string Text);
+
+// The value whose text (Texts, indexed by ordinal) equals Text without
+// regard to ASCII case, the first in ordinal order; Fallback when none does.
+// Nothing is trimmed.
+template <typename Enum, size_t N>
+Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& Text, Enum Fallback)
+{
+    const std::string wanted = UpperCaseAscii(Text);
+    for (size_t i = 0; i < N; ++i)
+        if (UpperCaseAscii(Texts[i]) == wanted)
+            return static_cast<Enum>(i);
+    return Fallback;
+}
 
 // Where a port's settings are kept, and which groups of them.
 enum TSettingsStore : uint8_t { ssRegistry, ssIniFile };
