@@ -24,8 +24,9 @@ void InstallFontSubstitutes()
 int main(int argc, char* argv[])
 {
     TVeltApplication application(argc, argv);
+    // The application title of plain message boxes. Only the name is set: a
+    // display name would be appended to the window's caption on X11.
     QApplication::setApplicationName(QStringLiteral("Velt"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velt"));
     InstallFontSubstitutes();
     InstallQtHandOver();
     InstallSetupDialog();
