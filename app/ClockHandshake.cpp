@@ -116,7 +116,7 @@ void TForm1::SendResync()
 }
 
 // The low eight bits of the number, on their own.
-void TForm1::SendByte(int32_t Byte) { ComPort->WriteText(std::string(1, static_cast<char>(Byte & 0xFF))); }
+void TForm1::SendByte(int32_t Byte) { WriteToMeter(std::string(1, static_cast<char>(Byte & 0xFF))); }
 
 // The field's value on the clock at this moment.
 int32_t TForm1::ClockFieldValue(int32_t Code) const

@@ -58,6 +58,7 @@ private:
 
     bool OpenPortIfClosed();
     void StartReadCommand(const std::string& Request);
+    void WriteToMeter(const std::string& Bytes);
     uint8_t MeasurementNumber() const;
     void SetCommandsEnabled(bool Enabled);
     void StepProgress(int Amount);

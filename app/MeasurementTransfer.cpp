@@ -15,6 +15,10 @@ namespace {
 
 const QString kErrorCaption = QStringLiteral("Błąd");
 
+// A meter's answer is a few kilobytes. A line that never falls silent must
+// not fill the memory: what arrives beyond this is not kept.
+constexpr size_t kMaxReceiveBuffer = 16 * 1024 * 1024;
+
 // The meter ends its lines with CR LF; the pane keeps one break per line.
 QString WithPlainLineBreaks(QString Text)
 {
@@ -51,7 +55,24 @@ void TForm1::StartReadCommand(const std::string& Request)
     ui->Memo->clear();
     SetCommandsEnabled(false);
     tMiernikPodlaczony->start();
-    ComPort->WriteText(Request);
+    WriteToMeter(Request);
+}
+
+// A write that fails on an open port means the line is gone (an adapter
+// pulled out): the port is closed so that the next command opens it afresh,
+// and the failure goes on to the exception report.
+void TForm1::WriteToMeter(const std::string& Bytes)
+{
+    try {
+        ComPort->WriteText(Bytes);
+    } catch (const EComPort&) {
+        try {
+            ComPort->Close();
+        } catch (...) {
+            // The write's failure is the one worth reporting.
+        }
+        throw;
+    }
 }
 
 // The number field's text as a measurement number: 1 when it is not a number,
@@ -88,7 +109,7 @@ void TForm1::ComPortRxChar(TComponent*, int32_t Count)
         StepProgress(33);
     } else {
         StepProgress(1);
-        FReceiveBuffer += received;
+        FReceiveBuffer.append(received, 0, kMaxReceiveBuffer - std::min(kMaxReceiveBuffer, FReceiveBuffer.size()));
     }
 }
 

@@ -13,7 +13,7 @@ TMessageBoxHook& Hook()
 
 QMessageBox::Icon BoxIcon(TMessageIcon Icon)
 {
-    return Icon == TMessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information;
+    return Icon == TMessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon;
 }
 
 } // namespace
@@ -32,5 +32,5 @@ void ShowMessageBox(QWidget* Parent, const QString& Text, const QString& Caption
 
 void ShowMessage(QWidget* Parent, const QString& Text)
 {
-    ShowMessageBox(Parent, Text, QApplication::applicationDisplayName(), TMessageIcon::Information);
+    ShowMessageBox(Parent, Text, QApplication::applicationDisplayName(), TMessageIcon::None);
 }

@@ -7,7 +7,7 @@
 
 class QWidget;
 
-enum class TMessageIcon { Error, Information };
+enum class TMessageIcon { Error, None };
 
 struct TMessageRequest {
     QString Text;

@@ -421,6 +421,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(FMessages.size() >= 2, kWaitMs);
         QVERIFY(CommandsEnabled(true));
         QVERIFY(!FForm->findChild<QTimer*>("tUstawZegar")->isActive());
+        // The dead line was let go, so that the next command opens the port afresh.
+        QVERIFY(!FForm->ComPort->Connected());
     }
 
     void savedFileIsRtfOfThePane()
