@@ -36,7 +36,7 @@ TCustomComPort::~TCustomComPort()
     }
     FComThread.reset();
     FNotifyWnd.reset();
-    FDeviceHandle.reset();
+    CloseDevice();
 }
 
 void TCustomComPort::Loaded()
@@ -136,6 +136,8 @@ void TCustomComPort::Open()
         return;
     ProcessBeforeOpen();
     OpenDevice();
+    if (DeviceHandle() == nullptr)
+        throw EComPort(peOpenDevice, device::InvalidHandleError());
     FConnected = true;
     try {
         ApplyAllSettings();
@@ -155,6 +157,10 @@ void TCustomComPort::Close()
 {
     if (!FConnected || IsDesigning())
         return;
+    // Stopping the event thread waits for its delivery to end: from inside
+    // that delivery it would wait for itself.
+    if (FComThread && FComThread->IsCurrentDelivery())
+        throw Exception("The port cannot be closed from its own event handler");
     ProcessBeforeClose();
     AbortTransfers();
     StopEventThread();
@@ -187,16 +193,38 @@ void TCustomComPort::OpenDevice()
     auto device = device::OpenSerialDevice(FPort, error);
     if (!device)
         throw EComPort(peOpenDevice, error);
-    FDeviceHandle = std::move(device);
+    SetDeviceHandle(std::move(device));
 }
 
-void TCustomComPort::CloseDevice() { FDeviceHandle.reset(); }
+void TCustomComPort::SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device)
+{
+    auto released = std::make_shared<std::promise<void>>();
+    FDeviceReleased = released->get_future().share();
+    FDeviceHandle.store(std::shared_ptr<device::SerialDevice>(Device.release(), [released](device::SerialDevice* d) {
+        delete d;
+        released->set_value();
+    }));
+}
+
+void TCustomComPort::CloseDevice()
+{
+    std::weak_ptr<device::SerialDevice> closing = FDeviceHandle.exchange(nullptr);
+    if (closing.expired())
+        return;
+    // A call on another thread still holds the device. Its transfers have
+    // been aborted; abort again, should one have started since, until it lets
+    // go, so that the device is closed (and free for the next opener) when
+    // Close returns.
+    while (FDeviceReleased.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        if (auto device = closing.lock())
+            device->Purge(device::PURGE_TXABORT | device::PURGE_RXABORT);
+}
 
 // ---- Writing the settings to the device -------------------------------------
 
 bool TCustomComPort::ApplyAllowed() const
 {
-    return FConnected && FSettingsUpdateDepth == 0 && !IsDesigning() && !IsLoading() && FDeviceHandle;
+    return FConnected && FSettingsUpdateDepth == 0 && !IsDesigning() && !IsLoading() && DeviceHandle() != nullptr;
 }
 
 void TCustomComPort::ApplyAllSettings()
@@ -210,7 +238,7 @@ void TCustomComPort::ApplyBufferSettings()
 {
     if (!ApplyAllowed())
         return;
-    const int error = FDeviceHandle->SetupQueues(static_cast<uint32_t>(FBuffer->InputSize()),
+    const int error = Device()->SetupQueues(static_cast<uint32_t>(FBuffer->InputSize()),
                                                  static_cast<uint32_t>(FBuffer->OutputSize()));
     if (error != 0)
         throw EComPort(peSetQueuesFailed, error);
@@ -226,7 +254,7 @@ void TCustomComPort::ApplyTimeoutSettings()
     t.ReadTotalTimeoutConstant = static_cast<uint32_t>(FTimeouts->ReadTotalConstant());
     t.WriteTotalTimeoutMultiplier = static_cast<uint32_t>(FTimeouts->WriteTotalMultiplier());
     t.WriteTotalTimeoutConstant = static_cast<uint32_t>(FTimeouts->WriteTotalConstant());
-    const int error = FDeviceHandle->SetTimeouts(t);
+    const int error = Device()->SetTimeouts(t);
     if (error != 0)
         throw EComPort(peSetTimeoutsFailed, error);
 }
@@ -235,7 +263,7 @@ void TCustomComPort::ApplyLineSettings()
 {
     if (!ApplyAllowed())
         return;
-    const int error = FDeviceHandle->SetState(BuildDeviceControlBlock());
+    const int error = Device()->SetState(BuildDeviceControlBlock());
     if (error != 0)
         throw EComPort(peSetLineFailed, error);
 }

@@ -2,8 +2,10 @@
 // The serial port component: its settings, opening and closing the device,
 // writing the settings to it, moving bytes, turning line events into
 // notifications and keeping the settings in a store.
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -183,8 +185,8 @@ protected:
     void Loaded() override;
 
     // The open device, or null while closed (the invalid handle).
-    device::SerialDevice* DeviceHandle() const { return FDeviceHandle.get(); }
-    void SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device) { FDeviceHandle = std::move(Device); }
+    device::SerialDevice* DeviceHandle() const { return FDeviceHandle.load().get(); }
+    void SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device);
 
     // The device record the line settings give, built without touching the device.
     device::DeviceControlBlock BuildDeviceControlBlock() const;
@@ -198,6 +200,9 @@ private:
     friend class TComThread;
     friend class TNotifyWindow;
 
+    // The device for one call. A transfer or query on another thread holds
+    // it until the call returns, so Close never pulls it from under that call.
+    std::shared_ptr<device::SerialDevice> Device() const { return FDeviceHandle.load(); }
     bool ApplyAllowed() const;
     void StartEventThread();
     void StopEventThread();
@@ -208,7 +213,8 @@ private:
 
     std::unique_ptr<TComThread> FComThread;
     bool FEventThreadActive = false;
-    std::unique_ptr<device::SerialDevice> FDeviceHandle;
+    std::atomic<std::shared_ptr<device::SerialDevice>> FDeviceHandle;
+    std::shared_future<void> FDeviceReleased; // ready once the device is closed
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;

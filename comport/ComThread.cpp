@@ -42,6 +42,11 @@ TComThread::~TComThread()
 
 void TComThread::RequestQuit() { FQuitEvent.Set(); }
 
+bool TComThread::IsCurrentDelivery() const
+{
+    return std::this_thread::get_id() == FThread.get_id() || FDeliveringOnMain.load();
+}
+
 // ---- The wait loop --------------------------------------------------------------
 
 void TComThread::WaitLoop()
@@ -85,7 +90,11 @@ void TComThread::HandOver()
 {
     switch (FSyncMethod) {
     case smThreadSync:
-        MainThreadQueue::Instance().RunOnMain([this] { DeliverReportingFailure(); });
+        MainThreadQueue::Instance().RunOnMain([this] {
+            FDeliveringOnMain = true;
+            DeliverReportingFailure();
+            FDeliveringOnMain = false;
+        });
         break;
     case smWindowSync:
         SendEventCodes();

@@ -25,6 +25,11 @@ public:
     // Asks the thread to end; it may still finish a hand-over first.
     void RequestQuit();
 
+    // Whether the caller runs inside this thread's delivery of events (on the
+    // event thread itself, or on the main thread during a thread hand-over),
+    // where waiting for the thread to end could never return.
+    bool IsCurrentDelivery() const;
+
 private:
     void WaitLoop();
     void CleanUpDevice();
@@ -42,6 +47,7 @@ private:
     const TSyncMethod FSyncMethod;
     TComEvents FPendingEvents;
     std::atomic<bool> FEnded{false};
+    std::atomic<bool> FDeliveringOnMain{false};
     std::thread FThread;
 };
 

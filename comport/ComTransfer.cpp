@@ -38,10 +38,11 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
         std::memcpy(Transfer->WrittenCopy.get(), Buffer, static_cast<size_t>(Count));
         Transfer->WrittenSize = Count;
     }
-    if (!FDeviceHandle)
+    const auto device = Device();
+    if (!device)
         throw EComPort(peWriteFailed, device::InvalidHandleError());
     uint32_t done = 0;
-    const int result = FDeviceHandle->StartWrite(Transfer->IoBlock, static_cast<const char*>(Buffer),
+    const int result = device->StartWrite(Transfer->IoBlock, static_cast<const char*>(Buffer),
                                                  static_cast<uint32_t>(Count), done);
     if (result != 0 && result != kIoPending)
         throw EComPort(peWriteFailed, result);
@@ -61,10 +62,11 @@ int32_t TCustomComPort::BeginRead(void* Buffer, int32_t Count, PComTransfer Tran
     if (Transfer == nullptr)
         throw EComPort(peBadTransfer);
     Transfer->Direction = tdRead;
-    if (!FDeviceHandle)
+    const auto device = Device();
+    if (!device)
         throw EComPort(peReadFailed, device::InvalidHandleError());
     uint32_t done = 0;
-    const int result = FDeviceHandle->StartRead(Transfer->IoBlock, static_cast<char*>(Buffer),
+    const int result = device->StartRead(Transfer->IoBlock, static_cast<char*>(Buffer),
                                                 static_cast<uint32_t>(Count), done);
     if (result != 0 && result != kIoPending)
         throw EComPort(peReadFailed, result);
@@ -86,10 +88,11 @@ int32_t TCustomComPort::AwaitTransfer(PComTransfer Transfer)
     if (!Transfer->Direction)
         return 0; // nothing was started on this record
     const int32_t failCode = *Transfer->Direction == tdWrite ? peWriteFailed : peReadFailed;
-    if (!FDeviceHandle)
+    const auto device = Device();
+    if (!device)
         throw EComPort(failCode, device::InvalidHandleError());
     uint32_t done = 0;
-    const int result = FDeviceHandle->AwaitTransfer(Transfer->IoBlock, done);
+    const int result = device->AwaitTransfer(Transfer->IoBlock, done);
     if (result != 0)
         throw EComPort(failCode, result);
     if (*Transfer->Direction == tdRead) {
@@ -126,20 +129,22 @@ int32_t TCustomComPort::ReadText(std::string& Text, int32_t Count)
 
 void TCustomComPort::AbortTransfers()
 {
-    if (!FDeviceHandle)
+    const auto device = Device();
+    if (!device)
         throw EComPort(pePurgeFailed, device::InvalidHandleError());
-    const int error = FDeviceHandle->Purge(device::PURGE_TXABORT | device::PURGE_RXABORT);
+    const int error = device->Purge(device::PURGE_TXABORT | device::PURGE_RXABORT);
     if (error != 0)
         throw EComPort(pePurgeFailed, error);
 }
 
 int32_t TCustomComPort::InQueueCount()
 {
-    if (!FDeviceHandle)
+    const auto device = Device();
+    if (!device)
         throw EComPort(peClearErrorFailed, device::InvalidHandleError());
     uint32_t errors = 0;
     uint32_t inQueue = 0;
-    const int error = FDeviceHandle->ClearError(errors, inQueue);
+    const int error = device->ClearError(errors, inQueue);
     if (error != 0)
         throw EComPort(peClearErrorFailed, error);
     return static_cast<int32_t>(inQueue);
@@ -147,10 +152,11 @@ int32_t TCustomComPort::InQueueCount()
 
 TComLineSignals TCustomComPort::LineSignals()
 {
-    if (!FDeviceHandle)
+    const auto device = Device();
+    if (!device)
         throw EComPort(peModemStatusFailed, device::InvalidHandleError());
     uint32_t status = 0;
-    const int error = FDeviceHandle->ModemStatus(status);
+    const int error = device->ModemStatus(status);
     if (error != 0)
         throw EComPort(peModemStatusFailed, error);
     return TComLineSignals::FromBits(static_cast<uint8_t>((status & 0xF0) >> 4));
@@ -159,11 +165,12 @@ TComLineSignals TCustomComPort::LineSignals()
 TComErrors TCustomComPort::FetchLineErrors()
 {
     using namespace device;
-    if (!FDeviceHandle)
+    const auto device = Device();
+    if (!device)
         throw EComPort(peClearErrorFailed, InvalidHandleError());
     uint32_t flags = 0;
     uint32_t inQueue = 0;
-    const int error = FDeviceHandle->ClearError(flags, inQueue);
+    const int error = device->ClearError(flags, inQueue);
     if (error != 0)
         throw EComPort(peClearErrorFailed, error);
     TComErrors errors;

@@ -286,6 +286,30 @@ TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComin
     EXPECT_EQ(FReports.Count(), 1u);
 }
 
+// Closing the port from its own handler would wait for the delivery that is
+// running it (or join the event thread from itself): it is refused instead.
+TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased)
+{
+    FakePort port(AllComEvents(), GetParam());
+    port.Open();
+    std::atomic<bool> handled{false};
+    port.OnRing = [&](TComponent*) {
+        port.Close();
+        handled = true;
+    };
+    port.Log->RaiseEvents(device::EV_RING);
+    if (GetParam() == smWindowSync) {
+        // The window hand-over has released the event thread already.
+        ASSERT_TRUE(ServeAndWatch([&] { return handled.load(); }));
+        EXPECT_FALSE(port.Connected());
+        return;
+    }
+    ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
+    EXPECT_EQ(FReports.Messages[0], "The port cannot be closed from its own event handler");
+    EXPECT_TRUE(port.Connected());
+    port.Close();
+}
+
 std::string SyncMethodName(const ::testing::TestParamInfo<TSyncMethod>& Info)
 {
     static const char* const kNames[] = {"ThreadSync", "WindowSync", "None"};
@@ -398,6 +422,11 @@ TEST_F(PtyPort, BurstsArriveOnTheMainThreadAsCountsWithNoByteLostOrDuplicated)
 // watched together for two seconds: an idle port must not wake them.
 TEST_F(PtyPort, AnIdleOpenPortsThreadsDoNotWake)
 {
+    // The thread checker's runtime starts a housekeeping thread of its own,
+    // which wakes several times a second, at the process's first thread
+    // creation. Create a thread first, so that only the port's threads are
+    // new when the port opens.
+    std::thread([] {}).join();
     const auto before = DirectoryEntries("/proc/self/task");
     FPort.Open();
     std::vector<std::string> started;

@@ -298,3 +298,50 @@ TEST(PortOnPty, TransferRecordsFollowTheirCallingOrder)
         EXPECT_STREQ(e.what(), "Invalid Async parameter");
     }
 }
+
+TEST(PortOnPty, CloseWhileAnotherThreadAwaitsAReadEndsItFirst)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Timeouts().SetReadInterval(0); // wait for the full count
+    port.Open();
+    std::atomic<bool> started{false};
+    std::atomic<int> code{0};
+    std::thread reader([&] {
+        char buffer[8];
+        started = true;
+        try {
+            port.ReadBytes(buffer, sizeof buffer);
+        } catch (const EComPort& e) {
+            code = e.PortErrorCode();
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] { return started.load(); }, 5s));
+    port.Close();
+    reader.join();
+    EXPECT_EQ(code, peReadFailed);
+    // The device was let go: it opens again at once.
+    EXPECT_NO_THROW(port.Open());
+}
+
+TEST(PortOnPty, HugeTotalTimeoutsMeanNoLimitRatherThanNone)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Timeouts().SetReadInterval(-1);
+    port.Timeouts().SetReadTotalMultiplier(-1);
+    port.Timeouts().SetReadTotalConstant(0);
+    port.Timeouts().SetWriteTotalMultiplier(-1);
+    port.Open();
+    std::thread writer([&] {
+        std::this_thread::sleep_for(100ms);
+        pty.WriteToPort(std::string(4096, 'x'));
+    });
+    std::string text;
+    EXPECT_EQ(port.ReadText(text, 4096), 4096);
+    writer.join();
+    const std::string block(4096, 'y');
+    std::thread drainer([&] { EXPECT_EQ(pty.ReadFromPort(block.size(), 10s).size(), block.size()); });
+    EXPECT_EQ(port.WriteText(block), 4096);
+    drainer.join();
+}

@@ -49,9 +49,11 @@ PosixSerialDevice::~PosixSerialDevice()
 
 int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t /*OutputSize*/)
 {
-    // The output queue is the kernel's; the input size is a recommendation.
+    // The output queue is the kernel's; the input size is a recommendation,
+    // kept within bounds so that a size read as huge (a negative one) still
+    // leaves a queue that fills and holds the sender back.
     std::lock_guard lock(FMutex);
-    FQueue.SetCapacity(std::max<size_t>(InputSize, kReceiveQueueFloor));
+    FQueue.SetCapacity(std::clamp<size_t>(InputSize, kReceiveQueueFloor, kReceiveQueueCeiling));
     WakeWaiter(); // a queue no longer full is worth watching the device for
     return 0;
 }

@@ -22,6 +22,7 @@ namespace device {
 // The queue never holds less than this, whatever input size is asked for: a
 // small queue would make throughput hang on how often the queue is emptied.
 inline constexpr size_t kReceiveQueueFloor = 64 * 1024;
+inline constexpr size_t kReceiveQueueCeiling = 16 * 1024 * 1024;
 
 class PosixSerialDevice final : public SerialDevice {
 public:

@@ -4,11 +4,15 @@ namespace device {
 
 namespace {
 
+// Longer than any transfer can wait (about 35 years): beyond it a deadline
+// added to the clock would overflow, so such a limit counts as none.
+constexpr uint64_t kNoLimitBeyond = uint64_t{1} << 40;
+
 // multiplier * count + constant, 0 meaning "no limit".
 std::optional<Milliseconds> TotalLimit(uint32_t Multiplier, uint32_t Constant, uint32_t Count)
 {
     const uint64_t total = static_cast<uint64_t>(Multiplier) * Count + Constant;
-    if (total == 0)
+    if (total == 0 || total > kNoLimitBeyond)
         return std::nullopt;
     return Milliseconds(static_cast<int64_t>(total));
 }
