@@ -36,17 +36,20 @@ trap 'kill $sim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 [ -e "$link" ] || { echo "The simulated meter did not start" >&2; exit 1; }
 
-# Point the stored port at the simulated meter, keeping the other settings.
+# Point the stored port at the simulated meter, keeping every other stored
+# value. The registry file is REGEDIT4 text: key and value names compare
+# without regard to case, and lines may end in CR LF.
 reg="$demo/velt/registry.reg"
-key='[HKEY_LOCAL_MACHINE\Software\Velt4\ComPort]'
-if [ -f "$reg" ] && grep -qF "$key" "$reg"; then
-  awk -v key="$key" -v port="\"Port\"=\"$link\"" '
-    $0 == key { print; print port; inkey = 1; next }
-    /^\[/ { inkey = 0 }
-    inkey && tolower($0) ~ /^"port"=/ { next }
-    { print }' "$reg" > "$reg.tmp" && mv "$reg.tmp" "$reg"
-else
-  printf 'REGEDIT4\n\n%s\n"Port"="%s"\n' "$key" "$link" >> "$reg"
-fi
+[ -s "$reg" ] || printf 'REGEDIT4\n\n' > "$reg"
+escaped=$(printf '%s' "$link" | sed 's/[\\"]/\\&/g')
+KEY='[HKEY_LOCAL_MACHINE\Software\Velt4\ComPort]' PORT="\"Port\"=\"$escaped\"" awk '
+  BEGIN { key = tolower(ENVIRON["KEY"]); port = ENVIRON["PORT"] }
+  { sub(/\r$/, "") }
+  tolower($0) == key { print; print port; inkey = 1; found = 1; next }
+  /^\[/ { inkey = 0 }
+  inkey && tolower($0) ~ /^"port"[ \t]*=/ { next }
+  { print }
+  END { if (!found) { print ""; print ENVIRON["KEY"]; print port } }' "$reg" > "$reg.tmp"
+mv "$reg.tmp" "$reg"
 echo "Simulated meter on $(readlink "$link"); settings in $demo"
 XDG_CONFIG_HOME="$demo" launch "$build/app/velt"
