@@ -62,6 +62,11 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
 {
     if (int error = CheckControlBlock(Dcb))
         return error;
+    // Held throughout, so that no byte is decoded under the old receive
+    // options after the line has switched to the new ones: what the kernel
+    // holds now was received under the old settings and is taken in first.
+    std::lock_guard lock(FMutex);
+    PullInputLocked();
     Termios2 previous;
     if (int error = ReadTermios2(FFd, previous))
         return error;
@@ -80,7 +85,6 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
     }
     if (int error = DriveModemLines(FFd, Dcb, FTogglingRts))
         return error;
-    std::lock_guard lock(FMutex);
     FTogglingRts = (Dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
     FQueue.Configure(ReceiveOptionsFor(Dcb));
     return 0;

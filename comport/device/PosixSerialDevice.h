@@ -71,6 +71,7 @@ private:
     void RequestTxEmptyLocked();
 
     // Transfers (PosixSerialTransfers.cpp).
+    std::unique_ptr<PosixTransfer> NewTransferState(PosixTransfer::Kind Direction, int& Error);
     int Begin(IoBlock& Block, std::unique_ptr<PosixTransfer> Transfer, uint32_t& Done);
     StepOutcome StepRead(PosixTransfer& Transfer);
     StepOutcome StepWrite(PosixTransfer& Transfer);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <poll.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "PosixSerialDevice.h"
@@ -42,9 +43,24 @@ bool ReadHasEnough(const PosixTransfer& Transfer)
 
 } // namespace
 
+// A transfer that cannot get its wake-up event (out of descriptors) is
+// refused with the reason, like any other transfer the platform refuses.
+std::unique_ptr<PosixTransfer> PosixSerialDevice::NewTransferState(PosixTransfer::Kind Direction, int& Error)
+{
+    try {
+        return std::make_unique<PosixTransfer>(FTransfers, Direction);
+    } catch (const std::system_error& e) {
+        Error = e.code().value();
+        return nullptr;
+    }
+}
+
 int PosixSerialDevice::StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done)
 {
-    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Read);
+    int error = 0;
+    auto transfer = NewTransferState(PosixTransfer::Kind::Read, error);
+    if (!transfer)
+        return error;
     transfer->ReadBuffer = Buffer;
     transfer->Count = Count;
     {
@@ -56,7 +72,10 @@ int PosixSerialDevice::StartRead(IoBlock& Block, char* Buffer, uint32_t Count, u
 
 int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done)
 {
-    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Write);
+    int error = 0;
+    auto transfer = NewTransferState(PosixTransfer::Kind::Write, error);
+    if (!transfer)
+        return error;
     transfer->WriteBuffer = Buffer;
     transfer->Count = Count;
     {

@@ -1,7 +1,7 @@
 #include "PosixTransfer.h"
 
 #include <cerrno>
-#include <stdexcept>
+#include <system_error>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -11,7 +11,7 @@ PosixTransfer::PosixTransfer(std::shared_ptr<TransferRegistry> Registry, Kind Di
     : FRegistry(std::move(Registry)), FDirection(Direction), FWakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     if (FWakeFd < 0)
-        throw std::runtime_error("Cannot create a transfer event");
+        throw std::system_error(errno, std::generic_category(), "Cannot create a transfer event");
     Started = LastByte = SteadyClock::now();
     FRegistry->Add(this);
 }
