@@ -22,6 +22,8 @@
 #include <optional>
 #include <unistd.h>
 
+#include "CPortCtl.h"
+#include "CPortSetup.h"
 #include "Cp1250.h"
 #include "ExceptionReportBox.h"
 #include "HandlerGuard.h"
@@ -513,6 +515,39 @@ private slots:
 
         NewForm();
         QCOMPARE(QString::fromStdString(FForm->ComPort->Port()), QStringLiteral("/dev/ttyVELTTEST"));
+    }
+
+    // The operator's choice reaches the store when the window closes, and the
+    // port at the next start; a program that ends any other way keeps the
+    // store as it was.
+    void dialogChoiceIsStoredWhenTheWindowClosesAndOnlyThen()
+    {
+        const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+        QTemporaryDir ownHome;
+        qputenv("XDG_CONFIG_HOME", ownHome.path().toLocal8Bit());
+        TCustomComPort::SetSettingsDialog([](TCustomComPort& Port) {
+            ExecuteSetupDialog(Port, [](TComSetupFrm& Dialog) {
+                auto* rate = Dialog.findChild<TComComboBox*>(QStringLiteral("Combo2"));
+                rate->setCurrentIndex(rate->findText(QStringLiteral("19200")));
+                emit rate->activated(rate->currentIndex());
+                return int(QDialog::Accepted);
+            });
+        });
+        NewForm();
+        Click("bUstawienia");
+        QCOMPARE(FForm->ComPort->BaudRate(), br19200);
+        FForm.reset(); // ended without closing the window
+        NewForm();
+        QCOMPARE(FForm->ComPort->BaudRate(), br9600);
+
+        Click("bUstawienia");
+        QVERIFY(FForm->close());
+        NewForm();
+        QCOMPARE(FForm->ComPort->BaudRate(), br19200);
+
+        InstallSetupDialog();
+        FForm.reset();
+        qputenv("XDG_CONFIG_HOME", home);
     }
 
     void reportsArrivingWhileABoxIsOpenAreBounded()
