@@ -1,5 +1,7 @@
 #include "CPortSetup.h"
 
+#include <QKeyEvent>
+
 #include "CPortCtl.h"
 #include "ComPort.h"
 #include "ui_CPortSetup.h"
@@ -13,6 +15,15 @@ TComSetupFrm::TComSetupFrm(QWidget* Parent) : QDialog(Parent), FUi(std::make_uni
 }
 
 TComSetupFrm::~TComSetupFrm() = default;
+
+void TComSetupFrm::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
+        Event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(Event);
+}
 
 std::array<TComComboBox*, 6> TComSetupFrm::Combos() const
 {

@@ -28,6 +28,11 @@ public:
     QPushButton* OkButton() const;
     QPushButton* CancelButton() const;
 
+protected:
+    // No button answers the Escape key: the dialog ends with OK, Cancel or
+    // the window's close button.
+    void keyPressEvent(QKeyEvent* Event) override;
+
 private:
     std::unique_ptr<Ui::TComSetupFrm> FUi;
 };

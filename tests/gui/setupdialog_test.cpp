@@ -259,13 +259,17 @@ private slots:
         QVERIFY(SettingWrites(port).isEmpty());
     }
 
-    void enterInTheModalDialogPressesOk()
+    void enterInTheModalDialogPressesOkAndEscapeDoesNothing()
     {
         RecordingPort port;
         port.SetPort("COM1");
         ExecuteSetupDialog(port, [](TComSetupFrm& d) {
             Pick(d.Combos()[1], "4800");
-            QTimer::singleShot(0, &d, [&d] { QTest::keyClick(&d, Qt::Key_Return); });
+            QTimer::singleShot(0, &d, [&d] {
+                QTest::keyClick(&d, Qt::Key_Escape);
+                QVERIFY(d.isVisible());
+                QTest::keyClick(&d, Qt::Key_Return);
+            });
             QTimer::singleShot(30000, &d, [&d] { d.done(-1); });
             return d.exec();
         });
