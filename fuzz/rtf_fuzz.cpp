@@ -7,7 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "RtfReader.h"
-#include "RtfWriter.h"
+#include "RtfDocument.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     std::u16string units(Size / 2, u'\0');
     std::memcpy(units.data(), Data, units.size() * sizeof(char16_t));
     const QString text = QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
-    const std::string rtf = TextToRtf(text);
+    const std::string rtf = RtfDocument(units);
     for (char c : rtf)
         FUZZ_CHECK(static_cast<uint8_t>(c) < 0x80);
     const rtftest::Parsed parsed = rtftest::ReadRtf(rtf);
