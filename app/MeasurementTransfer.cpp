@@ -14,6 +14,9 @@
 namespace {
 
 const QString kErrorCaption = QStringLiteral("Błąd");
+const QString kOpenFailed = QStringLiteral("Wystąpił błąd podczas otwierania portu!");
+const QString kAccessAdvice = QStringLiteral("Brak uprawnień do portu: dodaj swoje konto do grupy dialout "
+                                             "(sudo adduser $USER dialout), wyloguj się i zaloguj ponownie.");
 
 // A meter's answer is a few kilobytes. A line that never falls silent must
 // not fill the memory: what arrives beyond this is not kept.
@@ -25,6 +28,13 @@ QString WithPlainLineBreaks(QString Text)
     Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text.replace(u'\r', u'\n');
     return Text;
+}
+
+// The open failure's message, with what to do when the account may not use
+// the device.
+QString OpenFailureText(const EComPort& Error)
+{
+    return Error.AccessDenied() ? kOpenFailed + u'\n' + kAccessAdvice : kOpenFailed;
 }
 
 } // namespace
@@ -40,10 +50,12 @@ bool TForm1::OpenPortIfClosed()
     try {
         ComPort->Open();
         return true;
+    } catch (const EComPort& error) {
+        ShowError(OpenFailureText(error));
     } catch (...) {
-        ShowError(QStringLiteral("Wystąpił błąd podczas otwierania portu!"));
-        return false;
+        ShowError(kOpenFailed);
     }
+    return false;
 }
 
 // The steps the three read commands share. A port that did not open still
