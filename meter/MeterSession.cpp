@@ -75,9 +75,10 @@ void MeterSession::Receive(const std::string& Burst)
         FTimers.Handshake.Start();
         FView.StepProgress(33);
     } else {
-        FView.StepProgress(1);
+        // Collected first, so that the progress shown counts this burst.
         const size_t room = kMaxAnswerSize - std::min(kMaxAnswerSize, FReceiveBuffer.size());
         FReceiveBuffer.append(Burst, 0, room);
+        FView.StepProgress(1);
     }
 }
 
