@@ -6,8 +6,8 @@
 #include "framework/ExceptionReport.h"
 
 MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View,
-                           std::function<CalendarTime()> Now)
-    : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now))
+                           std::function<CalendarTime()> Now, size_t MaxAnswerSize)
+    : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now)), FMaxAnswerSize(MaxAnswerSize)
 {
 }
 
@@ -76,7 +76,7 @@ void MeterSession::Receive(const std::string& Burst)
         FView.StepProgress(33);
     } else {
         // Collected first, so that the progress shown counts this burst.
-        const size_t room = kMaxAnswerSize - std::min(kMaxAnswerSize, FReceiveBuffer.size());
+        const size_t room = FMaxAnswerSize - std::min(FMaxAnswerSize, FReceiveBuffer.size());
         FReceiveBuffer.append(Burst, 0, room);
         FView.StepProgress(1);
     }
