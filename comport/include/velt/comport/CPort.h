@@ -1,9 +1,9 @@
 #pragma once
 // Everything a user of the serial port component includes.
-#include "ComError.h"
-#include "ComLink.h"
-#include "ComPort.h"
-#include "ComSettings.h"
-#include "ComStorage.h"
-#include "ComTransfer.h"
-#include "ComTypes.h"
+#include <velt/comport/ComError.h>
+#include <velt/comport/ComLink.h>
+#include <velt/comport/ComPort.h>
+#include <velt/comport/ComSettings.h>
+#include <velt/comport/ComStorage.h>
+#include <velt/comport/ComTransfer.h>
+#include <velt/comport/ComTypes.h>
