@@ -10,7 +10,7 @@ namespace device {
 
 namespace {
 
-constexpr uint32_t kLineErrorsOfEvErr = CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER;
+constexpr uint32_t kLineErrorsOfEvErr = kCeFrame | kCeRxParity | kCeOverrun | kCeRxOver;
 constexpr short kHangupEvents = POLLHUP | POLLERR | POLLNVAL;
 
 } // namespace
@@ -45,7 +45,7 @@ void PosixSerialDevice::PullInputLocked()
     NoteCountersLocked(news);
     FErrors |= news.Errors;
     RecordEventsLocked(news.Events);
-    if (news.Events & EV_RXCHAR)
+    if (news.Events & kEvRxChar)
         FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
 }
 
@@ -58,13 +58,13 @@ void PosixSerialDevice::NoteCountersLocked(ReceiveNews& News)
         return;
     const uint32_t counted = ErrorsBetween(FCounters, now);
     FCounters = now;
-    if (counted & (CE_FRAME | CE_RXPARITY))
-        News.Errors &= ~(CE_FRAME | CE_RXPARITY);
+    if (counted & (kCeFrame | kCeRxParity))
+        News.Errors &= ~(kCeFrame | kCeRxParity);
     News.Errors |= counted;
     if (counted & kLineErrorsOfEvErr)
-        News.Events |= EV_ERR;
-    if (counted & CE_BREAK)
-        News.Events |= EV_BREAK;
+        News.Events |= kEvErr;
+    if (counted & kCeBreak)
+        News.Events |= kEvBreak;
 }
 
 void PosixSerialDevice::RecordEventsLocked(uint32_t Events)
@@ -81,8 +81,8 @@ void PosixSerialDevice::NoteHangupLocked()
     if (FHungUp)
         return;
     FHungUp = true;
-    FErrors |= CE_IOE;
-    RecordEventsLocked(EV_ERR); // reported once; the device is not watched again
+    FErrors |= kCeIoe;
+    RecordEventsLocked(kEvErr); // reported once; the device is not watched again
     FTransfers->WakeAll();
 }
 
