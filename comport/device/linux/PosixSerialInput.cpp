@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "PosixSerialDevice.h"
+#include "WaitDescriptor.h"
 
 namespace device {
 
@@ -125,7 +126,7 @@ WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t
     for (;;) {
         if (Quit.IsSet())
             return WaitOutcome::Quit; // wins over events that are ready too
-        pollfd watched[3] = {{Quit.Descriptor(), POLLIN, 0}, {FWakeFd, POLLIN, 0}, {FFd, POLLIN, 0}};
+        pollfd watched[3] = {{DescriptorOf(Quit.Handle()), POLLIN, 0}, {FWakeFd, POLLIN, 0}, {FFd, POLLIN, 0}};
         nfds_t count = 2;
         {
             std::lock_guard lock(FMutex);
