@@ -14,9 +14,9 @@
 #include "MeterSession.h"
 #include "MeterTexts.h"
 #include "SessionLoop.h"
-#include "framework/Console.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainThreadQueue.h"
+#include "Console.h"
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 
 namespace {
 

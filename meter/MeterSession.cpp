@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "ComPort.h"
-#include "framework/ExceptionReport.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
 
 MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View,
                            std::function<CalendarTime()> Now, size_t MaxAnswerSize)
