@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "framework/IniFile.h"
-#include "framework/TextLines.h"
+#include <velt/comport/framework/IniFile.h>
+#include "TextLines.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "framework/RegistryFile.h"
+#include "RegistryFile.h"
 
 namespace {
 

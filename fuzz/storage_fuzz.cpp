@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 #include "FuzzSupport.h"
 
 namespace {

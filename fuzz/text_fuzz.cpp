@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "ComStorage.h"
-#include "ComTypes.h"
+#include <velt/comport/ComStorage.h>
+#include <velt/comport/ComTypes.h>
 #include "FuzzSupport.h"
-#include "framework/IntParse.h"
+#include "IntParse.h"
 
 namespace {
 
