@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "CPort.h"
+#include <velt/comport/CPort.h>
 
 class QCloseEvent;
 class QTimer;

@@ -8,7 +8,7 @@
 #include "Cp1250.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
-#include "framework/IntParse.h"
+#include "IntParse.h"
 #include "ui_MainVelt.h"
 
 namespace {

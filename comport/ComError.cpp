@@ -1,4 +1,4 @@
-#include "ComError.h"
+#include <velt/comport/ComError.h>
 
 #include <array>
 

@@ -1,7 +1,7 @@
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 #include "ComThread.h"
-#include "framework/ExceptionReport.h"
+#include <velt/comport/framework/ExceptionReport.h>
 
 namespace {
 std::function<void(TCustomComPort&)>& SettingsDialog()

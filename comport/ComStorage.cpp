@@ -2,14 +2,14 @@
 // and RTS modes and single characters, the settings key of a registry
 // location, and the port's SaveSettings/RestoreSettings with the four store
 // operations they call.
-#include "ComStorage.h"
+#include <velt/comport/ComStorage.h>
 
 #include <array>
 
-#include "ComPort.h"
-#include "framework/IniFile.h"
-#include "framework/IntParse.h"
-#include "framework/Registry.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/IniFile.h>
+#include "IntParse.h"
+#include "Registry.h"
 
 // ---- Text forms -------------------------------------------------------------
 

@@ -6,9 +6,9 @@
 
 #include <array>
 
-#include "ComPort.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 
 namespace {
 

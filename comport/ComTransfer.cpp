@@ -3,7 +3,7 @@
 // every operation with the platform's invalid-handle error number.
 #include <cstring>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 using device::kIoPending;
 

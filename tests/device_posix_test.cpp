@@ -14,10 +14,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "device/PortNames.h"
-#include "device/ReceiveQueue.h"
-#include "device/SerialDevice.h"
-#include "device/Termios2.h"
+#include "PortNames.h"
+#include "ReceiveQueue.h"
+#include <velt/comport/device/SerialDevice.h>
+#include "Termios2.h"
 #include "support/PseudoTerminal.h"
 
 using namespace device;

@@ -17,10 +17,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 #include "ComThread.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 #include "support/PseudoTerminal.h"
 #include "support/RecordingPort.h"
 

@@ -14,8 +14,8 @@
 #include <random>
 #include <sstream>
 
-#include "framework/Registry.h"
-#include "framework/RegistryFile.h"
+#include "Registry.h"
+#include "RegistryFile.h"
 
 #include "support/TempConfigHome.h"
 

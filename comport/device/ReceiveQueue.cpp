@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 

@@ -22,14 +22,14 @@
 #include <optional>
 #include <unistd.h>
 
-#include "CPortCtl.h"
-#include "CPortSetup.h"
+#include <velt/comport/ui/CPortCtl.h>
+#include <velt/comport/ui/CPortSetup.h>
 #include "Cp1250.h"
 #include "ExceptionReportBox.h"
 #include "HandlerGuard.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
-#include "QtHandOver.h"
+#include <velt/comport/ui/QtHandOver.h>
 #include "RtfReader.h"
 #include "SaveFileDialog.h"
 #include "support/PseudoTerminal.h"

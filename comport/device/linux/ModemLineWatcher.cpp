@@ -5,7 +5,7 @@
 
 #include "InterruptibleWait.h"
 #include "LineCounters.h"
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 

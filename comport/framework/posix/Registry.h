@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "Exception.h"
+#include <velt/comport/framework/Exception.h>
 #include "RegistryFile.h"
 
 class ERegistryException : public Exception {

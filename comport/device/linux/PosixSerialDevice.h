@@ -14,7 +14,7 @@
 #include "ModemLineWatcher.h"
 #include "PosixTransfer.h"
 #include "ReceiveQueue.h"
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 #include "TxEmptyWatcher.h"
 
 namespace device {

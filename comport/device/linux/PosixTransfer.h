@@ -10,7 +10,7 @@
 #include <optional>
 #include <set>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 #include "TransferTimeouts.h"
 
 namespace device {

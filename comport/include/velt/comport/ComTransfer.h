@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "device/SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 enum TTransferDirection : uint8_t { tdWrite, tdRead };
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "SmallSet.h"
+#include <velt/comport/SmallSet.h>
 
 enum TBaudRate : uint8_t {
     brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,

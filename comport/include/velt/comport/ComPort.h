@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "ComError.h"
-#include "ComLink.h"
-#include "ComSettings.h"
-#include "ComTransfer.h"
-#include "ComTypes.h"
-#include "device/SerialDevice.h"
-#include "framework/Component.h"
+#include <velt/comport/ComError.h>
+#include <velt/comport/ComLink.h>
+#include <velt/comport/ComSettings.h>
+#include <velt/comport/ComTransfer.h>
+#include <velt/comport/ComTypes.h>
+#include <velt/comport/device/SerialDevice.h>
+#include <velt/comport/framework/Component.h>
 
 class TComThread;
 class TNotifyWindow;

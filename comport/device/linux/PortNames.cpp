@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 

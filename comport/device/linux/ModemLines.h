@@ -5,7 +5,7 @@
 // which is not a failure; its lines read as all off.
 #include <cstdint>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 

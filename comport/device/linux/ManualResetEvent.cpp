@@ -1,4 +1,4 @@
-#include "ManualResetEvent.h"
+#include <velt/comport/device/ManualResetEvent.h>
 
 #include <cerrno>
 #include <cstdint>

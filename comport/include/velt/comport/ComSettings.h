@@ -4,8 +4,8 @@
 // port, if any, to write the affected group to its device.
 #include <cstdint>
 
-#include "ComTypes.h"
-#include "framework/Persistent.h"
+#include <velt/comport/ComTypes.h>
+#include <velt/comport/framework/Persistent.h>
 
 class TCustomComPort;
 

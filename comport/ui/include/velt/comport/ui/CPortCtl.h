@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ComPort.h"
-#include "framework/Exception.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/Exception.h>
 
 // Which port setting a list edits.
 enum TComProperty : uint8_t { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };

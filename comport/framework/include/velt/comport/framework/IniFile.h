@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "Exception.h"
+#include <velt/comport/framework/Exception.h>
 
 class EIniFileException : public Exception {
 public:

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Exception.h"
+#include <velt/comport/framework/Exception.h>
 
 enum TPortError : int32_t {
     peOpenDevice = 1,

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ComTypes.h"
+#include <velt/comport/ComTypes.h>
 
 class TRegistry;
 

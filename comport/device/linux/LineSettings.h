@@ -1,7 +1,7 @@
 #pragma once
 // Turns a device control record into terminal settings, and checks what the
 // device actually took.
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 #include "Termios2.h"
 
 namespace device {

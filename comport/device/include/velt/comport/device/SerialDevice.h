@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ManualResetEvent.h"
+#include <velt/comport/device/ManualResetEvent.h>
 
 namespace device {
 

@@ -3,7 +3,7 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 
