@@ -248,8 +248,7 @@ TEST(PortOnCom, ReadWithIntervalMaxdwordReturnsAtOnce)
     std::string text;
     EXPECT_EQ(port.ReadText(text, 10), 0);
     port.WriteText("xy");
-    ReadEcho(port, 0, 0ms);
-    ASSERT_EQ(ReadEcho(port, 2, 5s), "xy");
+    EXPECT_EQ(ReadEcho(port, 2, 5s), "xy");
 }
 
 TEST(PortOnCom, ReadWithBothMaxdwordWaitsUpToTheConstantForTheFirstByte)
