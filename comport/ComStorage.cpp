@@ -77,9 +77,9 @@ void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std
         return;
     const std::string root = UpperCaseAscii(Location.substr(0, slash));
     if (root == "HKEY_LOCAL_MACHINE")
-        Registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        Registry.SetRootKey(kHkeyLocalMachine);
     else if (root == "HKEY_CURRENT_USER")
-        Registry.SetRootKey(HKEY_CURRENT_USER);
+        Registry.SetRootKey(kHkeyCurrentUser);
     std::string path = KeyPathOf(Location);
     if (path.empty())
         return;

@@ -28,15 +28,15 @@ uint32_t ErrorsBetween(const LineCounters& Before, const LineCounters& After)
 {
     uint32_t errors = 0;
     if (After.Frame != Before.Frame)
-        errors |= CE_FRAME;
+        errors |= kCeFrame;
     if (After.Parity != Before.Parity)
-        errors |= CE_RXPARITY;
+        errors |= kCeRxParity;
     if (After.Overrun != Before.Overrun)
-        errors |= CE_OVERRUN;
+        errors |= kCeOverrun;
     if (After.Break != Before.Break)
-        errors |= CE_BREAK;
+        errors |= kCeBreak;
     if (After.BufferOverrun != Before.BufferOverrun)
-        errors |= CE_RXOVER;
+        errors |= kCeRxOver;
     return errors;
 }
 
@@ -44,13 +44,13 @@ uint32_t ModemEventsBetween(const LineCounters& Before, const LineCounters& Afte
 {
     uint32_t events = 0;
     if (After.Cts != Before.Cts)
-        events |= EV_CTS;
+        events |= kEvCts;
     if (After.Dsr != Before.Dsr)
-        events |= EV_DSR;
+        events |= kEvDsr;
     if (After.Carrier != Before.Carrier)
-        events |= EV_RLSD;
+        events |= kEvRlsd;
     if (After.Ring != Before.Ring)
-        events |= EV_RING;
+        events |= kEvRing;
     return events;
 }
 

@@ -14,7 +14,7 @@ struct LineCounters {
 bool ReadLineCounters(int Fd, LineCounters& Counters);
 
 // CE_* bits for the receive errors counted between two readings: a lost byte
-// in the tty buffer is a receive-queue overflow (CE_RXOVER).
+// in the tty buffer is a receive-queue overflow (kCeRxOver).
 uint32_t ErrorsBetween(const LineCounters& Before, const LineCounters& After);
 
 // EV_* bits for the modem-line changes counted between two readings.

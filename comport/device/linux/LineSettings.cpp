@@ -20,10 +20,10 @@ uint32_t DataBitsFlag(uint8_t ByteSize)
 uint32_t ParityFlags(uint8_t Parity)
 {
     switch (Parity) {
-    case ODDPARITY: return PARENB | PARODD;
-    case EVENPARITY: return PARENB;
-    case MARKPARITY: return PARENB | CMSPAR | PARODD;
-    case SPACEPARITY: return PARENB | CMSPAR;
+    case kOddParity: return PARENB | PARODD;
+    case kEvenParity: return PARENB;
+    case kMarkParity: return PARENB | CMSPAR | PARODD;
+    case kSpaceParity: return PARENB | CMSPAR;
     default: return 0;
     }
 }
@@ -31,8 +31,8 @@ uint32_t ParityFlags(uint8_t Parity)
 bool UsesHardwareFlow(const DeviceControlBlock& Dcb)
 {
     // Linux has one switch for both directions of RTS/CTS flow control.
-    return (Dcb.Flags & DCB_OUTX_CTS_FLOW) != 0 ||
-           (Dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_HANDSHAKE;
+    return (Dcb.Flags & kDcbOutxCtsFlow) != 0 ||
+           (Dcb.Flags & kDcbRtsControlMask) == kDcbRtsControlHandshake;
 }
 
 } // namespace
@@ -51,12 +51,12 @@ void MakeRawLine(Termios2& Settings)
 
 int CheckControlBlock(const DeviceControlBlock& Dcb)
 {
-    if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > SPACEPARITY ||
-        Dcb.StopBits > TWOSTOPBITS)
+    if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > kSpaceParity ||
+        Dcb.StopBits > kTwoStopBits)
         return EINVAL;
-    if (Dcb.StopBits == ONE5STOPBITS && Dcb.ByteSize != 5)
+    if (Dcb.StopBits == kOne5StopBits && Dcb.ByteSize != 5)
         return EINVAL;
-    if (Dcb.StopBits == TWOSTOPBITS && Dcb.ByteSize == 5)
+    if (Dcb.StopBits == kTwoStopBits && Dcb.ByteSize == 5)
         return EINVAL;
     return 0;
 }
@@ -67,17 +67,17 @@ void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings)
 
     Settings.ControlFlags &= ~static_cast<uint32_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     Settings.ControlFlags |= DataBitsFlag(Dcb.ByteSize) | ParityFlags(Dcb.Parity);
-    if (Dcb.StopBits != ONESTOPBIT)
+    if (Dcb.StopBits != kOneStopBit)
         Settings.ControlFlags |= CSTOPB; // with 5 data bits the UART sends 1.5
     if (UsesHardwareFlow(Dcb))
         Settings.ControlFlags |= CRTSCTS;
 
     Settings.InputFlags &= ~static_cast<uint32_t>(IXON | IXOFF | INPCK | PARMRK | IGNPAR);
-    if (Dcb.Flags & DCB_OUTX)
+    if (Dcb.Flags & kDcbOutX)
         Settings.InputFlags |= IXON;
-    if (Dcb.Flags & DCB_INX)
+    if (Dcb.Flags & kDcbInX)
         Settings.InputFlags |= IXOFF;
-    if (Dcb.Flags & DCB_PARITY)
+    if (Dcb.Flags & kDcbParity)
         Settings.InputFlags |= INPCK | PARMRK;
     Settings.ControlChars[VSTART] = Dcb.XonChar;
     Settings.ControlChars[VSTOP] = Dcb.XoffChar;

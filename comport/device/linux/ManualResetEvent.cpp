@@ -6,24 +6,35 @@
 #include <stdexcept>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <vector>
+
+#include "WaitDescriptor.h"
 
 namespace device {
 
-ManualResetEvent::ManualResetEvent(bool InitiallySet)
-    : FFd(eventfd(InitiallySet ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK))
+namespace {
+int CreateEventDescriptor(bool InitiallySet)
 {
-    if (FFd < 0)
+    const int fd = eventfd(InitiallySet ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0)
         throw std::runtime_error("Cannot create an event object");
+    return fd;
+}
+} // namespace
+
+ManualResetEvent::ManualResetEvent(bool InitiallySet)
+    : FHandle(WaitHandleOf(CreateEventDescriptor(InitiallySet)))
+{
 }
 
-ManualResetEvent::~ManualResetEvent() { close(FFd); }
+ManualResetEvent::~ManualResetEvent() { close(DescriptorOf(FHandle)); }
 
 void ManualResetEvent::Set()
 {
     // The counter only ever holds 0 or 1: set when clear, else nothing.
     if (!IsSet()) {
         const uint64_t one = 1;
-        while (write(FFd, &one, sizeof one) < 0 && errno == EINTR) {
+        while (write(DescriptorOf(FHandle), &one, sizeof one) < 0 && errno == EINTR) {
         }
     }
 }
@@ -31,20 +42,29 @@ void ManualResetEvent::Set()
 void ManualResetEvent::Reset()
 {
     uint64_t value;
-    while (read(FFd, &value, sizeof value) < 0 && errno == EINTR) {
+    while (read(DescriptorOf(FHandle), &value, sizeof value) < 0 && errno == EINTR) {
     }
 }
 
 bool ManualResetEvent::IsSet() const
 {
-    pollfd p{FFd, POLLIN, 0};
+    pollfd p{DescriptorOf(FHandle), POLLIN, 0};
     return poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0;
 }
 
-void ManualResetEvent::Wait() const
+void ManualResetEvent::Wait() const { WaitAny({this}); }
+
+size_t ManualResetEvent::WaitAny(std::initializer_list<const ManualResetEvent*> Events)
 {
-    pollfd p{FFd, POLLIN, 0};
-    while (poll(&p, 1, -1) < 0 && errno == EINTR) {
+    std::vector<pollfd> watched;
+    for (const ManualResetEvent* event : Events)
+        watched.push_back({DescriptorOf(event->FHandle), POLLIN, 0});
+    for (;;) {
+        while (poll(watched.data(), watched.size(), -1) < 0 && errno == EINTR) {
+        }
+        for (size_t i = 0; i < watched.size(); ++i)
+            if ((watched[i].revents & POLLIN) != 0)
+                return i;
     }
 }
 

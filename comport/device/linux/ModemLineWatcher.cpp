@@ -17,13 +17,13 @@ uint32_t EventsOfChangedLines(int Changed)
 {
     uint32_t events = 0;
     if (Changed & TIOCM_CTS)
-        events |= EV_CTS;
+        events |= kEvCts;
     if (Changed & TIOCM_DSR)
-        events |= EV_DSR;
+        events |= kEvDsr;
     if (Changed & TIOCM_CAR)
-        events |= EV_RLSD;
+        events |= kEvRlsd;
     if (Changed & TIOCM_RNG)
-        events |= EV_RING;
+        events |= kEvRing;
     return events;
 }
 

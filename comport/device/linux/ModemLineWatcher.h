@@ -1,6 +1,6 @@
 #pragma once
 // A helper thread blocked in TIOCMIWAIT that reports modem-line changes
-// (EV_CTS, EV_DSR, EV_RLSD, EV_RING): poll() on a tty never reports them.
+// (kEvCts, kEvDsr, kEvRlsd, kEvRing): poll() on a tty never reports them.
 // Started only for a line that has modem signals (not a pseudo-terminal).
 #include <atomic>
 #include <cstdint>

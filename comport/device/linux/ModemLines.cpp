@@ -40,13 +40,13 @@ int ReadModemStatus(int Fd, uint32_t& Status)
     if (ioctl(Fd, TIOCMGET, &lines) != 0)
         return IsNoModemLinesError(errno) ? 0 : errno;
     if (lines & TIOCM_CTS)
-        Status |= MS_CTS_ON;
+        Status |= kMsCtsOn;
     if (lines & TIOCM_DSR)
-        Status |= MS_DSR_ON;
+        Status |= kMsDsrOn;
     if (lines & TIOCM_RNG)
-        Status |= MS_RING_ON;
+        Status |= kMsRingOn;
     if (lines & TIOCM_CAR)
-        Status |= MS_RLSD_ON;
+        Status |= kMsRlsdOn;
     return 0;
 }
 
@@ -59,11 +59,11 @@ bool HasModemLines(int Fd)
 int DriveModemLines(int Fd, const DeviceControlBlock& Dcb, bool WasToggling)
 {
     // Linux has no DTR handshake: the line is simply raised for it.
-    const bool dtrOn = (Dcb.Flags & DCB_DTR_CONTROL_MASK) != 0;
+    const bool dtrOn = (Dcb.Flags & kDcbDtrControlMask) != 0;
     if (int error = SetLine(Fd, TIOCM_DTR, dtrOn))
         return error;
-    const uint32_t rts = Dcb.Flags & DCB_RTS_CONTROL_MASK;
-    if (rts == DCB_RTS_CONTROL_TOGGLE)
+    const uint32_t rts = Dcb.Flags & kDcbRtsControlMask;
+    if (rts == kDcbRtsControlToggle)
         return SetRtsToggling(Fd, true);
     if (WasToggling)
         if (int error = SetRtsToggling(Fd, false))

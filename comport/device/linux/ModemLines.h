@@ -18,7 +18,7 @@ int ReadModemStatus(int Fd, uint32_t& Status);
 bool HasModemLines(int Fd);
 
 // Sets DTR and RTS as Dcb asks; switches RS-485 RTS toggling on for
-// DCB_RTS_CONTROL_TOGGLE and off again when WasToggling. 0 or errno.
+// kDcbRtsControlToggle and off again when WasToggling. 0 or errno.
 int DriveModemLines(int Fd, const DeviceControlBlock& Dcb, bool WasToggling);
 
 } // namespace device

@@ -13,18 +13,18 @@ namespace device {
 
 namespace {
 
-constexpr uint32_t kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+constexpr uint32_t kModemEvents = kEvCts | kEvDsr | kEvRlsd | kEvRing;
 
 ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
 {
     ReceiveOptions options;
-    const bool checking = (Dcb.Flags & DCB_PARITY) != 0;
-    options.DiscardNull = (Dcb.Flags & DCB_NULL) != 0;
+    const bool checking = (Dcb.Flags & kDcbParity) != 0;
+    options.DiscardNull = (Dcb.Flags & kDcbNull) != 0;
     options.ErrorMarks = checking;
-    options.ReplaceErrors = checking && (Dcb.Flags & DCB_ERROR_CHAR) != 0;
+    options.ReplaceErrors = checking && (Dcb.Flags & kDcbErrorChar) != 0;
     options.ErrorChar = Dcb.ErrorChar;
     options.EventChar = Dcb.EvtChar;
-    options.ParityChecked = checking && Dcb.Parity != NOPARITY;
+    options.ParityChecked = checking && Dcb.Parity != kNoParity;
     return options;
 }
 
@@ -85,7 +85,7 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
     }
     if (int error = DriveModemLines(FFd, Dcb, FTogglingRts))
         return error;
-    FTogglingRts = (Dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
+    FTogglingRts = (Dcb.Flags & kDcbRtsControlMask) == kDcbRtsControlToggle;
     FQueue.Configure(ReceiveOptionsFor(Dcb));
     return 0;
 }
@@ -111,14 +111,14 @@ int PosixSerialDevice::SetEventMask(uint32_t Mask)
 
 int PosixSerialDevice::Purge(uint32_t Flags)
 {
-    if (Flags & (PURGE_RXABORT | PURGE_TXABORT))
-        FTransfers->Abort((Flags & PURGE_RXABORT) != 0, (Flags & PURGE_TXABORT) != 0);
+    if (Flags & (kPurgeRxAbort | kPurgeTxAbort))
+        FTransfers->Abort((Flags & kPurgeRxAbort) != 0, (Flags & kPurgeTxAbort) != 0);
     std::lock_guard lock(FMutex);
-    if (Flags & PURGE_RXCLEAR) {
+    if (Flags & kPurgeRxClear) {
         FQueue.Clear();
         WakeWaiter();
     }
-    const int kernelSide = ((Flags & PURGE_RXCLEAR) ? 1 : 0) | ((Flags & PURGE_TXCLEAR) ? 2 : 0);
+    const int kernelSide = ((Flags & kPurgeRxClear) ? 1 : 0) | ((Flags & kPurgeTxClear) ? 2 : 0);
     if (kernelSide == 0 || FHungUp)
         return 0;
     const int queue = kernelSide == 3 ? TCIOFLUSH : kernelSide == 1 ? TCIFLUSH : TCOFLUSH;
@@ -146,10 +146,10 @@ void PosixSerialDevice::StartModemWatcherLocked()
 
 void PosixSerialDevice::RequestTxEmptyLocked()
 {
-    if ((FEventMask & EV_TXEMPTY) == 0 || FHungUp)
+    if ((FEventMask & kEvTxEmpty) == 0 || FHungUp)
         return;
     if (!FTxEmptyWatcher)
-        FTxEmptyWatcher = std::make_unique<TxEmptyWatcher>(FFd, [this] { OnHelperEvents(EV_TXEMPTY); });
+        FTxEmptyWatcher = std::make_unique<TxEmptyWatcher>(FFd, [this] { OnHelperEvents(kEvTxEmpty); });
     FTxEmptyWatcher->Request();
 }
 

@@ -5,12 +5,13 @@
 #include <unistd.h>
 
 #include "PosixSerialDevice.h"
+#include "WaitDescriptor.h"
 
 namespace device {
 
 namespace {
 
-constexpr uint32_t kLineErrorsOfEvErr = CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER;
+constexpr uint32_t kLineErrorsOfEvErr = kCeFrame | kCeRxParity | kCeOverrun | kCeRxOver;
 constexpr short kHangupEvents = POLLHUP | POLLERR | POLLNVAL;
 
 } // namespace
@@ -45,7 +46,7 @@ void PosixSerialDevice::PullInputLocked()
     NoteCountersLocked(news);
     FErrors |= news.Errors;
     RecordEventsLocked(news.Events);
-    if (news.Events & EV_RXCHAR)
+    if (news.Events & kEvRxChar)
         FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
 }
 
@@ -58,13 +59,13 @@ void PosixSerialDevice::NoteCountersLocked(ReceiveNews& News)
         return;
     const uint32_t counted = ErrorsBetween(FCounters, now);
     FCounters = now;
-    if (counted & (CE_FRAME | CE_RXPARITY))
-        News.Errors &= ~(CE_FRAME | CE_RXPARITY);
+    if (counted & (kCeFrame | kCeRxParity))
+        News.Errors &= ~(kCeFrame | kCeRxParity);
     News.Errors |= counted;
     if (counted & kLineErrorsOfEvErr)
-        News.Events |= EV_ERR;
-    if (counted & CE_BREAK)
-        News.Events |= EV_BREAK;
+        News.Events |= kEvErr;
+    if (counted & kCeBreak)
+        News.Events |= kEvBreak;
 }
 
 void PosixSerialDevice::RecordEventsLocked(uint32_t Events)
@@ -81,8 +82,8 @@ void PosixSerialDevice::NoteHangupLocked()
     if (FHungUp)
         return;
     FHungUp = true;
-    FErrors |= CE_IOE;
-    RecordEventsLocked(EV_ERR); // reported once; the device is not watched again
+    FErrors |= kCeIoe;
+    RecordEventsLocked(kEvErr); // reported once; the device is not watched again
     FTransfers->WakeAll();
 }
 
@@ -125,7 +126,7 @@ WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t
     for (;;) {
         if (Quit.IsSet())
             return WaitOutcome::Quit; // wins over events that are ready too
-        pollfd watched[3] = {{Quit.Descriptor(), POLLIN, 0}, {FWakeFd, POLLIN, 0}, {FFd, POLLIN, 0}};
+        pollfd watched[3] = {{DescriptorOf(Quit.Handle()), POLLIN, 0}, {FWakeFd, POLLIN, 0}, {FFd, POLLIN, 0}};
         nfds_t count = 2;
         {
             std::lock_guard lock(FMutex);

@@ -1,6 +1,6 @@
 #pragma once
 // A helper thread that, after a write was queued, waits in tcdrain until the
-// last byte has left the transmitter and then reports EV_TXEMPTY: poll() only
+// last byte has left the transmitter and then reports kEvTxEmpty: poll() only
 // tells that there is room in the kernel's buffer, not that the line is idle.
 #include <atomic>
 #include <condition_variable>

@@ -64,7 +64,7 @@ void TRegistry::SetRootKey(THKey Value)
 
 std::string TRegistry::RootWord() const
 {
-    return FRootKey == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+    return FRootKey == kHkeyLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
 std::string TRegistry::FullPath(const std::string& Path) const { return RootWord() + "\\" + Path; }

@@ -28,11 +28,11 @@ public:
     using Exception::Exception;
 };
 
-enum THKey : uint32_t { HKEY_CURRENT_USER = 0x80000001u, HKEY_LOCAL_MACHINE = 0x80000002u };
+enum THKey : uint32_t { kHkeyCurrentUser = 0x80000001u, kHkeyLocalMachine = 0x80000002u };
 
 class TRegistry {
 public:
-    // Root HKEY_CURRENT_USER, full access, no key open.
+    // Root kHkeyCurrentUser, full access, no key open.
     TRegistry();
     ~TRegistry();
     TRegistry(const TRegistry&) = delete;
@@ -81,7 +81,7 @@ private:
     std::string ApplyPending(const std::optional<std::string>& Content) const;
     void ForgetCurrentKey();
 
-    THKey FRootKey = HKEY_CURRENT_USER;
+    THKey FRootKey = kHkeyCurrentUser;
     std::string FCurrentPath;
     bool FCreatePending = false;
     std::vector<regfile::Value> FPending;

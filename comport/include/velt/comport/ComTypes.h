@@ -48,7 +48,7 @@ TParityBits TextToParity(const std::string& Text);
 std::string FlowControlToText(TFlowControl Value);
 TFlowControl TextToFlowControl(const std::string& Text);
 
-// The platform event-mask bit of each event (EV_RXCHAR and its kin).
+// The platform event-mask bit of each event (kEvRxChar and its kin).
 uint32_t EventMaskBit(TComEvent Event);
 uint32_t EventsToMask(TComEvents Events);
 TComEvents MaskToEvents(uint32_t Mask);

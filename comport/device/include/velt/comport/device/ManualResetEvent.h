@@ -1,7 +1,17 @@
 #pragma once
-// A manual-reset event that a thread can wait on together with other
-// descriptors: set stays set until reset. Backed by an eventfd on Linux.
+// A manual-reset event: set stays set until reset. A thread can wait on it
+// alone, on several at once, or (in the platform's device code) together
+// with the device itself.
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
 namespace device {
+
+// The platform's waitable object as platform-neutral code sees it: a
+// descriptor on Linux, an event handle on Windows. Only the platform's own
+// device code looks inside.
+enum class WaitHandle : std::intptr_t {};
 
 class ManualResetEvent {
 public:
@@ -15,11 +25,15 @@ public:
     bool IsSet() const;
     // Blocks until the event is set.
     void Wait() const;
-    // The descriptor that polls readable while the event is set.
-    int Descriptor() const { return FFd; }
+    // The waitable object that is signalled while the event is set.
+    WaitHandle Handle() const { return FHandle; }
+
+    // Blocks until one of Events is set; returns the position of the first
+    // one (in the order given) that is set.
+    static size_t WaitAny(std::initializer_list<const ManualResetEvent*> Events);
 
 private:
-    int FFd;
+    WaitHandle FHandle;
 };
 
 } // namespace device

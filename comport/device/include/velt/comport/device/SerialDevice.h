@@ -13,63 +13,63 @@
 namespace device {
 
 // Events a wait can report (the event-mask bits).
-inline constexpr uint32_t EV_RXCHAR = 0x0001;
-inline constexpr uint32_t EV_RXFLAG = 0x0002;
-inline constexpr uint32_t EV_TXEMPTY = 0x0004;
-inline constexpr uint32_t EV_CTS = 0x0008;
-inline constexpr uint32_t EV_DSR = 0x0010;
-inline constexpr uint32_t EV_RLSD = 0x0020;
-inline constexpr uint32_t EV_BREAK = 0x0040;
-inline constexpr uint32_t EV_ERR = 0x0080;
-inline constexpr uint32_t EV_RING = 0x0100;
-inline constexpr uint32_t EV_PERR = 0x0200;
-inline constexpr uint32_t EV_RX80FULL = 0x0400;
+inline constexpr uint32_t kEvRxChar = 0x0001;
+inline constexpr uint32_t kEvRxFlag = 0x0002;
+inline constexpr uint32_t kEvTxEmpty = 0x0004;
+inline constexpr uint32_t kEvCts = 0x0008;
+inline constexpr uint32_t kEvDsr = 0x0010;
+inline constexpr uint32_t kEvRlsd = 0x0020;
+inline constexpr uint32_t kEvBreak = 0x0040;
+inline constexpr uint32_t kEvErr = 0x0080;
+inline constexpr uint32_t kEvRing = 0x0100;
+inline constexpr uint32_t kEvPErr = 0x0200;
+inline constexpr uint32_t kEvRx80Full = 0x0400;
 
 // Line-error flags reported (and cleared) by ClearError.
-inline constexpr uint32_t CE_RXOVER = 0x0001;
-inline constexpr uint32_t CE_OVERRUN = 0x0002;
-inline constexpr uint32_t CE_RXPARITY = 0x0004;
-inline constexpr uint32_t CE_FRAME = 0x0008;
-inline constexpr uint32_t CE_BREAK = 0x0010;
-inline constexpr uint32_t CE_TXFULL = 0x0100;
-inline constexpr uint32_t CE_IOE = 0x0400;
-inline constexpr uint32_t CE_MODE = 0x8000;
+inline constexpr uint32_t kCeRxOver = 0x0001;
+inline constexpr uint32_t kCeOverrun = 0x0002;
+inline constexpr uint32_t kCeRxParity = 0x0004;
+inline constexpr uint32_t kCeFrame = 0x0008;
+inline constexpr uint32_t kCeBreak = 0x0010;
+inline constexpr uint32_t kCeTxFull = 0x0100;
+inline constexpr uint32_t kCeIoe = 0x0400;
+inline constexpr uint32_t kCeMode = 0x8000;
 
 // Modem input lines reported by ModemStatus.
-inline constexpr uint32_t MS_CTS_ON = 0x0010;
-inline constexpr uint32_t MS_DSR_ON = 0x0020;
-inline constexpr uint32_t MS_RING_ON = 0x0040;
-inline constexpr uint32_t MS_RLSD_ON = 0x0080;
+inline constexpr uint32_t kMsCtsOn = 0x0010;
+inline constexpr uint32_t kMsDsrOn = 0x0020;
+inline constexpr uint32_t kMsRingOn = 0x0040;
+inline constexpr uint32_t kMsRlsdOn = 0x0080;
 
 // Purge flags: abort pending transfers, discard queued bytes.
-inline constexpr uint32_t PURGE_TXABORT = 0x0001;
-inline constexpr uint32_t PURGE_RXABORT = 0x0002;
-inline constexpr uint32_t PURGE_TXCLEAR = 0x0004;
-inline constexpr uint32_t PURGE_RXCLEAR = 0x0008;
+inline constexpr uint32_t kPurgeTxAbort = 0x0001;
+inline constexpr uint32_t kPurgeRxAbort = 0x0002;
+inline constexpr uint32_t kPurgeTxClear = 0x0004;
+inline constexpr uint32_t kPurgeRxClear = 0x0008;
 
 // Flag bits of DeviceControlBlock::Flags.
-inline constexpr uint32_t DCB_BINARY = 0x0001;
-inline constexpr uint32_t DCB_PARITY = 0x0002;
-inline constexpr uint32_t DCB_OUTX_CTS_FLOW = 0x0004;
-inline constexpr uint32_t DCB_OUTX_DSR_FLOW = 0x0008;
-inline constexpr uint32_t DCB_DTR_CONTROL_MASK = 0x0030;
-inline constexpr uint32_t DCB_DTR_CONTROL_ENABLE = 0x0010;
-inline constexpr uint32_t DCB_DTR_CONTROL_HANDSHAKE = 0x0020;
-inline constexpr uint32_t DCB_DSR_SENSITIVITY = 0x0040;
-inline constexpr uint32_t DCB_TX_CONTINUE_ON_XOFF = 0x0080;
-inline constexpr uint32_t DCB_OUTX = 0x0100;
-inline constexpr uint32_t DCB_INX = 0x0200;
-inline constexpr uint32_t DCB_ERROR_CHAR = 0x0400;
-inline constexpr uint32_t DCB_NULL = 0x0800;
-inline constexpr uint32_t DCB_RTS_CONTROL_MASK = 0x3000;
-inline constexpr uint32_t DCB_RTS_CONTROL_ENABLE = 0x1000;
-inline constexpr uint32_t DCB_RTS_CONTROL_HANDSHAKE = 0x2000;
-inline constexpr uint32_t DCB_RTS_CONTROL_TOGGLE = 0x3000;
-inline constexpr uint32_t DCB_ABORT_ON_ERROR = 0x4000;
+inline constexpr uint32_t kDcbBinary = 0x0001;
+inline constexpr uint32_t kDcbParity = 0x0002;
+inline constexpr uint32_t kDcbOutxCtsFlow = 0x0004;
+inline constexpr uint32_t kDcbOutxDsrFlow = 0x0008;
+inline constexpr uint32_t kDcbDtrControlMask = 0x0030;
+inline constexpr uint32_t kDcbDtrControlEnable = 0x0010;
+inline constexpr uint32_t kDcbDtrControlHandshake = 0x0020;
+inline constexpr uint32_t kDcbDsrSensitivity = 0x0040;
+inline constexpr uint32_t kDcbTxContinueOnXoff = 0x0080;
+inline constexpr uint32_t kDcbOutX = 0x0100;
+inline constexpr uint32_t kDcbInX = 0x0200;
+inline constexpr uint32_t kDcbErrorChar = 0x0400;
+inline constexpr uint32_t kDcbNull = 0x0800;
+inline constexpr uint32_t kDcbRtsControlMask = 0x3000;
+inline constexpr uint32_t kDcbRtsControlEnable = 0x1000;
+inline constexpr uint32_t kDcbRtsControlHandshake = 0x2000;
+inline constexpr uint32_t kDcbRtsControlToggle = 0x3000;
+inline constexpr uint32_t kDcbAbortOnError = 0x4000;
 
 // Parity and stop-bit values of DeviceControlBlock.
-inline constexpr uint8_t NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3, SPACEPARITY = 4;
-inline constexpr uint8_t ONESTOPBIT = 0, ONE5STOPBITS = 1, TWOSTOPBITS = 2;
+inline constexpr uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3, kSpaceParity = 4;
+inline constexpr uint8_t kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
 
 // The device control record: rate, format, flow control, special characters.
 struct DeviceControlBlock {
@@ -79,8 +79,8 @@ struct DeviceControlBlock {
     uint16_t XonLim = 0;
     uint16_t XoffLim = 0;
     uint8_t ByteSize = 8;
-    uint8_t Parity = NOPARITY;
-    uint8_t StopBits = ONESTOPBIT;
+    uint8_t Parity = kNoParity;
+    uint8_t StopBits = kOneStopBit;
     uint8_t XonChar = 0;
     uint8_t XoffChar = 0;
     uint8_t ErrorChar = 0;
@@ -89,7 +89,7 @@ struct DeviceControlBlock {
     bool operator==(const DeviceControlBlock&) const = default;
 };
 
-// The five timeouts in milliseconds; 0xFFFFFFFF is MAXDWORD.
+// The five timeouts in milliseconds; 0xFFFFFFFF is kMaxDword.
 struct CommTimeouts {
     uint32_t ReadIntervalTimeout = 0;
     uint32_t ReadTotalTimeoutMultiplier = 0;
@@ -98,7 +98,7 @@ struct CommTimeouts {
     uint32_t WriteTotalTimeoutConstant = 0;
     bool operator==(const CommTimeouts&) const = default;
 };
-inline constexpr uint32_t MAXDWORD = 0xFFFFFFFFu;
+inline constexpr uint32_t kMaxDword = 0xFFFFFFFFu;
 
 // Result of StartRead/StartWrite when the transfer goes on in the background.
 inline constexpr int kIoPending = -1;
