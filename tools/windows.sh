@@ -34,11 +34,14 @@ export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,
 unset DISPLAY WAYLAND_DISPLAY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix $WINEPREFIX"
-  wine wineboot -i >/dev/null 2>&1 </dev/null
+  # The registry files appear when the server has saved them and ended.
+  wine wineboot -i >/dev/null 2>&1 </dev/null || true
+  wineserver -w
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "Cannot create the Wine prefix $WINEPREFIX" >&2; exit 1; }
 fi
 wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wine wineboot >/dev/null 2>&1 </dev/null
+wine wineboot >/dev/null 2>&1 </dev/null || true
 # Links to pseudo-terminals that a killed run left behind.
 for link in "$WINEPREFIX"/dosdevices/com*; do
   [ -L "$link" ] && [ ! -e "$link" ] && rm -f "$link"
@@ -48,8 +51,9 @@ cd "$build"
 status=0
 ctest --output-on-failure -j"$(nproc)" --timeout 300 || status=$?
 # Each skipped test said why; show the reasons beside the names.
-if grep -q "Skipped" Testing/Temporary/LastTest.log 2>/dev/null; then
-  echo "Skipped, with the reason each gave:"
-  grep -A1 -E "^.*: Skipped$" Testing/Temporary/LastTest.log | grep -vE "^(--|.*: Skipped)$" | sort -u | sed 's/^/  /'
+if grep -q "^\[  SKIPPED \]" Testing/Temporary/LastTest.log 2>/dev/null; then
+  echo "Skipped, each with the reason it gave:"
+  awk '/^\[ RUN      \]/ { name = $4 } /: Skipped$/ { getline reason; print "  " name ": " reason }' \
+    Testing/Temporary/LastTest.log
 fi
 exit $status

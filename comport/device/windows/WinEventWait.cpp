@@ -1,5 +1,6 @@
 // Waiting for line events on the Windows serial device: one overlapped
 // WaitCommEvent, waited for together with the quit event.
+#include "WaitHandleWin.h"
 #include "WinSerialDevice.h"
 
 namespace device {
@@ -51,7 +52,7 @@ WaitOutcome WinSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
         return WaitOutcome::Failed;
     }
     if (started == kIoPending) {
-        const HANDLE objects[2] = {static_cast<HANDLE>(Quit.NativeHandle()), FWaitEvent};
+        const HANDLE objects[2] = {EventHandleOf(Quit.Handle()), FWaitEvent};
         const DWORD woken = WaitForMultipleObjects(2, objects, FALSE, INFINITE);
         if (woken != WAIT_OBJECT_0 + 1) {
             const DWORD error = woken == WAIT_OBJECT_0 ? 0 : GetLastError();
