@@ -34,6 +34,11 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Err
 
 int InvalidHandleError() { return ERROR_INVALID_HANDLE; }
 
+// Windows answers ERROR_ACCESS_DENIED when another program holds the port,
+// not because the user lacks a right that could be granted: no advice on
+// rights applies.
+bool IsAccessDeniedError(int /*SystemErrorCode*/) { return false; }
+
 int AbortedTransferError() { return kAbortedTransferError; }
 
 } // namespace device
