@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <memory>
 #include <optional>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <velt/comport/ui/CPortCtl.h>
@@ -29,6 +31,7 @@
 #include "HandlerGuard.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
+#include "PolishLanguage.h"
 #include <velt/comport/ui/QtHandOver.h>
 #include "RtfReader.h"
 #include "SaveFileDialog.h"
@@ -147,6 +150,19 @@ std::string CleanHandshake(const QDateTime& Moment)
     return bytes;
 }
 
+// While it lives, files opened on this thread are checked against the
+// permissions of the user nobody: root would pass every check.
+class AccessAsNobody {
+public:
+    static constexpr uid_t kNobody = 65534;
+    AccessAsNobody() : FPrevious(static_cast<uid_t>(setfsuid(kNobody))) {}
+    ~AccessAsNobody() { setfsuid(FPrevious); }
+    static bool Active() { return static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == kNobody; }
+
+private:
+    uid_t FPrevious;
+};
+
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -203,6 +219,8 @@ private slots:
         QVERIFY2(QFile::exists(MeterSimPath()), qPrintable(MeterSimPath()));
         SetMessageBoxHook([this](const TMessageRequest& Request) { FMessages.push_back(Request); });
         InstallExceptionReportBox(nullptr);
+        // The window under the Polish locale and translations, as the program runs it.
+        InstallPolishLanguage(*QCoreApplication::instance());
     }
 
     void init()
@@ -402,6 +420,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(PaneText().contains(QStringLiteral("Pomiar nr 28:")), kWaitMs);
     }
 
+    void portTheUserMayNotUseSaysWhatToDo()
+    {
+        ScriptedMeter meter;
+        QCOMPARE(chmod(meter.Path().toLocal8Bit().constData(), 0), 0);
+        std::optional<AccessAsNobody> nobody;
+        if (geteuid() == 0) {
+            nobody.emplace();
+            if (!AccessAsNobody::Active())
+                QSKIP("root without the right to change its file-access identity");
+        }
+        UsePort(meter.Path());
+        Click("bUstawZegar");
+        nobody.reset();
+        QCOMPARE(MessageTexts(), QStringList{kOpenError + "\nBrak uprawnień do portu: dodaj swoje konto do grupy "
+                                                          "dialout (sudo adduser $USER dialout), wyloguj się i "
+                                                          "zaloguj ponownie."});
+    }
+
     void failedOpenEndsTheHandshakeAtOnce()
     {
         UsePort(FFiles.filePath("no-such-port"));
@@ -499,19 +535,25 @@ private slots:
         QCOMPARE(Memo()->textCursor().selectedText().size(), text.size());
     }
 
+    // A store that refuses the settings is reported once and the window
+    // closes anyway; what was stored before is still there at the next start.
     void settingsAreStoredOnCloseAndRestoredAtStart()
     {
+        UsePort(QStringLiteral("/dev/ttyVELTTEST"));
+        QVERIFY(FForm->close());
+        NewForm();
+        QCOMPARE(QString::fromStdString(FForm->ComPort->Port()), QStringLiteral("/dev/ttyVELTTEST"));
+
         const QByteArray home = qgetenv("XDG_CONFIG_HOME");
         QFile blocker(FFiles.filePath("not-a-dir"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        UsePort(QStringLiteral("/dev/ttyVELTTEST"));
+        UsePort(QStringLiteral("/dev/ttyOTHER"));
         qputenv("XDG_CONFIG_HOME", blocker.fileName().toLocal8Bit() + "/config");
-        QVERIFY(!FForm->close()); // the settings cannot be stored: reported, window stays
-        qputenv("XDG_CONFIG_HOME", home);
-        QCOMPARE(FMessages.size(), size_t(1));
-        QVERIFY(FForm->isVisible());
         QVERIFY(FForm->close());
+        qputenv("XDG_CONFIG_HOME", home);
+        QCOMPARE(MessageTexts(), QStringList{QStringLiteral("Failed to store settings")});
+        QVERIFY(!FForm->isVisible());
 
         NewForm();
         QCOMPARE(QString::fromStdString(FForm->ComPort->Port()), QStringLiteral("/dev/ttyVELTTEST"));

@@ -56,10 +56,14 @@ bool LessIgnoringCase(const std::string& A, const std::string& B)
 
 std::string DevicePathFor(const std::string& Port)
 {
-    if (Port.empty())
+    // A zero byte would cut the path short, and a name under /dev/ must
+    // not climb out of it ("../../etc/passwd").
+    if (Port.empty() || Port.find('\0') != std::string::npos)
         return {};
     if (Port.front() == '/')
         return Port;
+    if (Port.find('/') != std::string::npos)
+        return {};
     if (const unsigned long number = ComNumber(Port); number >= 1)
         return "/dev/ttyS" + std::to_string(number - 1);
     return "/dev/" + Port;

@@ -10,8 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "FlowControl.h"
 #include "LineCounters.h"
-#include "ModemLineWatcher.h"
+#include "LineSource.h"
 #include "PosixTransfer.h"
 #include "ReceiveQueue.h"
 #include <velt/comport/device/SerialDevice.h>
@@ -48,6 +49,10 @@ public:
     int ClearError(uint32_t& Errors, uint32_t& InQueue) override;
     int ModemStatus(uint32_t& Status) override;
 
+    // Puts Lines in the place of the tty's own modem lines and output count;
+    // for tests, before the settings are applied.
+    void UseLineSource(std::unique_ptr<LineSource> Lines);
+
 private:
     // What one look at a transfer decided: ended, or wait until Deadline
     // (none = no limit) for the device to become ready.
@@ -69,6 +74,8 @@ private:
     void OnHelperEvents(uint32_t Events);
     void StartModemWatcherLocked();
     void RequestTxEmptyLocked();
+    void QueueLevelChangedLocked();
+    int SetRtsTogglingLocked(const DeviceControlBlock& Dcb);
 
     // Transfers (PosixSerialTransfers.cpp).
     std::unique_ptr<PosixTransfer> NewTransferState(PosixTransfer::Kind Direction, int& Error);
@@ -77,10 +84,14 @@ private:
     StepOutcome StepWrite(PosixTransfer& Transfer);
     StepOutcome Step(PosixTransfer& Transfer);
     void WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome);
+    // Writes the transfer's bytes up to Until, as far as the kernel takes them.
+    void TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked);
     void EndWrite(PosixTransfer& Transfer, int Result);
+    void EndWriteLocked(PosixTransfer& Transfer, int Result);
 
     const int FFd;
     const int FWakeFd; // eventfd: other threads tell WaitEvents to look again
+    std::unique_ptr<LineSource> FLines;
     const std::shared_ptr<TransferRegistry> FTransfers = std::make_shared<TransferRegistry>();
 
     std::mutex FMutex;
@@ -92,10 +103,11 @@ private:
     uint64_t FMaskChanges = 0;
     bool FHungUp = false;
     bool FInputEnded = false;
-    bool FTogglingRts = false;
+    bool FDriverTogglesRts = false; // RS-485 mode
+    bool FWatchingLines = false;
     bool FHasCounters = false;
     LineCounters FCounters;
-    std::unique_ptr<ModemLineWatcher> FModemWatcher;
+    FlowControl FFlow;
     std::unique_ptr<TxEmptyWatcher> FTxEmptyWatcher;
 };
 

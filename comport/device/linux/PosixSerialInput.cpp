@@ -1,6 +1,7 @@
 // The receiving side of the Linux serial device: moving bytes from the kernel
 // into the receive queue, the events and errors they bring, and the event wait.
 #include <cerrno>
+#include <optional>
 #include <poll.h>
 #include <unistd.h>
 
@@ -21,14 +22,19 @@ void PosixSerialDevice::PullInputLocked()
     if (FInputEnded)
         return;
     ReceiveNews news;
+    std::optional<bool> keeping; // asked once per pull, and only when bytes came
     while (FQueue.Room() > 0) {
         char raw[4096];
         const size_t wanted = std::min(sizeof raw, FQueue.Room());
         const ssize_t got = read(FFd, raw, wanted);
         if (got > 0) {
-            const ReceiveNews more = FQueue.Feed(raw, static_cast<size_t>(got));
-            news.Events |= more.Events;
-            news.Errors |= more.Errors;
+            if (!keeping)
+                keeping = FFlow.KeepsInput();
+            if (*keeping) {
+                const ReceiveNews more = FQueue.Feed(raw, static_cast<size_t>(got));
+                news.Events |= more.Events;
+                news.Errors |= more.Errors;
+            }
             if (static_cast<size_t>(got) < wanted)
                 break; // the kernel had no more
             continue;
@@ -46,8 +52,10 @@ void PosixSerialDevice::PullInputLocked()
     NoteCountersLocked(news);
     FErrors |= news.Errors;
     RecordEventsLocked(news.Events);
-    if (news.Events & kEvRxChar)
+    if (news.Events & kEvRxChar) {
+        QueueLevelChangedLocked();
         FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
+    }
 }
 
 void PosixSerialDevice::NoteCountersLocked(ReceiveNews& News)
@@ -112,6 +120,14 @@ void PosixSerialDevice::OnHelperEvents(uint32_t Events)
 {
     std::lock_guard lock(FMutex);
     RecordEventsLocked(Events);
+    if ((Events & (kEvCts | kEvDsr)) && FFlow.WatchesInputLines())
+        FTransfers->WakeAll(); // a write held by CTS or DSR looks again
+    if (Events & kEvTxEmpty) {
+        if (FFlow.LineEmpty())
+            FTransfers->WakeAll(); // a write waiting for room in the output queue
+        if (FFlow.WantsLineEmpty())
+            RequestTxEmptyLocked(); // bytes went out after the drain was seen
+    }
 }
 
 WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error)

@@ -134,6 +134,8 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepRead(PosixTransfer& Transf
         PullInputLocked();
         const bool wasFull = FQueue.Full();
         taken = FQueue.Take(Transfer.ReadBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
+        if (taken > 0)
+            QueueLevelChangedLocked();
         if (wasFull && taken > 0)
             WakeWaiter(); // room again: the event wait may watch the device
         inputGone = FHungUp && FQueue.Count() == 0;
@@ -167,15 +169,44 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepRead(PosixTransfer& Transf
 
 PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer)
 {
+    const size_t remaining = Transfer.Count - Transfer.Done;
+    size_t room = 0;
+    bool tracked = false;
     {
         std::lock_guard lock(FMutex);
         if (FHungUp) {
-            EndWrite(Transfer, EIO);
+            EndWriteLocked(Transfer, EIO);
             return StepOutcome::Finished();
         }
+        room = remaining == 0 ? 0 : FFlow.TransmitRoom(remaining);
+        if (room > 0)
+            tracked = FFlow.BeforeTransmit();
+        else if (remaining > 0 && FFlow.WantsLineEmpty())
+            RequestTxEmptyLocked(); // room comes when the output has drained
     }
-    while (Transfer.Done < Transfer.Count) {
-        const ssize_t sent = write(FFd, Transfer.WriteBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
+    const bool held = remaining > 0 && room == 0;
+    if (room > 0)
+        TransmitStep(Transfer, Transfer.Done + static_cast<uint32_t>(room), tracked);
+    if (!Transfer.Pending)
+        return StepOutcome::Finished();
+    std::optional<SteadyClock::time_point> deadline;
+    if (Transfer.WriteLimit)
+        deadline = Transfer.Started + *Transfer.WriteLimit;
+    if (Transfer.Done == Transfer.Count || (deadline && SteadyClock::now() >= *deadline)) {
+        EndWrite(Transfer, 0); // a timeout ends a write normally, with the smaller count
+        return StepOutcome::Finished();
+    }
+    // Held by flow control, the write waits for what releases it (a line
+    // change, XON going out, the output drained), not for room in the
+    // kernel's buffer.
+    return {false, !held, deadline};
+}
+
+void PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked)
+{
+    const uint32_t before = Transfer.Done;
+    while (Transfer.Done < Until) {
+        const ssize_t sent = write(FFd, Transfer.WriteBuffer + Transfer.Done, Until - Transfer.Done);
         if (sent > 0) {
             Transfer.Done += static_cast<uint32_t>(sent);
             continue;
@@ -184,23 +215,22 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
             continue;
         if (sent < 0 && errno != EAGAIN) {
             const int error = errno;
-            if (error == EIO) {
-                std::lock_guard lock(FMutex);
+            std::lock_guard lock(FMutex);
+            if (error == EIO)
                 NoteHangupLocked();
-            }
-            EndWrite(Transfer, error);
-            return StepOutcome::Finished();
+            if (Tracked)
+                FFlow.AfterTransmit();
+            EndWriteLocked(Transfer, error);
+            return;
         }
         break; // the kernel's buffer is full
     }
-    std::optional<SteadyClock::time_point> deadline;
-    if (Transfer.WriteLimit)
-        deadline = Transfer.Started + *Transfer.WriteLimit;
-    if (Transfer.Done == Transfer.Count || (deadline && SteadyClock::now() >= *deadline)) {
-        EndWrite(Transfer, 0); // a timeout ends a write normally, with the smaller count
-        return StepOutcome::Finished();
-    }
-    return {false, true, deadline};
+    if (!Tracked)
+        return;
+    std::lock_guard lock(FMutex);
+    FFlow.AfterTransmit();
+    if (Transfer.Done > before && FFlow.WantsLineEmpty())
+        RequestTxEmptyLocked(); // RTS toggling drops RTS once the line is empty
 }
 
 void PosixSerialDevice::EndWrite(PosixTransfer& Transfer, int Result)
@@ -209,6 +239,13 @@ void PosixSerialDevice::EndWrite(PosixTransfer& Transfer, int Result)
         std::lock_guard lock(FMutex);
         RequestTxEmptyLocked();
     }
+    Transfer.Finish(Result);
+}
+
+void PosixSerialDevice::EndWriteLocked(PosixTransfer& Transfer, int Result)
+{
+    if (Result == 0 && Transfer.Done > 0)
+        RequestTxEmptyLocked();
     Transfer.Finish(Result);
 }
 
