@@ -192,7 +192,7 @@ bool FlowControl::OutputLinesAllow()
 
 size_t FlowControl::OutputRoom(size_t Wanted)
 {
-    if (FOutputLimit == 0)
+    if (FOutputLimit == 0 || !FLines->HasOutputQueue())
         return Wanted;
     // FOutputBound counts what was written since the driver's queue was
     // last seen; the queue is asked only when that would pass the limit, so
