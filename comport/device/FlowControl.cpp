@@ -42,14 +42,15 @@ int FlowControl::Configure(const DeviceControlBlock& Dcb, bool DriverToggles)
 void FlowControl::TakeSettings(const DeviceControlBlock& Dcb, bool DriverToggles)
 {
     const bool kernelRtsCts = UsesKernelRtsCts(Dcb);
+    const bool hasLines = FLines->Present(); // without, DTR and RTS are nothing to drive
     FDsrSensitive = Has(Dcb, DCB_DSR_SENSITIVITY);
     FOutCts = Has(Dcb, DCB_OUTX_CTS_FLOW) && !kernelRtsCts;
     FOutDsr = Has(Dcb, DCB_OUTX_DSR_FLOW);
     FInX = Has(Dcb, DCB_INX);
     FHoldOnXoff = FInX && !Has(Dcb, DCB_TX_CONTINUE_ON_XOFF);
-    FDtrHandshake = DtrMode(Dcb) == DCB_DTR_CONTROL_HANDSHAKE;
-    FRtsHandshake = RtsMode(Dcb) == DCB_RTS_CONTROL_HANDSHAKE && !kernelRtsCts;
-    FRtsToggle = RtsMode(Dcb) == DCB_RTS_CONTROL_TOGGLE && !DriverToggles;
+    FDtrHandshake = hasLines && DtrMode(Dcb) == DCB_DTR_CONTROL_HANDSHAKE;
+    FRtsHandshake = hasLines && RtsMode(Dcb) == DCB_RTS_CONTROL_HANDSHAKE && !kernelRtsCts;
+    FRtsToggle = hasLines && RtsMode(Dcb) == DCB_RTS_CONTROL_TOGGLE && !DriverToggles;
     FXonChar = Dcb.XonChar;
     FXoffChar = Dcb.XoffChar;
     FXonLim = Dcb.XonLim;
