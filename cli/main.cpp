@@ -63,10 +63,12 @@ bool OpenPort(TMeterPort& Port, CliView& View)
     try {
         Port.Open();
         return true;
+    } catch (const EComPort& e) {
+        View.ReportOpenFailed(Port.Port() + ": " + e.what(), e.AccessDenied());
     } catch (const std::exception& e) {
-        View.ReportOpenFailed(Port.Port() + ": " + e.what());
-        return false;
+        View.ReportOpenFailed(Port.Port() + ": " + e.what(), false);
     }
+    return false;
 }
 
 std::string RequestOf(const CliOptions& Options)

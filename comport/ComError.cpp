@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "device/SerialDevice.h"
+
 namespace {
 constexpr std::array<const char*, 23> kMessages = {
     "Unable to open com port",
@@ -47,3 +49,5 @@ EComPort::EComPort(int32_t ACode)
     : Exception(PortErrorText(ACode)), FSystemErrorCode(-1), FPortErrorCode(ACode)
 {
 }
+
+bool EComPort::AccessDenied() const { return device::IsAccessDeniedError(FSystemErrorCode); }

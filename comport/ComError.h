@@ -45,6 +45,9 @@ public:
 
     int32_t SystemErrorCode() const { return FSystemErrorCode; }
     int32_t PortErrorCode() const { return FPortErrorCode; }
+    // True when the platform refused this user access to the device, so
+    // that a program can say what to do about it.
+    bool AccessDenied() const;
 
 private:
     int32_t FSystemErrorCode;

@@ -20,10 +20,12 @@ bool MeterSession::OpenPortIfClosed()
     try {
         FPort.Open();
         return true;
+    } catch (const EComPort& error) {
+        FView.ReportOpenFailed(error.what(), error.AccessDenied());
     } catch (...) {
-        FView.ReportOpenFailed(ExceptionMessage(std::current_exception()));
-        return false;
+        FView.ReportOpenFailed(ExceptionMessage(std::current_exception()), false);
     }
+    return false;
 }
 
 // A write that fails on an open port means the line is gone (an adapter

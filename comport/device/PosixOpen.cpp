@@ -130,6 +130,10 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Err
 
 int InvalidHandleError() { return EBADF; }
 
+// The device node's permissions exclude the user (on Debian, serial devices
+// belong to the group dialout).
+bool IsAccessDeniedError(int SystemErrorCode) { return SystemErrorCode == EACCES; }
+
 int AbortedTransferError() { return ECANCELED; }
 
 } // namespace device

@@ -107,6 +107,8 @@ inline constexpr int kIoPending = -1;
 int InvalidHandleError();
 // The error number a transfer ends with when it was aborted.
 int AbortedTransferError();
+// True when an error number means that the user may not use the device.
+bool IsAccessDeniedError(int SystemErrorCode);
 
 // A device's own state of the transfer started on an IoBlock.
 class TransferState {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/PseudoTerminal.h"
 #include "support/TempConfigHome.h"
 
 extern char** environ;
@@ -26,8 +27,9 @@ struct Finished {
 };
 
 // Runs Program with Arguments and collects both output streams until it
-// ends (killed after 30 s, which fails the test).
-Finished RunProgram(const std::string& Program, const std::vector<std::string>& Arguments)
+// ends (killed after 30 s, which fails the test). A Terminal descriptor
+// takes the place of the standard error pipe.
+Finished RunProgram(const std::string& Program, const std::vector<std::string>& Arguments, int Terminal = -1)
 {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
@@ -35,7 +37,7 @@ Finished RunProgram(const std::string& Program, const std::vector<std::string>& 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, Terminal >= 0 ? Terminal : err[1], STDERR_FILENO);
     std::vector<char*> argv = {const_cast<char*>(Program.c_str())};
     for (const std::string& argument : Arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -145,6 +147,18 @@ TEST_F(CliTest, ReadCommandsPrintTheAnswerAsUtf8)
     EXPECT_EQ(one.Out.rfind("Pomiar nr 5: ", 0), 0u) << one.Out;
     EXPECT_NE(one.Out.find("°C, wilgotność "), std::string::npos);
     EXPECT_EQ(one.Out.find('\r'), std::string::npos); // one "\n" per line
+}
+
+TEST_F(CliTest, ProgressLineIsDrawnOnlyOnATerminal)
+{
+    MeterSim meter({"--split", "100", "--bursts", "3"});
+    PseudoTerminal terminal;
+    const Finished all = RunProgram(VELT_CLI_PATH, {"--port", meter.Path, "all"}, terminal.SlaveFd());
+    EXPECT_EQ(all.ExitCode, 0);
+    const std::string drawn = terminal.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(200));
+    EXPECT_NE(drawn.find("\rTransmisja danych: "), std::string::npos) << drawn;
+    EXPECT_EQ(drawn.back(), '\r'); // wiped at the end
+    EXPECT_NE(all.Out.find("Pomiar nr 28: "), std::string::npos);
 }
 
 TEST_F(CliTest, AnswerInBurstsIsCollectedWhole)
