@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "PolishFileList.h"
+
 namespace {
 
 TSaveFileHook& Hook()
@@ -20,6 +22,7 @@ std::unique_ptr<QFileDialog> NewSaveFileDialog(QWidget* Parent, const TSaveFileR
     // Qt's own dialog rather than the desktop's: only Qt's speaks the
     // window's Polish whatever language the desktop is set to.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setProxyModel(new TPolishFileList(dialog.get()));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setNameFilter(Request.Filter);

@@ -47,6 +47,11 @@ start_virtual_display() {
   for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
   [ -s "$number_file" ] || { echo "The virtual X server did not start; see $build/xvfb.log" >&2; exit 1; }
   export DISPLAY=":$(head -n 1 "$number_file")"
+  # Without a desktop session nobody made the per-user runtime folder Qt asks for.
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR=$build/runtime
+    mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+  fi
   echo "No display: Velt is on the virtual X display $DISPLAY. Watch it with x11vnc -display $DISPLAY -localhost"
   echo "and a VNC viewer on localhost:5900, or snapshot it: xwd -root -display $DISPLAY > velt.xwd. Ctrl+C ends it."
 }

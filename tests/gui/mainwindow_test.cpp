@@ -31,6 +31,7 @@
 #include "HandlerGuard.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
+#include "PolishLanguage.h"
 #include "QtHandOver.h"
 #include "RtfReader.h"
 #include "SaveFileDialog.h"
@@ -218,6 +219,8 @@ private slots:
         QVERIFY2(QFile::exists(MeterSimPath()), qPrintable(MeterSimPath()));
         SetMessageBoxHook([this](const TMessageRequest& Request) { FMessages.push_back(Request); });
         InstallExceptionReportBox(nullptr);
+        // The window under the Polish locale and translations, as the program runs it.
+        InstallPolishLanguage(*QCoreApplication::instance());
     }
 
     void init()
