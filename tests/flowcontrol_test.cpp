@@ -130,6 +130,17 @@ TEST(XonXoff, TxContinueOnXoffLetsOutputGoOn)
     EXPECT_EQ(pty.ReadFromPort(1, 5s), "w");
 }
 
+TEST(XonXoff, SwitchedOffWhileItsXoffHoldsTheSenderIsLetGo)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty, DCB_INX);
+    ASSERT_NE(port, nullptr);
+    Fill(pty, *port, kStopAbove + 1, kStopAbove + 1);
+    EXPECT_EQ(pty.ReadFromPort(1, 5s), std::string(1, kXoff));
+    ASSERT_EQ(port->SetState(LineWith(0)), 0);
+    EXPECT_EQ(pty.ReadFromPort(1, 5s), std::string(1, kXon));
+}
+
 TEST(Handshake, DtrAndRtsAloneFollowTheQueueLevelsWithoutTheKernelsRtsCts)
 {
     PseudoTerminal pty;
