@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "CPort.h"
+#include <velt/comport/CPort.h>
+
 #include "MeterView.h"
 
 class MeterSession;

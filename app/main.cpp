@@ -1,10 +1,10 @@
 // Velt: reads the measurements stored in a meter and sets its clock.
-#include "CPortSetup.h"
+#include <velt/comport/ui/CPortSetup.h>
 #include "ExceptionReportBox.h"
 #include "HandlerGuard.h"
 #include "MainVelt.h"
 #include "PolishLanguage.h"
-#include "QtHandOver.h"
+#include <velt/comport/ui/QtHandOver.h>
 
 #include <QFont>
 

@@ -23,8 +23,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ComPort.h"
-#include "QtHandOver.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/ui/QtHandOver.h>
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "ComError.h"
+#include <velt/comport/ComError.h>
 
 #include <array>
 
-#include "device/SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace {
 constexpr std::array<const char*, 23> kMessages = {

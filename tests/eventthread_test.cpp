@@ -17,10 +17,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 #include "ComThread.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 #include "support/PseudoTerminal.h"
 #include "support/RecordingPort.h"
 
@@ -188,8 +188,8 @@ TEST_F(EventThreadTest, MaskIsSetAtOpenAndClearedWithBothQueuesPurgedAtClose)
     port.Close();
     EXPECT_EQ(port.MasksSet(), (std::vector<uint32_t>{0x05FF, 0}));
     // Close aborts the transfers first; the thread discards both queues last.
-    EXPECT_EQ(port.Arguments("Purge"), (std::vector<uint32_t>{device::PURGE_TXABORT | device::PURGE_RXABORT,
-                                                              device::PURGE_TXCLEAR | device::PURGE_RXCLEAR}));
+    EXPECT_EQ(port.Arguments("Purge"), (std::vector<uint32_t>{device::kPurgeTxAbort | device::kPurgeRxAbort,
+                                                              device::kPurgeTxClear | device::kPurgeRxClear}));
     const auto names = port.Log->CallNames();
     EXPECT_EQ(std::vector<std::string>(names.end() - 2, names.end()),
               (std::vector<std::string>{"SetEventMask", "Purge"}));
@@ -246,7 +246,7 @@ class EveryHandOver : public EventThreadTest, public ::testing::WithParamInterfa
 TEST_P(EveryHandOver, OneWaitIsDeliveredInTheFixedOrderOnTheRightThread)
 {
     FakePort port(AllComEvents(), GetParam());
-    port.Log->SetLineErrors(device::CE_FRAME);
+    port.Log->SetLineErrors(device::kCeFrame);
     port.Log->AddInput("abc");
     port.Open();
     Recorder seen;
@@ -272,12 +272,12 @@ TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComin
             throw std::runtime_error("handler failed");
     };
     port.OnRx80Full = [&](TComponent*) { ++fulls; };
-    port.Log->RaiseEvents(device::EV_RING | device::EV_RX80FULL);
+    port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
     EXPECT_EQ(FReports.Messages[0], "handler failed");
     EXPECT_EQ(FReports.Threads[0], std::this_thread::get_id());
 
-    port.Log->RaiseEvents(device::EV_RING | device::EV_RX80FULL);
+    port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return rings == 2 && fulls >= (GetParam() == smWindowSync ? 2 : 1); }));
     // The window hand-over sends each event on its own, so the failure costs
     // nothing else; the other two end that wait's delivery.
@@ -297,7 +297,7 @@ TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased
         port.Close();
         handled = true;
     };
-    port.Log->RaiseEvents(device::EV_RING);
+    port.Log->RaiseEvents(device::kEvRing);
     if (GetParam() == smWindowSync) {
         // The window hand-over has released the event thread already.
         ASSERT_TRUE(ServeAndWatch([&] { return handled.load(); }));
@@ -336,9 +336,9 @@ TEST_F(EventThreadTest, CloseDeliversTheQueuedHandOverAndTheQuitWinsOverANewEven
                       port.Log->OpenDevices() == 1 ? "device open" : "device closed"};
     };
     port.OnBreak = [&](TComponent*) { ++breaks; };
-    port.Log->RaiseEvents(device::EV_RING);
+    port.Log->RaiseEvents(device::kEvRing);
     ASSERT_TRUE(WaitUntil([] { return Queue().Queued() == 1; }, 10s));
-    port.Log->RaiseEvents(device::EV_BREAK);  // waits in the fake until the thread waits again
+    port.Log->RaiseEvents(device::kEvBreak);  // waits in the fake until the thread waits again
     port.Close();
     EXPECT_EQ(duringRing, (std::vector<std::string>{"after OnBeforeClose", "connected", "device open"}));
     EXPECT_EQ(breaks, 0);

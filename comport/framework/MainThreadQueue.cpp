@@ -1,6 +1,6 @@
-#include "MainThreadQueue.h"
+#include <velt/comport/framework/MainThreadQueue.h>
 
-#include "ExceptionReport.h"
+#include <velt/comport/framework/ExceptionReport.h>
 
 MainThreadQueue& MainThreadQueue::Instance()
 {

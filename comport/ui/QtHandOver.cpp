@@ -1,10 +1,10 @@
-#include "QtHandOver.h"
+#include <velt/comport/ui/QtHandOver.h>
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/framework/MainThreadQueue.h>
 
 namespace {
 

@@ -24,15 +24,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "CPortCtl.h"
-#include "CPortSetup.h"
+#include <velt/comport/ui/CPortCtl.h>
+#include <velt/comport/ui/CPortSetup.h>
 #include "Cp1250.h"
 #include "ExceptionReportBox.h"
 #include "HandlerGuard.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
 #include "PolishLanguage.h"
-#include "QtHandOver.h"
+#include <velt/comport/ui/QtHandOver.h>
 #include "RtfReader.h"
 #include "SaveFileDialog.h"
 #include "support/PseudoTerminal.h"

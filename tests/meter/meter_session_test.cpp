@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 #include "DeadlineTimers.h"
 #include "MeterSession.h"
 #include "support/PseudoTerminal.h"
