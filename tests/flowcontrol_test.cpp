@@ -133,7 +133,7 @@ TEST(XonXoff, TxContinueOnXoffLetsOutputGoOn)
 TEST(XonXoff, SwitchedOffWhileItsXoffHoldsTheSenderIsLetGo)
 {
     PseudoTerminal pty;
-    auto port = OpenPort(pty, DCB_INX);
+    auto port = OpenPort(pty, kDcbInX);
     ASSERT_NE(port, nullptr);
     Fill(pty, *port, kStopAbove + 1, kStopAbove + 1);
     EXPECT_EQ(pty.ReadFromPort(1, 5s), std::string(1, kXoff));
