@@ -99,14 +99,23 @@ double ProcessCpuSeconds()
 }
 
 // Runs WaitEvents on a thread of its own, as the event thread does.
+// One wait on another thread; its events count as delivered when it goes, as
+// the event thread tells the device after each hand-over.
 struct EventWait {
+    SerialDevice& Device;
     uint32_t Occurred = 0;
     int Error = 0;
     std::future<WaitOutcome> Outcome;
 
-    EventWait(SerialDevice& Port, const ManualResetEvent& Quit)
+    EventWait(SerialDevice& Port, const ManualResetEvent& Quit) : Device(Port)
     {
         Outcome = std::async(std::launch::async, [this, &Port, &Quit] { return Port.WaitEvents(Quit, Occurred, Error); });
+    }
+    ~EventWait()
+    {
+        if (Outcome.valid())
+            Outcome.wait();
+        Device.EventsDelivered();
     }
     bool Ended(std::chrono::milliseconds Deadline) { return Outcome.wait_for(Deadline) == std::future_status::ready; }
 };

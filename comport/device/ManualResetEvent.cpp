@@ -10,7 +10,7 @@
 namespace device {
 
 ManualResetEvent::ManualResetEvent(bool InitiallySet)
-    : FFd(eventfd(InitiallySet ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : FFd(eventfd(InitiallySet ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK)), FSet(InitiallySet)
 {
     if (FFd < 0)
         throw std::runtime_error("Cannot create an event object");
@@ -21,7 +21,7 @@ ManualResetEvent::~ManualResetEvent() { close(FFd); }
 void ManualResetEvent::Set()
 {
     // The counter only ever holds 0 or 1: set when clear, else nothing.
-    if (!IsSet()) {
+    if (!FSet.exchange(true)) {
         const uint64_t one = 1;
         while (write(FFd, &one, sizeof one) < 0 && errno == EINTR) {
         }
@@ -30,16 +30,13 @@ void ManualResetEvent::Set()
 
 void ManualResetEvent::Reset()
 {
+    FSet = false;
     uint64_t value;
     while (read(FFd, &value, sizeof value) < 0 && errno == EINTR) {
     }
 }
 
-bool ManualResetEvent::IsSet() const
-{
-    pollfd p{FFd, POLLIN, 0};
-    return poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0;
-}
+bool ManualResetEvent::IsSet() const { return FSet.load(); }
 
 void ManualResetEvent::Wait() const
 {

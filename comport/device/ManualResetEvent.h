@@ -1,6 +1,9 @@
 #pragma once
 // A manual-reset event that a thread can wait on together with other
-// descriptors: set stays set until reset. Backed by an eventfd on Linux.
+// descriptors: set stays set until reset. Set and Reset are not called at the
+// same time from two threads; IsSet may be asked from anywhere. Backed by an eventfd on Linux.
+#include <atomic>
+
 namespace device {
 
 class ManualResetEvent {
@@ -20,6 +23,8 @@ public:
 
 private:
     int FFd;
+    // Mirrors the descriptor's state, so that asking costs no system call.
+    std::atomic<bool> FSet;
 };
 
 } // namespace device

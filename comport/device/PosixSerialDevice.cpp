@@ -30,9 +30,11 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
 
 } // namespace
 
-PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd) : FFd(Fd), FWakeFd(WakeFd)
+PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd, int EpollFd) : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd)
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
+    std::lock_guard lock(FMutex);
+    UpdateDeviceWatchLocked();
 }
 
 PosixSerialDevice::~PosixSerialDevice()
@@ -43,6 +45,7 @@ PosixSerialDevice::~PosixSerialDevice()
     FTxEmptyWatcher.reset();
     // States that outlive the device end as aborted and no longer reach it.
     FTransfers->Abort(true, true);
+    close(FEpollFd);
     close(FWakeFd);
     close(FFd); // also releases the flock
 }
@@ -54,7 +57,7 @@ int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t /*OutputSize*/)
     // leaves a queue that fills and holds the sender back.
     std::lock_guard lock(FMutex);
     FQueue.SetCapacity(std::clamp<size_t>(InputSize, kReceiveQueueFloor, kReceiveQueueCeiling));
-    WakeWaiter(); // a queue no longer full is worth watching the device for
+    UpdateDeviceWatchLocked(); // a queue no longer full is worth watching the device for
     return 0;
 }
 
@@ -116,7 +119,7 @@ int PosixSerialDevice::Purge(uint32_t Flags)
     std::lock_guard lock(FMutex);
     if (Flags & PURGE_RXCLEAR) {
         FQueue.Clear();
-        WakeWaiter();
+        UpdateDeviceWatchLocked();
     }
     const int kernelSide = ((Flags & PURGE_RXCLEAR) ? 1 : 0) | ((Flags & PURGE_TXCLEAR) ? 2 : 0);
     if (kernelSide == 0 || FHungUp)
@@ -128,7 +131,7 @@ int PosixSerialDevice::Purge(uint32_t Flags)
 int PosixSerialDevice::ClearError(uint32_t& Errors, uint32_t& InQueue)
 {
     std::lock_guard lock(FMutex);
-    PullInputLocked();
+    PullInputUnlessFreshLocked();
     Errors = FErrors;
     FErrors = 0;
     InQueue = static_cast<uint32_t>(FQueue.Count());
@@ -146,7 +149,7 @@ void PosixSerialDevice::StartModemWatcherLocked()
 
 void PosixSerialDevice::RequestTxEmptyLocked()
 {
-    if ((FEventMask & EV_TXEMPTY) == 0 || FHungUp)
+    if ((FEventMask & EV_TXEMPTY) == 0 || FHungUp || !FTxEmptyWanted)
         return;
     if (!FTxEmptyWatcher)
         FTxEmptyWatcher = std::make_unique<TxEmptyWatcher>(FFd, [this] { OnHelperEvents(EV_TXEMPTY); });

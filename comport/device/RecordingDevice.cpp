@@ -149,6 +149,21 @@ WaitOutcome RecordingDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
     return TakeRaised(Occurred, Error);
 }
 
+WaitHandle RecordingDevice::EventWaitable() { return FLog->FWaitReady.Descriptor(); }
+
+WaitOutcome RecordingDevice::CheckEvents(uint32_t& Occurred, int& Error)
+{
+    Occurred = 0;
+    Error = 0;
+    {
+        std::lock_guard lock(FLog->FLock);
+        ++FLog->FWaitsBegun;
+        if (FLog->FWaitFailure == 0 && FLog->FRaisedEvents.empty())
+            return WaitOutcome::Events;
+    }
+    return TakeRaised(Occurred, Error);
+}
+
 WaitOutcome RecordingDevice::TakeRaised(uint32_t& Occurred, int& Error)
 {
     std::lock_guard lock(FLog->FLock);
