@@ -111,19 +111,14 @@ void TForm1::FormCreate() { ComPort->RestoreSettings(ssRegistry, kSettingsLocati
 
 void TForm1::FormClose() { ComPort->SaveSettings(ssRegistry, kSettingsLocation); }
 
-// The window closes only once the settings are stored; a failure is reported
-// and leaves it open, so the next attempt stores again.
+// The settings are stored as the window closes. A failure is reported and
+// the window closes all the same: a store that refuses the settings would
+// refuse them at every attempt, and a failed save leaves the stored file as
+// it was, so nothing stored before is lost.
 void TForm1::closeEvent(QCloseEvent* Event)
 {
-    bool stored = false;
-    RunGuarded([&] {
-        FormClose();
-        stored = true;
-    });
-    if (stored)
-        Event->accept();
-    else
-        Event->ignore();
+    RunGuarded([this] { FormClose(); });
+    Event->accept();
 }
 
 void TForm1::bUstawieniaClick() { ComPort->ShowSettingsDialog(); }

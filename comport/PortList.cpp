@@ -44,3 +44,15 @@ bool IsExistingDevicePath(const std::string& Port)
     std::error_code error;
     return std::filesystem::is_character_file(Port, error);
 }
+
+bool IsPortPresent(const std::string& Port, const std::vector<std::string>& Listed)
+{
+    if (Port.empty())
+        return false;
+    const std::string wanted = UpperCaseAscii(Port);
+    const std::string listedName = device::ListedNameOf(Port);
+    for (const std::string& name : Listed)
+        if (UpperCaseAscii(name) == wanted || (!listedName.empty() && name == listedName))
+            return true;
+    return IsExistingDevicePath(Port);
+}

@@ -21,3 +21,8 @@ void SetPortNameSource(TPortNameSource Source);
 // that exists now. Such a port is usable though the kernel does not list it
 // among its serial devices.
 bool IsExistingDevicePath(const std::string& Port);
+
+// Whether the device Port names is there now: Listed (what ListPortNames
+// gave) holds it in any letter case or under the name the device layer lists
+// it by ("COM1" is "ttyS0"), or it is an existing device path.
+bool IsPortPresent(const std::string& Port, const std::vector<std::string>& Listed);

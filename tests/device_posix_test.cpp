@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <future>
 #include <thread>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include "device/PortNames.h"
@@ -134,6 +135,9 @@ TEST(PortNames, MapToDevicePaths)
     EXPECT_EQ(DevicePathFor("COMX"), "/dev/COMX");
     EXPECT_EQ(DevicePathFor("ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(DevicePathFor(""), "");
+    EXPECT_EQ(DevicePathFor("../../etc/passwd"), "");
+    EXPECT_EQ(DevicePathFor("serial/../../x"), "");
+    EXPECT_EQ(DevicePathFor(std::string("/dev/ttyS0\0/etc", 14)), "");
 }
 
 TEST(PortNames, ListsOnlyRealSerialDevicesOfAFakeSysfs)
@@ -180,6 +184,26 @@ TEST(Open, RefusesWhatIsNotATerminalWithoutLeakingADescriptor)
 
     EXPECT_EQ(OpenDescriptorCount(), before);
     std::filesystem::remove_all(dir);
+}
+
+// Opening for reading and writing can act on a device, so only a terminal is
+// opened at all: a file or another device is refused before any open.
+TEST(Open, LooksAtTheObjectBeforeOpeningIt)
+{
+    const auto plain = std::filesystem::temp_directory_path() / ("velt-look-" + std::to_string(getpid()));
+    std::ofstream(plain) << "not a line";
+    for (const std::string& path : {plain.string(), std::string("/dev/null")}) {
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);
+        int error = 0;
+        EXPECT_EQ(OpenSerialDevice(path, error), nullptr);
+        EXPECT_EQ(error, ENOTTY);
+        char event[256];
+        EXPECT_LT(read(watch, event, sizeof event), 0) << path << " was opened";
+        close(watch);
+    }
+    std::filesystem::remove(plain);
 }
 
 TEST(Open, IsExclusiveUntilClosed)

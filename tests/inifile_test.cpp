@@ -41,6 +41,30 @@ TEST_F(IniFileTest, NamesWithoutCaseValuesTrimmedOtherLinesKept)
               "; made by hand\r\n[comport]\r\nPort=COM8\r\nnot a value\r\nAdded=yes\r\n\r\n[Next]\r\nX=1\r\n");
 }
 
+TEST_F(IniFileTest, NamesWithBlanksAroundAreFoundAgainAndWrittenOnce)
+{
+    TIniFile ini("blanks.ini");
+    ini.WriteString("S", "a ", "v");
+    ini.WriteString(" S ", " a", "w");
+    EXPECT_EQ(ini.ReadString("S", "a ", "default"), "w");
+    EXPECT_EQ(ini.ReadString(" S", "a", "default"), "w");
+    EXPECT_EQ(ReadFile(FHome / "blanks.ini"), "[S]\na=w\n");
+}
+
+// A CR that is no part of a line end stays where it is through a rewrite;
+// a value holding one is refused by a read as by a write.
+TEST_F(IniFileTest, BareCrSurvivesARewriteAndIsNoValue)
+{
+    const std::string content = "[S]\n; a\rb\nCr=x\ry\n; last\r";
+    WriteFile(FHome / "cr.ini", content);
+    TIniFile ini("cr.ini");
+    EXPECT_THROW(ini.ReadString("S", "Cr", "d"), EIniFileException);
+    ini.WriteString("S", "New", "1");
+    ini.WriteString("S", "New", "2");
+    EXPECT_EQ(ReadFile(FHome / "cr.ini"), "[S]\n; a\rb\nCr=x\ry\n; last\r\r\nNew=2\n");
+    EXPECT_THROW(ini.ReadString("S", "Cr", "d"), EIniFileException);
+}
+
 TEST_F(IniFileTest, IntegersUseTheFrameworkParsing)
 {
     const fs::path file = FHome / "numbers.ini";

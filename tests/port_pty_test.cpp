@@ -104,6 +104,11 @@ TEST(PortOnPty, FormatsThePtyCannotCarryAreRefusedNotDropped)
     auto even = CatchPortError([&] { port.Parity().SetBits(prEven); });
     EXPECT_EQ(even.PortErrorCode(), peSetLineFailed);
     EXPECT_EQ(even.SystemErrorCode(), EINVAL);
+    port.Parity().SetBits(prNone);
+    // A pseudo-terminal has no DSR to be sensitive to.
+    auto dsr = CatchPortError([&] { port.FlowControl().SetDSRSensitivity(true); });
+    EXPECT_EQ(dsr.PortErrorCode(), peSetLineFailed);
+    EXPECT_EQ(dsr.SystemErrorCode(), ENOTTY);
     EXPECT_TRUE(port.Connected());
 
     // Refused while opening: the device is closed again.

@@ -148,6 +148,26 @@ TEST_F(RegistryTest, KeepsOtherKeysCommentsAndUnknownKindsInPlace)
     EXPECT_EQ(reader.ReadString(""), "default");
 }
 
+// A CR that is not part of a line end is text: after a hex value whose
+// line ends in a backslash and a bare CR, the next value is still a value of
+// its own, after any number of parses and writes.
+TEST(RegistryFile, BareCrKeepsEveryValueThroughRoundTrips)
+{
+    const std::string content = "REGEDIT4\n\n[K]\n\"B\"=hex:01,\\\r\r\n\"A\"=\"b\"\n; note\rend\r";
+    std::optional<regfile::Document> doc = regfile::Parse(content);
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(doc) << "pass " << pass;
+        const regfile::Key* key = regfile::FindKey(*doc, "K");
+        ASSERT_NE(key, nullptr);
+        const regfile::Value* a = regfile::FindValue(*key, "A");
+        ASSERT_NE(a, nullptr) << "pass " << pass;
+        EXPECT_EQ(a->Text, "b");
+        EXPECT_EQ(key->Entries.front().Raw, "\"B\"=hex:01,\\\r");
+        EXPECT_EQ(key->Entries.back().Raw, "; note\rend\r");
+        doc = regfile::Parse(regfile::Serialize(*doc));
+    }
+}
+
 TEST_F(RegistryTest, WritesWaitForFlushAndAreAllOrNothing)
 {
     TRegistry registry;
@@ -167,6 +187,20 @@ TEST_F(RegistryTest, RefusesTextsThatOneLineCannotHold)
     EXPECT_THROW(registry.WriteString("Text", std::string("zero\0byte", 9)), ERegistryException);
     EXPECT_THROW(registry.WriteString("Na\rme", "x"), ERegistryException);
     EXPECT_FALSE(registry.OpenKey("Software\\\\Empty part", true));
+}
+
+// What a write refuses, a read refuses too: a hand-made text with a CR or a
+// zero byte could be neither stored again nor used.
+TEST_F(RegistryTest, RefusesToReadTextsThatOneLineCannotHold)
+{
+    using namespace std::string_literals;
+    WriteFile(RegistryFile(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Hand]\n"
+                              "\"Cr\"=\"/dev/zero\rX\"\r\n\"Nul\"=\"/dev/zero\0X\"\n\"Ok\"=\"1\"\n"s);
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Hand", false));
+    EXPECT_THROW(registry.ReadString("Cr"), ERegistryException);
+    EXPECT_THROW(registry.ReadString("Nul"), ERegistryException);
+    EXPECT_EQ(registry.ReadString("Ok"), "1");
 }
 
 TEST_F(RegistryTest, UnwritableDirectoryFailsTheFlush)

@@ -3,6 +3,7 @@
 // and a restore on an open port.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -315,6 +316,41 @@ TEST_F(StorageTest, PortNamesWithLineEndsAreNotStored)
     EXPECT_EQ(ErrorCode([&] { FPort.SaveSettings(ssIniFile, "velt.ini"); }), peSettingsStore);
     EXPECT_EQ(ReadFile(RegistryFile()).find("\"Port\""), std::string::npos);
     EXPECT_FALSE(fs::exists(FHome / "velt.ini"));
+}
+
+// A stored port name that the writer would refuse fails the restore instead
+// of reaching the port, where no save could ever store it again.
+TEST_F(StorageTest, PortNamesThatCannotBeStoredAreNotRestored)
+{
+    using namespace std::string_literals;
+    for (const std::string& name : {"/dev/zero\rX"s, "/dev/zero\0X"s}) {
+        StoreProgramKey("\"Port\"=\"" + name + "\"\r\n");
+        EXPECT_EQ(ErrorCode([&] { FPort.RestoreSettings(ssRegistry, kLocation); }), peSettingsLoad);
+        WriteFile(FHome / "velt.ini", "[ComPort]\nPort=" + name + "\n");
+        EXPECT_EQ(ErrorCode([&] { FPort.RestoreSettings(ssIniFile, "velt.ini"); }), peSettingsLoad);
+        EXPECT_EQ(FPort.Port(), "COM1");
+        FPort.SaveSettings(ssRegistry, kLocation);
+    }
+}
+
+// Only a regular file of a sane size is read: a link to an endless device, a
+// FIFO without a writer (which would block the open) and a huge file each
+// fail the restore at once.
+TEST_F(StorageTest, SettingsFileThatIsNoSaneFileFailsTheRestoreAtOnce)
+{
+    fs::create_directories(RegistryFile().parent_path());
+    const auto refused = [&] {
+        EXPECT_EQ(ErrorCode([&] { FPort.RestoreSettings(ssRegistry, kLocation); }), peSettingsLoad);
+        EXPECT_EQ(ErrorCode([&] { FPort.RestoreSettings(ssIniFile, RegistryFile().string()); }), peSettingsLoad);
+        fs::remove(RegistryFile());
+    };
+    fs::create_symlink("/dev/zero", RegistryFile());
+    refused();
+    ASSERT_EQ(mkfifo(RegistryFile().c_str(), 0600), 0);
+    refused();
+    WriteFile(RegistryFile(), "REGEDIT4\n");
+    fs::resize_file(RegistryFile(), (16u << 20) + 1);
+    refused();
 }
 
 // ---- Ini files --------------------------------------------------------------------

@@ -28,14 +28,13 @@ uint32_t ParityFlags(uint8_t Parity)
     }
 }
 
-bool UsesHardwareFlow(const DeviceControlBlock& Dcb)
+} // namespace
+
+bool UsesKernelRtsCts(const DeviceControlBlock& Dcb)
 {
-    // Linux has one switch for both directions of RTS/CTS flow control.
-    return (Dcb.Flags & DCB_OUTX_CTS_FLOW) != 0 ||
+    return (Dcb.Flags & DCB_OUTX_CTS_FLOW) != 0 &&
            (Dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_HANDSHAKE;
 }
-
-} // namespace
 
 void MakeRawLine(Termios2& Settings)
 {
@@ -69,14 +68,15 @@ void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings)
     Settings.ControlFlags |= DataBitsFlag(Dcb.ByteSize) | ParityFlags(Dcb.Parity);
     if (Dcb.StopBits != ONESTOPBIT)
         Settings.ControlFlags |= CSTOPB; // with 5 data bits the UART sends 1.5
-    if (UsesHardwareFlow(Dcb))
+    if (UsesKernelRtsCts(Dcb))
         Settings.ControlFlags |= CRTSCTS;
 
+    // IXOFF is left off: the kernel would send XOFF and XON at the levels of
+    // its own buffer, which the receive queue keeps nearly empty; the flow
+    // control sends them at the levels of the receive queue instead.
     Settings.InputFlags &= ~static_cast<uint32_t>(IXON | IXOFF | INPCK | PARMRK | IGNPAR);
     if (Dcb.Flags & DCB_OUTX)
         Settings.InputFlags |= IXON;
-    if (Dcb.Flags & DCB_INX)
-        Settings.InputFlags |= IXOFF;
     if (Dcb.Flags & DCB_PARITY)
         Settings.InputFlags |= INPCK | PARMRK;
     Settings.ControlChars[VSTART] = Dcb.XonChar;

@@ -17,8 +17,12 @@ void MakeRawLine(Termios2& Settings);
 // stop bits for that: the first platform refuses both).
 int CheckControlBlock(const DeviceControlBlock& Dcb);
 
-// Applies rate, format, flow control and the XON/XOFF characters of Dcb to
-// Settings (already raw). The parity check marks bad bytes and breaks in the
+// Whether the kernel's one RTS/CTS switch (CRTSCTS) does exactly what Dcb
+// asks: output flow on CTS together with the RTS handshake.
+bool UsesKernelRtsCts(const DeviceControlBlock& Dcb);
+
+// Applies rate, format, the kernel's part of flow control and the XON/XOFF
+// characters of Dcb to Settings (already raw). The parity check marks bad bytes and breaks in the
 // input (INPCK + PARMRK) so that the receive queue can see them.
 void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings);
 

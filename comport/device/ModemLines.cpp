@@ -6,31 +6,6 @@
 
 namespace device {
 
-namespace {
-
-int SetLine(int Fd, int Line, bool On)
-{
-    if (ioctl(Fd, On ? TIOCMBIS : TIOCMBIC, &Line) == 0 || IsNoModemLinesError(errno))
-        return 0;
-    return errno;
-}
-
-int SetRtsToggling(int Fd, bool On)
-{
-    serial_rs485 rs485{};
-    if (ioctl(Fd, TIOCGRS485, &rs485) != 0)
-        return IsNoModemLinesError(errno) ? 0 : errno; // the driver has no RS-485 mode
-    if (On)
-        rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
-    else
-        rs485.flags &= ~static_cast<uint32_t>(SER_RS485_ENABLED);
-    if (ioctl(Fd, TIOCSRS485, &rs485) != 0)
-        return IsNoModemLinesError(errno) ? 0 : errno;
-    return 0;
-}
-
-} // namespace
-
 bool IsNoModemLinesError(int Error) { return Error == ENOTTY || Error == EINVAL; }
 
 int ReadModemStatus(int Fd, uint32_t& Status)
@@ -56,20 +31,34 @@ bool HasModemLines(int Fd)
     return ioctl(Fd, TIOCMGET, &lines) == 0;
 }
 
-int DriveModemLines(int Fd, const DeviceControlBlock& Dcb, bool WasToggling)
+int SetRs485Toggling(int Fd, bool On, bool& Supported)
 {
-    // Linux has no DTR handshake: the line is simply raised for it.
-    const bool dtrOn = (Dcb.Flags & DCB_DTR_CONTROL_MASK) != 0;
-    if (int error = SetLine(Fd, TIOCM_DTR, dtrOn))
-        return error;
-    const uint32_t rts = Dcb.Flags & DCB_RTS_CONTROL_MASK;
-    if (rts == DCB_RTS_CONTROL_TOGGLE)
-        return SetRtsToggling(Fd, true);
-    if (WasToggling)
-        if (int error = SetRtsToggling(Fd, false))
-            return error;
-    // With handshake the driver drives RTS from here on (CRTSCTS); start it on.
-    return SetLine(Fd, TIOCM_RTS, rts != 0);
+    Supported = false;
+    serial_rs485 rs485{};
+    if (ioctl(Fd, TIOCGRS485, &rs485) != 0)
+        return IsNoModemLinesError(errno) ? 0 : errno; // the driver has no RS-485 mode
+    if (On)
+        rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+    else
+        rs485.flags &= ~static_cast<uint32_t>(SER_RS485_ENABLED);
+    if (ioctl(Fd, TIOCSRS485, &rs485) != 0)
+        return IsNoModemLinesError(errno) ? 0 : errno;
+    Supported = true;
+    return 0;
+}
+
+int TtyModemLines::Drive(OutputLine Line, bool On)
+{
+    int bit = Line == OutputLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    if (ioctl(FFd, On ? TIOCMBIS : TIOCMBIC, &bit) == 0 || IsNoModemLinesError(errno))
+        return 0;
+    return errno;
+}
+
+void TtyModemLines::Watch(ChangeReport OnChange)
+{
+    if (!FWatcher)
+        FWatcher = std::make_unique<ModemLineWatcher>(FFd, std::move(OnChange));
 }
 
 } // namespace device

@@ -1,10 +1,14 @@
 #pragma once
-// The modem control lines: reading CTS/DSR/RI/DCD, driving DTR and RTS, and
-// RTS toggling around transmission (RS-485 mode). A pseudo-terminal answers
-// these requests with ENOTTY (EINVAL on some kernels): it has no modem lines,
-// which is not a failure; its lines read as all off.
+// The modem control lines of a tty: reading CTS/DSR/RI/DCD, driving DTR and
+// RTS, watching for changes, and the driver's RTS toggling around
+// transmission (RS-485 mode). A pseudo-terminal answers these requests with
+// ENOTTY (EINVAL on some kernels): it has no modem lines, which is not a
+// failure; its lines read as all off.
 #include <cstdint>
+#include <memory>
 
+#include "ModemLineSource.h"
+#include "ModemLineWatcher.h"
 #include "SerialDevice.h"
 
 namespace device {
@@ -17,8 +21,23 @@ int ReadModemStatus(int Fd, uint32_t& Status);
 // Whether the line has modem signals at all.
 bool HasModemLines(int Fd);
 
-// Sets DTR and RTS as Dcb asks; switches RS-485 RTS toggling on for
-// DCB_RTS_CONTROL_TOGGLE and off again when WasToggling. 0 or errno.
-int DriveModemLines(int Fd, const DeviceControlBlock& Dcb, bool WasToggling);
+// Switches the driver's RS-485 mode, with RTS on while sending, on or off.
+// Supported tells whether the driver has that mode; 0 or errno.
+int SetRs485Toggling(int Fd, bool On, bool& Supported);
+
+// The modem lines of the tty Fd (not owned).
+class TtyModemLines final : public ModemLineSource {
+public:
+    explicit TtyModemLines(int Fd) : FFd(Fd) {}
+    bool Present() override { return HasModemLines(FFd); }
+    int Read(uint32_t& Status) override { return ReadModemStatus(FFd, Status); }
+    int Drive(OutputLine Line, bool On) override;
+    void Watch(ChangeReport OnChange) override;
+    void StopWatching() override { FWatcher.reset(); }
+
+private:
+    int FFd;
+    std::unique_ptr<ModemLineWatcher> FWatcher;
+};
 
 } // namespace device

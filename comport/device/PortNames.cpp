@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cerrno>
 #include <dirent.h>
+#include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -54,10 +56,14 @@ bool LessIgnoringCase(const std::string& A, const std::string& B)
 
 std::string DevicePathFor(const std::string& Port)
 {
-    if (Port.empty())
+    // A zero byte would cut the path short, and a name under /dev/ must
+    // not climb out of it ("../../etc/passwd").
+    if (Port.empty() || Port.find('\0') != std::string::npos)
         return {};
     if (Port.front() == '/')
         return Port;
+    if (Port.find('/') != std::string::npos)
+        return {};
     if (const unsigned long number = ComNumber(Port); number >= 1)
         return "/dev/ttyS" + std::to_string(number - 1);
     return "/dev/" + Port;
@@ -83,6 +89,21 @@ int ListSerialDevicesUnder(const std::string& TtyClassDir, std::vector<std::stri
     closedir(dir);
     std::sort(Names.begin(), Names.end(), LessIgnoringCase);
     return 0;
+}
+
+std::string ListedNameOf(const std::string& Port)
+{
+    // "COM1" is /dev/ttyS0, and a by-id link leads to /dev/ttyUSB0: the
+    // kernel lists both by the name of the device node under /dev.
+    const std::string path = DevicePathFor(Port);
+    char resolved[PATH_MAX];
+    if (path.empty() || realpath(path.c_str(), resolved) == nullptr)
+        return {};
+    const std::string node = resolved;
+    const std::string devices = "/dev/";
+    if (node.rfind(devices, 0) != 0 || node.find('/', devices.size()) != std::string::npos)
+        return {};
+    return node.substr(devices.size());
 }
 
 int ListSerialDevices(std::vector<std::string>& Names)

@@ -7,7 +7,9 @@
 namespace device {
 
 // "/..." is a path as it stands; "COMn" (n >= 1, any letter case) is
-// /dev/ttyS{n-1}; any other name lives under /dev/. Empty for an empty name.
+// /dev/ttyS{n-1}; any other name lives under /dev/. Empty for a name that
+// names no device: an empty one, one with a zero byte, and one that is not a
+// path but holds a "/".
 std::string DevicePathFor(const std::string& Port);
 
 // The kernel names of serial devices under a sysfs tty class directory

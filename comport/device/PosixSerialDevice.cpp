@@ -30,7 +30,8 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
 
 } // namespace
 
-PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd, int EpollFd) : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd)
+PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd, int EpollFd)
+    : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd), FLines(std::make_unique<TtyModemLines>(Fd)), FFlow(Fd, *FLines)
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
     std::lock_guard lock(FMutex);
@@ -41,7 +42,7 @@ PosixSerialDevice::~PosixSerialDevice()
 {
     // Helpers first: they call back into the device. Not under FMutex, which
     // their callbacks take.
-    FModemWatcher.reset();
+    FLines->StopWatching();
     FTxEmptyWatcher.reset();
     // States that outlive the device end as aborted and no longer reach it.
     FTransfers->Abort(true, true);
@@ -54,9 +55,12 @@ int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t /*OutputSize*/)
 {
     // The output queue is the kernel's; the input size is a recommendation,
     // kept within bounds so that a size read as huge (a negative one) still
-    // leaves a queue that fills and holds the sender back.
+    // leaves a queue that fills and holds the sender back. The flow-control
+    // levels follow the size asked for.
     std::lock_guard lock(FMutex);
     FQueue.SetCapacity(std::clamp<size_t>(InputSize, kReceiveQueueFloor, kReceiveQueueCeiling));
+    FFlow.SetQueueSizes(InputSize, FQueue.Capacity());
+    QueueLevelChangedLocked();
     UpdateDeviceWatchLocked(); // a queue no longer full is worth watching the device for
     return 0;
 }
@@ -69,6 +73,8 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
     // options after the line has switched to the new ones: what the kernel
     // holds now was received under the old settings and is taken in first.
     std::lock_guard lock(FMutex);
+    if (int error = FFlow.Check(Dcb))
+        return error;
     PullInputLocked();
     Termios2 previous;
     if (int error = ReadTermios2(FFd, previous))
@@ -86,11 +92,39 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
         WriteTermios2(FFd, previous);
         return EINVAL;
     }
-    if (int error = DriveModemLines(FFd, Dcb, FTogglingRts))
+    if (int error = SetRtsTogglingLocked(Dcb))
         return error;
-    FTogglingRts = (Dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
+    if (int error = FFlow.Configure(Dcb, UsesKernelRtsCts(Dcb), FDriverTogglesRts))
+        return error;
     FQueue.Configure(ReceiveOptionsFor(Dcb));
+    if (FFlow.WatchesInputLines())
+        StartModemWatcherLocked();
+    QueueLevelChangedLocked();
+    FTransfers->WakeAll(); // a write held by the old flow control looks again
     return 0;
+}
+
+int PosixSerialDevice::SetRtsTogglingLocked(const DeviceControlBlock& Dcb)
+{
+    // The driver's RS-485 mode where it has one; otherwise the flow control
+    // toggles RTS itself.
+    const bool toggle = (Dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
+    if (!toggle && !FDriverTogglesRts)
+        return 0;
+    bool supported = false;
+    if (int error = SetRs485Toggling(FFd, toggle, supported))
+        return error;
+    FDriverTogglesRts = toggle && supported;
+    return 0;
+}
+
+void PosixSerialDevice::UseModemLines(std::unique_ptr<ModemLineSource> Lines)
+{
+    FLines->StopWatching(); // not under FMutex, which its reports take
+    std::lock_guard lock(FMutex);
+    FWatchingLines = false;
+    FLines = std::move(Lines);
+    FFlow.UseModemLines(*FLines);
 }
 
 int PosixSerialDevice::SetTimeouts(const CommTimeouts& Timeouts)
@@ -119,6 +153,7 @@ int PosixSerialDevice::Purge(uint32_t Flags)
     std::lock_guard lock(FMutex);
     if (Flags & PURGE_RXCLEAR) {
         FQueue.Clear();
+        QueueLevelChangedLocked();
         UpdateDeviceWatchLocked();
     }
     const int kernelSide = ((Flags & PURGE_RXCLEAR) ? 1 : 0) | ((Flags & PURGE_TXCLEAR) ? 2 : 0);
@@ -138,18 +173,30 @@ int PosixSerialDevice::ClearError(uint32_t& Errors, uint32_t& InQueue)
     return 0;
 }
 
-int PosixSerialDevice::ModemStatus(uint32_t& Status) { return ReadModemStatus(FFd, Status); }
+int PosixSerialDevice::ModemStatus(uint32_t& Status)
+{
+    std::lock_guard lock(FMutex);
+    return FLines->Read(Status);
+}
 
 void PosixSerialDevice::StartModemWatcherLocked()
 {
-    if (FModemWatcher || FHungUp || !HasModemLines(FFd))
+    if (FWatchingLines || FHungUp || !FLines->Present())
         return; // a pseudo-terminal has no modem lines to watch
-    FModemWatcher = std::make_unique<ModemLineWatcher>(FFd, [this](uint32_t Events) { OnHelperEvents(Events); });
+    FLines->Watch([this](uint32_t Events) { OnHelperEvents(Events); });
+    FWatchingLines = true;
+}
+
+void PosixSerialDevice::QueueLevelChangedLocked()
+{
+    if (FFlow.QueueLevel(FQueue.Count()))
+        FTransfers->WakeAll(); // XON went out: a write held by XOFF may go on
 }
 
 void PosixSerialDevice::RequestTxEmptyLocked()
 {
-    if ((FEventMask & EV_TXEMPTY) == 0 || FHungUp || !FTxEmptyWanted)
+    const bool forEvents = (FEventMask & EV_TXEMPTY) != 0 && FTxEmptyWanted;
+    if ((!forEvents && !FFlow.WantsLineEmpty()) || FHungUp)
         return;
     if (!FTxEmptyWatcher)
         FTxEmptyWatcher = std::make_unique<TxEmptyWatcher>(FFd, [this] { OnHelperEvents(EV_TXEMPTY); });

@@ -13,8 +13,9 @@
 #include <optional>
 #include <string>
 
+#include "FlowControl.h"
 #include "LineCounters.h"
-#include "ModemLineWatcher.h"
+#include "ModemLineSource.h"
 #include "PosixTransfer.h"
 #include "ReceiveQueue.h"
 #include "SerialDevice.h"
@@ -56,6 +57,10 @@ public:
     int ClearError(uint32_t& Errors, uint32_t& InQueue) override;
     int ModemStatus(uint32_t& Status) override;
 
+    // Puts Lines in the place of the tty's own modem lines; for tests, before
+    // the settings are applied.
+    void UseModemLines(std::unique_ptr<ModemLineSource> Lines);
+
 private:
     // What one look at a transfer decided: ended, or wait until Deadline
     // (none = no limit) for the device to become ready.
@@ -81,6 +86,8 @@ private:
     void OnHelperEvents(uint32_t Events);
     void StartModemWatcherLocked();
     void RequestTxEmptyLocked();
+    void QueueLevelChangedLocked();
+    int SetRtsTogglingLocked(const DeviceControlBlock& Dcb);
 
     // What one look at the queue gave a read.
     struct ReadProgress {
@@ -93,14 +100,17 @@ private:
     int Begun(PosixTransfer& Transfer, uint32_t& Done);
     ReadProgress ReadQueuedLocked(PosixTransfer& Transfer);
     StepOutcome ConcludeRead(PosixTransfer& Transfer, const ReadProgress& Progress);
-    StepOutcome StepWrite(PosixTransfer& Transfer, bool HungUp);
+    StepOutcome StepWrite(PosixTransfer& Transfer, bool First);
     StepOutcome Step(PosixTransfer& Transfer);
     void WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome);
+    void TransmitStep(PosixTransfer& Transfer, bool Tracked);
     void EndWrite(PosixTransfer& Transfer, int Result);
+    void EndWriteLocked(PosixTransfer& Transfer, int Result);
 
     const int FFd;
     const int FWakeFd;  // eventfd: other threads tell the waiter to look again
     const int FEpollFd; // the waitable object: the line and FWakeFd
+    std::unique_ptr<ModemLineSource> FLines;
     const std::shared_ptr<TransferRegistry> FTransfers = std::make_shared<TransferRegistry>();
 
     std::mutex FMutex;
@@ -116,10 +126,11 @@ private:
     std::atomic<bool> FInputFresh{false};
     std::atomic<bool> FTxEmptyWanted{true};
     bool FInputEnded = false;
-    bool FTogglingRts = false;
+    bool FDriverTogglesRts = false; // RS-485 mode
+    bool FWatchingLines = false;
     bool FHasCounters = false;
     LineCounters FCounters;
-    std::unique_ptr<ModemLineWatcher> FModemWatcher;
+    FlowControl FFlow;
     std::unique_ptr<TxEmptyWatcher> FTxEmptyWatcher;
 };
 

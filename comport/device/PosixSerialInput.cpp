@@ -3,6 +3,7 @@
 // (blocking on the event thread, or a look when the main loop saw the waitable
 // object signalled).
 #include <cerrno>
+#include <optional>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <unistd.h>
@@ -22,14 +23,19 @@ void PosixSerialDevice::PullInputLocked()
     if (FInputEnded)
         return;
     ReceiveNews news;
+    std::optional<bool> keeping; // asked once per pull, and only when bytes came
     while (FQueue.Room() > 0) {
         char raw[4096];
         const size_t wanted = std::min(sizeof raw, FQueue.Room());
         const ssize_t got = read(FFd, raw, wanted);
         if (got > 0) {
-            const ReceiveNews more = FQueue.Feed(raw, static_cast<size_t>(got));
-            news.Events |= more.Events;
-            news.Errors |= more.Errors;
+            if (!keeping)
+                keeping = FFlow.KeepsInput();
+            if (*keeping) {
+                const ReceiveNews more = FQueue.Feed(raw, static_cast<size_t>(got));
+                news.Events |= more.Events;
+                news.Errors |= more.Errors;
+            }
             if (static_cast<size_t>(got) < wanted)
                 break; // the kernel had no more
             continue;
@@ -48,8 +54,10 @@ void PosixSerialDevice::PullInputLocked()
     FErrors |= news.Errors;
     RecordEventsLocked(news.Events);
     UpdateDeviceWatchLocked();
-    if (news.Events & EV_RXCHAR)
+    if (news.Events & EV_RXCHAR) {
+        QueueLevelChangedLocked();
         FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
+    }
 }
 
 void PosixSerialDevice::PullInputUnlessFreshLocked()
@@ -184,6 +192,13 @@ void PosixSerialDevice::OnHelperEvents(uint32_t Events)
 {
     std::lock_guard lock(FMutex);
     RecordEventsLocked(Events);
+    if ((Events & (EV_CTS | EV_DSR)) && FFlow.WatchesInputLines())
+        FTransfers->WakeAll(); // a write held by CTS or DSR looks again
+    if (Events & EV_TXEMPTY) {
+        FFlow.LineEmpty();
+        if (FFlow.WantsLineEmpty())
+            RequestTxEmptyLocked(); // bytes went out after the drain was seen
+    }
 }
 
 WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error)

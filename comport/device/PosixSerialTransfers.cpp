@@ -66,13 +66,7 @@ int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t C
     transfer->Count = Count;
     PosixTransfer& state = *transfer;
     Block.State = std::move(transfer);
-    bool hungUp;
-    {
-        std::lock_guard lock(FMutex);
-        state.WriteLimit = WriteLimitFor(FTimeouts, Count);
-        hungUp = FHungUp;
-    }
-    StepWrite(state, hungUp);
+    StepWrite(state, true);
     return Begun(state, Done);
 }
 
@@ -117,14 +111,8 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::Step(PosixTransfer& Transfer)
         Transfer.Finish(AbortedTransferError());
         return StepOutcome::Finished();
     }
-    if (Transfer.Direction() == PosixTransfer::Kind::Write) {
-        bool hungUp;
-        {
-            std::lock_guard lock(FMutex);
-            hungUp = FHungUp;
-        }
-        return StepWrite(Transfer, hungUp);
-    }
+    if (Transfer.Direction() == PosixTransfer::Kind::Write)
+        return StepWrite(Transfer, false);
     ReadProgress progress;
     {
         std::lock_guard lock(FMutex);
@@ -142,6 +130,8 @@ PosixSerialDevice::ReadProgress PosixSerialDevice::ReadQueuedLocked(PosixTransfe
         PullInputLocked();
     const bool wasFull = FQueue.Full();
     const size_t taken = FQueue.Take(Transfer.ReadBuffer + Transfer.Done, wanted);
+    if (taken > 0)
+        QueueLevelChangedLocked();
     if (wasFull && taken > 0)
         UpdateDeviceWatchLocked(); // room again: the line is worth watching
     Transfer.Done += static_cast<uint32_t>(taken);
@@ -174,12 +164,43 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::ConcludeRead(PosixTransfer& Tr
     return {false, Progress.WatchDevice, deadline};
 }
 
-PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer, bool HungUp)
+// One look for a write; the first (First) also takes the write's time limit,
+// under the same lock.
+PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer, bool First)
 {
-    if (HungUp) {
-        EndWrite(Transfer, EIO);
+    bool held;
+    bool tracked = false;
+    {
+        std::lock_guard lock(FMutex);
+        if (First)
+            Transfer.WriteLimit = WriteLimitFor(FTimeouts, Transfer.Count);
+        if (FHungUp) {
+            EndWriteLocked(Transfer, EIO);
+            return StepOutcome::Finished();
+        }
+        held = !FFlow.MayTransmit();
+        if (!held)
+            tracked = FFlow.BeforeTransmit();
+    }
+    if (!held)
+        TransmitStep(Transfer, tracked);
+    if (!Transfer.Pending)
+        return StepOutcome::Finished();
+    std::optional<SteadyClock::time_point> deadline;
+    if (Transfer.WriteLimit)
+        deadline = Transfer.Started + *Transfer.WriteLimit;
+    if (Transfer.Done == Transfer.Count || (deadline && SteadyClock::now() >= *deadline)) {
+        EndWrite(Transfer, 0); // a timeout ends a write normally, with the smaller count
         return StepOutcome::Finished();
     }
+    // Held by flow control, the write waits for what releases it (a line
+    // change, XON going out), not for room in the kernel's buffer.
+    return {false, !held, deadline};
+}
+
+void PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, bool Tracked)
+{
+    const uint32_t before = Transfer.Done;
     while (Transfer.Done < Transfer.Count) {
         const ssize_t sent = write(FFd, Transfer.WriteBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
         if (sent > 0) {
@@ -190,23 +211,22 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
             continue;
         if (sent < 0 && errno != EAGAIN) {
             const int error = errno;
-            if (error == EIO) {
-                std::lock_guard lock(FMutex);
+            std::lock_guard lock(FMutex);
+            if (error == EIO)
                 NoteHangupLocked();
-            }
-            EndWrite(Transfer, error);
-            return StepOutcome::Finished();
+            if (Tracked)
+                FFlow.AfterTransmit();
+            EndWriteLocked(Transfer, error);
+            return;
         }
         break; // the kernel's buffer is full
     }
-    std::optional<SteadyClock::time_point> deadline;
-    if (Transfer.WriteLimit)
-        deadline = Transfer.Started + *Transfer.WriteLimit;
-    if (Transfer.Done == Transfer.Count || (deadline && SteadyClock::now() >= *deadline)) {
-        EndWrite(Transfer, 0); // a timeout ends a write normally, with the smaller count
-        return StepOutcome::Finished();
-    }
-    return {false, true, deadline};
+    if (!Tracked)
+        return;
+    std::lock_guard lock(FMutex);
+    FFlow.AfterTransmit();
+    if (Transfer.Done > before && FFlow.WantsLineEmpty())
+        RequestTxEmptyLocked(); // RTS toggling drops RTS once the line is empty
 }
 
 void PosixSerialDevice::EndWrite(PosixTransfer& Transfer, int Result)
@@ -215,6 +235,13 @@ void PosixSerialDevice::EndWrite(PosixTransfer& Transfer, int Result)
         std::lock_guard lock(FMutex);
         RequestTxEmptyLocked();
     }
+    Transfer.Finish(Result);
+}
+
+void PosixSerialDevice::EndWriteLocked(PosixTransfer& Transfer, int Result)
+{
+    if (Result == 0 && Transfer.Done > 0)
+        RequestTxEmptyLocked();
     Transfer.Finish(Result);
 }
 

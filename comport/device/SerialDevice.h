@@ -185,4 +185,8 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Err
 // particular order. Returns 0 or the error number when the list cannot be read.
 int ListSerialDevices(std::vector<std::string>& Names);
 
+// The name under which ListSerialDevices lists the device that the port name
+// Port stands for, or empty when it names none.
+std::string ListedNameOf(const std::string& Port);
+
 } // namespace device

@@ -16,6 +16,22 @@ namespace {
     throw std::system_error(errno, std::generic_category(), What + " " + Path.string());
 }
 
+[[noreturn]] void ThrowError(int Error, const std::string& What, const std::filesystem::path& Path)
+{
+    throw std::system_error(Error, std::generic_category(), What + " " + Path.string());
+}
+
+// Only a regular file of a sane size is read whole.
+void RequireReadableSize(const struct stat& Info, const std::filesystem::path& Path)
+{
+    if (S_ISDIR(Info.st_mode))
+        ThrowError(EISDIR, "Not a file:", Path);
+    if (!S_ISREG(Info.st_mode))
+        ThrowError(EINVAL, "Not a regular file:", Path);
+    if (static_cast<uintmax_t>(Info.st_size) > kMaxReadFileSize)
+        ThrowError(EFBIG, "Too large:", Path);
+}
+
 // A descriptor closed on every path.
 class FileDescriptor {
 public:
@@ -95,12 +111,21 @@ void SyncDirectory(const std::filesystem::path& Directory)
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& File)
 {
-    FileDescriptor fd(::open(File.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
+    // Looked at before it is opened: opening a FIFO blocks, and opening a
+    // device can act on it. The check after the open catches a swap between.
+    struct stat info {};
+    if (::stat(File.c_str(), &info) != 0) {
         if (errno == ENOENT)
             return std::nullopt;
         ThrowErrno("Cannot open", File);
     }
+    RequireReadableSize(info, File);
+    FileDescriptor fd(::open(File.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Get() < 0)
+        ThrowErrno("Cannot open", File);
+    if (::fstat(fd.Get(), &info) != 0)
+        ThrowErrno("Cannot read", File);
+    RequireReadableSize(info, File);
     std::string content;
     char chunk[8192];
     for (;;) {
@@ -112,6 +137,8 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& File)
         if (n == 0)
             return content;
         content.append(chunk, static_cast<size_t>(n));
+        if (content.size() > kMaxReadFileSize) // it grew while being read
+            ThrowError(EFBIG, "Too large:", File);
     }
 }
 

@@ -1,13 +1,19 @@
 #pragma once
 // Whole-file reading, and replacing a file so that a reader or a crash sees
 // either the old content or the new one, never a mixture.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 
+// The most ReadWholeFile takes: settings files are a few hundred bytes.
+constexpr uintmax_t kMaxReadFileSize = 16u << 20;
+
 // The file's bytes, or nothing when it does not exist. Throws
-// std::system_error when it exists but cannot be read.
+// std::system_error when it exists but cannot be read, and when it is not a
+// regular file (a directory, a FIFO, a device) or is larger than
+// kMaxReadFileSize. A FIFO or a device is not even opened.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& File);
 
 // Read-modify-write of File under an exclusive lock on LockFile (flock, so a

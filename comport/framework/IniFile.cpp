@@ -25,7 +25,9 @@ struct IniPlace {
 IniText SplitIniText(const std::string& Content)
 {
     IniText text;
-    if (Content.find("\r\n") != std::string::npos)
+    // The first line end sets the style; a CR elsewhere may be text.
+    const size_t firstEnd = Content.find('\n');
+    if (firstEnd != std::string::npos && firstEnd > 0 && Content[firstEnd - 1] == '\r')
         text.LineEnd = "\r\n";
     text.Lines = SplitLines(std::string_view(Content));
     return text;
@@ -35,7 +37,7 @@ std::string JoinLines(const IniText& Text)
 {
     std::string content;
     for (const std::string& line : Text.Lines)
-        content += line + Text.LineEnd;
+        AppendLine(content, line, Text.LineEnd);
     return content;
 }
 
@@ -61,8 +63,12 @@ std::optional<std::string_view> ValueName(std::string_view Line)
 std::string_view ValueText(std::string_view Line) { return TrimBlanks(Line.substr(Line.find('=') + 1)); }
 
 // Only the first section of a name counts, as with the Windows service.
+// Section and Name are trimmed as the names in the file are, so that what a
+// write stores is found again.
 IniPlace Locate(const IniText& Text, std::string_view Section, std::string_view Name)
 {
+    Section = TrimBlanks(Section);
+    Name = TrimBlanks(Name);
     IniPlace place;
     place.InsertAt = Text.Lines.size();
     bool inside = false;
@@ -88,13 +94,16 @@ IniPlace Locate(const IniText& Text, std::string_view Section, std::string_view 
     return place;
 }
 
+// A CR, an LF or a zero byte: what one line of the file cannot carry.
+bool HasLineEnd(std::string_view Text)
+{
+    return Text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
 void RequireStorable(const std::string& Section, const std::string& Name, const std::string& Value)
 {
-    const auto hasLineEnd = [](std::string_view s) {
-        return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-    };
     const std::string_view name = TrimBlanks(Name);
-    const bool ok = !hasLineEnd(Section) && !hasLineEnd(Name) && !hasLineEnd(Value) &&
+    const bool ok = !HasLineEnd(Section) && !HasLineEnd(Name) && !HasLineEnd(Value) &&
                     Section.find(']') == std::string::npos && !name.empty() &&
                     name.find('=') == std::string_view::npos && name.front() != '[' && name.front() != ';';
     if (!ok)
@@ -106,7 +115,7 @@ std::string WithValue(const std::optional<std::string>& Content, const std::stri
 {
     IniText text = SplitIniText(Content.value_or(""));
     const IniPlace place = Locate(text, Section, Name);
-    const std::string line = Name + "=" + Value;
+    const std::string line = std::string(TrimBlanks(Name)) + "=" + Value;
     if (place.ValueLine) {
         text.Lines[*place.ValueLine] = line;
     } else if (place.SectionFound) {
@@ -114,7 +123,7 @@ std::string WithValue(const std::optional<std::string>& Content, const std::stri
     } else {
         if (!text.Lines.empty() && !TrimBlanks(text.Lines.back()).empty())
             text.Lines.emplace_back();
-        text.Lines.push_back("[" + Section + "]");
+        text.Lines.push_back("[" + std::string(TrimBlanks(Section)) + "]");
         text.Lines.push_back(line);
     }
     return JoinLines(text);
@@ -143,7 +152,11 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
     const IniPlace place = Locate(text, Section, Name);
     if (!place.ValueLine)
         return Default;
-    return std::string(ValueText(text.Lines[*place.ValueLine]));
+    // What a write would refuse is not handed out either.
+    const std::string_view value = ValueText(text.Lines[*place.ValueLine]);
+    if (HasLineEnd(value))
+        throw EIniFileException("The value [" + Section + "] " + Name + " holds a line end or a zero byte");
+    return std::string(value);
 }
 
 int32_t TIniFile::ReadInteger(const std::string& Section, const std::string& Name, int32_t Default) const

@@ -24,7 +24,9 @@ public:
     const std::filesystem::path& FileName() const { return FFileName; }
 
     // The stored text, or Default when the file, section or value is missing.
-    // A file that exists but cannot be read fails.
+    // A file that exists but cannot be read fails, and so does a value that
+    // WriteString would refuse (a CR or a zero byte in it). Section and Name
+    // are taken without surrounding blanks, by reads and writes alike.
     std::string ReadString(const std::string& Section, const std::string& Name, const std::string& Default) const;
     // The stored text read as an integer (decimal, or hexadecimal after $, x
     // or 0x); Default when missing or not an integer.

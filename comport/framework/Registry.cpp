@@ -230,6 +230,10 @@ std::string TRegistry::ReadString(const std::string& Name) const
         return {};
     if (value->Kind != regfile::ValueKind::Text)
         throw ERegistryException("Invalid data type for '" + Name + "'");
+    // What a write would refuse is not handed out either: a text with a line
+    // end or a zero byte could be neither stored again nor used as a name.
+    if (!regfile::StorableText(value->Text))
+        throw ERegistryException("Invalid data for '" + Name + "': line ends or zero bytes");
     return value->Text;
 }
 

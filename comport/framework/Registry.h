@@ -62,7 +62,8 @@ public:
     // byte, which one line of the file cannot hold.
     void WriteString(const std::string& Name, const std::string& Value);
     void WriteInteger(const std::string& Name, int32_t Value);
-    // A missing value, or no open key, reads as ""; a value of another kind fails.
+    // A missing value, or no open key, reads as ""; a value of another kind
+    // fails, and so does a text that WriteString would refuse.
     std::string ReadString(const std::string& Name) const;
     // A missing value, or one that is not a 32-bit number, fails.
     int32_t ReadInteger(const std::string& Name) const;

@@ -185,13 +185,13 @@ std::string Serialize(const Document& Doc)
 {
     std::string out = std::string(kHeader) + "\n\n";
     for (const std::string& line : Doc.Preamble)
-        out += line + "\n";
+        AppendLine(out, line, "\n");
     if (!Doc.Preamble.empty())
         out += "\n";
     for (const Key& key : Doc.Keys) {
-        out += "[" + key.Path + "]\n";
+        AppendLine(out, "[" + key.Path + "]", "\n");
         for (const Entry& entry : key.Entries)
-            out += (entry.Raw.empty() ? FormatValue(*entry.Parsed) : entry.Raw) + "\n";
+            AppendLine(out, entry.Raw.empty() ? FormatValue(*entry.Parsed) : entry.Raw, "\n");
         out += "\n";
     }
     return out;

@@ -9,12 +9,24 @@ std::vector<std::string> SplitLines(std::string_view Content)
         if (end == std::string_view::npos)
             end = Content.size();
         std::string line(Content.substr(start, end - start));
-        if (!line.empty() && line.back() == '\r')
+        // Only a CR right before an LF is part of the line end; any other CR,
+        // the file's last byte included, is text of the line.
+        if (end < Content.size() && !line.empty() && line.back() == '\r')
             line.pop_back();
         lines.push_back(std::move(line));
         start = end + 1;
     }
     return lines;
+}
+
+void AppendLine(std::string& Out, std::string_view Line, std::string_view LineEnd)
+{
+    Out += Line;
+    // A line whose text ends in CR needs CR LF after it, or the reader takes
+    // that CR as part of the line end and the text loses it.
+    if (!Line.empty() && Line.back() == '\r' && LineEnd == "\n")
+        Out += '\r';
+    Out += LineEnd;
 }
 
 std::string_view TrimBlanks(std::string_view Text)

@@ -8,6 +8,10 @@
 
 namespace {
 
+// How the list shows a port that is not there now.
+const QString kAbsentPortMark = QStringLiteral(" (niedostępny)");
+const QString kAbsentPortHint = QStringLiteral("Tego portu nie ma teraz w systemie");
+
 // Every text of an enumeration, in ordinal order.
 template <typename Enum, typename ToText>
 std::vector<std::string> AllTexts(int Count, ToText Convert)
@@ -160,17 +164,18 @@ void TComSelect::FindCurrentValue(int& ItemIndex)
         StoreChoice(Items[static_cast<size_t>(ItemIndex)]);
 }
 
-bool TComSelect::AddPortInUse()
+bool TComSelect::AddCurrentPort()
 {
-    // A pseudo-terminal or a socat link is not among the kernel's serial
-    // devices, yet the operator may well be on one. Offering it keeps the
-    // port in use selected, so that OK does not leave an empty device name.
+    // The list holds the devices present now. A port that is not among them
+    // (an adapter unplugged at the moment, a COMn name, a pseudo-terminal) is
+    // still the operator's choice: without an entry, OK would store an empty
+    // name and every later command would fail.
     if (ComPort == nullptr || FComProperty != cpPort)
         return false;
-    const std::string& inUse = ComPort->Port();
-    if (IndexOfText(Items, inUse) >= 0 || !IsExistingDevicePath(inUse))
+    const std::string& current = ComPort->Port();
+    if (current.empty() || IndexOfText(Items, current) >= 0)
         return false;
-    Items.push_back(inUse);
+    Items.push_back(current);
     return true;
 }
 
@@ -211,7 +216,7 @@ void TComComboBox::SetComProperty(TComProperty Value)
         throw;
     }
     MirrorItems();
-    AddPortInUse();
+    AddCurrentPort();
     if (FItems.empty())
         return;
     if (FSelect.ComPort == nullptr)
@@ -231,7 +236,10 @@ void TComComboBox::setComProperty(TComProperty Value)
 
 QString TComComboBox::Text() const
 {
-    return currentIndex() < 0 ? QString() : itemText(currentIndex());
+    const int index = currentIndex();
+    if (index < 0 || index >= static_cast<int>(FItems.size()))
+        return {};
+    return QString::fromStdString(FItems[static_cast<size_t>(index)]);
 }
 
 void TComComboBox::SetText(const QString& Value)
@@ -243,7 +251,7 @@ void TComComboBox::SetText(const QString& Value)
 
 void TComComboBox::ShowCurrentValue()
 {
-    AddPortInUse();
+    AddCurrentPort();
     int index = currentIndex();
     FSelect.FindCurrentValue(index);
     setCurrentIndex(index);
@@ -255,7 +263,7 @@ void TComComboBox::UserPicked(int Index)
     // exception: a failing write goes to the exception report, and the
     // change signal is not raised.
     try {
-        FSelect.TakeChoice(itemText(Index).toStdString());
+        FSelect.TakeChoice(FItems.at(static_cast<size_t>(Index)));
     } catch (...) {
         ReportException(std::current_exception());
         return;
@@ -281,8 +289,16 @@ void TComComboBox::MirrorItems()
     addItems(texts);
 }
 
-void TComComboBox::AddPortInUse()
+void TComComboBox::AddCurrentPort()
 {
-    if (FSelect.AddPortInUse())
-        addItem(QString::fromStdString(FItems.back()));
+    const std::vector<std::string> listed = FItems;
+    if (!FSelect.AddCurrentPort())
+        return;
+    const std::string& name = FItems.back();
+    if (IsPortPresent(name, listed)) {
+        addItem(QString::fromStdString(name));
+        return;
+    }
+    addItem(QString::fromStdString(name) + kAbsentPortMark);
+    setItemData(count() - 1, kAbsentPortHint, Qt::ToolTipRole);
 }

@@ -49,9 +49,10 @@ public:
     // when absent) and adopts the listed text as the choice. Does nothing
     // without a port or for cpNone.
     void FindCurrentValue(int& ItemIndex);
-    // For cpPort: adds the bound port's device name to Items when it is an
-    // existing device path that the machine's list lacks. True when added.
-    bool AddPortInUse();
+    // For cpPort: adds the bound port's device name to Items when the list
+    // lacks it, whatever it is (an unplugged adapter, a COMn name, a path),
+    // so that the current value can be shown and kept. True when added.
+    bool AddCurrentPort();
 
 private:
     void StoreChoice(const std::string& Text);
@@ -76,7 +77,8 @@ public:
     void SetComProperty(TComProperty Value);
     bool AutoApply() const { return FSelect.AutoApply; }
     void SetAutoApply(bool Value) { FSelect.AutoApply = Value; }
-    // The selected item's text, or empty when nothing is selected.
+    // The selected value, or empty when nothing is selected. A port that is
+    // absent now is shown marked; its value is the plain name.
     QString Text() const;
     // Selects the item equal to Value without regard to letter case; leaves
     // the selection alone when there is none. A program's selection is not a
@@ -97,7 +99,7 @@ private:
     void UserPicked(int Index);
     void PortRemoved(TComponent* Component);
     void MirrorItems();
-    void AddPortInUse();
+    void AddCurrentPort();
 
     std::vector<std::string> FItems;
     TComSelect FSelect{FItems};

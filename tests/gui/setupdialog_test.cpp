@@ -289,43 +289,53 @@ private slots:
         QCOMPARE(port.Port(), std::string("COM2"));
     }
 
-    void unlistedPortShowsNothingAndOkWritesTheEmptyName()
+    // The port in use is listed and selected whatever it is, marked when it
+    // is not there now, so that OK after changing only the rate keeps it.
+    void currentPortIsListedSelectedAndKept_data()
     {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("shownAs");
+        QTest::newRow("COMn name") << "COM3" << "COM3 (niedostępny)";
+        QTest::newRow("unplugged adapter") << "ttyUSB1" << "ttyUSB1 (niedostępny)";
+        QTest::newRow("gone path") << "/nonexistent/velt-port" << "/nonexistent/velt-port (niedostępny)";
+        QTest::newRow("existing path") << "" << "";
+    }
+    void currentPortIsListedSelectedAndKept()
+    {
+        QFETCH(QString, current);
+        QFETCH(QString, shownAs);
+        PseudoTerminal pty;
+        if (current.isEmpty())
+            current = shownAs = QString::fromStdString(pty.SlavePath());
         RecordingPort port;
-        port.SetPort("COM7");
-        int index = 0;
+        port.SetPort(current.toStdString());
+        QStringList items;
+        QString displayed, value;
         ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            index = d.Combos()[0]->currentIndex();
+            TComComboBox* ports = d.Combos()[0];
+            items = ItemsOf(ports);
+            displayed = ports->currentText();
+            value = ports->Text();
+            Pick(d.Combos()[1], "19200");
             return int(QDialog::Accepted);
         });
-        QCOMPARE(index, -1);
-        QCOMPARE(port.Port(), std::string());
+        QCOMPARE(items, QStringList({"COM1", "COM2", "ttyUSB0", shownAs}));
+        QCOMPARE(displayed, shownAs);
+        QCOMPARE(value, current);
+        QCOMPARE(QString::fromStdString(port.Port()), current);
+        QCOMPARE(port.BaudRate(), br19200);
     }
 
-    void pseudoTerminalInUseIsOfferedAndKept()
+    void absentPortPickedBackIsWrittenWithoutTheMark()
     {
-        PseudoTerminal pty;
         RecordingPort port;
-        port.SetPort(pty.SlavePath());
-        QStringList items;
-        QString shown;
+        port.SetPort("COM3");
         ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            items = ItemsOf(d.Combos()[0]);
-            shown = d.Combos()[0]->Text();
+            Pick(d.Combos()[0], "COM1");
+            Pick(d.Combos()[0], "COM3 (niedostępny)");
             return int(QDialog::Accepted);
         });
-        const QString path = QString::fromStdString(pty.SlavePath());
-        QCOMPARE(items, QStringList({"COM1", "COM2", "ttyUSB0", path}));
-        QCOMPARE(shown, path);
-        QCOMPARE(port.Port(), pty.SlavePath());
-
-        // A path that names nothing is not offered.
-        port.SetPort("/nonexistent/velt-port");
-        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            items = ItemsOf(d.Combos()[0]);
-            return int(QDialog::Rejected);
-        });
-        QCOMPARE(items, QStringList({"COM1", "COM2", "ttyUSB0"}));
+        QCOMPARE(port.Port(), std::string("COM3"));
     }
 
     void showSettingsDialogWithoutAPortListFailsAndShowsNothing()

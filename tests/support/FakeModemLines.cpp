@@ -1,0 +1,94 @@
+#include "FakeModemLines.h"
+
+#include "device/SerialDevice.h"
+
+using device::ModemLineSource;
+using device::OutputLine;
+
+struct FakeModemLines::State {
+    mutable std::mutex Mutex;
+    uint32_t Inputs = 0;
+    bool Dtr = false;
+    bool Rts = false;
+    std::string History;
+    ModemLineSource::ChangeReport Report;
+};
+
+namespace {
+
+class FakeSource final : public ModemLineSource {
+public:
+    explicit FakeSource(std::shared_ptr<FakeModemLines::State> Shared) : FState(std::move(Shared)) {}
+    ~FakeSource() override { StopWatching(); }
+
+    bool Present() override { return true; }
+    int Read(uint32_t& Status) override
+    {
+        std::lock_guard lock(FState->Mutex);
+        Status = FState->Inputs;
+        return 0;
+    }
+    int Drive(OutputLine Line, bool On) override
+    {
+        std::lock_guard lock(FState->Mutex);
+        bool& line = Line == OutputLine::Dtr ? FState->Dtr : FState->Rts;
+        if (line != On)
+            FState->History += std::string(Line == OutputLine::Dtr ? "DTR" : "RTS") + (On ? "+ " : "- ");
+        line = On;
+        return 0;
+    }
+    void Watch(ChangeReport OnChange) override
+    {
+        std::lock_guard lock(FState->Mutex);
+        FState->Report = std::move(OnChange);
+    }
+    void StopWatching() override
+    {
+        std::lock_guard lock(FState->Mutex);
+        FState->Report = nullptr;
+    }
+
+private:
+    std::shared_ptr<FakeModemLines::State> FState;
+};
+
+} // namespace
+
+FakeModemLines::FakeModemLines() : FState(std::make_shared<State>()) {}
+
+std::unique_ptr<ModemLineSource> FakeModemLines::Source() { return std::make_unique<FakeSource>(FState); }
+
+void FakeModemLines::SetInput(uint32_t Line, bool On)
+{
+    ModemLineSource::ChangeReport report;
+    {
+        std::lock_guard lock(FState->Mutex);
+        FState->Inputs = On ? (FState->Inputs | Line) : (FState->Inputs & ~Line);
+        report = FState->Report;
+    }
+    uint32_t events = 0;
+    if (Line & device::MS_CTS_ON)
+        events |= device::EV_CTS;
+    if (Line & device::MS_DSR_ON)
+        events |= device::EV_DSR;
+    if (report)
+        report(events); // not under the lock: the device drives lines from its report
+}
+
+bool FakeModemLines::Dtr() const
+{
+    std::lock_guard lock(FState->Mutex);
+    return FState->Dtr;
+}
+
+bool FakeModemLines::Rts() const
+{
+    std::lock_guard lock(FState->Mutex);
+    return FState->Rts;
+}
+
+std::string FakeModemLines::History() const
+{
+    std::lock_guard lock(FState->Mutex);
+    return FState->History;
+}
