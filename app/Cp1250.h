@@ -1,7 +1,5 @@
 #pragma once
-// Windows-1250, the code page of the meter's text and of saved files. Our own
-// table keeps the conversion exact and the same on every platform (a Qt build
-// without ICU has no codec for it).
+// Windows-1250 for Qt text: the program's own code-page table, on QString.
 #include <QString>
 #include <string>
 

@@ -11,13 +11,14 @@
 
 #include "BinaryFile.h"
 #include "HandlerGuard.h"
+#include "MeterPort.h"
+#include "MeterSession.h"
+#include "QtMeterTimer.h"
 #include "RtfWriter.h"
 #include "SaveFileDialog.h"
 #include "ui_MainVelt.h"
 
 namespace {
-
-constexpr const char* kSettingsLocation = "HKEY_LOCAL_MACHINE\\Software\\Velt4";
 
 // A timer of the window, named as the handlers refer to it.
 QTimer* NewTimer(QObject* Owner, const char* Name, int IntervalMs)
@@ -36,6 +37,7 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent), ui(std::make_unique<Ui::TForm
     setGeometry(269, 90, 541, 494); // the bounds the window returns to from maximized
     CreatePort();
     CreateTimers();
+    CreateSession();
     ConnectHandlers();
     RunGuarded([this] { FormCreate(); });
 }
@@ -49,36 +51,28 @@ TForm1::~TForm1()
     ComPort.reset();
 }
 
-// The port with the window's own settings (each equal to the component's
-// default), applied as one load.
+// The port with the window's own settings, applied as one load.
 void TForm1::CreatePort()
 {
     ComPort = std::make_unique<TComPort>(nullptr);
-    ComPort->BeginLoading();
-    ComPort->SetName("ComPort");
-    ComPort->SetBaudRate(br9600);
-    ComPort->SetPort("COM1");
-    ComPort->Parity().SetBits(prNone);
-    ComPort->SetStopBits(sbOneStopBit);
-    ComPort->SetDataBits(dbEight);
-    ComPort->SetEvents(AllComEvents());
-    ComPort->SetSyncMethod(smThreadSync);
-    TComFlowControl& flow = ComPort->FlowControl();
-    flow.SetOutCTSFlow(false);
-    flow.SetOutDSRFlow(false);
-    flow.SetControlDTR(dtrDisable);
-    flow.SetControlRTS(rtsDisable);
-    flow.SetXonXoffOut(false);
-    flow.SetXonXoffIn(false);
-    ComPort->EndLoading();
+    ApplyMeterPortSettings(*ComPort);
 }
 
 void TForm1::CreateTimers()
 {
-    tOdbieranie = NewTimer(this, "tOdbieranie", 1000);
-    tMiernikPodlaczony = NewTimer(this, "tMiernikPodlaczony", 1000);
-    tUstawZegar = NewTimer(this, "tUstawZegar", 60);
+    tOdbieranie = NewTimer(this, "tOdbieranie", kIdleIntervalMs);
+    tMiernikPodlaczony = NewTimer(this, "tMiernikPodlaczony", kWatchdogIntervalMs);
+    tUstawZegar = NewTimer(this, "tUstawZegar", kHandshakeIntervalMs);
     tOdbieranie->start(); // enabled from the start; its first tick finds nothing to show
+}
+
+void TForm1::CreateSession()
+{
+    FIdleTimer = std::make_unique<QtMeterTimer>(tOdbieranie);
+    FWatchdogTimer = std::make_unique<QtMeterTimer>(tMiernikPodlaczony);
+    FHandshakeTimer = std::make_unique<QtMeterTimer>(tUstawZegar);
+    FSession = std::make_unique<MeterSession>(*ComPort, MeterTimers{*FIdleTimer, *FWatchdogTimer, *FHandshakeTimer},
+                                              static_cast<MeterView&>(*this), [this] { return ClockNow(); });
 }
 
 void TForm1::ConnectHandlers()
@@ -123,7 +117,9 @@ void TForm1::closeEvent(QCloseEvent* Event)
 
 void TForm1::bUstawieniaClick() { ComPort->ShowSettingsDialog(); }
 
-void TForm1::bCzyscEkranClick() { ui->Memo->clear(); }
+void TForm1::bCzyscEkranClick() { ClearText(); }
+
+void TForm1::ClearText() { ui->Memo->clear(); }
 
 // Selects the whole pane and copies it as plain text, HTML and RTF. An empty
 // selection leaves the clipboard as it was.

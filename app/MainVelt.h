@@ -10,14 +10,20 @@
 #include <string>
 
 #include "CPort.h"
+#include "MeterView.h"
 
+class MeterSession;
+struct CalendarTime;
 class QCloseEvent;
 class QTimer;
+class QtMeterTimer;
 namespace Ui {
 class TForm1;
 }
 
-class TForm1 : public QWidget {
+// The meter's protocol runs in a MeterSession on the window's port and
+// timers; the window shows what the session reports.
+class TForm1 : public QWidget, private MeterView {
     Q_OBJECT
 
 public:
@@ -54,38 +60,32 @@ protected:
 private:
     void CreatePort();
     void CreateTimers();
+    void CreateSession();
     void ConnectHandlers();
 
-    bool OpenPortIfClosed();
-    void StartReadCommand(const std::string& Request);
-    void WriteToMeter(const std::string& Bytes);
     uint8_t MeasurementNumber() const;
-    void SetCommandsEnabled(bool Enabled);
-    void StepProgress(int Amount);
-    void EndTransfer();
-    void ShowAnswer(const std::string& Bytes);
     void AppendLine(const QString& Line);
     void ShowError(const QString& Text);
+    CalendarTime ClockNow() const;
 
-    void SendClockCommand(int32_t Code);
-    void SendClockValue(int32_t Value);
-    void SendResync();
-    void StepHandshake();
-    int32_t ClockFieldValue(int32_t Code) const;
-    void SendByte(int32_t Byte);
-    void AbandonHandshake();
+    // What the session shows.
+    void ClearText() override;
+    void SetCommandsEnabled(bool Enabled) override;
+    void ShowTransfer() override;
+    void StepProgress(int Amount) override;
+    void EndTransfer() override;
+    void ShowAnswer(const std::string& Bytes) override;
+    void ReportOpenFailed(const std::string& Reason) override;
+    void ReportNoAnswer() override;
+    void ReportClockSet() override;
+    void ReportClockFailed() override;
 
     std::unique_ptr<Ui::TForm1> ui;
     QTimer* tOdbieranie = nullptr;
     QTimer* tMiernikPodlaczony = nullptr;
     QTimer* tUstawZegar = nullptr;
-
-    std::string FReceiveBuffer;
-
-    int32_t FClockField = 0;
-    int32_t FExpectedReply = 0;
-    int32_t FReceivedReply = 0;
-    int32_t FBytesSent = 0;
-    bool FAwaitingCommandAck = false;
-    bool FResyncing = false;
+    std::unique_ptr<QtMeterTimer> FIdleTimer;
+    std::unique_ptr<QtMeterTimer> FWatchdogTimer;
+    std::unique_ptr<QtMeterTimer> FHandshakeTimer;
+    std::unique_ptr<MeterSession> FSession;
 };

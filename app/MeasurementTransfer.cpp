@@ -1,5 +1,6 @@
-// The read commands of the main window: one request byte out, the meter's
-// text collected until the line has been silent for a second, then shown.
+// The read commands of the main window: the session sends the request byte
+// and collects the meter's text until the line has been silent for a second;
+// the window shows it.
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
@@ -8,16 +9,12 @@
 #include "Cp1250.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
-#include "framework/IntParse.h"
+#include "MeterRequests.h"
+#include "MeterSession.h"
+#include "MeterTexts.h"
 #include "ui_MainVelt.h"
 
 namespace {
-
-const QString kErrorCaption = QStringLiteral("Błąd");
-
-// A meter's answer is a few kilobytes. A line that never falls silent must
-// not fill the memory: what arrives beyond this is not kept.
-constexpr size_t kMaxReceiveBuffer = 16 * 1024 * 1024;
 
 // The meter ends its lines with CR LF; the pane keeps one break per line.
 QString WithPlainLineBreaks(QString Text)
@@ -29,51 +26,12 @@ QString WithPlainLineBreaks(QString Text)
 
 } // namespace
 
-void TForm1::ShowError(const QString& Text) { ShowMessageBox(this, Text, kErrorCaption, TMessageIcon::Error); }
-
-// Opens the port when it is closed. A failure is shown to the operator, not
-// raised; the result tells whether the port is open now.
-bool TForm1::OpenPortIfClosed()
+void TForm1::ShowError(const QString& Text)
 {
-    if (ComPort->Connected())
-        return true;
-    try {
-        ComPort->Open();
-        return true;
-    } catch (...) {
-        ShowError(QStringLiteral("Wystąpił błąd podczas otwierania portu!"));
-        return false;
-    }
+    ShowMessageBox(this, Text, QString::fromUtf8(meter_text::kErrorCaption), TMessageIcon::Error);
 }
 
-// The steps the three read commands share. A port that did not open still
-// gets the write, whose failure goes to the exception report; the watchdog
-// then brings the buttons back.
-void TForm1::StartReadCommand(const std::string& Request)
-{
-    OpenPortIfClosed();
-    ui->Memo->clear();
-    SetCommandsEnabled(false);
-    tMiernikPodlaczony->start();
-    WriteToMeter(Request);
-}
-
-// A write that fails on an open port means the line is gone (an adapter
-// pulled out): the port is closed so that the next command opens it afresh,
-// and the failure goes on to the exception report.
-void TForm1::WriteToMeter(const std::string& Bytes)
-{
-    try {
-        ComPort->WriteText(Bytes);
-    } catch (const EComPort&) {
-        try {
-            ComPort->Close();
-        } catch (...) {
-            // The write's failure is the one worth reporting.
-        }
-        throw;
-    }
-}
+void TForm1::ReportOpenFailed(const std::string&) { ShowError(QString::fromUtf8(meter_text::kOpenFailed)); }
 
 // The number field's text as a measurement number: 1 when it is not a number,
 // and never outside the field's range, so that no other request byte can go out.
@@ -86,52 +44,24 @@ uint8_t TForm1::MeasurementNumber() const
     return static_cast<uint8_t>(std::clamp(number, ui->SpinEdit1->minimum(), ui->SpinEdit1->maximum()));
 }
 
-void TForm1::bOstatniPomClick() { StartReadCommand("T"); }
+void TForm1::bOstatniPomClick() { FSession->StartRead(LastMeasurementRequest()); }
 
-void TForm1::bPomZPamClick() { StartReadCommand(std::string(1, static_cast<char>(MeasurementNumber()))); }
+void TForm1::bPomZPamClick() { FSession->StartRead(MeasurementRequest(MeasurementNumber())); }
 
-void TForm1::bWszystPomClick() { StartReadCommand("V"); }
+void TForm1::bWszystPomClick() { FSession->StartRead(AllMeasurementsRequest()); }
 
-void TForm1::ComPortRxChar(TComponent*, int32_t Count)
+void TForm1::ComPortRxChar(TComponent*, int32_t Count) { FSession->ReceiveFromPort(Count); }
+
+void TForm1::ComPortError(TComponent*, TComErrors) { ShowMessage(this, QString::fromUtf8(meter_text::kChoosePort)); }
+
+void TForm1::tOdbieranieTimer() { FSession->IdleTimerTick(); }
+
+void TForm1::tMiernikPodlaczonyTimer() { FSession->WatchdogTick(); }
+
+void TForm1::ReportNoAnswer()
 {
-    tMiernikPodlaczony->stop();
-    std::string received;
-    ComPort->ReadText(received, Count);
-    ui->lTransmisja->show();
-    ui->pb->show();
-    tOdbieranie->stop();
-    tOdbieranie->start();
-    if (tUstawZegar->isActive()) {
-        // A handshake answer: each burst is a number of its own.
-        tUstawZegar->stop();
-        FReceivedReply = ParseLeadingInteger(received);
-        tUstawZegar->start();
-        StepProgress(33);
-    } else {
-        StepProgress(1);
-        FReceiveBuffer.append(received, 0, kMaxReceiveBuffer - std::min(kMaxReceiveBuffer, FReceiveBuffer.size()));
-    }
-}
-
-void TForm1::ComPortError(TComponent*, TComErrors) { ShowMessage(this, QStringLiteral("Wybierz port komunikacyjny")); }
-
-// One second after the last burst: the transfer is over.
-void TForm1::tOdbieranieTimer()
-{
-    EndTransfer();
-    tOdbieranie->stop();
-    if (!FReceiveBuffer.empty())
-        ShowAnswer(FReceiveBuffer);
-    FReceiveBuffer.clear();
-}
-
-// One second after a request that got no byte at all.
-void TForm1::tMiernikPodlaczonyTimer()
-{
-    tMiernikPodlaczony->stop();
-    ShowError(QStringLiteral("Wystąpił błąd komunikacji z miernikiem!"));
-    AppendLine(QStringLiteral("Błąd komunikacji z miernikiem!"));
-    SetCommandsEnabled(true);
+    ShowError(QString::fromUtf8(meter_text::kMeterError));
+    AppendLine(QString::fromUtf8(meter_text::kMeterErrorLine));
 }
 
 // The pane takes the answer as zero-terminated text: a NUL byte ends it.
@@ -159,6 +89,12 @@ void TForm1::SetCommandsEnabled(bool Enabled)
     for (QWidget* button : {ui->bUstawienia, ui->bPomZPam, ui->bOstatniPom, ui->bWszystPom, ui->bCzyscEkran,
                             ui->bKopiujDoSchowka, ui->bZapiszDoPliku, ui->bUstawZegar})
         button->setEnabled(Enabled);
+}
+
+void TForm1::ShowTransfer()
+{
+    ui->lTransmisja->show();
+    ui->pb->show();
 }
 
 // Moves the bar on, starting it again from 0 when the step would pass its end.

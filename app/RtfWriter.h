@@ -1,7 +1,5 @@
 #pragma once
-// A small Rich Text Format writer for the pane's plain text: code page 1250,
-// characters outside ASCII as \'xx, the rare character that code page lacks
-// as \uN, and every line break as \par.
+// The pane's plain text as a Rich Text Format document (code page 1250).
 #include <QString>
 #include <string>
 

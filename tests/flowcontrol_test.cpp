@@ -12,7 +12,7 @@
 
 #include "device/PosixSerialDevice.h"
 #include "device/Termios2.h"
-#include "support/FakeModemLines.h"
+#include "support/FakeLine.h"
 #include "support/PseudoTerminal.h"
 
 using namespace device;
@@ -42,7 +42,7 @@ DeviceControlBlock LineWith(uint32_t Flags)
 // Opens the pseudo-terminal's port, with Lines in place of its modem lines
 // when given, and applies Flags.
 std::unique_ptr<PosixSerialDevice> OpenPort(const PseudoTerminal& Pty, uint32_t Flags,
-                                            FakeModemLines* Lines = nullptr)
+                                            FakeLine* Lines = nullptr)
 {
     int error = -1;
     auto port = PosixSerialDevice::Open(Pty.SlavePath(), error);
@@ -50,7 +50,7 @@ std::unique_ptr<PosixSerialDevice> OpenPort(const PseudoTerminal& Pty, uint32_t 
     if (!port)
         return nullptr;
     if (Lines)
-        port->UseModemLines(Lines->Source());
+        port->UseLineSource(Lines->Source());
     EXPECT_EQ(port->SetupQueues(kInputSize, kInputSize), 0);
     EXPECT_EQ(port->SetState(LineWith(Flags)), 0);
     EXPECT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 0}), 0);
@@ -131,7 +131,7 @@ TEST(XonXoff, TxContinueOnXoffLetsOutputGoOn)
 TEST(Handshake, DtrAndRtsAloneFollowTheQueueLevelsWithoutTheKernelsRtsCts)
 {
     PseudoTerminal pty;
-    FakeModemLines lines;
+    FakeLine lines;
     auto port = OpenPort(pty, DCB_DTR_CONTROL_HANDSHAKE | DCB_RTS_CONTROL_HANDSHAKE, &lines);
     ASSERT_NE(port, nullptr);
     Termios2 line;
@@ -154,7 +154,7 @@ TEST(Handshake, DtrAndRtsAloneFollowTheQueueLevelsWithoutTheKernelsRtsCts)
 TEST(Handshake, KernelDoesRtsCtsOnlyWhenBothHalvesAreAsked)
 {
     PseudoTerminal pty;
-    FakeModemLines lines;
+    FakeLine lines;
     auto port = OpenPort(pty, DCB_OUTX_CTS_FLOW | DCB_RTS_CONTROL_HANDSHAKE, &lines);
     ASSERT_NE(port, nullptr);
     Termios2 line;
@@ -178,7 +178,7 @@ TEST_P(OutputFlow, WriteWaitsForTheLineBoundedByTimeoutsAndAbortable)
 {
     const auto [flag, line] = GetParam();
     PseudoTerminal pty;
-    FakeModemLines lines;
+    FakeLine lines;
     auto port = OpenPort(pty, flag, &lines);
     ASSERT_NE(port, nullptr);
 
@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(CtsOrDsr, OutputFlow,
 TEST(DsrSensitivity, BytesArrivingWhileDsrIsOffAreDropped)
 {
     PseudoTerminal pty;
-    FakeModemLines lines;
+    FakeLine lines;
     auto port = OpenPort(pty, DCB_DSR_SENSITIVITY, &lines);
     ASSERT_NE(port, nullptr);
 
@@ -239,7 +239,7 @@ TEST(DsrSensitivity, BytesArrivingWhileDsrIsOffAreDropped)
 TEST(RtsToggle, WithoutRs485RtsRisesForAWriteAndDropsWhenTheLineIsEmpty)
 {
     PseudoTerminal pty; // a pseudo-terminal has no RS-485 mode
-    FakeModemLines lines;
+    FakeLine lines;
     auto port = OpenPort(pty, DCB_RTS_CONTROL_TOGGLE, &lines);
     ASSERT_NE(port, nullptr);
     EXPECT_FALSE(lines.Rts());
@@ -248,6 +248,26 @@ TEST(RtsToggle, WithoutRs485RtsRisesForAWriteAndDropsWhenTheLineIsEmpty)
     EXPECT_EQ(pty.ReadFromPort(1, 5s), "x");
     EXPECT_TRUE(WaitUntil([&] { return !lines.Rts(); }, 5s));
     EXPECT_EQ(lines.History(), "RTS+ RTS- ");
+}
+
+TEST(OutputSize, AWriteWaitsWhileTheDriverHoldsThatManyBytes)
+{
+    PseudoTerminal pty; // its own output never shows as waiting
+    FakeLine line;
+    auto port = OpenPort(pty, 0, &line); // output size kInputSize
+    IoBlock first;
+    ASSERT_EQ(StartWrite(*port, first, std::string(kInputSize, 'a')), 0);
+    EXPECT_EQ(pty.ReadFromPort(kInputSize, 5s).size(), kInputSize);
+
+    line.SetOutputQueued(kInputSize); // none of it has left the driver yet
+    IoBlock held;
+    ASSERT_EQ(StartWrite(*port, held, "b"), kIoPending);
+    ExpectNothingFromPort(pty);
+    line.SetOutputQueued(0);
+    uint32_t done = 0;
+    EXPECT_EQ(port->AwaitTransfer(held, done), 0);
+    EXPECT_EQ(done, 1u);
+    EXPECT_EQ(pty.ReadFromPort(1, 5s), "b");
 }
 
 TEST(Refused, WhatTheLineCannotHave)

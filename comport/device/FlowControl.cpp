@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "LineSettings.h"
 
 namespace device {
 
@@ -18,9 +21,8 @@ bool Has(const DeviceControlBlock& Dcb, uint32_t Flag) { return (Dcb.Flags & Fla
 
 int FlowControl::Check(const DeviceControlBlock& Dcb)
 {
-    const bool kernelRtsCts = Has(Dcb, DCB_OUTX_CTS_FLOW) && RtsMode(Dcb) == DCB_RTS_CONTROL_HANDSHAKE;
     const bool readsInputLines = Has(Dcb, DCB_DSR_SENSITIVITY) || Has(Dcb, DCB_OUTX_DSR_FLOW) ||
-                                 (Has(Dcb, DCB_OUTX_CTS_FLOW) && !kernelRtsCts);
+                                 (Has(Dcb, DCB_OUTX_CTS_FLOW) && !UsesKernelRtsCts(Dcb));
     // Accepted, such a setting would drop every byte or hold every write for
     // ever on a line whose inputs always read off.
     if (readsInputLines && !FLines->Present())
@@ -30,25 +32,39 @@ int FlowControl::Check(const DeviceControlBlock& Dcb)
     return 0;
 }
 
-int FlowControl::Configure(const DeviceControlBlock& Dcb, bool KernelRtsCts, bool DriverToggles)
+int FlowControl::Configure(const DeviceControlBlock& Dcb, bool DriverToggles)
 {
+    TakeSettings(Dcb, DriverToggles);
+    KeepThrottleConsistent();
+    return DriveOutputLines(Dcb, DriverToggles);
+}
+
+void FlowControl::TakeSettings(const DeviceControlBlock& Dcb, bool DriverToggles)
+{
+    const bool kernelRtsCts = UsesKernelRtsCts(Dcb);
     FDsrSensitive = Has(Dcb, DCB_DSR_SENSITIVITY);
-    FOutCts = Has(Dcb, DCB_OUTX_CTS_FLOW) && !KernelRtsCts;
+    FOutCts = Has(Dcb, DCB_OUTX_CTS_FLOW) && !kernelRtsCts;
     FOutDsr = Has(Dcb, DCB_OUTX_DSR_FLOW);
     FInX = Has(Dcb, DCB_INX);
     FHoldOnXoff = FInX && !Has(Dcb, DCB_TX_CONTINUE_ON_XOFF);
     FDtrHandshake = DtrMode(Dcb) == DCB_DTR_CONTROL_HANDSHAKE;
-    FRtsHandshake = RtsMode(Dcb) == DCB_RTS_CONTROL_HANDSHAKE && !KernelRtsCts;
+    FRtsHandshake = RtsMode(Dcb) == DCB_RTS_CONTROL_HANDSHAKE && !kernelRtsCts;
     FRtsToggle = RtsMode(Dcb) == DCB_RTS_CONTROL_TOGGLE && !DriverToggles;
     FXonChar = Dcb.XonChar;
     FXoffChar = Dcb.XoffChar;
     FXonLim = Dcb.XonLim;
     FXoffLim = Dcb.XoffLim;
     UpdateLevels();
+}
 
+void FlowControl::KeepThrottleConsistent()
+{
+    // Settings applied again while the sender is held keep it held by what
+    // is still asked for, and let go of what no longer is: an XOFF that
+    // nobody would lift would stop the sender for good.
     if (FXoffSent && !FInX) {
-        SendFlowChar(false); // the sender must not stay stopped by an XOFF nobody will lift
         FXoffSent = false;
+        SendFlowChar(false);
     }
     if (!ThrottlesInput())
         FThrottled = false;
@@ -56,7 +72,10 @@ int FlowControl::Configure(const DeviceControlBlock& Dcb, bool KernelRtsCts, boo
         FXoffSent = true;
         SendFlowChar(true);
     }
+}
 
+int FlowControl::DriveOutputLines(const DeviceControlBlock& Dcb, bool DriverToggles)
+{
     const bool dtrOn = DtrMode(Dcb) != 0 && !(FDtrHandshake && FThrottled);
     if (int error = FLines->Drive(OutputLine::Dtr, dtrOn))
         return error;
@@ -73,10 +92,11 @@ int FlowControl::DriveRts(bool On)
     return FLines->Drive(OutputLine::Rts, On);
 }
 
-void FlowControl::SetQueueSizes(uint32_t InputSize, size_t Capacity)
+void FlowControl::SetQueueSizes(uint32_t InputSize, uint32_t OutputSize, size_t Capacity)
 {
     FInputSize = InputSize;
     FCapacity = Capacity;
+    FOutputLimit = OutputSize <= static_cast<uint32_t>(INT32_MAX) ? OutputSize : 0;
     UpdateLevels();
 }
 
@@ -151,16 +171,39 @@ bool FlowControl::InputLineOn(uint32_t Bit)
     return FLines->Read(status) == 0 && (status & Bit) != 0;
 }
 
-bool FlowControl::MayTransmit()
+size_t FlowControl::TransmitRoom(size_t Wanted)
 {
     if (FHoldOnXoff && FXoffSent)
-        return false;
+        return 0;
+    if (!OutputLinesAllow())
+        return 0;
+    return OutputRoom(Wanted);
+}
+
+bool FlowControl::OutputLinesAllow()
+{
     if (!FOutCts && !FOutDsr)
         return true;
     uint32_t status = 0;
     if (FLines->Read(status) != 0)
         return false;
     return (!FOutCts || (status & MS_CTS_ON)) && (!FOutDsr || (status & MS_DSR_ON));
+}
+
+size_t FlowControl::OutputRoom(size_t Wanted)
+{
+    if (FOutputLimit == 0)
+        return Wanted;
+    // FOutputBound counts what was written since the driver's queue was
+    // last seen; the queue is asked only when that would pass the limit, so
+    // that small writes cost no extra call.
+    if (FOutputBound + Wanted > FOutputLimit)
+        FOutputBound = FLines->OutputQueued();
+    const size_t room = FOutputLimit > FOutputBound ? FOutputLimit - FOutputBound : 0;
+    FWaitingForRoom = room == 0;
+    const size_t allowed = std::min(Wanted, room);
+    FOutputBound += allowed;
+    return allowed;
 }
 
 bool FlowControl::BeforeTransmit()
@@ -173,23 +216,16 @@ bool FlowControl::BeforeTransmit()
     return true;
 }
 
-void FlowControl::LineEmpty()
+bool FlowControl::LineEmpty()
 {
-    if (!FRtsToggle || !FRtsUp || FTransmitting > 0 || !TransmitterIdle())
-        return;
-    DriveRts(false);
-}
-
-bool FlowControl::TransmitterIdle() const
-{
-    // Bytes written after the drain was seen may still be in the kernel's
-    // queue or in the UART; the last write asks for another look.
-    int queued = 0;
-    if (ioctl(FFd, TIOCOUTQ, &queued) == 0 && queued > 0)
+    // Bytes written after the drain was seen may still be queued or in the
+    // UART: RTS stays up, and the write that queued them asks again.
+    if (FRtsToggle && FRtsUp && FTransmitting == 0 && FLines->TransmitterEmpty())
+        DriveRts(false);
+    if (!FWaitingForRoom)
         return false;
-    unsigned int status = 0;
-    if (ioctl(FFd, TIOCSERGETLSR, &status) == 0 && (status & TIOCSER_TEMT) == 0)
-        return false;
+    FWaitingForRoom = false;
+    FOutputBound = FLines->OutputQueued(); // what was written after the drain
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 
 namespace device {
 
@@ -47,7 +48,7 @@ int SetRs485Toggling(int Fd, bool On, bool& Supported)
     return 0;
 }
 
-int TtyModemLines::Drive(OutputLine Line, bool On)
+int TtyLineSource::Drive(OutputLine Line, bool On)
 {
     int bit = Line == OutputLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
     if (ioctl(FFd, On ? TIOCMBIS : TIOCMBIC, &bit) == 0 || IsNoModemLinesError(errno))
@@ -55,10 +56,24 @@ int TtyModemLines::Drive(OutputLine Line, bool On)
     return errno;
 }
 
-void TtyModemLines::Watch(ChangeReport OnChange)
+void TtyLineSource::Watch(ChangeReport OnChange)
 {
     if (!FWatcher)
         FWatcher = std::make_unique<ModemLineWatcher>(FFd, std::move(OnChange));
+}
+
+size_t TtyLineSource::OutputQueued()
+{
+    int queued = 0;
+    return ioctl(FFd, TIOCOUTQ, &queued) == 0 && queued > 0 ? static_cast<size_t>(queued) : 0;
+}
+
+bool TtyLineSource::TransmitterEmpty()
+{
+    if (OutputQueued() > 0)
+        return false;
+    unsigned int status = 0;
+    return ioctl(FFd, TIOCSERGETLSR, &status) != 0 || (status & TIOCSER_TEMT) != 0;
 }
 
 } // namespace device

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ModemLineSource.h"
+#include "LineSource.h"
 #include "ModemLineWatcher.h"
 #include "SerialDevice.h"
 
@@ -25,15 +25,17 @@ bool HasModemLines(int Fd);
 // Supported tells whether the driver has that mode; 0 or errno.
 int SetRs485Toggling(int Fd, bool On, bool& Supported);
 
-// The modem lines of the tty Fd (not owned).
-class TtyModemLines final : public ModemLineSource {
+// The modem lines and output counts of the tty Fd (not owned).
+class TtyLineSource final : public LineSource {
 public:
-    explicit TtyModemLines(int Fd) : FFd(Fd) {}
+    explicit TtyLineSource(int Fd) : FFd(Fd) {}
     bool Present() override { return HasModemLines(FFd); }
     int Read(uint32_t& Status) override { return ReadModemStatus(FFd, Status); }
     int Drive(OutputLine Line, bool On) override;
     void Watch(ChangeReport OnChange) override;
     void StopWatching() override { FWatcher.reset(); }
+    size_t OutputQueued() override;
+    bool TransmitterEmpty() override;
 
 private:
     int FFd;

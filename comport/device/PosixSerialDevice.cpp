@@ -31,7 +31,7 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
 } // namespace
 
 PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd, int EpollFd)
-    : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd), FLines(std::make_unique<TtyModemLines>(Fd)), FFlow(Fd, *FLines)
+    : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd), FLines(std::make_unique<TtyLineSource>(Fd)), FFlow(Fd, *FLines)
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
     std::lock_guard lock(FMutex);
@@ -51,15 +51,16 @@ PosixSerialDevice::~PosixSerialDevice()
     close(FFd); // also releases the flock
 }
 
-int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t /*OutputSize*/)
+int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t OutputSize)
 {
-    // The output queue is the kernel's; the input size is a recommendation,
-    // kept within bounds so that a size read as huge (a negative one) still
-    // leaves a queue that fills and holds the sender back. The flow-control
-    // levels follow the size asked for.
+    // The input size is a recommendation, kept within bounds so that a size
+    // read as huge (a negative one) still leaves a queue that fills and holds
+    // the sender back; the flow-control levels follow the size asked for. The
+    // output queue is the kernel's: the flow control keeps what waits in it
+    // within the output size.
     std::lock_guard lock(FMutex);
     FQueue.SetCapacity(std::clamp<size_t>(InputSize, kReceiveQueueFloor, kReceiveQueueCeiling));
-    FFlow.SetQueueSizes(InputSize, FQueue.Capacity());
+    FFlow.SetQueueSizes(InputSize, OutputSize, FQueue.Capacity());
     QueueLevelChangedLocked();
     UpdateDeviceWatchLocked(); // a queue no longer full is worth watching the device for
     return 0;
@@ -94,7 +95,7 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
     }
     if (int error = SetRtsTogglingLocked(Dcb))
         return error;
-    if (int error = FFlow.Configure(Dcb, UsesKernelRtsCts(Dcb), FDriverTogglesRts))
+    if (int error = FFlow.Configure(Dcb, FDriverTogglesRts))
         return error;
     FQueue.Configure(ReceiveOptionsFor(Dcb));
     if (FFlow.WatchesInputLines())
@@ -118,13 +119,13 @@ int PosixSerialDevice::SetRtsTogglingLocked(const DeviceControlBlock& Dcb)
     return 0;
 }
 
-void PosixSerialDevice::UseModemLines(std::unique_ptr<ModemLineSource> Lines)
+void PosixSerialDevice::UseLineSource(std::unique_ptr<LineSource> Lines)
 {
     FLines->StopWatching(); // not under FMutex, which its reports take
     std::lock_guard lock(FMutex);
     FWatchingLines = false;
     FLines = std::move(Lines);
-    FFlow.UseModemLines(*FLines);
+    FFlow.UseLineSource(*FLines);
 }
 
 int PosixSerialDevice::SetTimeouts(const CommTimeouts& Timeouts)

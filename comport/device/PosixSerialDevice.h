@@ -15,7 +15,7 @@
 
 #include "FlowControl.h"
 #include "LineCounters.h"
-#include "ModemLineSource.h"
+#include "LineSource.h"
 #include "PosixTransfer.h"
 #include "ReceiveQueue.h"
 #include "SerialDevice.h"
@@ -57,9 +57,9 @@ public:
     int ClearError(uint32_t& Errors, uint32_t& InQueue) override;
     int ModemStatus(uint32_t& Status) override;
 
-    // Puts Lines in the place of the tty's own modem lines; for tests, before
-    // the settings are applied.
-    void UseModemLines(std::unique_ptr<ModemLineSource> Lines);
+    // Puts Lines in the place of the tty's own modem lines and output count;
+    // for tests, before the settings are applied.
+    void UseLineSource(std::unique_ptr<LineSource> Lines);
 
 private:
     // What one look at a transfer decided: ended, or wait until Deadline
@@ -103,14 +103,15 @@ private:
     StepOutcome StepWrite(PosixTransfer& Transfer, bool First);
     StepOutcome Step(PosixTransfer& Transfer);
     void WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome);
-    void TransmitStep(PosixTransfer& Transfer, bool Tracked);
+    // Writes the transfer's bytes up to Until, as far as the kernel takes them.
+    void TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked);
     void EndWrite(PosixTransfer& Transfer, int Result);
     void EndWriteLocked(PosixTransfer& Transfer, int Result);
 
     const int FFd;
     const int FWakeFd;  // eventfd: other threads tell the waiter to look again
     const int FEpollFd; // the waitable object: the line and FWakeFd
-    std::unique_ptr<ModemLineSource> FLines;
+    std::unique_ptr<LineSource> FLines;
     const std::shared_ptr<TransferRegistry> FTransfers = std::make_shared<TransferRegistry>();
 
     std::mutex FMutex;

@@ -195,7 +195,8 @@ void PosixSerialDevice::OnHelperEvents(uint32_t Events)
     if ((Events & (EV_CTS | EV_DSR)) && FFlow.WatchesInputLines())
         FTransfers->WakeAll(); // a write held by CTS or DSR looks again
     if (Events & EV_TXEMPTY) {
-        FFlow.LineEmpty();
+        if (FFlow.LineEmpty())
+            FTransfers->WakeAll(); // a write waiting for room in the output queue
         if (FFlow.WantsLineEmpty())
             RequestTxEmptyLocked(); // bytes went out after the drain was seen
     }

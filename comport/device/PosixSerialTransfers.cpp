@@ -168,7 +168,8 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::ConcludeRead(PosixTransfer& Tr
 // under the same lock.
 PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer, bool First)
 {
-    bool held;
+    const size_t remaining = Transfer.Count - Transfer.Done;
+    size_t room = 0;
     bool tracked = false;
     {
         std::lock_guard lock(FMutex);
@@ -178,12 +179,15 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
             EndWriteLocked(Transfer, EIO);
             return StepOutcome::Finished();
         }
-        held = !FFlow.MayTransmit();
-        if (!held)
+        room = remaining == 0 ? 0 : FFlow.TransmitRoom(remaining);
+        if (room > 0)
             tracked = FFlow.BeforeTransmit();
+        else if (remaining > 0 && FFlow.WantsLineEmpty())
+            RequestTxEmptyLocked(); // room comes when the output has drained
     }
-    if (!held)
-        TransmitStep(Transfer, tracked);
+    const bool held = remaining > 0 && room == 0;
+    if (room > 0)
+        TransmitStep(Transfer, Transfer.Done + static_cast<uint32_t>(room), tracked);
     if (!Transfer.Pending)
         return StepOutcome::Finished();
     std::optional<SteadyClock::time_point> deadline;
@@ -194,15 +198,16 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
         return StepOutcome::Finished();
     }
     // Held by flow control, the write waits for what releases it (a line
-    // change, XON going out), not for room in the kernel's buffer.
+    // change, XON going out, the output drained), not for room in the
+    // kernel's buffer.
     return {false, !held, deadline};
 }
 
-void PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, bool Tracked)
+void PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked)
 {
     const uint32_t before = Transfer.Done;
-    while (Transfer.Done < Transfer.Count) {
-        const ssize_t sent = write(FFd, Transfer.WriteBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
+    while (Transfer.Done < Until) {
+        const ssize_t sent = write(FFd, Transfer.WriteBuffer + Transfer.Done, Until - Transfer.Done);
         if (sent > 0) {
             Transfer.Done += static_cast<uint32_t>(sent);
             continue;

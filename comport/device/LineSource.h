@@ -1,8 +1,10 @@
 #pragma once
-// Where the device reads its modem input lines (CTS, DSR, RI, DCD), drives its
-// output lines (DTR, RTS) and hears of input-line changes. The tty is the
+// What the device reads from and drives on its line besides the data: the
+// modem input lines (CTS, DSR, RI, DCD) and their changes, the output lines
+// (DTR, RTS), and how much output still waits in the driver. The tty is the
 // source in use; tests put a source of their own in its place, since a
-// pseudo-terminal has no modem lines.
+// pseudo-terminal has no modem lines and never shows output waiting.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -10,12 +12,12 @@ namespace device {
 
 enum class OutputLine { Dtr, Rts };
 
-class ModemLineSource {
+class LineSource {
 public:
     // Reports input-line changes as EV_CTS, EV_DSR, EV_RLSD and EV_RING bits.
     using ChangeReport = std::function<void(uint32_t Events)>;
 
-    virtual ~ModemLineSource() = default;
+    virtual ~LineSource() = default;
     // Whether the line has modem signals at all.
     virtual bool Present() = 0;
     // The input lines as MS_* bits, all off where the line has none; 0 or errno.
@@ -27,6 +29,12 @@ public:
     virtual void Watch(ChangeReport OnChange) = 0;
     // Stops reporting and waits until no report is running.
     virtual void StopWatching() = 0;
+
+    // The bytes waiting in the driver's output queue (0 when it cannot tell).
+    virtual size_t OutputQueued() = 0;
+    // Whether the last byte has left the transmitter: nothing queued, and the
+    // UART's shift register empty where the driver tells.
+    virtual bool TransmitterEmpty() = 0;
 };
 
 } // namespace device

@@ -1,24 +1,25 @@
-#include "FakeModemLines.h"
+#include "FakeLine.h"
 
 #include "device/SerialDevice.h"
 
-using device::ModemLineSource;
+using device::LineSource;
 using device::OutputLine;
 
-struct FakeModemLines::State {
+struct FakeLine::State {
     mutable std::mutex Mutex;
     uint32_t Inputs = 0;
+    size_t OutputQueued = 0;
     bool Dtr = false;
     bool Rts = false;
     std::string History;
-    ModemLineSource::ChangeReport Report;
+    LineSource::ChangeReport Report;
 };
 
 namespace {
 
-class FakeSource final : public ModemLineSource {
+class FakeSource final : public LineSource {
 public:
-    explicit FakeSource(std::shared_ptr<FakeModemLines::State> Shared) : FState(std::move(Shared)) {}
+    explicit FakeSource(std::shared_ptr<FakeLine::State> Shared) : FState(std::move(Shared)) {}
     ~FakeSource() override { StopWatching(); }
 
     bool Present() override { return true; }
@@ -47,20 +48,26 @@ public:
         std::lock_guard lock(FState->Mutex);
         FState->Report = nullptr;
     }
+    size_t OutputQueued() override
+    {
+        std::lock_guard lock(FState->Mutex);
+        return FState->OutputQueued;
+    }
+    bool TransmitterEmpty() override { return OutputQueued() == 0; }
 
 private:
-    std::shared_ptr<FakeModemLines::State> FState;
+    std::shared_ptr<FakeLine::State> FState;
 };
 
 } // namespace
 
-FakeModemLines::FakeModemLines() : FState(std::make_shared<State>()) {}
+FakeLine::FakeLine() : FState(std::make_shared<State>()) {}
 
-std::unique_ptr<ModemLineSource> FakeModemLines::Source() { return std::make_unique<FakeSource>(FState); }
+std::unique_ptr<LineSource> FakeLine::Source() { return std::make_unique<FakeSource>(FState); }
 
-void FakeModemLines::SetInput(uint32_t Line, bool On)
+void FakeLine::SetInput(uint32_t Line, bool On)
 {
-    ModemLineSource::ChangeReport report;
+    LineSource::ChangeReport report;
     {
         std::lock_guard lock(FState->Mutex);
         FState->Inputs = On ? (FState->Inputs | Line) : (FState->Inputs & ~Line);
@@ -75,19 +82,25 @@ void FakeModemLines::SetInput(uint32_t Line, bool On)
         report(events); // not under the lock: the device drives lines from its report
 }
 
-bool FakeModemLines::Dtr() const
+void FakeLine::SetOutputQueued(size_t Count)
+{
+    std::lock_guard lock(FState->Mutex);
+    FState->OutputQueued = Count;
+}
+
+bool FakeLine::Dtr() const
 {
     std::lock_guard lock(FState->Mutex);
     return FState->Dtr;
 }
 
-bool FakeModemLines::Rts() const
+bool FakeLine::Rts() const
 {
     std::lock_guard lock(FState->Mutex);
     return FState->Rts;
 }
 
-std::string FakeModemLines::History() const
+std::string FakeLine::History() const
 {
     std::lock_guard lock(FState->Mutex);
     return FState->History;

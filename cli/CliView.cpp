@@ -1,0 +1,76 @@
+#include "CliView.h"
+
+#include "MeterSession.h"
+#include "MeterTexts.h"
+
+CliView::CliView(bool ClockCommand, std::FILE* Messages, bool ShowProgress)
+    : FClockCommand(ClockCommand), FMessages(Messages), FShowProgress(ShowProgress)
+{
+}
+
+void CliView::Message(const std::string& Text)
+{
+    ClearProgress();
+    std::fprintf(FMessages, "velt-cli: %s\n", Text.c_str());
+    std::fflush(FMessages);
+}
+
+// Redraws the line in place: the bytes collected so far, or the clock
+// bytes sent.
+void CliView::StepProgress(int)
+{
+    if (!FShowProgress || !FSession || FResult)
+        return;
+    const size_t count = FClockCommand ? static_cast<size_t>(FSession->ClockBytesSent()) : FSession->BufferedBytes();
+    const std::string line = std::string(meter_text::kTransfer) + ": " + std::to_string(count) + " B";
+    std::fprintf(FMessages, "\r%s", line.c_str());
+    std::fflush(FMessages);
+    FProgressWidth = line.size();
+}
+
+void CliView::ClearProgress()
+{
+    if (FProgressWidth == 0)
+        return;
+    std::fprintf(FMessages, "\r%s\r", std::string(FProgressWidth, ' ').c_str());
+    FProgressWidth = 0;
+}
+
+// A read ends when the line has been silent for a second after its answer.
+// During the clock handshake that silence ends nothing: the handshake's own
+// result does.
+void CliView::EndTransfer()
+{
+    if (!FClockCommand)
+        Finish(Result::Answered);
+}
+
+void CliView::ReportOpenFailed(const std::string& Reason)
+{
+    Message(std::string(meter_text::kOpenFailed) + " (" + Reason + ")");
+}
+
+void CliView::ReportNoAnswer()
+{
+    Message(meter_text::kMeterError);
+    Finish(Result::NoAnswer);
+}
+
+void CliView::ReportClockSet()
+{
+    Message(meter_text::kClockSet);
+    Finish(Result::ClockSet);
+}
+
+void CliView::ReportClockFailed()
+{
+    Message(meter_text::kClockFailed);
+    Finish(Result::ClockFailed);
+}
+
+void CliView::Finish(Result Value)
+{
+    ClearProgress();
+    if (!FResult)
+        FResult = Value;
+}

@@ -1,0 +1,173 @@
+// velt-cli: the meter's three reads and its clock setting from the command
+// line, with the program's stored port settings and its meter session.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "AnswerOutput.h"
+#include "CliOptions.h"
+#include "CliView.h"
+#include "DeadlineTimers.h"
+#include "LocalTime.h"
+#include "MeterPort.h"
+#include "MeterRequests.h"
+#include "MeterSession.h"
+#include "MeterTexts.h"
+#include "SessionLoop.h"
+#include "framework/Console.h"
+#include "framework/ExceptionReport.h"
+#include "framework/MainThreadQueue.h"
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitMeterFailed = 1;
+constexpr int kExitPortOrOptions = 2;
+
+void ApplyOverrides(TMeterPort& Port, const CliOptions& Options)
+{
+    if (Options.Port)
+        Port.SetPort(*Options.Port);
+    if (Options.BaudRate) {
+        if (*Options.BaudRate == brCustom)
+            Port.SetCustomBaudRate(Options.CustomBaudRate);
+        Port.SetBaudRate(*Options.BaudRate);
+    }
+    if (Options.DataBits)
+        Port.SetDataBits(*Options.DataBits);
+    if (Options.Parity)
+        Port.Parity().SetBits(*Options.Parity);
+    if (Options.StopBits)
+        Port.SetStopBits(*Options.StopBits);
+    if (Options.FlowControl)
+        Port.FlowControl().SetFlowControl(*Options.FlowControl);
+}
+
+// The stored settings, read as the program reads them at start. A store
+// that cannot be read is reported; what the options give may still do.
+void ReadSettings(TMeterPort& Port, CliView& View)
+{
+    try {
+        Port.ReadStoredSettings();
+    } catch (const std::exception& e) {
+        View.Message(e.what());
+    }
+}
+
+bool OpenPort(TMeterPort& Port, CliView& View)
+{
+    if (Port.Port().empty()) {
+        View.Message(meter_text::kChoosePort);
+        return false;
+    }
+    try {
+        Port.Open();
+        return true;
+    } catch (const std::exception& e) {
+        View.ReportOpenFailed(Port.Port() + ": " + e.what());
+        return false;
+    }
+}
+
+std::string RequestOf(const CliOptions& Options)
+{
+    switch (Options.Command) {
+    case CliCommand::Get: return MeasurementRequest(Options.Number);
+    case CliCommand::All: return AllMeasurementsRequest();
+    default: return LastMeasurementRequest();
+    }
+}
+
+int WriteAnswer(const std::string& Bytes, const CliOptions& Options, CliView& View)
+{
+    if (!Options.OutFile.empty()) {
+        try {
+            ReplaceFile(Options.OutFile, AnswerFileContent(Bytes, Options.OutFile));
+            return kExitDone;
+        } catch (const std::exception& e) {
+            View.Message(e.what());
+            return kExitPortOrOptions;
+        }
+    }
+    const std::string text = AnswerUtf8(Bytes);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        View.Message("nie udało się zapisać odczytu na standardowe wyjście");
+        return kExitPortOrOptions;
+    }
+    return kExitDone;
+}
+
+// Runs one command on the port and returns the exit code.
+int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, const bool& HandlerFailed)
+{
+    SteadyMeterClock clock;
+    DeadlineTimers timers(clock);
+    MeterSession session(Port, timers.Timers(), View, LocalTimeNow);
+    View.Watch(session);
+    Port.OnRxChar = [&](TComponent*, int32_t Count) { session.ReceiveFromPort(Count); };
+    Port.OnError = [&](TComponent*, TComErrors) { View.Message(meter_text::kChoosePort); };
+    if (!OpenPort(Port, View))
+        return kExitPortOrOptions;
+    try {
+        if (Options.Command == CliCommand::SetClock)
+            session.StartClockSetting();
+        else
+            session.StartRead(RequestOf(Options));
+        SessionLoop(session, timers).RunUntil([&] { return View.Outcome().has_value(); });
+    } catch (const std::exception& e) {
+        View.Message(e.what());
+        return kExitMeterFailed;
+    }
+    // The session ends here; the port closes later and serves what the line
+    // still hands over without it.
+    Port.OnRxChar = nullptr;
+    Port.OnError = nullptr;
+    if (!View.Outcome())
+        return kExitMeterFailed;
+    switch (*View.Outcome()) {
+    case CliView::Result::ClockSet: return kExitDone;
+    case CliView::Result::NoAnswer:
+    case CliView::Result::ClockFailed: return kExitMeterFailed;
+    case CliView::Result::Answered: break;
+    }
+    if (HandlerFailed) // a burst was lost on the way: the answer is not whole
+        return kExitMeterFailed;
+    return WriteAnswer(View.Answer(), Options, View);
+}
+
+int Run(const CliOptions& Options)
+{
+    MainThreadQueue::Instance().SetMainThread();
+    CliView view(Options.Command == CliCommand::SetClock, stderr, IsTerminal(stderr));
+    bool handlerFailed = false;
+    SetExceptionReportHandler([&](const std::string& Message) {
+        view.Message(Message);
+        handlerFailed = true;
+    });
+    int result = kExitPortOrOptions;
+    {
+        TMeterPort port;
+        ReadSettings(port, view);
+        ApplyOverrides(port, Options);
+        result = RunSession(port, Options, view, handlerFailed);
+    }
+    SetExceptionReportHandler(nullptr);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const CliParseResult parsed = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.Options) {
+        std::fprintf(stderr, "velt-cli: %s\nOpis: velt-cli --help\n", parsed.Error.c_str());
+        return kExitPortOrOptions;
+    }
+    if (parsed.Options->Command == CliCommand::Help) {
+        std::fputs(CliUsage().c_str(), stdout);
+        return kExitDone;
+    }
+    return Run(*parsed.Options);
+}

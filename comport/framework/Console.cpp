@@ -1,0 +1,5 @@
+#include "Console.h"
+
+#include <unistd.h>
+
+bool IsTerminal(std::FILE* Stream) { return isatty(fileno(Stream)) == 1; }

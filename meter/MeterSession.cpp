@@ -1,0 +1,154 @@
+#include "MeterSession.h"
+
+#include <algorithm>
+
+#include "ComPort.h"
+#include "framework/ExceptionReport.h"
+
+MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View,
+                           std::function<CalendarTime()> Now)
+    : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now))
+{
+}
+
+// Opens the port when it is closed. A failure is shown, not raised; the
+// result tells whether the port is open now.
+bool MeterSession::OpenPortIfClosed()
+{
+    if (FPort.Connected())
+        return true;
+    try {
+        FPort.Open();
+        return true;
+    } catch (...) {
+        FView.ReportOpenFailed(ExceptionMessage(std::current_exception()));
+        return false;
+    }
+}
+
+// A write that fails on an open port means the line is gone (an adapter
+// pulled out): the port is closed so that the next command opens it afresh,
+// and the failure goes on to the caller.
+void MeterSession::WriteToMeter(const std::string& Bytes)
+{
+    try {
+        FPort.WriteText(Bytes);
+    } catch (const EComPort&) {
+        try {
+            FPort.Close();
+        } catch (...) {
+            // The write's failure is the one worth reporting.
+        }
+        throw;
+    }
+}
+
+void MeterSession::StartRead(const std::string& Request)
+{
+    OpenPortIfClosed();
+    FView.ClearText();
+    FView.SetCommandsEnabled(false);
+    FTimers.Watchdog.Start();
+    WriteToMeter(Request);
+}
+
+void MeterSession::ReceiveFromPort(int32_t Count)
+{
+    FTimers.Watchdog.Stop();
+    std::string received;
+    FPort.ReadText(received, Count);
+    Receive(received);
+}
+
+void MeterSession::Receive(const std::string& Burst)
+{
+    FTimers.Watchdog.Stop();
+    FView.ShowTransfer();
+    FTimers.Idle.Stop();
+    FTimers.Idle.Start();
+    if (FTimers.Handshake.IsActive()) {
+        // A handshake answer, which restarts the handshake's pause.
+        FTimers.Handshake.Stop();
+        FHandshake.TakeAnswer(Burst);
+        FTimers.Handshake.Start();
+        FView.StepProgress(33);
+    } else {
+        FView.StepProgress(1);
+        const size_t room = kMaxAnswerSize - std::min(kMaxAnswerSize, FReceiveBuffer.size());
+        FReceiveBuffer.append(Burst, 0, room);
+    }
+}
+
+// One second after the last burst: the transfer is over.
+void MeterSession::IdleTimerTick()
+{
+    FView.EndTransfer();
+    FTimers.Idle.Stop();
+    if (!FReceiveBuffer.empty())
+        FView.ShowAnswer(FReceiveBuffer);
+    FReceiveBuffer.clear();
+}
+
+// One second after a request that got no byte at all.
+void MeterSession::WatchdogTick()
+{
+    FTimers.Watchdog.Stop();
+    FView.ReportNoAnswer();
+    FView.SetCommandsEnabled(true);
+}
+
+void MeterSession::StartClockSetting()
+{
+    FView.ClearText();
+    FView.SetCommandsEnabled(false);
+    if (!OpenPortIfClosed()) {
+        FView.SetCommandsEnabled(true);
+        return;
+    }
+    try {
+        SendHandshakeByte(FHandshake.Begin());
+    } catch (...) {
+        AbandonHandshake();
+        throw;
+    }
+    FTimers.Handshake.Start();
+}
+
+void MeterSession::HandshakeTimerTick()
+{
+    FTimers.Handshake.Stop();
+    try {
+        HandshakeStep();
+    } catch (...) {
+        AbandonHandshake();
+        throw;
+    }
+}
+
+void MeterSession::HandshakeStep()
+{
+    const ClockHandshake::Step step = FHandshake.Advance(FNow);
+    switch (step.What) {
+    case ClockHandshake::Outcome::Failed:
+        FView.ReportClockFailed();
+        FView.EndTransfer();
+        return;
+    case ClockHandshake::Outcome::Succeeded:
+        FView.EndTransfer();
+        FView.ReportClockSet();
+        return;
+    case ClockHandshake::Outcome::Send:
+        SendHandshakeByte(step.Byte);
+        FTimers.Handshake.Start();
+        return;
+    }
+}
+
+void MeterSession::SendHandshakeByte(uint8_t Byte) { WriteToMeter(std::string(1, static_cast<char>(Byte))); }
+
+// A write that fails leaves no timer to bring the commands back: stop here.
+void MeterSession::AbandonHandshake()
+{
+    FTimers.Handshake.Stop();
+    FView.EndTransfer();
+}

@@ -1,0 +1,63 @@
+#pragma once
+// One session with the meter over the serial-port component: the one-byte
+// read requests, the answer collected until the line has been silent for a
+// second (at most 16 MiB of it), the watchdog for a meter that does not
+// answer, and the clock handshake. Its timers and its view are given, so the
+// window runs it on its own timers and widgets, and the command-line tool and
+// the tests on deadline timers and a clock of their own.
+//
+// The operations are the window's handlers: commands, the received-bytes
+// notification and the three timer ticks. All run on one thread.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ClockHandshake.h"
+#include "MeterTimer.h"
+#include "MeterView.h"
+
+class TCustomComPort;
+
+// A meter's answer is a few kilobytes. A line that never falls silent must
+// not fill the memory: what arrives beyond this is not kept.
+constexpr size_t kMaxAnswerSize = 16 * 1024 * 1024;
+
+class MeterSession {
+public:
+    // Now gives the moment the clock handshake sends (the computer's clock).
+    MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now);
+
+    // A read command. A port that does not open is reported; the request is
+    // written all the same, and that write's failure leaves here, while the
+    // watchdog brings the commands back a second later.
+    void StartRead(const std::string& Request);
+    // The clock command: sets the meter's clock to Now.
+    void StartClockSetting();
+
+    // The port announced Count received bytes: they are read and taken.
+    void ReceiveFromPort(int32_t Count);
+    // One received burst.
+    void Receive(const std::string& Burst);
+
+    void IdleTimerTick();
+    void WatchdogTick();
+    void HandshakeTimerTick();
+
+    // Bytes received since the last answer was shown.
+    size_t BufferedBytes() const { return FReceiveBuffer.size(); }
+    int32_t ClockBytesSent() const { return FHandshake.BytesSent(); }
+
+private:
+    bool OpenPortIfClosed();
+    void WriteToMeter(const std::string& Bytes);
+    void SendHandshakeByte(uint8_t Byte);
+    void HandshakeStep();
+    void AbandonHandshake();
+
+    TCustomComPort& FPort;
+    MeterTimers FTimers;
+    MeterView& FView;
+    std::function<CalendarTime()> FNow;
+    std::string FReceiveBuffer;
+    ClockHandshake FHandshake;
+};

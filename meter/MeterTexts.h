@@ -1,0 +1,14 @@
+#pragma once
+// The program's own texts (UTF-8), shown by the window and the command-line tool alike.
+namespace meter_text {
+
+constexpr const char* kErrorCaption = "Błąd";
+constexpr const char* kOpenFailed = "Wystąpił błąd podczas otwierania portu!";
+constexpr const char* kMeterError = "Wystąpił błąd komunikacji z miernikiem!";
+constexpr const char* kMeterErrorLine = "Błąd komunikacji z miernikiem!";
+constexpr const char* kClockSet = "Zegar miernika ustawiony poprawnie!";
+constexpr const char* kClockFailed = "Błąd ustawiania zegara miernika!";
+constexpr const char* kChoosePort = "Wybierz port komunikacyjny";
+constexpr const char* kTransfer = "Transmisja danych";
+
+} // namespace meter_text

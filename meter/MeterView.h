@@ -1,0 +1,26 @@
+#pragma once
+// What a meter session shows: the window's pane, buttons and boxes, or the
+// command-line tool's output and messages.
+#include <string>
+
+class MeterView {
+public:
+    virtual ~MeterView() = default;
+
+    virtual void ClearText() = 0;
+    virtual void SetCommandsEnabled(bool Enabled) = 0;
+    // Bytes are arriving: the transfer label and the progress bar appear.
+    virtual void ShowTransfer() = 0;
+    virtual void StepProgress(int Amount) = 0;
+    // The transfer is over: label and bar hidden, bar back to 0, commands enabled.
+    virtual void EndTransfer() = 0;
+    // A complete answer, the meter's bytes as they came (Windows-1250).
+    virtual void ShowAnswer(const std::string& Bytes) = 0;
+
+    // The port could not be opened; Reason is the component's message.
+    virtual void ReportOpenFailed(const std::string& Reason) = 0;
+    // A request got no byte at all within a second.
+    virtual void ReportNoAnswer() = 0;
+    virtual void ReportClockSet() = 0;
+    virtual void ReportClockFailed() = 0;
+};

@@ -1,0 +1,255 @@
+// velt-cli as a script runs it, against the simulated meter on a
+// pseudo-terminal: the output, the messages and the exit codes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/TempConfigHome.h"
+
+extern char** environ;
+
+namespace {
+
+struct Finished {
+    int ExitCode = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// Runs Program with Arguments and collects both output streams until it
+// ends (killed after 30 s, which fails the test).
+Finished RunProgram(const std::string& Program, const std::vector<std::string>& Arguments)
+{
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    std::vector<char*> argv = {const_cast<char*>(Program.c_str())};
+    for (const std::string& argument : Arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, Program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    Finished result;
+    std::vector<pollfd> open = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (spawned == 0 && (open[0].fd >= 0 || open[1].fd >= 0) && std::chrono::steady_clock::now() < end) {
+        if (poll(open.data(), open.size(), 1000) <= 0)
+            continue;
+        for (size_t i = 0; i < open.size(); ++i) {
+            if (open[i].fd < 0 || open[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = read(open[i].fd, buffer, sizeof buffer);
+            if (n > 0)
+                (i == 0 ? result.Out : result.Err).append(buffer, static_cast<size_t>(n));
+            else
+                open[i].fd = -1;
+        }
+    }
+    if (spawned == 0) {
+        kill(child, SIGKILL); // does nothing to a child that has ended
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (WIFEXITED(status))
+            result.ExitCode = WEXITSTATUS(status);
+    }
+    close(out[0]);
+    close(err[0]);
+    return result;
+}
+
+// The simulated meter, ended with the test (and by itself when the test
+// dies, through its watched standard input).
+class MeterSim {
+public:
+    explicit MeterSim(std::vector<std::string> Options)
+    {
+        int out[2], in[2];
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        const std::string program = METERSIM_PATH;
+        Options.insert(Options.begin(), program);
+        Options.push_back("--watch-stdin");
+        std::vector<char*> argv;
+        for (std::string& option : Options)
+            argv.push_back(option.data());
+        argv.push_back(nullptr);
+        posix_spawn(&FPid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        close(in[0]);
+        FStdin = in[1];
+        char c = 0;
+        while (read(out[0], &c, 1) == 1 && c != '\n')
+            Path.push_back(c);
+        close(out[0]);
+    }
+    ~MeterSim()
+    {
+        close(FStdin);
+        if (FPid > 0)
+            waitpid(FPid, nullptr, 0);
+    }
+    std::string Path;
+
+private:
+    pid_t FPid = -1;
+    int FStdin = -1;
+};
+
+class CliTest : public TempConfigHomeTest {
+protected:
+    Finished Cli(const std::vector<std::string>& Arguments) { return RunProgram(VELT_CLI_PATH, Arguments); }
+
+    void StorePort(const std::string& Port, const std::string& DataBits)
+    {
+        WriteFile(RegistryFile(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort]\r\n\"Port\"=\"" + Port
+                                      + "\"\r\n\"BaudRate\"=\"9600\"\r\n\"DataBits\"=\"" + DataBits + "\"\r\n\r\n");
+    }
+};
+
+const std::string kMeterError = "Wystąpił błąd komunikacji z miernikiem!";
+
+} // namespace
+
+TEST_F(CliTest, ReadCommandsPrintTheAnswerAsUtf8)
+{
+    MeterSim meter({});
+    const Finished last = Cli({"--port", meter.Path, "last"});
+    EXPECT_EQ(last.ExitCode, 0) << last.Err;
+    EXPECT_EQ(last.Out.rfind("Ostatni pomiar – Pomiar nr 28: ", 0), 0u) << last.Out;
+    EXPECT_EQ(last.Err, "");
+
+    const Finished one = Cli({"get", "5", "--port=" + meter.Path});
+    EXPECT_EQ(one.ExitCode, 0);
+    EXPECT_EQ(one.Out.rfind("Pomiar nr 5: ", 0), 0u) << one.Out;
+    EXPECT_NE(one.Out.find("°C, wilgotność "), std::string::npos);
+    EXPECT_EQ(one.Out.find('\r'), std::string::npos); // one "\n" per line
+}
+
+TEST_F(CliTest, AnswerInBurstsIsCollectedWhole)
+{
+    MeterSim meter({"--split", "300", "--bursts", "4"});
+    const Finished all = Cli({"--port", meter.Path, "all"});
+    EXPECT_EQ(all.ExitCode, 0) << all.Err;
+    EXPECT_EQ(all.Out.rfind("Pomiar nr 1: ", 0), 0u);
+    EXPECT_NE(all.Out.find("\nPomiar nr 28: "), std::string::npos);
+    EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 28);
+}
+
+TEST_F(CliTest, NulByteIsLeftOutAndTheTextAfterItKept)
+{
+    MeterSim meter({"--nul"});
+    const Finished one = Cli({"--port", meter.Path, "get", "3"});
+    EXPECT_EQ(one.ExitCode, 0);
+    EXPECT_EQ(one.Out.find('\0'), std::string::npos);
+    EXPECT_EQ(one.Out.rfind("Pomiar nr 3: ", 0), 0u) << one.Out;
+    EXPECT_NE(one.Out.find("wilgotność"), std::string::npos);
+}
+
+TEST_F(CliTest, SilentMeterExitsWithOne)
+{
+    MeterSim meter({"--silent"});
+    const Finished read = Cli({"--port", meter.Path, "last"});
+    EXPECT_EQ(read.ExitCode, 1);
+    EXPECT_EQ(read.Out, "");
+    EXPECT_NE(read.Err.find(kMeterError), std::string::npos) << read.Err;
+
+    const Finished clock = Cli({"--port", meter.Path, "set-clock"});
+    EXPECT_EQ(clock.ExitCode, 1);
+    EXPECT_NE(clock.Err.find("Błąd ustawiania zegara miernika!"), std::string::npos) << clock.Err;
+}
+
+TEST_F(CliTest, SetClockRecoversFromAWrongAnswer)
+{
+    MeterSim meter({"--wrong", "3"});
+    const Finished clock = Cli({"--port", meter.Path, "set-clock"});
+    EXPECT_EQ(clock.ExitCode, 0);
+    EXPECT_EQ(clock.Out, "");
+    EXPECT_NE(clock.Err.find("Zegar miernika ustawiony poprawnie!"), std::string::npos) << clock.Err;
+}
+
+TEST_F(CliTest, OutWritesUtf8TextOrRtf)
+{
+    MeterSim meter({});
+    const fs::path text = FHome / "pomiar.txt";
+    const Finished toText = Cli({"--port", meter.Path, "--out", text.string(), "get", "7"});
+    EXPECT_EQ(toText.ExitCode, 0) << toText.Err;
+    EXPECT_EQ(toText.Out, "");
+    EXPECT_EQ(ReadFile(text).rfind("Pomiar nr 7: ", 0), 0u);
+    EXPECT_NE(ReadFile(text).find("wilgotność"), std::string::npos);
+
+    const fs::path rtf = FHome / "pomiar.RTF";
+    EXPECT_EQ(Cli({"--port", meter.Path, "--out", rtf.string(), "get", "7"}).ExitCode, 0);
+    const std::string document = ReadFile(rtf);
+    EXPECT_EQ(document.rfind("{\\rtf1\\ansi\\ansicpg1250", 0), 0u);
+    EXPECT_NE(document.find("Pomiar nr 7: "), std::string::npos);
+    EXPECT_NE(document.find("wilgotno\\'9c\\'e6"), std::string::npos); // ść in code page 1250
+
+    const Finished nowhere = Cli({"--port", meter.Path, "--out", (FHome / "no-dir" / "x.txt").string(), "last"});
+    EXPECT_EQ(nowhere.ExitCode, 2);
+    EXPECT_NE(nowhere.Err.find("no-dir"), std::string::npos);
+}
+
+// The settings the window stored are used, the options override them, and
+// the store is neither created nor changed.
+TEST_F(CliTest, StoredSettingsAreReadNeverWritten)
+{
+    MeterSim meter({});
+    EXPECT_EQ(Cli({"last"}).ExitCode, 2); // nothing stored, no --port
+    EXPECT_FALSE(fs::exists(RegistryFile()));
+
+    StorePort(meter.Path, "7"); // a pseudo-terminal takes only 8 data bits
+    const std::string stored = ReadFile(RegistryFile());
+    const Finished refused = Cli({"last"});
+    EXPECT_EQ(refused.ExitCode, 2);
+    EXPECT_NE(refused.Err.find("Wystąpił błąd podczas otwierania portu!"), std::string::npos) << refused.Err;
+
+    const Finished overridden = Cli({"--data-bits", "8", "last"});
+    EXPECT_EQ(overridden.ExitCode, 0) << overridden.Err;
+    EXPECT_EQ(overridden.Out.rfind("Ostatni pomiar", 0), 0u);
+    EXPECT_EQ(ReadFile(RegistryFile()), stored);
+}
+
+TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
+{
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{},
+                                               {"read"},
+                                               {"get"},
+                                               {"get", "29"},
+                                               {"get", "1x"},
+                                               {"last", "extra"},
+                                               {"--parity", "odd-ish", "last"},
+                                               {"--baud", "fast", "last"},
+                                               {"--port"},
+                                               {"--colour", "red", "last"},
+                                               {"--out", "x.txt", "set-clock"}}) {
+        const Finished run = Cli(wrong);
+        EXPECT_EQ(run.ExitCode, 2) << ::testing::PrintToString(wrong);
+        EXPECT_NE(run.Err, "");
+    }
+    const Finished help = Cli({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_NE(help.Out.find("set-clock"), std::string::npos);
+}

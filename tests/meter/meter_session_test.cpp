@@ -1,0 +1,220 @@
+// The meter session on a fake clock: the test moves time on in milliseconds
+// and hands the session the meter's answers; the bytes the session sends
+// reach a real pseudo-terminal, whose other end the test reads.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "ComPort.h"
+#include "DeadlineTimers.h"
+#include "MeterSession.h"
+#include "support/PseudoTerminal.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class FakeClock : public MeterClock {
+public:
+    TimePoint Now() const override { return FNow; }
+    void Advance(std::chrono::milliseconds Step) { FNow += Step; }
+
+private:
+    TimePoint FNow{};
+};
+
+// Records what the session shows, one word per call.
+class RecordingView : public MeterView {
+public:
+    std::vector<std::string> Calls;
+    std::string Answer;
+
+    void ClearText() override {}
+    void SetCommandsEnabled(bool Enabled) override { Calls.push_back(Enabled ? "enabled" : "disabled"); }
+    void ShowTransfer() override {}
+    void StepProgress(int) override {}
+    void EndTransfer() override { Calls.push_back("end"); }
+    void ShowAnswer(const std::string& Bytes) override
+    {
+        Calls.push_back("answer");
+        Answer = Bytes;
+    }
+    void ReportOpenFailed(const std::string&) override { Calls.push_back("open failed"); }
+    void ReportNoAnswer() override { Calls.push_back("no answer"); }
+    void ReportClockSet() override { Calls.push_back("clock set"); }
+    void ReportClockFailed() override { Calls.push_back("clock failed"); }
+};
+
+class MeterSessionTest : public ::testing::Test {
+protected:
+    MeterSessionTest() : FTimers(FClock), FSession(FPort, FTimers.Timers(), FView, [this] { return FMoment; })
+    {
+        FPort.SetPort(FPty.SlavePath());
+        FPort.SetEvents({}); // the test hands the answers over itself
+    }
+
+    // Moves the clock on and runs the timers that are due.
+    void Wait(std::chrono::milliseconds Time)
+    {
+        FClock.Advance(Time);
+        FTimers.FireExpired(FSession);
+    }
+
+    // The next byte on the line ("" when none comes).
+    std::string NextByte() { return FPty.ReadFromPort(1, 2s); }
+    bool NothingSent() { return FPty.ReadFromPort(1, 20ms).empty(); }
+
+    // Starts the handshake and plays the meter: each byte sent is answered
+    // with Answer(byte) after 5 ms (nothing for ""), then the session's
+    // 60 ms pause runs out. Returns every byte sent.
+    template <typename Answerer>
+    std::string RunHandshake(Answerer Answer)
+    {
+        std::string all;
+        FSession.StartClockSetting();
+        while (FView.Calls.back() == "disabled" && all.size() < 30) {
+            const std::string byte = NextByte();
+            all += byte;
+            Wait(5ms);
+            if (const std::string reply = byte.empty() ? "" : Answer(uint8_t(byte[0])); !reply.empty())
+                FSession.Receive(reply);
+            Wait(60ms);
+        }
+        return all;
+    }
+
+    PseudoTerminal FPty;
+    TComPort FPort{nullptr};
+    FakeClock FClock;
+    DeadlineTimers FTimers;
+    RecordingView FView;
+    CalendarTime FMoment{2026, 3, 7, 14, 5, 9};
+    MeterSession FSession;
+};
+
+// The meter's side: the code back after a code, the value after a value
+// byte, 100 after the resynchronisation byte.
+std::string Echo(uint8_t Byte)
+{
+    const int number = Byte >= 91 && Byte <= 96 ? Byte : Byte - 100;
+    return std::to_string(number == 0 && Byte == 100 ? 100 : number) + "\r\n";
+}
+
+} // namespace
+
+TEST_F(MeterSessionTest, CleanHandshakeSendsTwelveBytesPacedBySixtyMilliseconds)
+{
+    FSession.StartClockSetting();
+    EXPECT_EQ(NextByte(), "[");
+    Wait(30ms);
+    FSession.Receive("91\r\n");
+    Wait(59ms);
+    EXPECT_TRUE(NothingSent()); // the pause counts from the answer
+    Wait(1ms);
+    EXPECT_EQ(NextByte(), std::string(1, char(107))); // day 7
+
+    FView.Calls.clear();
+    const std::string sent = RunHandshake(Echo);
+    // Day 7, month 3, year 2026 as 126, second 9, minute 5, hour 14.
+    EXPECT_EQ(sent, std::string("[") + char(107) + "\\" + char(103) + "]" + char(126) + "^" + char(109) + "_"
+                        + char(105) + "`" + char(114));
+    EXPECT_EQ(FView.Calls, (std::vector<std::string>{"disabled", "end", "clock set"}));
+}
+
+TEST_F(MeterSessionTest, WrongAnswerBringsResyncAndTheSameFieldAgain)
+{
+    // A wrong answer to the month's code, then one to the month's value:
+    // each time "d", and after its confirmation the month's code again.
+    int answered = 0;
+    const std::string sent = RunHandshake([&](uint8_t Byte) {
+        ++answered;
+        if (answered == 3 || answered == 6)
+            return std::string("55\r\n");
+        return Echo(Byte);
+    });
+    EXPECT_EQ(sent.substr(0, 10), std::string("[k\\d\\") + char(103) + "d\\" + char(103) + "]");
+    EXPECT_EQ(sent.size(), 17u);
+    EXPECT_EQ(FView.Calls.back(), "clock set");
+}
+
+TEST_F(MeterSessionTest, AnswersAreReadLeniently)
+{
+    // Value 0 (hour, minute, second, year 2000) answered "0", with no digits
+    // at all, or with blanks and a sign; codes answered in hexadecimal.
+    FMoment = {2000, 1, 1, 0, 0, 0};
+    const std::vector<std::string> answers = {"  91 ", "$1", "0x5C", "1\r\n", "+93", "x",
+                                              "94abc", "-0", "0X5f", "\r\n", "96", "0"};
+    size_t next = 0;
+    const std::string sent = RunHandshake([&](uint8_t) { return answers.at(next++); });
+    EXPECT_EQ(sent.size(), 12u);
+    EXPECT_EQ(FView.Calls.back(), "clock set");
+}
+
+TEST_F(MeterSessionTest, NumberSplitOverTwoBurstsCountsOnlyTheLastPart)
+{
+    FSession.StartClockSetting();
+    NextByte();
+    FSession.Receive("9");
+    Wait(30ms);
+    FSession.Receive("1\r\n");
+    Wait(60ms);
+    EXPECT_EQ(NextByte(), "d");
+}
+
+TEST_F(MeterSessionTest, SilentMeterFailsTheHandshakeAfter24BytesAndAbout1400Ms)
+{
+    FSession.StartClockSetting();
+    std::string sent = NextByte();
+    int waited = 0;
+    while (FView.Calls.back() != "end" && waited < 5000) {
+        Wait(60ms);
+        waited += 60;
+        if (FView.Calls.back() != "end")
+            sent += NextByte();
+    }
+    EXPECT_EQ(sent, "[" + std::string(23, 'd'));
+    EXPECT_EQ(waited, 24 * 60);
+    EXPECT_TRUE(NothingSent());
+    EXPECT_EQ(FView.Calls, (std::vector<std::string>{"disabled", "clock failed", "end"}));
+}
+
+TEST_F(MeterSessionTest, AnswerIsFramedByOneSecondOfSilence)
+{
+    FSession.StartRead("V");
+    EXPECT_EQ(NextByte(), "V");
+    Wait(900ms);
+    FSession.Receive("Pomiar nr 1\r\n");
+    Wait(999ms);
+    FSession.Receive("Pomiar nr 2\r\n"); // 999 ms of silence: the same answer
+    Wait(999ms);
+    EXPECT_TRUE(FView.Answer.empty());
+    Wait(1ms);
+    EXPECT_EQ(FView.Answer, "Pomiar nr 1\r\nPomiar nr 2\r\n");
+    EXPECT_EQ(FView.Calls, (std::vector<std::string>{"disabled", "end", "answer"}));
+
+    FSession.Receive("Sam z siebie"); // the meter sending on its own is collected all the same
+    Wait(1000ms);
+    EXPECT_EQ(FView.Answer, "Sam z siebie");
+}
+
+TEST_F(MeterSessionTest, WatchdogReportsAMeterThatDoesNotAnswer)
+{
+    FSession.StartRead("T");
+    Wait(999ms);
+    EXPECT_EQ(FView.Calls, std::vector<std::string>{"disabled"});
+    Wait(1ms);
+    EXPECT_EQ(FView.Calls, (std::vector<std::string>{"disabled", "no answer", "enabled"}));
+}
+
+TEST_F(MeterSessionTest, AnswerStopsGrowingAt16MiB)
+{
+    FSession.StartRead("V");
+    const std::string burst(1024 * 1024, 'x');
+    for (int i = 0; i < 17; ++i)
+        FSession.Receive(burst);
+    FSession.Receive("tail");
+    Wait(1000ms);
+    EXPECT_EQ(FView.Answer.size(), kMaxAnswerSize);
+}
