@@ -2,7 +2,7 @@
 
 #include <QSaveFile>
 
-#include "framework/Exception.h"
+#include <velt/comport/framework/Exception.h>
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "MessageBox.h"
-#include "framework/ExceptionReport.h"
+#include <velt/comport/framework/ExceptionReport.h>
 
 namespace {
 

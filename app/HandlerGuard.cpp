@@ -1,6 +1,6 @@
 #include "HandlerGuard.h"
 
-#include "framework/ExceptionReport.h"
+#include <velt/comport/framework/ExceptionReport.h>
 
 void RunGuarded(const std::function<void()>& Body) noexcept
 {

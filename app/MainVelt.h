@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "CPort.h"
+#include <velt/comport/CPort.h>
+
 #include "MeterView.h"
 
 class MeterSession;
@@ -75,7 +76,7 @@ private:
     void StepProgress(int Amount) override;
     void EndTransfer() override;
     void ShowAnswer(const std::string& Bytes) override;
-    void ReportOpenFailed(const std::string& Reason) override;
+    void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
     void ReportNoAnswer() override;
     void ReportClockSet() override;
     void ReportClockFailed() override;

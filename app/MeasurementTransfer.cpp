@@ -31,7 +31,15 @@ void TForm1::ShowError(const QString& Text)
     ShowMessageBox(this, Text, QString::fromUtf8(meter_text::kErrorCaption), TMessageIcon::Error);
 }
 
-void TForm1::ReportOpenFailed(const std::string&) { ShowError(QString::fromUtf8(meter_text::kOpenFailed)); }
+// The written message, and where the account may not use the device, what to
+// do about it on a line of its own.
+void TForm1::ReportOpenFailed(const std::string&, bool AccessDenied)
+{
+    QString text = QString::fromUtf8(meter_text::kOpenFailed);
+    if (AccessDenied)
+        text += u'\n' + QString::fromUtf8(meter_text::kAccessAdvice);
+    ShowError(text);
+}
 
 // The number field's text as a measurement number: 1 when it is not a number,
 // and never outside the field's range, so that no other request byte can go out.

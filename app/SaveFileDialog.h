@@ -3,7 +3,9 @@
 // boxes: a test names the file instead of a modal dialog asking for it.
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QFileDialog;
 class QWidget;
 
 struct TSaveFileRequest {
@@ -17,3 +19,6 @@ using TSaveFileHook = std::function<QString(const TSaveFileRequest& Request)>;
 void SetSaveFileHook(TSaveFileHook Hook);
 
 QString AskSaveFileName(QWidget* Parent, const TSaveFileRequest& Request);
+
+// The dialog AskSaveFileName runs, built but not shown.
+std::unique_ptr<QFileDialog> NewSaveFileDialog(QWidget* Parent, const TSaveFileRequest& Request);

@@ -1,9 +1,10 @@
 // Velt: reads the measurements stored in a meter and sets its clock.
-#include "CPortSetup.h"
+#include <velt/comport/ui/CPortSetup.h>
 #include "ExceptionReportBox.h"
 #include "HandlerGuard.h"
 #include "MainVelt.h"
-#include "QtHandOver.h"
+#include "PolishLanguage.h"
+#include <velt/comport/ui/QtHandOver.h>
 
 #include <QFont>
 
@@ -27,6 +28,9 @@ int main(int argc, char* argv[])
     // The application title of plain message boxes. Only the name is set: a
     // display name would be appended to the window's caption on X11.
     QApplication::setApplicationName(QStringLiteral("Velt"));
+    // Ties the window to its menu entry, whose icon the desktop then shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELT_DESKTOP_ID));
+    InstallPolishLanguage(application);
     InstallFontSubstitutes();
     InstallQtHandOver();
     InstallSetupDialog();

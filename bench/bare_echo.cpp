@@ -13,8 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "ComPort.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 
 namespace {
 

@@ -45,9 +45,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ComPort.h"
-#include "QtHandOver.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/MainThreadQueue.h>
+#include <velt/comport/ui/QtHandOver.h>
 
 extern char** environ;
 

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "AnswerText.h"
-#include "ComTypes.h"
+#include <velt/comport/ComTypes.h>
 #include "RtfDocument.h"
 #include "Windows1250.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ComTypes.h"
+#include <velt/comport/ComTypes.h>
 
 enum class CliCommand { Last, Get, All, SetClock, Help };
 

@@ -45,9 +45,11 @@ void CliView::EndTransfer()
         Finish(Result::Answered);
 }
 
-void CliView::ReportOpenFailed(const std::string& Reason)
+void CliView::ReportOpenFailed(const std::string& Reason, bool AccessDenied)
 {
     Message(std::string(meter_text::kOpenFailed) + " (" + Reason + ")");
+    if (AccessDenied)
+        Message(meter_text::kAccessAdvice);
 }
 
 void CliView::ReportNoAnswer()

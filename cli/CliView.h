@@ -33,7 +33,7 @@ public:
     void StepProgress(int Amount) override;
     void EndTransfer() override;
     void ShowAnswer(const std::string& Bytes) override { FAnswer = Bytes; }
-    void ReportOpenFailed(const std::string& Reason) override;
+    void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
     void ReportNoAnswer() override;
     void ReportClockSet() override;
     void ReportClockFailed() override;

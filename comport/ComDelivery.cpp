@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "ComTypes.h"
+#include <velt/comport/ComTypes.h>
 
 class TCustomComPort;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 // ---- The overridable notification calls -------------------------------------
 

@@ -1,6 +1,8 @@
-#include "ComError.h"
+#include <velt/comport/ComError.h>
 
 #include <array>
+
+#include <velt/comport/device/SerialDevice.h>
 
 namespace {
 constexpr std::array<const char*, 23> kMessages = {
@@ -47,3 +49,5 @@ EComPort::EComPort(int32_t ACode)
     : Exception(PortErrorText(ACode)), FSystemErrorCode(-1), FPortErrorCode(ACode)
 {
 }
+
+bool EComPort::AccessDenied() const { return device::IsAccessDeniedError(FSystemErrorCode); }

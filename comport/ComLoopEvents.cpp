@@ -1,9 +1,9 @@
 #include "ComLoopEvents.h"
 
 #include "ComDelivery.h"
-#include "ComPort.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainLoopWatcher.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainLoopWatcher.h>
 
 TComLoopEvents::TComLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop)
     : FPort(Port), FLoop(Loop), FSyncMethod(Port.SyncMethod())
@@ -18,7 +18,7 @@ void TComLoopEvents::Start()
     // The loop may call back after this object is gone from the port (a
     // handler closed it): the call then holds it until it returns.
     std::weak_ptr<TComLoopEvents> self = weak_from_this();
-    FWatchId = FLoop.Watch(FPort.DeviceHandle()->EventWaitable(), [self] {
+    FWatchId = FLoop.Watch(static_cast<std::intptr_t>(FPort.DeviceHandle()->EventWaitable()), [self] {
         if (auto events = self.lock())
             events->OnSignalled();
     });
@@ -98,5 +98,5 @@ void TComLoopEvents::CleanUpDevice()
 {
     device::SerialDevice& device = *FPort.DeviceHandle();
     device.SetEventMask(0);
-    device.Purge(device::PURGE_TXCLEAR | device::PURGE_RXCLEAR);
+    device.Purge(device::kPurgeTxClear | device::kPurgeRxClear);
 }

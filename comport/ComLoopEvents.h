@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ComTypes.h"
+#include <velt/comport/ComTypes.h>
 
 class MainLoopWatcher;
 class TCustomComPort;

@@ -1,9 +1,9 @@
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 #include "ComLoopEvents.h"
 #include "ComThread.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 
 namespace {
 std::function<void(TCustomComPort&)>& SettingsDialog()
@@ -236,7 +236,7 @@ void TCustomComPort::CloseDevice()
     // Close returns.
     while (FDeviceReleased.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
         if (auto device = closing.lock())
-            device->Purge(device::PURGE_TXABORT | device::PURGE_RXABORT);
+            device->Purge(device::kPurgeTxAbort | device::kPurgeRxAbort);
 }
 
 // ---- Writing the settings to the device -------------------------------------
@@ -290,35 +290,35 @@ void TCustomComPort::ApplyLineSettings()
 device::DeviceControlBlock TCustomComPort::BuildDeviceControlBlock() const
 {
     using namespace device;
-    static constexpr uint32_t kDtrBits[] = {0, DCB_DTR_CONTROL_ENABLE, DCB_DTR_CONTROL_HANDSHAKE};
-    static constexpr uint32_t kRtsBits[] = {0, DCB_RTS_CONTROL_ENABLE, DCB_RTS_CONTROL_HANDSHAKE,
-                                            DCB_RTS_CONTROL_TOGGLE};
+    static constexpr uint32_t kDtrBits[] = {0, kDcbDtrControlEnable, kDcbDtrControlHandshake};
+    static constexpr uint32_t kRtsBits[] = {0, kDcbRtsControlEnable, kDcbRtsControlHandshake,
+                                            kDcbRtsControlToggle};
     const TComFlowControl& flow = *FFlowControl;
     const TComParity& parity = *FParity;
     const bool replaceErrors = parity.Check() && parity.Replace();
 
     DeviceControlBlock dcb;
     dcb.BaudRate = FBaudRate == brCustom ? static_cast<uint32_t>(FCustomBaudRate) : BaudRateValue(FBaudRate);
-    dcb.Flags = DCB_BINARY;
+    dcb.Flags = kDcbBinary;
     if (parity.Check())
-        dcb.Flags |= DCB_PARITY;
+        dcb.Flags |= kDcbParity;
     if (flow.OutCTSFlow())
-        dcb.Flags |= DCB_OUTX_CTS_FLOW;
+        dcb.Flags |= kDcbOutxCtsFlow;
     if (flow.OutDSRFlow())
-        dcb.Flags |= DCB_OUTX_DSR_FLOW;
+        dcb.Flags |= kDcbOutxDsrFlow;
     dcb.Flags |= kDtrBits[flow.ControlDTR()];
     if (flow.DSRSensitivity())
-        dcb.Flags |= DCB_DSR_SENSITIVITY;
+        dcb.Flags |= kDcbDsrSensitivity;
     if (flow.TxContinueOnXoff())
-        dcb.Flags |= DCB_TX_CONTINUE_ON_XOFF;
+        dcb.Flags |= kDcbTxContinueOnXoff;
     if (flow.XonXoffOut())
-        dcb.Flags |= DCB_OUTX;
+        dcb.Flags |= kDcbOutX;
     if (flow.XonXoffIn())
-        dcb.Flags |= DCB_INX;
+        dcb.Flags |= kDcbInX;
     if (replaceErrors)
-        dcb.Flags |= DCB_ERROR_CHAR;
+        dcb.Flags |= kDcbErrorChar;
     if (FDiscardNull)
-        dcb.Flags |= DCB_NULL;
+        dcb.Flags |= kDcbNull;
     dcb.Flags |= kRtsBits[flow.ControlRTS()];
     dcb.XonLim = static_cast<uint16_t>(FBuffer->InputSize() / 4);
     dcb.XoffLim = dcb.XonLim;

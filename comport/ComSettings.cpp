@@ -1,6 +1,6 @@
-#include "ComSettings.h"
+#include <velt/comport/ComSettings.h>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 // ---- TComTimeouts ---------------------------------------------------------
 

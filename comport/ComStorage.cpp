@@ -2,14 +2,14 @@
 // and RTS modes and single characters, the settings key of a registry
 // location, and the port's SaveSettings/RestoreSettings with the four store
 // operations they call.
-#include "ComStorage.h"
+#include <velt/comport/ComStorage.h>
 
 #include <array>
 
-#include "ComPort.h"
-#include "framework/IniFile.h"
-#include "framework/IntParse.h"
-#include "framework/Registry.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/IniFile.h>
+#include "IntParse.h"
+#include "Registry.h"
 
 // ---- Text forms -------------------------------------------------------------
 
@@ -77,9 +77,9 @@ void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std
         return;
     const std::string root = UpperCaseAscii(Location.substr(0, slash));
     if (root == "HKEY_LOCAL_MACHINE")
-        Registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        Registry.SetRootKey(kHkeyLocalMachine);
     else if (root == "HKEY_CURRENT_USER")
-        Registry.SetRootKey(HKEY_CURRENT_USER);
+        Registry.SetRootKey(kHkeyCurrentUser);
     std::string path = KeyPathOf(Location);
     if (path.empty())
         return;

@@ -5,9 +5,9 @@
 #include "ComThread.h"
 
 #include "ComDelivery.h"
-#include "ComPort.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 
 // ---- Starting and stopping ------------------------------------------------------
 
@@ -73,7 +73,7 @@ void TComThread::CleanUpDevice()
 {
     device::SerialDevice& device = *FOwnerPort.DeviceHandle();
     device.SetEventMask(0);
-    device.Purge(device::PURGE_TXCLEAR | device::PURGE_RXCLEAR);
+    device.Purge(device::kPurgeTxClear | device::kPurgeRxClear);
 }
 
 // ---- Hand-over -------------------------------------------------------------------
@@ -144,16 +144,16 @@ void TCustomComPort::NotifyWndProc(uint32_t Code)
         if (!FConnected)
             return;
         switch (Code) {
-        case device::EV_RXCHAR: ProcessRxChar(); break;
-        case device::EV_RXFLAG: ProcessRxFlag(); break;
-        case device::EV_TXEMPTY: ProcessTxEmpty(); break;
-        case device::EV_CTS: ProcessCTSChange(); break;
-        case device::EV_DSR: ProcessDSRChange(); break;
-        case device::EV_RLSD: ProcessRLSDChange(); break;
-        case device::EV_BREAK: ProcessBreak(); break;
-        case device::EV_ERR: ProcessError(); break;
-        case device::EV_RING: ProcessRing(); break;
-        case device::EV_RX80FULL: ProcessRx80Full(); break;
+        case device::kEvRxChar: ProcessRxChar(); break;
+        case device::kEvRxFlag: ProcessRxFlag(); break;
+        case device::kEvTxEmpty: ProcessTxEmpty(); break;
+        case device::kEvCts: ProcessCTSChange(); break;
+        case device::kEvDsr: ProcessDSRChange(); break;
+        case device::kEvRlsd: ProcessRLSDChange(); break;
+        case device::kEvBreak: ProcessBreak(); break;
+        case device::kEvErr: ProcessError(); break;
+        case device::kEvRing: ProcessRing(); break;
+        case device::kEvRx80Full: ProcessRx80Full(); break;
         default: break;
         }
     } catch (...) {

@@ -7,8 +7,8 @@
 #include <exception>
 #include <thread>
 
-#include "ComTypes.h"
-#include "device/ManualResetEvent.h"
+#include <velt/comport/ComTypes.h>
+#include <velt/comport/device/ManualResetEvent.h>
 
 class TCustomComPort;
 

@@ -3,7 +3,7 @@
 // every operation with the platform's invalid-handle error number.
 #include <cstring>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 using device::kIoPending;
 
@@ -156,7 +156,7 @@ void TCustomComPort::AbortTransfers()
     const auto device = Device();
     if (!device)
         throw EComPort(pePurgeFailed, device::InvalidHandleError());
-    const int error = device->Purge(device::PURGE_TXABORT | device::PURGE_RXABORT);
+    const int error = device->Purge(device::kPurgeTxAbort | device::kPurgeRxAbort);
     if (error != 0)
         throw EComPort(pePurgeFailed, error);
 }
@@ -199,8 +199,8 @@ TComErrors TCustomComPort::FetchLineErrors()
         throw EComPort(peClearErrorFailed, error);
     TComErrors errors;
     const std::pair<uint32_t, TComError> kFlags[] = {
-        {CE_FRAME, ceFrame}, {CE_RXPARITY, ceRxParity}, {CE_OVERRUN, ceOverrun}, {CE_BREAK, ceBreak},
-        {CE_IOE, ceIO},      {CE_MODE, ceMode},         {CE_RXOVER, ceRxOver},   {CE_TXFULL, ceTxFull}};
+        {kCeFrame, ceFrame}, {kCeRxParity, ceRxParity}, {kCeOverrun, ceOverrun}, {kCeBreak, ceBreak},
+        {kCeIoe, ceIO},      {kCeMode, ceMode},         {kCeRxOver, ceRxOver},   {kCeTxFull, ceTxFull}};
     for (const auto& [flag, member] : kFlags)
         if ((flags & flag) != 0)
             errors.Include(member);

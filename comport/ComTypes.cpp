@@ -1,4 +1,4 @@
-#include "ComTypes.h"
+#include <velt/comport/ComTypes.h>
 
 
 namespace {

@@ -1,12 +1,12 @@
-#include "PortList.h"
+#include <velt/comport/PortList.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "ComError.h"
-#include "ComTypes.h"
-#include "device/SerialDevice.h"
+#include <velt/comport/ComError.h>
+#include <velt/comport/ComTypes.h>
+#include <velt/comport/device/SerialDevice.h>
 
 namespace {
 

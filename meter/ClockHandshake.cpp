@@ -1,6 +1,6 @@
 #include "ClockHandshake.h"
 
-#include "framework/IntParse.h"
+#include "IntParse.h"
 
 namespace {
 

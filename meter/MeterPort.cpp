@@ -1,6 +1,6 @@
 #include "MeterPort.h"
 
-#include "framework/Registry.h"
+#include "Registry.h"
 
 void ApplyMeterPortSettings(TCustomComPort& Port)
 {
@@ -25,7 +25,7 @@ void ApplyMeterPortSettings(TCustomComPort& Port)
 
 TMeterPort::TMeterPort() : TComPort(nullptr) { ApplyMeterPortSettings(*this); }
 
-// The location's root is HKEY_LOCAL_MACHINE, its key the text after the
+// The location's root is kHkeyLocalMachine, its key the text after the
 // root's backslash. The key is opened without the right to create it; a
 // missing key reads as an empty one, which is what the program's own restore
 // finds on a first run.
@@ -35,7 +35,7 @@ void TMeterPort::ReadStoredSettings()
     BeginSettingsUpdate();
     try {
         TRegistry registry;
-        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        registry.SetRootKey(kHkeyLocalMachine);
         const std::string location = kSettingsLocation;
         registry.OpenKey(location.substr(location.find('\\') + 1) + "\\" + Name(), false);
         RestoreFromRegistry(registry);

@@ -3,7 +3,7 @@
 // are stored.
 #include <string>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 
 // The stored settings of the port live in the subkey named after the port
 // ("ComPort") of this registry location.

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "ComPort.h"
-#include "framework/ExceptionReport.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
 
 MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View,
-                           std::function<CalendarTime()> Now)
-    : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now))
+                           std::function<CalendarTime()> Now, size_t MaxAnswerSize)
+    : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now)), FMaxAnswerSize(MaxAnswerSize)
 {
 }
 
@@ -20,10 +20,12 @@ bool MeterSession::OpenPortIfClosed()
     try {
         FPort.Open();
         return true;
+    } catch (const EComPort& error) {
+        FView.ReportOpenFailed(error.what(), error.AccessDenied());
     } catch (...) {
-        FView.ReportOpenFailed(ExceptionMessage(std::current_exception()));
-        return false;
+        FView.ReportOpenFailed(ExceptionMessage(std::current_exception()), false);
     }
+    return false;
 }
 
 // A write that fails on an open port means the line is gone (an adapter
@@ -73,9 +75,10 @@ void MeterSession::Receive(const std::string& Burst)
         FTimers.Handshake.Start();
         FView.StepProgress(33);
     } else {
-        FView.StepProgress(1);
-        const size_t room = kMaxAnswerSize - std::min(kMaxAnswerSize, FReceiveBuffer.size());
+        // Collected first, so that the progress shown counts this burst.
+        const size_t room = FMaxAnswerSize - std::min(FMaxAnswerSize, FReceiveBuffer.size());
         FReceiveBuffer.append(Burst, 0, room);
+        FView.StepProgress(1);
     }
 }
 

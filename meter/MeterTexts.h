@@ -4,6 +4,10 @@ namespace meter_text {
 
 constexpr const char* kErrorCaption = "Błąd";
 constexpr const char* kOpenFailed = "Wystąpił błąd podczas otwierania portu!";
+// Added to the open failure when the account may not use the device.
+constexpr const char* kAccessAdvice =
+    "Brak uprawnień do portu: dodaj swoje konto do grupy dialout (sudo adduser $USER dialout), "
+    "wyloguj się i zaloguj ponownie.";
 constexpr const char* kMeterError = "Wystąpił błąd komunikacji z miernikiem!";
 constexpr const char* kMeterErrorLine = "Błąd komunikacji z miernikiem!";
 constexpr const char* kClockSet = "Zegar miernika ustawiony poprawnie!";

@@ -17,8 +17,9 @@ public:
     // A complete answer, the meter's bytes as they came (Windows-1250).
     virtual void ShowAnswer(const std::string& Bytes) = 0;
 
-    // The port could not be opened; Reason is the component's message.
-    virtual void ReportOpenFailed(const std::string& Reason) = 0;
+    // The port could not be opened; Reason is the component's message, and
+    // AccessDenied tells that the account may not use the device.
+    virtual void ReportOpenFailed(const std::string& Reason, bool AccessDenied) = 0;
     // A request got no byte at all within a second.
     virtual void ReportNoAnswer() = 0;
     virtual void ReportClockSet() = 0;

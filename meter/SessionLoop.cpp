@@ -2,7 +2,7 @@
 
 #include "DeadlineTimers.h"
 #include "MeterSession.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/framework/MainThreadQueue.h>
 
 bool SessionLoop::RunUntil(const std::function<bool()>& Done)
 {

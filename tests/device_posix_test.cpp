@@ -15,10 +15,10 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include "device/PortNames.h"
-#include "device/ReceiveQueue.h"
-#include "device/SerialDevice.h"
-#include "device/Termios2.h"
+#include "PortNames.h"
+#include "ReceiveQueue.h"
+#include <velt/comport/device/SerialDevice.h>
+#include "Termios2.h"
 #include "support/PseudoTerminal.h"
 
 using namespace device;
@@ -27,13 +27,13 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr CommTimeouts kReturnAtOnce{MAXDWORD, 0, 0, 0, 0};
+constexpr CommTimeouts kReturnAtOnce{kMaxDword, 0, 0, 0, 0};
 
 DeviceControlBlock LineOf(uint32_t Rate)
 {
     DeviceControlBlock dcb;
     dcb.BaudRate = Rate;
-    dcb.Flags = DCB_BINARY | DCB_DTR_CONTROL_ENABLE | DCB_RTS_CONTROL_ENABLE;
+    dcb.Flags = kDcbBinary | kDcbDtrControlEnable | kDcbRtsControlEnable;
     dcb.XonChar = 0x11;
     dcb.XoffChar = 0x13;
     return dcb;
@@ -252,11 +252,11 @@ TEST(LineSettings, RefusesWhatTheLineCannotCarry)
     EXPECT_EQ(port->SetState(sevenBits), EINVAL); // a pseudo-terminal keeps 8 bits
 
     auto evenParity = LineOf(19200);
-    evenParity.Parity = EVENPARITY;
+    evenParity.Parity = kEvenParity;
     EXPECT_EQ(port->SetState(evenParity), EINVAL);
 
     auto oneAndHalf = LineOf(19200);
-    oneAndHalf.StopBits = ONE5STOPBITS; // only with 5 data bits
+    oneAndHalf.StopBits = kOne5StopBits; // only with 5 data bits
     EXPECT_EQ(port->SetState(oneAndHalf), EINVAL);
 
     EXPECT_EQ(port->SetState(LineOf(0)), EINVAL); // rate 0 would hang the line up
@@ -280,7 +280,7 @@ TEST(LineSettings, PseudoTerminalHasNoModemLines)
     EXPECT_EQ(port->ModemStatus(status), 0);
     EXPECT_EQ(status, 0u);
     auto toggling = LineOf(9600);
-    toggling.Flags = (toggling.Flags & ~DCB_RTS_CONTROL_MASK) | DCB_RTS_CONTROL_TOGGLE;
+    toggling.Flags = (toggling.Flags & ~kDcbRtsControlMask) | kDcbRtsControlToggle;
     EXPECT_EQ(port->SetState(toggling), 0);
 }
 
@@ -359,7 +359,7 @@ TEST(Read, WaitForFirstByteThenReturnAtOnce)
     PseudoTerminal pty;
     auto port = OpenPort(pty);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetTimeouts({MAXDWORD, MAXDWORD, 60000, 0, 0}), 0);
+    ASSERT_EQ(port->SetTimeouts({kMaxDword, kMaxDword, 60000, 0, 0}), 0);
 
     std::string buffer(10, '\0');
     IoBlock block;
@@ -373,7 +373,7 @@ TEST(Read, WaitForFirstByteThenReturnAtOnce)
     EXPECT_EQ(buffer.substr(0, done), std::string("xy").substr(0, done));
 
     // With nothing arriving, the constant ends it.
-    ASSERT_EQ(port->SetTimeouts({MAXDWORD, MAXDWORD, 100, 0, 0}), 0);
+    ASSERT_EQ(port->SetTimeouts({kMaxDword, kMaxDword, 100, 0, 0}), 0);
     (void)ReadPort(*port, 10); // whatever of "xy" is left
     const auto start = Clock::now();
     const auto empty = ReadPort(*port, 10);
@@ -407,7 +407,7 @@ TEST(Read, AbortFromAnotherThreadEndsAPendingRead)
     ASSERT_EQ(port->StartRead(block, buffer, sizeof buffer, done), kIoPending);
     std::thread aborter([&] {
         std::this_thread::sleep_for(50ms); // most likely while the read is blocked
-        EXPECT_EQ(port->Purge(PURGE_TXABORT | PURGE_RXABORT), 0);
+        EXPECT_EQ(port->Purge(kPurgeTxAbort | kPurgeRxAbort), 0);
     });
     EXPECT_EQ(port->AwaitTransfer(block, done), AbortedTransferError());
     aborter.join();
@@ -424,7 +424,7 @@ TEST(Read, DiscardsNulBytesWhenAsked)
 {
     PseudoTerminal pty;
     auto dcb = LineOf(9600);
-    dcb.Flags |= DCB_NULL;
+    dcb.Flags |= kDcbNull;
     auto port = OpenPort(pty, dcb);
     ASSERT_NE(port, nullptr);
     pty.WriteToPort(std::string("a\0b\0\0c", 6));
@@ -436,7 +436,7 @@ TEST(Read, ParityCheckKeepsARealFFIntact)
 {
     PseudoTerminal pty;
     auto dcb = LineOf(9600);
-    dcb.Flags |= DCB_PARITY; // the kernel doubles a real 0xFF in the input
+    dcb.Flags |= kDcbParity; // the kernel doubles a real 0xFF in the input
     auto port = OpenPort(pty, dcb);
     ASSERT_NE(port, nullptr);
     pty.WriteToPort("\xFF\x01\xFF");
@@ -462,7 +462,7 @@ TEST(Write, TimeoutEndsAStuckWriteWithTheSmallerCount)
     PseudoTerminal pty; // the master never reads: the line fills up
     auto port = OpenPort(pty);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 200}), 0);
+    ASSERT_EQ(port->SetTimeouts({kMaxDword, 0, 0, 0, 200}), 0);
     const std::string big(4 * 1024 * 1024, 'x');
     uint32_t done = 0;
     EXPECT_EQ(WritePort(*port, big, done), 0);
@@ -474,12 +474,12 @@ TEST(Write, AbortEndsAStuckWrite)
     PseudoTerminal pty;
     auto port = OpenPort(pty);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 0}), 0); // no write limit
+    ASSERT_EQ(port->SetTimeouts({kMaxDword, 0, 0, 0, 0}), 0); // no write limit
     const std::string big(4 * 1024 * 1024, 'x');
     IoBlock block;
     uint32_t done = 0;
     ASSERT_EQ(port->StartWrite(block, big.data(), static_cast<uint32_t>(big.size()), done), kIoPending);
-    std::thread aborter([&] { EXPECT_EQ(port->Purge(PURGE_TXABORT), 0); });
+    std::thread aborter([&] { EXPECT_EQ(port->Purge(kPurgeTxAbort), 0); });
     EXPECT_EQ(port->AwaitTransfer(block, done), ECANCELED);
     aborter.join();
 }
@@ -491,7 +491,7 @@ TEST(Events, ReceivedBytesEndTheWaitAndQuitWins)
     PseudoTerminal pty;
     auto port = OpenPort(pty);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetEventMask(EV_RXCHAR | EV_ERR), 0);
+    ASSERT_EQ(port->SetEventMask(kEvRxChar | kEvErr), 0);
     ManualResetEvent quit;
 
     {
@@ -500,7 +500,7 @@ TEST(Events, ReceivedBytesEndTheWaitAndQuitWins)
         pty.WriteToPort("z");
         ASSERT_TRUE(wait.Ended(10s));
         EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
-        EXPECT_EQ(wait.Occurred, EV_RXCHAR);
+        EXPECT_EQ(wait.Occurred, kEvRxChar);
     }
     EXPECT_EQ(ReadPort(*port, 1).Bytes, "z");
 
@@ -511,7 +511,7 @@ TEST(Events, ReceivedBytesEndTheWaitAndQuitWins)
         EventWait wait(*port, quit);
         ASSERT_TRUE(wait.Ended(10s));
         EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
-        EXPECT_EQ(wait.Occurred, EV_RXCHAR);
+        EXPECT_EQ(wait.Occurred, kEvRxChar);
     }
 
     // Events ready and quit set together: quit wins.
@@ -530,16 +530,16 @@ TEST(Events, OnlyMaskedEventsAreReported)
     dcb.EvtChar = '\n';
     auto port = OpenPort(pty, dcb);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetEventMask(EV_RXFLAG), 0);
+    ASSERT_EQ(port->SetEventMask(kEvRxFlag), 0);
     ManualResetEvent quit;
 
     EventWait wait(*port, quit);
     pty.WriteToPort("no flag here");
-    EXPECT_FALSE(wait.Ended(100ms)); // EV_RXCHAR is not in the mask
+    EXPECT_FALSE(wait.Ended(100ms)); // kEvRxChar is not in the mask
     pty.WriteToPort("line\n");
     ASSERT_TRUE(wait.Ended(10s));
     EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
-    EXPECT_EQ(wait.Occurred, EV_RXFLAG);
+    EXPECT_EQ(wait.Occurred, kEvRxFlag);
 }
 
 TEST(Events, TxEmptyFollowsAWrite)
@@ -547,14 +547,14 @@ TEST(Events, TxEmptyFollowsAWrite)
     PseudoTerminal pty;
     auto port = OpenPort(pty);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetEventMask(EV_TXEMPTY), 0);
+    ASSERT_EQ(port->SetEventMask(kEvTxEmpty), 0);
     ManualResetEvent quit;
     EventWait wait(*port, quit);
     uint32_t done = 0;
     ASSERT_EQ(WritePort(*port, "V", done), 0);
     ASSERT_TRUE(wait.Ended(10s));
     EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
-    EXPECT_EQ(wait.Occurred, EV_TXEMPTY);
+    EXPECT_EQ(wait.Occurred, kEvTxEmpty);
 }
 
 TEST(Events, NewMaskEndsAPendingWait)
@@ -562,7 +562,7 @@ TEST(Events, NewMaskEndsAPendingWait)
     PseudoTerminal pty;
     auto port = OpenPort(pty);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetEventMask(EV_RXCHAR), 0);
+    ASSERT_EQ(port->SetEventMask(kEvRxChar), 0);
     ManualResetEvent quit;
     EventWait wait(*port, quit);
     EXPECT_FALSE(wait.Ended(50ms));
@@ -577,7 +577,7 @@ TEST(Events, HangUpIsReportedOnceAndCostsNoCpu)
     PseudoTerminal pty;
     auto port = OpenPort(pty);
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->SetEventMask(EV_RXCHAR | EV_ERR), 0);
+    ASSERT_EQ(port->SetEventMask(kEvRxChar | kEvErr), 0);
     pty.WriteToPort("last");
     ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 4; }, 5s));
     ManualResetEvent quit;
@@ -591,11 +591,11 @@ TEST(Events, HangUpIsReportedOnceAndCostsNoCpu)
         EventWait wait(*port, quit);
         ASSERT_TRUE(wait.Ended(10s));
         EXPECT_EQ(wait.Outcome.get(), WaitOutcome::Events);
-        EXPECT_EQ(wait.Occurred & EV_ERR, EV_ERR);
+        EXPECT_EQ(wait.Occurred & kEvErr, kEvErr);
     }
     uint32_t errors = 0, queued = 0;
     EXPECT_EQ(port->ClearError(errors, queued), 0);
-    EXPECT_EQ(errors & CE_IOE, CE_IOE);
+    EXPECT_EQ(errors & kCeIoe, kCeIoe);
     EXPECT_EQ(queued, 4u);
 
     // The dead device is no longer watched: the wait blocks without spinning.
@@ -633,11 +633,11 @@ TEST(ReceiveQueue, DecodesErrorMarksAcrossFeeds)
     EXPECT_EQ(news.Errors, 0u);
     const ReceiveNews brk = queue.Feed("\xFF\x00", 2);
     const ReceiveNews brkEnd = queue.Feed("\x00", 1);
-    EXPECT_EQ(brk.Errors | brkEnd.Errors, static_cast<uint32_t>(CE_BREAK));
-    EXPECT_EQ(brkEnd.Events & EV_BREAK, EV_BREAK);
+    EXPECT_EQ(brk.Errors | brkEnd.Errors, static_cast<uint32_t>(kCeBreak));
+    EXPECT_EQ(brkEnd.Events & kEvBreak, kEvBreak);
     const ReceiveNews bad = queue.Feed("\xFF\x00x", 3);
-    EXPECT_EQ(bad.Errors, static_cast<uint32_t>(CE_RXPARITY));
-    EXPECT_EQ(bad.Events & EV_ERR, EV_ERR);
+    EXPECT_EQ(bad.Errors, static_cast<uint32_t>(kCeRxParity));
+    EXPECT_EQ(bad.Events & kEvErr, kEvErr);
 
     char out[16];
     const size_t n = queue.Take(out, sizeof out);
@@ -651,7 +651,7 @@ TEST(ReceiveQueue, WithoutParityAMarkedByteIsAFramingError)
     options.ErrorMarks = true;
     queue.Configure(options);
     const ReceiveNews news = queue.Feed("\xFF\x00" "c", 3);
-    EXPECT_EQ(news.Errors, static_cast<uint32_t>(CE_FRAME));
+    EXPECT_EQ(news.Errors, static_cast<uint32_t>(kCeFrame));
     char out[4];
     EXPECT_EQ(std::string(out, queue.Take(out, sizeof out)), "c"); // kept: no replacement asked
 }
@@ -659,9 +659,9 @@ TEST(ReceiveQueue, WithoutParityAMarkedByteIsAFramingError)
 TEST(ReceiveQueue, RaisesEightyPercentOnceWhenCrossing)
 {
     ReceiveQueue queue(10);
-    EXPECT_EQ(queue.Feed("1234567", 7).Events & EV_RX80FULL, 0u);
-    EXPECT_EQ(queue.Feed("8", 1).Events & EV_RX80FULL, EV_RX80FULL);
-    EXPECT_EQ(queue.Feed("9", 1).Events & EV_RX80FULL, 0u);
+    EXPECT_EQ(queue.Feed("1234567", 7).Events & kEvRx80Full, 0u);
+    EXPECT_EQ(queue.Feed("8", 1).Events & kEvRx80Full, kEvRx80Full);
+    EXPECT_EQ(queue.Feed("9", 1).Events & kEvRx80Full, 0u);
     EXPECT_EQ(queue.Room(), 1u);
     char out[10];
     EXPECT_EQ(queue.Take(out, 5), 5u);

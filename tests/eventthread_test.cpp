@@ -18,10 +18,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 #include "ComThread.h"
-#include "framework/ExceptionReport.h"
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 #include "support/PseudoTerminal.h"
 #include "support/RecordingPort.h"
 
@@ -189,8 +189,8 @@ TEST_F(EventThreadTest, MaskIsSetAtOpenAndClearedWithBothQueuesPurgedAtClose)
     port.Close();
     EXPECT_EQ(port.MasksSet(), (std::vector<uint32_t>{0x05FF, 0}));
     // Close aborts the transfers first; the thread discards both queues last.
-    EXPECT_EQ(port.Arguments("Purge"), (std::vector<uint32_t>{device::PURGE_TXABORT | device::PURGE_RXABORT,
-                                                              device::PURGE_TXCLEAR | device::PURGE_RXCLEAR}));
+    EXPECT_EQ(port.Arguments("Purge"), (std::vector<uint32_t>{device::kPurgeTxAbort | device::kPurgeRxAbort,
+                                                              device::kPurgeTxClear | device::kPurgeRxClear}));
     const auto names = port.Log->CallNames();
     EXPECT_EQ(std::vector<std::string>(names.end() - 2, names.end()),
               (std::vector<std::string>{"SetEventMask", "Purge"}));
@@ -272,7 +272,7 @@ protected:
 TEST_P(EveryHandOver, OneWaitIsDeliveredInTheFixedOrderOnTheRightThread)
 {
     FakePort port(AllComEvents(), Sync());
-    port.Log->SetLineErrors(device::CE_FRAME);
+    port.Log->SetLineErrors(device::kCeFrame);
     port.Log->AddInput("abc");
     std::thread([] {}).join();  // the thread checker's own helper thread starts first
     const size_t threadsBefore = DirectoryEntries("/proc/self/task").size();
@@ -301,12 +301,12 @@ TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComin
             throw std::runtime_error("handler failed");
     };
     port.OnRx80Full = [&](TComponent*) { ++fulls; };
-    port.Log->RaiseEvents(device::EV_RING | device::EV_RX80FULL);
+    port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
     EXPECT_EQ(FReports.Messages[0], "handler failed");
     EXPECT_EQ(FReports.Threads[0], std::this_thread::get_id());
 
-    port.Log->RaiseEvents(device::EV_RING | device::EV_RX80FULL);
+    port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return rings == 2 && fulls >= (Sync() == smWindowSync ? 2 : 1); }));
     // The window hand-over sends each event on its own, so the failure costs
     // nothing else; the other two end that wait's delivery.
@@ -326,7 +326,7 @@ TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased
         port.Close();
         handled = true;
     };
-    port.Log->RaiseEvents(device::EV_RING);
+    port.Log->RaiseEvents(device::kEvRing);
     if (Sync() == smWindowSync) {
         // The window hand-over has released the event thread already.
         ASSERT_TRUE(ServeAndWatch([&] { return handled.load(); }));
@@ -357,7 +357,7 @@ TEST_P(HandOverToMain, CloseDeliversWhatIsPendingWithThePortStillOpen)
                       port.Connected() ? "connected" : "not connected",
                       port.Log->OpenDevices() == 1 ? "device open" : "device closed"};
     };
-    port.Log->RaiseEvents(device::EV_RING);
+    port.Log->RaiseEvents(device::kEvRing);
     if (Path() == Waiter::Thread) {
         ASSERT_TRUE(WaitUntil([] { return Queue().Queued() == 1; }, 10s));
     }
@@ -470,9 +470,9 @@ TEST_F(EventThreadTest, CloseDeliversTheQueuedHandOverAndTheQuitWinsOverANewEven
                       port.Log->OpenDevices() == 1 ? "device open" : "device closed"};
     };
     port.OnBreak = [&](TComponent*) { ++breaks; };
-    port.Log->RaiseEvents(device::EV_RING);
+    port.Log->RaiseEvents(device::kEvRing);
     ASSERT_TRUE(WaitUntil([] { return Queue().Queued() == 1; }, 10s));
-    port.Log->RaiseEvents(device::EV_BREAK);  // waits in the fake until the thread waits again
+    port.Log->RaiseEvents(device::kEvBreak);  // waits in the fake until the thread waits again
     port.Close();
     EXPECT_EQ(duringRing, (std::vector<std::string>{"after OnBeforeClose", "connected", "device open"}));
     EXPECT_EQ(breaks, 0);

@@ -10,8 +10,8 @@
 #include <termios.h>
 #include <thread>
 
-#include "device/PosixSerialDevice.h"
-#include "device/Termios2.h"
+#include "PosixSerialDevice.h"
+#include "Termios2.h"
 #include "support/FakeLine.h"
 #include "support/PseudoTerminal.h"
 
@@ -32,7 +32,7 @@ DeviceControlBlock LineWith(uint32_t Flags)
 {
     DeviceControlBlock dcb;
     dcb.BaudRate = 9600;
-    dcb.Flags = DCB_BINARY | Flags;
+    dcb.Flags = kDcbBinary | Flags;
     dcb.XonLim = dcb.XoffLim = kInputSize / 4;
     dcb.XonChar = kXon;
     dcb.XoffChar = kXoff;
@@ -53,7 +53,7 @@ std::unique_ptr<PosixSerialDevice> OpenPort(const PseudoTerminal& Pty, uint32_t 
         port->UseLineSource(Lines->Source());
     EXPECT_EQ(port->SetupQueues(kInputSize, kInputSize), 0);
     EXPECT_EQ(port->SetState(LineWith(Flags)), 0);
-    EXPECT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 0}), 0);
+    EXPECT_EQ(port->SetTimeouts({kMaxDword, 0, 0, 0, 0}), 0);
     return port;
 }
 
@@ -95,7 +95,7 @@ void ExpectNothingFromPort(PseudoTerminal& Pty) { EXPECT_EQ(Pty.ReadFromPort(1, 
 TEST(XonXoff, SentAtTheQueueLevelsAndOutputHeldInBetween)
 {
     PseudoTerminal pty;
-    auto port = OpenPort(pty, DCB_INX);
+    auto port = OpenPort(pty, kDcbInX);
     ASSERT_NE(port, nullptr);
 
     Fill(pty, *port, kStopAbove, kStopAbove);
@@ -119,7 +119,7 @@ TEST(XonXoff, SentAtTheQueueLevelsAndOutputHeldInBetween)
 TEST(XonXoff, TxContinueOnXoffLetsOutputGoOn)
 {
     PseudoTerminal pty;
-    auto port = OpenPort(pty, DCB_INX | DCB_TX_CONTINUE_ON_XOFF);
+    auto port = OpenPort(pty, kDcbInX | kDcbTxContinueOnXoff);
     ASSERT_NE(port, nullptr);
     Fill(pty, *port, kStopAbove + 1, kStopAbove + 1);
     EXPECT_EQ(pty.ReadFromPort(1, 5s), std::string(1, kXoff));
@@ -132,7 +132,7 @@ TEST(Handshake, DtrAndRtsAloneFollowTheQueueLevelsWithoutTheKernelsRtsCts)
 {
     PseudoTerminal pty;
     FakeLine lines;
-    auto port = OpenPort(pty, DCB_DTR_CONTROL_HANDSHAKE | DCB_RTS_CONTROL_HANDSHAKE, &lines);
+    auto port = OpenPort(pty, kDcbDtrControlHandshake | kDcbRtsControlHandshake, &lines);
     ASSERT_NE(port, nullptr);
     Termios2 line;
     ASSERT_EQ(ReadTermios2(pty.SlaveFd(), line), 0);
@@ -155,7 +155,7 @@ TEST(Handshake, KernelDoesRtsCtsOnlyWhenBothHalvesAreAsked)
 {
     PseudoTerminal pty;
     FakeLine lines;
-    auto port = OpenPort(pty, DCB_OUTX_CTS_FLOW | DCB_RTS_CONTROL_HANDSHAKE, &lines);
+    auto port = OpenPort(pty, kDcbOutxCtsFlow | kDcbRtsControlHandshake, &lines);
     ASSERT_NE(port, nullptr);
     Termios2 line;
     ASSERT_EQ(ReadTermios2(pty.SlaveFd(), line), 0);
@@ -167,7 +167,7 @@ TEST(Handshake, KernelDoesRtsCtsOnlyWhenBothHalvesAreAsked)
     IoBlock block;
     EXPECT_EQ(StartWrite(*port, block, "w"), 0);
 
-    ASSERT_EQ(port->SetState(LineWith(DCB_OUTX_CTS_FLOW)), 0);
+    ASSERT_EQ(port->SetState(LineWith(kDcbOutxCtsFlow)), 0);
     ASSERT_EQ(ReadTermios2(pty.SlaveFd(), line), 0);
     EXPECT_EQ(line.ControlFlags & CRTSCTS, 0u);
 }
@@ -197,7 +197,7 @@ TEST_P(OutputFlow, WriteWaitsForTheLineBoundedByTimeoutsAndAbortable)
 
     // The write timeouts end a held write normally, with nothing sent.
     lines.SetInput(line, false);
-    ASSERT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 100}), 0);
+    ASSERT_EQ(port->SetTimeouts({kMaxDword, 0, 0, 0, 100}), 0);
     IoBlock timed;
     if (StartWrite(*port, timed, "b") == kIoPending) {
         EXPECT_EQ(port->AwaitTransfer(timed, done), 0);
@@ -205,24 +205,24 @@ TEST_P(OutputFlow, WriteWaitsForTheLineBoundedByTimeoutsAndAbortable)
     EXPECT_EQ(done, 0u);
 
     // Without a limit it waits until aborted.
-    ASSERT_EQ(port->SetTimeouts({MAXDWORD, 0, 0, 0, 0}), 0);
+    ASSERT_EQ(port->SetTimeouts({kMaxDword, 0, 0, 0, 0}), 0);
     IoBlock aborted;
     ASSERT_EQ(StartWrite(*port, aborted, "c"), kIoPending);
-    std::thread aborter([&] { EXPECT_EQ(port->Purge(PURGE_TXABORT), 0); });
+    std::thread aborter([&] { EXPECT_EQ(port->Purge(kPurgeTxAbort), 0); });
     EXPECT_EQ(port->AwaitTransfer(aborted, done), ECANCELED);
     aborter.join();
     ExpectNothingFromPort(pty);
 }
 
 INSTANTIATE_TEST_SUITE_P(CtsOrDsr, OutputFlow,
-                         ::testing::Values(std::make_pair(DCB_OUTX_CTS_FLOW, MS_CTS_ON),
-                                           std::make_pair(DCB_OUTX_DSR_FLOW, MS_DSR_ON)));
+                         ::testing::Values(std::make_pair(kDcbOutxCtsFlow, kMsCtsOn),
+                                           std::make_pair(kDcbOutxDsrFlow, kMsDsrOn)));
 
 TEST(DsrSensitivity, BytesArrivingWhileDsrIsOffAreDropped)
 {
     PseudoTerminal pty;
     FakeLine lines;
-    auto port = OpenPort(pty, DCB_DSR_SENSITIVITY, &lines);
+    auto port = OpenPort(pty, kDcbDsrSensitivity, &lines);
     ASSERT_NE(port, nullptr);
 
     pty.WriteToPort("lost");
@@ -232,7 +232,7 @@ TEST(DsrSensitivity, BytesArrivingWhileDsrIsOffAreDropped)
     }, 5s));
     EXPECT_EQ(Queued(*port), 0u);
 
-    lines.SetInput(MS_DSR_ON, true);
+    lines.SetInput(kMsDsrOn, true);
     Fill(pty, *port, 4, 4);
 }
 
@@ -240,7 +240,7 @@ TEST(RtsToggle, WithoutRs485RtsRisesForAWriteAndDropsWhenTheLineIsEmpty)
 {
     PseudoTerminal pty; // a pseudo-terminal has no RS-485 mode
     FakeLine lines;
-    auto port = OpenPort(pty, DCB_RTS_CONTROL_TOGGLE, &lines);
+    auto port = OpenPort(pty, kDcbRtsControlToggle, &lines);
     ASSERT_NE(port, nullptr);
     EXPECT_FALSE(lines.Rts());
     IoBlock block;
@@ -275,13 +275,13 @@ TEST(Refused, WhatTheLineCannotHave)
     PseudoTerminal pty;
     auto port = OpenPort(pty, 0); // its own modem lines: none
     ASSERT_NE(port, nullptr);
-    for (uint32_t needsInputs : {DCB_DSR_SENSITIVITY, DCB_OUTX_DSR_FLOW, DCB_OUTX_CTS_FLOW})
+    for (uint32_t needsInputs : {kDcbDsrSensitivity, kDcbOutxDsrFlow, kDcbOutxCtsFlow})
         EXPECT_EQ(port->SetState(LineWith(needsInputs)), ENOTTY) << needsInputs;
 
-    auto sameChars = LineWith(DCB_INX);
+    auto sameChars = LineWith(kDcbInX);
     sameChars.XoffChar = sameChars.XonChar;
     EXPECT_EQ(port->SetState(sameChars), EINVAL);
 
     // Driving lines it has not is no failure, as for DTR and RTS enabled.
-    EXPECT_EQ(port->SetState(LineWith(DCB_DTR_CONTROL_HANDSHAKE | DCB_RTS_CONTROL_TOGGLE)), 0);
+    EXPECT_EQ(port->SetState(LineWith(kDcbDtrControlHandshake | kDcbRtsControlToggle)), 0);
 }

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "framework/IniFile.h"
-#include "framework/IntParse.h"
+#include <velt/comport/framework/IniFile.h>
+#include "IntParse.h"
 
 #include "support/TempConfigHome.h"
 

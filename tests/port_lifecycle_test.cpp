@@ -164,7 +164,7 @@ TEST(PortLifecycle, OpenAndCloseAreIdempotentAndNotifyInOrder)
     port.OnCTSChange = [&](TComponent*, bool on) { seen.push_back(on ? "CTS on" : "CTS off"); };
     port.OnBeforeClose = [&](TComponent*) { seen.push_back("BeforeClose"); };
     port.OnAfterClose = [&](TComponent*) { seen.push_back("AfterClose"); };
-    port.Log->SetModemStatus(device::MS_CTS_ON);
+    port.Log->SetModemStatus(device::kMsCtsOn);
     port.Open();
     port.Open();
     port.Close();

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <thread>
 
-#include "ComPort.h"
-#include "device/Termios2.h"
+#include <velt/comport/ComPort.h>
+#include "Termios2.h"
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;

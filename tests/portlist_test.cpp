@@ -8,8 +8,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "ComError.h"
-#include "PortList.h"
+#include <velt/comport/ComError.h>
+#include <velt/comport/PortList.h>
 #include "support/PseudoTerminal.h"
 
 namespace {

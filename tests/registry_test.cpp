@@ -14,8 +14,8 @@
 #include <random>
 #include <sstream>
 
-#include "framework/Registry.h"
-#include "framework/RegistryFile.h"
+#include "Registry.h"
+#include "RegistryFile.h"
 
 #include "support/TempConfigHome.h"
 
@@ -37,7 +37,7 @@ protected:
 TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
 {
     TRegistry registry;
-    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    registry.SetRootKey(kHkeyLocalMachine);
     ASSERT_TRUE(registry.OpenKey("Software\\Velt4\\ComPort", true));
     registry.WriteString("Path", "C:\\dir \"quoted\"");
     registry.WriteInteger("Rate", 9600);
@@ -56,7 +56,7 @@ TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
               "\n");
 
     TRegistry reader;
-    reader.SetRootKey(HKEY_LOCAL_MACHINE);
+    reader.SetRootKey(kHkeyLocalMachine);
     ASSERT_TRUE(reader.OpenKey("software\\VELT4\\comport", false));
     EXPECT_EQ(reader.ReadString("PATH"), "C:\\dir \"quoted\"");
     EXPECT_EQ(reader.ReadInteger("rate"), 9600);
@@ -66,7 +66,7 @@ TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
 
 TEST_F(RegistryTest, ValueKindsAndMissingValues)
 {
-    Store(HKEY_CURRENT_USER, "Software\\Kinds", "Text", "12");
+    Store(kHkeyCurrentUser, "Software\\Kinds", "Text", "12");
     {
         TRegistry registry;
         ASSERT_TRUE(registry.OpenKey("Software\\Kinds", false));
@@ -91,12 +91,12 @@ TEST_F(RegistryTest, ValueKindsAndMissingValues)
 
 TEST_F(RegistryTest, RootsAreSeparateKeysOfOneFile)
 {
-    Store(HKEY_CURRENT_USER, "Software\\Same", "Where", "user");
-    Store(HKEY_LOCAL_MACHINE, "Software\\Same", "Where", "machine");
+    Store(kHkeyCurrentUser, "Software\\Same", "Where", "user");
+    Store(kHkeyLocalMachine, "Software\\Same", "Where", "machine");
     TRegistry registry;
     ASSERT_TRUE(registry.OpenKey("Software\\Same", false));
     EXPECT_EQ(registry.ReadString("Where"), "user");
-    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    registry.SetRootKey(kHkeyLocalMachine);
     EXPECT_FALSE(registry.HasCurrentKey());
     ASSERT_TRUE(registry.OpenKey("Software\\Same", false));
     EXPECT_EQ(registry.ReadString("Where"), "machine");
@@ -224,7 +224,7 @@ TEST_F(RegistryTest, CorruptFileFailsReadsAndIsMovedAsideByTheNextWrite)
     }
     EXPECT_EQ(ReadFile(RegistryFile()), garbage) << "a read must not change a file it cannot parse";
 
-    Store(HKEY_CURRENT_USER, "Software\\Fresh", "Port", "COM2");
+    Store(kHkeyCurrentUser, "Software\\Fresh", "Port", "COM2");
     std::vector<fs::path> aside;
     for (const auto& entry : fs::directory_iterator(RegistryFile().parent_path()))
         if (entry.path().filename().string().starts_with("registry.reg.corrupt-"))
@@ -281,7 +281,7 @@ TEST_F(RegistryTest, ProcessesSavingAtOnceKeepEachOthersKeys)
 TEST_F(RegistryTest, SaveKilledHalfWayNeverLeavesATornFile)
 {
     // A large value makes every save take a while, so kills land inside it.
-    Store(HKEY_CURRENT_USER, "Software\\Big", "Filler", std::string(200000, 'x'));
+    Store(kHkeyCurrentUser, "Software\\Big", "Filler", std::string(200000, 'x'));
     std::mt19937 random(12345);
     for (int round = 0; round < 15; ++round) {
         const pid_t pid = fork();
@@ -310,7 +310,7 @@ TEST_F(RegistryTest, SaveKilledHalfWayNeverLeavesATornFile)
         EXPECT_GE(reader.ReadString("Filler").size(), 200000u) << "round " << round;
     }
     // A later save still works: the lock of the killed process is gone.
-    Store(HKEY_CURRENT_USER, "Software\\After", "Done", "yes");
+    Store(kHkeyCurrentUser, "Software\\After", "Done", "yes");
 }
 
 } // namespace

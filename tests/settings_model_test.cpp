@@ -2,8 +2,8 @@
 // flow control and the rules of the settings objects.
 #include <gtest/gtest.h>
 
-#include "ComPort.h"
-#include "framework/Exception.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/Exception.h>
 
 TEST(SettingsModel, FreshPortHasTheDocumentedDefaults)
 {

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "ComPort.h"
-#include "ComStorage.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/ComStorage.h>
 #include "support/RecordingPort.h"
 
 #include "support/TempConfigHome.h"

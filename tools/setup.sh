@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs (only those missing), then
-# configures and builds into build/ (or $VELT_BUILD_DIR).
+# Installs the Debian packages the build and its checks need (only those
+# missing), then configures and builds everything into build/ (or
+# $VELT_BUILD_DIR). With --packages-only it stops after the packages.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELT_BUILD_DIR:-$top/build}
 
+# Qt's own Polish texts come from qt6-translations-l10n; desktop-file-utils,
+# appstream, dpkg-dev and file validate the desktop files and build the package.
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-base-dev-tools
-          libgl-dev xvfb xauth)
+          libgl-dev xvfb xauth qt6-translations-l10n desktop-file-utils appstream dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -18,6 +21,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+[ "${1:-}" = "--packages-only" ] && exit 0
 
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${VELT_CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -14,7 +14,7 @@ enum class OutputLine { Dtr, Rts };
 
 class LineSource {
 public:
-    // Reports input-line changes as EV_CTS, EV_DSR, EV_RLSD and EV_RING bits.
+    // Reports input-line changes as kEvCts, kEvDsr, kEvRlsd and kEvRing bits.
     using ChangeReport = std::function<void(uint32_t Events)>;
 
     virtual ~LineSource() = default;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 
@@ -59,8 +59,8 @@ ReceiveNews ReceiveQueue::Accept(uint8_t Byte)
     case MarkState::SawFF00:
         FMark = MarkState::None;
         if (Byte == 0) {
-            news.Events |= EV_BREAK;
-            news.Errors |= CE_BREAK;
+            news.Events |= kEvBreak;
+            news.Errors |= kCeBreak;
         } else {
             news = AcceptBadByte(Byte);
         }
@@ -72,8 +72,8 @@ ReceiveNews ReceiveQueue::Accept(uint8_t Byte)
 ReceiveNews ReceiveQueue::AcceptBadByte(uint8_t Byte)
 {
     ReceiveNews news;
-    news.Events |= EV_ERR;
-    news.Errors |= FOptions.ParityChecked ? CE_RXPARITY : CE_FRAME;
+    news.Events |= kEvErr;
+    news.Errors |= FOptions.ParityChecked ? kCeRxParity : kCeFrame;
     Append(FOptions.ReplaceErrors ? FOptions.ErrorChar : Byte, news);
     return news;
 }
@@ -89,11 +89,11 @@ void ReceiveQueue::Append(uint8_t Byte, ReceiveNews& News)
         FHead = 0;
     }
     FBytes.push_back(static_cast<char>(Byte));
-    News.Events |= EV_RXCHAR;
+    News.Events |= kEvRxChar;
     if (Byte == FOptions.EventChar)
-        News.Events |= EV_RXFLAG;
+        News.Events |= kEvRxFlag;
     if (belowEighty && Count() >= eightyPercent)
-        News.Events |= EV_RX80FULL;
+        News.Events |= kEvRx80Full;
 }
 
 size_t ReceiveQueue::Take(char* Buffer, size_t Size)

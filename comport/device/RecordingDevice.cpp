@@ -1,9 +1,7 @@
 #include "RecordingDevice.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <poll.h>
 
 namespace device {
 
@@ -141,15 +139,13 @@ WaitOutcome RecordingDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
         std::lock_guard lock(FLog->FLock);
         ++FLog->FWaitsBegun;
     }
-    pollfd waits[2] = {{Quit.Descriptor(), POLLIN, 0}, {FLog->FWaitReady.Descriptor(), POLLIN, 0}};
-    while (poll(waits, 2, -1) < 0 && errno == EINTR) {
-    }
+    ManualResetEvent::WaitAny({&Quit, &FLog->FWaitReady});
     if (Quit.IsSet())
         return WaitOutcome::Quit;
     return TakeRaised(Occurred, Error);
 }
 
-WaitHandle RecordingDevice::EventWaitable() { return FLog->FWaitReady.Descriptor(); }
+WaitHandle RecordingDevice::EventWaitable() { return FLog->FWaitReady.Handle(); }
 
 WaitOutcome RecordingDevice::CheckEvents(uint32_t& Occurred, int& Error)
 {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 

@@ -22,13 +22,13 @@ std::optional<Milliseconds> TotalLimit(uint32_t Multiplier, uint32_t Constant, u
 ReadRule ReadRuleFor(const CommTimeouts& Timeouts, uint32_t Count)
 {
     ReadRule rule;
-    const bool intervalMax = Timeouts.ReadIntervalTimeout == MAXDWORD;
+    const bool intervalMax = Timeouts.ReadIntervalTimeout == kMaxDword;
     if (intervalMax && Timeouts.ReadTotalTimeoutMultiplier == 0 && Timeouts.ReadTotalTimeoutConstant == 0) {
         rule.ReturnAtOnce = true;
         return rule;
     }
-    if (intervalMax && Timeouts.ReadTotalTimeoutMultiplier == MAXDWORD &&
-        Timeouts.ReadTotalTimeoutConstant > 0 && Timeouts.ReadTotalTimeoutConstant < MAXDWORD) {
+    if (intervalMax && Timeouts.ReadTotalTimeoutMultiplier == kMaxDword &&
+        Timeouts.ReadTotalTimeoutConstant > 0 && Timeouts.ReadTotalTimeoutConstant < kMaxDword) {
         rule.ReturnAfterFirstByte = true;
         rule.Total = Milliseconds(Timeouts.ReadTotalTimeoutConstant);
         return rule;

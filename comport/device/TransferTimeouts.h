@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 namespace device {
 

@@ -1,4 +1,4 @@
-#include "Component.h"
+#include <velt/comport/framework/Component.h>
 
 #include <algorithm>
 

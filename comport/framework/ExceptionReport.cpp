@@ -1,4 +1,4 @@
-#include "ExceptionReport.h"
+#include <velt/comport/framework/ExceptionReport.h>
 
 #include <cstdio>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include <velt/comport/framework/IniFile.h>
 
 #include <optional>
 #include <vector>

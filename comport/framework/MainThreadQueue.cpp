@@ -1,9 +1,9 @@
-#include "MainThreadQueue.h"
+#include <velt/comport/framework/MainThreadQueue.h>
 
 #include <algorithm>
 #include <climits>
 
-#include "ExceptionReport.h"
+#include <velt/comport/framework/ExceptionReport.h>
 
 MainThreadQueue& MainThreadQueue::Instance()
 {

@@ -1,6 +1,6 @@
-#include "Persistent.h"
+#include <velt/comport/framework/Persistent.h>
 
-#include "Exception.h"
+#include <velt/comport/framework/Exception.h>
 
 void TPersistent::Assign(const TPersistent* Source)
 {

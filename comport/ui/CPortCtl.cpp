@@ -1,10 +1,10 @@
-#include "CPortCtl.h"
+#include <velt/comport/ui/CPortCtl.h>
 
 #include <exception>
 
-#include "ComError.h"
-#include "PortList.h"
-#include "framework/ExceptionReport.h"
+#include <velt/comport/ComError.h>
+#include <velt/comport/PortList.h>
+#include <velt/comport/framework/ExceptionReport.h>
 
 namespace {
 

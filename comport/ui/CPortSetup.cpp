@@ -1,9 +1,9 @@
-#include "CPortSetup.h"
+#include <velt/comport/ui/CPortSetup.h>
 
 #include <QKeyEvent>
 
-#include "CPortCtl.h"
-#include "ComPort.h"
+#include <velt/comport/ui/CPortCtl.h>
+#include <velt/comport/ComPort.h>
 #include "ui_CPortSetup.h"
 
 TComSetupFrm::TComSetupFrm(QWidget* Parent) : QDialog(Parent), FUi(std::make_unique<Ui::TComSetupFrm>())

@@ -1,4 +1,4 @@
-#include "QtHandOver.h"
+#include <velt/comport/ui/QtHandOver.h>
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -8,7 +8,7 @@
 
 #include <map>
 
-#include "framework/MainThreadQueue.h"
+#include <velt/comport/framework/MainThreadQueue.h>
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "ComPort.h"
-#include "QtHandOver.h"
-#include "framework/ExceptionReport.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/ui/QtHandOver.h>
+#include <velt/comport/framework/ExceptionReport.h>
 #include "support/PseudoTerminal.h"
 
 namespace {

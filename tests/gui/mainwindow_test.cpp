@@ -20,16 +20,19 @@
 #include <QTimer>
 #include <memory>
 #include <optional>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include "CPortCtl.h"
-#include "CPortSetup.h"
+#include <velt/comport/ui/CPortCtl.h>
+#include <velt/comport/ui/CPortSetup.h>
 #include "Cp1250.h"
 #include "ExceptionReportBox.h"
 #include "HandlerGuard.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
-#include "QtHandOver.h"
+#include "PolishLanguage.h"
+#include <velt/comport/ui/QtHandOver.h>
 #include "RtfReader.h"
 #include "SaveFileDialog.h"
 #include "support/PseudoTerminal.h"
@@ -147,6 +150,19 @@ std::string CleanHandshake(const QDateTime& Moment)
     return bytes;
 }
 
+// While it lives, files opened on this thread are checked against the
+// permissions of the user nobody: root would pass every check.
+class AccessAsNobody {
+public:
+    static constexpr uid_t kNobody = 65534;
+    AccessAsNobody() : FPrevious(static_cast<uid_t>(setfsuid(kNobody))) {}
+    ~AccessAsNobody() { setfsuid(FPrevious); }
+    static bool Active() { return static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == kNobody; }
+
+private:
+    uid_t FPrevious;
+};
+
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -203,6 +219,8 @@ private slots:
         QVERIFY2(QFile::exists(MeterSimPath()), qPrintable(MeterSimPath()));
         SetMessageBoxHook([this](const TMessageRequest& Request) { FMessages.push_back(Request); });
         InstallExceptionReportBox(nullptr);
+        // The window under the Polish locale and translations, as the program runs it.
+        InstallPolishLanguage(*QCoreApplication::instance());
     }
 
     void init()
@@ -400,6 +418,24 @@ private slots:
         UsePort(meter.Path);
         Click("bOstatniPom");
         QTRY_VERIFY_WITH_TIMEOUT(PaneText().contains(QStringLiteral("Pomiar nr 28:")), kWaitMs);
+    }
+
+    void portTheUserMayNotUseSaysWhatToDo()
+    {
+        ScriptedMeter meter;
+        QCOMPARE(chmod(meter.Path().toLocal8Bit().constData(), 0), 0);
+        std::optional<AccessAsNobody> nobody;
+        if (geteuid() == 0) {
+            nobody.emplace();
+            if (!AccessAsNobody::Active())
+                QSKIP("root without the right to change its file-access identity");
+        }
+        UsePort(meter.Path());
+        Click("bUstawZegar");
+        nobody.reset();
+        QCOMPARE(MessageTexts(), QStringList{kOpenError + "\nBrak uprawnień do portu: dodaj swoje konto do grupy "
+                                                          "dialout (sudo adduser $USER dialout), wyloguj się i "
+                                                          "zaloguj ponownie."});
     }
 
     void failedOpenEndsTheHandshakeAtOnce()

@@ -10,11 +10,11 @@
 
 #include <cerrno>
 
-#include "CPortCtl.h"
-#include "CPortSetup.h"
-#include "ComError.h"
-#include "PortList.h"
-#include "framework/ExceptionReport.h"
+#include <velt/comport/ui/CPortCtl.h>
+#include <velt/comport/ui/CPortSetup.h>
+#include <velt/comport/ComError.h>
+#include <velt/comport/PortList.h>
+#include <velt/comport/framework/ExceptionReport.h>
 #include "support/PseudoTerminal.h"
 #include "support/RecordingPort.h"
 

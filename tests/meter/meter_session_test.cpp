@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ComPort.h"
+#include <velt/comport/ComPort.h>
 #include "DeadlineTimers.h"
 #include "MeterSession.h"
 #include "support/PseudoTerminal.h"
@@ -41,7 +41,7 @@ public:
         Calls.push_back("answer");
         Answer = Bytes;
     }
-    void ReportOpenFailed(const std::string&) override { Calls.push_back("open failed"); }
+    void ReportOpenFailed(const std::string&, bool) override { Calls.push_back("open failed"); }
     void ReportNoAnswer() override { Calls.push_back("no answer"); }
     void ReportClockSet() override { Calls.push_back("clock set"); }
     void ReportClockFailed() override { Calls.push_back("clock failed"); }

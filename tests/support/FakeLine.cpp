@@ -1,6 +1,6 @@
 #include "FakeLine.h"
 
-#include "device/SerialDevice.h"
+#include <velt/comport/device/SerialDevice.h>
 
 using device::LineSource;
 using device::OutputLine;
@@ -74,10 +74,10 @@ void FakeLine::SetInput(uint32_t Line, bool On)
         report = FState->Report;
     }
     uint32_t events = 0;
-    if (Line & device::MS_CTS_ON)
-        events |= device::EV_CTS;
-    if (Line & device::MS_DSR_ON)
-        events |= device::EV_DSR;
+    if (Line & device::kMsCtsOn)
+        events |= device::kEvCts;
+    if (Line & device::kMsDsrOn)
+        events |= device::kEvDsr;
     if (report)
         report(events); // not under the lock: the device drives lines from its report
 }

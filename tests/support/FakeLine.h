@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "device/LineSource.h"
+#include "LineSource.h"
 
 class FakeLine {
 public:
@@ -17,7 +17,7 @@ public:
     // A source for the device; it reads and drives these lines.
     std::unique_ptr<device::LineSource> Source();
 
-    // Sets an input line (MS_CTS_ON, MS_DSR_ON, ...) and reports the change
+    // Sets an input line (kMsCtsOn, kMsDsrOn, ...) and reports the change
     // as the watcher of a real line would.
     void SetInput(uint32_t Line, bool On);
     // What the driver's output queue is to hold (0 at first).

@@ -4,8 +4,8 @@
 // for events.
 #include <memory>
 
-#include "ComPort.h"
-#include "device/RecordingDevice.h"
+#include <velt/comport/ComPort.h>
+#include "RecordingDevice.h"
 
 class RecordingPort : public TComPort {
 public:

@@ -1,4 +1,4 @@
-#include "../LoopWait.h"
+#include <velt/comport/framework/LoopWait.h>
 
 #include <cerrno>
 #include <poll.h>

@@ -1,0 +1,146 @@
+// Opening a serial device on Linux: name to path, exclusive use, raw line.
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <string_view>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "LineSettings.h"
+#include "PortNames.h"
+#include "PosixSerialDevice.h"
+
+namespace device {
+
+namespace {
+
+int TakeExclusively(int Fd)
+{
+    // flock binds every opener, root included, in this process or another;
+    // TIOCEXCL makes the kernel refuse further opens of the tty to non-root.
+    if (flock(Fd, LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? EBUSY : errno;
+    if (ioctl(Fd, TIOCEXCL) != 0)
+        return errno;
+    return 0;
+}
+
+int MakeLineRaw(int Fd)
+{
+    Termios2 settings;
+    if (int error = ReadTermios2(Fd, settings))
+        return error;
+    MakeRawLine(settings);
+    return WriteTermios2(Fd, settings);
+}
+
+int PrepareLine(int Fd)
+{
+    if (!isatty(Fd))
+        return ENOTTY; // a regular file, a pipe or another character device
+    if (int error = TakeExclusively(Fd))
+        return error;
+    return MakeLineRaw(Fd);
+}
+
+// Whether a character device is a terminal, told without opening it: the
+// kernel lists every terminal device in its tty class, except the
+// pseudo-terminals, which live on a file system of their own. Without sysfs
+// this cannot be told, and the isatty() after the open decides alone.
+bool IsTerminalDevice(int PathFd, const struct stat& Info)
+{
+    struct statfs fileSystem {};
+    if (fstatfs(PathFd, &fileSystem) == 0 && fileSystem.f_type == DEVPTS_SUPER_MAGIC)
+        return true;
+    if (access("/sys/dev/char", F_OK) != 0)
+        return true;
+    const std::string subsystem = "/sys/dev/char/" + std::to_string(major(Info.st_rdev)) + ":" +
+                                  std::to_string(minor(Info.st_rdev)) + "/subsystem";
+    char target[PATH_MAX];
+    const ssize_t length = readlink(subsystem.c_str(), target, sizeof target - 1);
+    if (length < 0)
+        return false;
+    const std::string_view link(target, static_cast<size_t>(length));
+    return link.size() >= 4 && link.substr(link.size() - 4) == "/tty";
+}
+
+// Opening for reading and writing can act on a device (arm a watchdog, wind
+// a tape), so the object behind Path is looked at first, through a
+// descriptor that grants no access, and only a terminal is then opened, as
+// that very object (through /proc, so a rename in between cannot swap it).
+int OpenTerminalReadWrite(const std::string& Path, int& Error)
+{
+    const int pathFd = open(Path.c_str(), O_PATH | O_CLOEXEC);
+    if (pathFd < 0) {
+        Error = errno;
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(pathFd, &info) != 0)
+        Error = errno;
+    else if (!S_ISCHR(info.st_mode) || !IsTerminalDevice(pathFd, info))
+        Error = ENOTTY; // a regular file, a directory, a pipe or another device
+    int fd = -1;
+    if (Error == 0) {
+        const std::string self = "/proc/self/fd/" + std::to_string(pathFd);
+        fd = open(self.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            Error = errno;
+    }
+    close(pathFd);
+    return fd;
+}
+
+} // namespace
+
+std::unique_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& Path, int& Error)
+{
+    Error = 0;
+    const int fd = OpenTerminalReadWrite(Path, Error);
+    if (fd < 0)
+        return nullptr;
+    if ((Error = PrepareLine(fd)) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const int epollFd = wakeFd < 0 ? -1 : epoll_create1(EPOLL_CLOEXEC);
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = wakeFd;
+    if (epollFd < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &wake) != 0) {
+        Error = errno;
+        for (int other : {epollFd, wakeFd, fd})
+            if (other >= 0)
+                close(other);
+        return nullptr;
+    }
+    return std::make_unique<PosixSerialDevice>(fd, wakeFd, epollFd);
+}
+
+std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Error)
+{
+    const std::string path = DevicePathFor(Port);
+    if (path.empty()) {
+        Error = ENOENT;
+        return nullptr;
+    }
+    return PosixSerialDevice::Open(path, Error);
+}
+
+int InvalidHandleError() { return EBADF; }
+
+// The device node's permissions exclude the user (on Debian, serial devices
+// belong to the group dialout).
+bool IsAccessDeniedError(int SystemErrorCode) { return SystemErrorCode == EACCES; }
+
+int AbortedTransferError() { return ECANCELED; }
+
+} // namespace device

@@ -1,0 +1,253 @@
+// The receiving side of the Linux serial device: moving bytes from the kernel
+// into the receive queue, the events and errors they bring, and the event wait
+// (blocking on the event thread, or a look when the main loop saw the waitable
+// object signalled).
+#include <cerrno>
+#include <optional>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <unistd.h>
+
+#include "PosixSerialDevice.h"
+#include "WaitDescriptor.h"
+
+namespace device {
+
+namespace {
+
+constexpr uint32_t kLineErrorsOfEvErr = kCeFrame | kCeRxParity | kCeOverrun | kCeRxOver;
+
+} // namespace
+
+void PosixSerialDevice::PullInputLocked()
+{
+    if (FInputEnded)
+        return;
+    ReceiveNews news;
+    std::optional<bool> keeping; // asked once per pull, and only when bytes came
+    while (FQueue.Room() > 0) {
+        char raw[4096];
+        const size_t wanted = std::min(sizeof raw, FQueue.Room());
+        const ssize_t got = read(FFd, raw, wanted);
+        if (got > 0) {
+            if (!keeping)
+                keeping = FFlow.KeepsInput();
+            if (*keeping) {
+                const ReceiveNews more = FQueue.Feed(raw, static_cast<size_t>(got));
+                news.Events |= more.Events;
+                news.Errors |= more.Errors;
+            }
+            if (static_cast<size_t>(got) < wanted)
+                break; // the kernel had no more
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && errno == EIO) {
+            FInputEnded = true; // the other end is gone
+            NoteHangupLocked();
+        } else if (got == 0 && FHungUp) {
+            FInputEnded = true;
+        }
+        break;
+    }
+    NoteCountersLocked(news);
+    FErrors |= news.Errors;
+    RecordEventsLocked(news.Events);
+    UpdateDeviceWatchLocked();
+    if (news.Events & kEvRxChar) {
+        QueueLevelChangedLocked();
+        FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
+    }
+}
+
+void PosixSerialDevice::PullInputUnlessFreshLocked()
+{
+    if (!FInputFresh)
+        PullInputLocked();
+}
+
+// Looks, without blocking, at what the waitable object has seen: an
+// announcement through the wake-up descriptor, bytes or a hang-up on the line.
+int PosixSerialDevice::TakeInReadyLocked()
+{
+    epoll_event ready[2];
+    int count;
+    while ((count = epoll_wait(FEpollFd, ready, 2, 0)) < 0 && errno == EINTR) {
+    }
+    if (count < 0)
+        return errno;
+    bool lineReady = false, hangUp = false;
+    for (int i = 0; i < count; ++i) {
+        if (ready[i].data.fd == FWakeFd) {
+            ConsumeWaiterWake();
+            continue;
+        }
+        lineReady = true;
+        hangUp = hangUp || (ready[i].events & (EPOLLHUP | EPOLLERR)) != 0;
+    }
+    if (lineReady)
+        PullInputLocked(); // what arrived before a hang-up still counts
+    if (hangUp)
+        NoteHangupLocked();
+    return 0;
+}
+
+// Hands out the events recorded so far; a changed mask ends a wait as well,
+// with no events.
+bool PosixSerialDevice::TakeReportLocked(uint64_t MaskChanges, uint32_t& Occurred)
+{
+    if (FOccurred == 0 && FMaskChanges == MaskChanges)
+        return false;
+    Occurred = FOccurred;
+    FOccurred = 0;
+    FInputFresh = true;
+    return true;
+}
+
+// The line is watched while its bytes have somewhere to go: a full queue
+// leaves them in the kernel (so flow control can hold the sender back) and
+// must not be watched for them, or every wait would return at once.
+void PosixSerialDevice::UpdateDeviceWatchLocked()
+{
+    const bool watch = WatchingDeviceLocked();
+    if (watch == FDeviceWatched)
+        return;
+    epoll_event line{};
+    line.events = EPOLLIN;
+    line.data.fd = FFd;
+    if (FHungUp || FInputEnded) {
+        // A line that hung up reports so at once and for ever: out of the set.
+        epoll_ctl(FEpollFd, EPOLL_CTL_DEL, FFd, &line);
+    } else if (watch) {
+        if (epoll_ctl(FEpollFd, EPOLL_CTL_MOD, FFd, &line) != 0 && errno == ENOENT)
+            epoll_ctl(FEpollFd, EPOLL_CTL_ADD, FFd, &line);
+    } else {
+        line.events = 0; // a hang-up is still reported while full
+        epoll_ctl(FEpollFd, EPOLL_CTL_MOD, FFd, &line);
+    }
+    FDeviceWatched = watch;
+}
+
+void PosixSerialDevice::NoteCountersLocked(ReceiveNews& News)
+{
+    // Where the driver counts receive errors, its counters tell parity and
+    // framing errors apart, which the marks in the input cannot.
+    LineCounters now;
+    if (!FHasCounters || !ReadLineCounters(FFd, now))
+        return;
+    const uint32_t counted = ErrorsBetween(FCounters, now);
+    FCounters = now;
+    if (counted & (kCeFrame | kCeRxParity))
+        News.Errors &= ~(kCeFrame | kCeRxParity);
+    News.Errors |= counted;
+    if (counted & kLineErrorsOfEvErr)
+        News.Events |= kEvErr;
+    if (counted & kCeBreak)
+        News.Events |= kEvBreak;
+}
+
+void PosixSerialDevice::RecordEventsLocked(uint32_t Events)
+{
+    const uint32_t fresh = Events & FEventMask & ~FOccurred;
+    if (fresh == 0)
+        return;
+    FOccurred |= fresh;
+    if (!FChecking)
+        WakeWaiter(); // the waiter, looking itself, takes them with it
+}
+
+void PosixSerialDevice::NoteHangupLocked()
+{
+    if (FHungUp)
+        return;
+    FHungUp = true;
+    FErrors |= kCeIoe;
+    RecordEventsLocked(kEvErr); // reported once; the device is not watched again
+    UpdateDeviceWatchLocked();
+    FTransfers->WakeAll();
+}
+
+bool PosixSerialDevice::WatchingDeviceLocked() const
+{
+    // A full queue leaves bytes in the kernel (so flow control can hold the
+    // sender back) and must not be polled for them, or the wait would spin.
+    return !FHungUp && !FInputEnded && !FQueue.Full();
+}
+
+void PosixSerialDevice::WakeWaiter()
+{
+    const uint64_t one = 1;
+    while (write(FWakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void PosixSerialDevice::ConsumeWaiterWake()
+{
+    uint64_t value;
+    while (read(FWakeFd, &value, sizeof value) < 0 && errno == EINTR) {
+    }
+}
+
+void PosixSerialDevice::OnHelperEvents(uint32_t Events)
+{
+    std::lock_guard lock(FMutex);
+    RecordEventsLocked(Events);
+    if ((Events & (kEvCts | kEvDsr)) && FFlow.WatchesInputLines())
+        FTransfers->WakeAll(); // a write held by CTS or DSR looks again
+    if (Events & kEvTxEmpty) {
+        if (FFlow.LineEmpty())
+            FTransfers->WakeAll(); // a write waiting for room in the output queue
+        if (FFlow.WantsLineEmpty())
+            RequestTxEmptyLocked(); // bytes went out after the drain was seen
+    }
+}
+
+WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error)
+{
+    Occurred = 0;
+    Error = 0;
+    if (Quit.IsSet())
+        return WaitOutcome::Quit; // wins over events that are ready too
+    uint64_t maskChanges;
+    {
+        std::lock_guard lock(FMutex);
+        maskChanges = FMaskChanges;
+        if (TakeReportLocked(maskChanges, Occurred))
+            return WaitOutcome::Events;
+    }
+    for (;;) {
+        pollfd watched[2] = {{DescriptorOf(Quit.Handle()), POLLIN, 0}, {FEpollFd, POLLIN, 0}};
+        if (poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            Error = errno;
+            return WaitOutcome::Failed;
+        }
+        if (Quit.IsSet())
+            return WaitOutcome::Quit; // wins over events that are ready too
+        std::lock_guard lock(FMutex);
+        FChecking = true;
+        Error = TakeInReadyLocked();
+        FChecking = false;
+        if (Error != 0)
+            return WaitOutcome::Failed;
+        if (TakeReportLocked(maskChanges, Occurred))
+            return WaitOutcome::Events;
+    }
+}
+
+WaitOutcome PosixSerialDevice::CheckEvents(uint32_t& Occurred, int& Error)
+{
+    Occurred = 0;
+    std::lock_guard lock(FMutex);
+    FChecking = true;
+    Error = TakeInReadyLocked();
+    FChecking = false;
+    if (Error != 0)
+        return WaitOutcome::Failed;
+    TakeReportLocked(FMaskChanges, Occurred);
+    return WaitOutcome::Events;
+}
+
+} // namespace device

@@ -1,0 +1,246 @@
+#include "Registry.h"
+
+#include <ctime>
+
+#include "AtomicFile.h"
+#include "ConfigHome.h"
+
+namespace {
+
+std::filesystem::path LockPath()
+{
+    std::filesystem::path lock = TRegistry::FilePath();
+    lock += ".lock";
+    return lock;
+}
+
+// A key path below the root without its outer backslashes, or nothing when
+// it is empty, has an empty part ("a\\b") or holds a control character,
+// which the file's key lines could not carry.
+std::optional<std::string> NormalizeKeyPath(std::string Path)
+{
+    if (!Path.empty() && Path.back() == '\\')
+        Path.pop_back();
+    if (Path.empty() || Path.front() == '\\' || Path.find("\\\\") != std::string::npos)
+        return std::nullopt;
+    for (unsigned char c : Path)
+        if (c < 0x20 || c == 0x7f)
+            return std::nullopt;
+    return Path;
+}
+
+std::string CorruptSuffix()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return std::string(".corrupt-") + stamp;
+}
+
+} // namespace
+
+TRegistry::TRegistry() = default;
+
+TRegistry::~TRegistry()
+{
+    try {
+        CloseKey();
+    } catch (...) {
+        // Nothing can be reported from here; see the note on the class.
+    }
+}
+
+std::filesystem::path TRegistry::FilePath() { return ConfigHome() / "velt" / "registry.reg"; }
+
+void TRegistry::SetRootKey(THKey Value)
+{
+    if (Value == FRootKey)
+        return;
+    CloseKey();
+    FRootKey = Value;
+}
+
+std::string TRegistry::RootWord() const
+{
+    return FRootKey == kHkeyLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
+
+std::string TRegistry::FullPath(const std::string& Path) const { return RootWord() + "\\" + Path; }
+
+std::optional<std::string> TRegistry::ResolvePath(const std::string& Key) const
+{
+    if (!Key.empty() && Key.front() == '\\')
+        return NormalizeKeyPath(Key.substr(1));
+    if (HasCurrentKey())
+        return NormalizeKeyPath(FCurrentPath + "\\" + Key);
+    return NormalizeKeyPath(Key);
+}
+
+bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
+{
+    const std::optional<std::string> path = ResolvePath(Key);
+    CloseKey();
+    if (!path)
+        return false;
+    LoadSnapshot();
+    const bool exists = FReadError.empty() && regfile::KeyExists(FSnapshot, FullPath(*path));
+    if (!exists && !CanCreate)
+        return false;
+    FCurrentPath = *path;
+    FCreatePending = !exists;
+    return true;
+}
+
+bool TRegistry::KeyExists(const std::string& Key)
+{
+    const std::optional<std::string> path = ResolvePath(Key);
+    if (!path)
+        return false;
+    LoadSnapshot();
+    ThrowIfUnreadable();
+    return regfile::KeyExists(FSnapshot, FullPath(*path));
+}
+
+void TRegistry::CloseKey()
+{
+    try {
+        Flush();
+    } catch (...) {
+        ForgetCurrentKey();
+        throw;
+    }
+    ForgetCurrentKey();
+}
+
+void TRegistry::ForgetCurrentKey()
+{
+    FCurrentPath.clear();
+    FCreatePending = false;
+    FPending.clear();
+}
+
+void TRegistry::Flush()
+{
+    if (!HasCurrentKey())
+        return;
+    // A key that only has to be created is not worth touching a file that
+    // could not be read: a read must not move anything aside.
+    if (FPending.empty() && (!FCreatePending || !FReadError.empty()))
+        return;
+    try {
+        EnsureDirectory(FilePath().parent_path());
+        UpdateFileAtomically(FilePath(), LockPath(),
+                             [this](const std::optional<std::string>& Content) { return ApplyPending(Content); });
+    } catch (const std::exception& e) {
+        throw ERegistryException(std::string("Cannot write the registry: ") + e.what());
+    }
+    FPending.clear();
+    FCreatePending = false;
+    LoadSnapshot();
+}
+
+// Runs under the file's lock, on the file as it is now, so that whatever
+// another process wrote since this key was opened is kept.
+std::string TRegistry::ApplyPending(const std::optional<std::string>& Content) const
+{
+    std::optional<regfile::Document> doc = Content ? regfile::Parse(*Content) : regfile::Document{};
+    if (!doc) {
+        MoveFileAside(FilePath(), CorruptSuffix());
+        doc = regfile::Document{};
+    }
+    const std::string path = FullPath(FCurrentPath);
+    regfile::Key* key = regfile::FindKey(*doc, path);
+    if (key == nullptr)
+        key = &regfile::AddKey(*doc, path);
+    for (const regfile::Value& value : FPending)
+        regfile::SetValue(*key, value);
+    return regfile::Serialize(*doc);
+}
+
+void TRegistry::LoadSnapshot()
+{
+    FSnapshot = {};
+    FReadError.clear();
+    try {
+        const std::optional<std::string> content = ReadWholeFile(FilePath());
+        if (!content)
+            return;
+        if (auto doc = regfile::Parse(*content))
+            FSnapshot = std::move(*doc);
+        else
+            FReadError = "The registry file " + FilePath().string() + " cannot be parsed";
+    } catch (const std::exception& e) {
+        FReadError = std::string("Cannot read the registry: ") + e.what();
+    }
+}
+
+void TRegistry::ThrowIfUnreadable() const
+{
+    if (!FReadError.empty())
+        throw ERegistryException(FReadError);
+}
+
+std::optional<regfile::Value> TRegistry::FindCurrent(const std::string& Name) const
+{
+    ThrowIfUnreadable();
+    if (!HasCurrentKey())
+        return std::nullopt;
+    for (const regfile::Value& value : FPending)
+        if (regfile::SameName(value.Name, Name))
+            return value;
+    const regfile::Key* key = regfile::FindKey(FSnapshot, FullPath(FCurrentPath));
+    const regfile::Value* value = key != nullptr ? regfile::FindValue(*key, Name) : nullptr;
+    if (value == nullptr)
+        return std::nullopt;
+    return *value;
+}
+
+bool TRegistry::ValueExists(const std::string& Name) const { return FindCurrent(Name).has_value(); }
+
+void TRegistry::Stage(regfile::Value Value)
+{
+    if (!HasCurrentKey())
+        throw ERegistryException("Failed to set data for '" + Value.Name + "': no key is open");
+    if (!regfile::StorableText(Value.Name) || !regfile::StorableText(Value.Text))
+        throw ERegistryException("Failed to set data for '" + Value.Name + "': line ends cannot be stored");
+    for (regfile::Value& pending : FPending)
+        if (regfile::SameName(pending.Name, Value.Name)) {
+            pending = std::move(Value);
+            return;
+        }
+    FPending.push_back(std::move(Value));
+}
+
+void TRegistry::WriteString(const std::string& Name, const std::string& Value)
+{
+    Stage(regfile::Value{Name, regfile::ValueKind::Text, Value, 0});
+}
+
+void TRegistry::WriteInteger(const std::string& Name, int32_t Value)
+{
+    Stage(regfile::Value{Name, regfile::ValueKind::Number, {}, static_cast<uint32_t>(Value)});
+}
+
+std::string TRegistry::ReadString(const std::string& Name) const
+{
+    const std::optional<regfile::Value> value = FindCurrent(Name);
+    if (!value)
+        return {};
+    if (value->Kind != regfile::ValueKind::Text)
+        throw ERegistryException("Invalid data type for '" + Name + "'");
+    // What a write would refuse is not handed out either: a text with a line
+    // end or a zero byte could be neither stored again nor used as a name.
+    if (!regfile::StorableText(value->Text))
+        throw ERegistryException("Invalid data for '" + Name + "': line ends or zero bytes");
+    return value->Text;
+}
+
+int32_t TRegistry::ReadInteger(const std::string& Name) const
+{
+    const std::optional<regfile::Value> value = FindCurrent(Name);
+    if (!value || value->Kind != regfile::ValueKind::Number)
+        throw ERegistryException("Invalid data type for '" + Name + "'");
+    return static_cast<int32_t>(value->Number);
+}

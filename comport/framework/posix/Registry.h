@@ -1,0 +1,91 @@
+#pragma once
+// TRegistry: the Windows registry as this program needs it, kept on Linux in
+// one per-user text file in the REGEDIT4 format
+// (${XDG_CONFIG_HOME:-$HOME/.config}/velt/registry.reg) that holds both roots.
+//
+// Reads see the file as it was when the key was opened. Writes to the open
+// key are collected and reach the file together, at Flush() or CloseKey(),
+// in one locked read-modify-write that replaces the file atomically: another
+// process saving at the same time keeps its own keys, and a save killed
+// half-way leaves the old file or the new one. A file that cannot be parsed
+// makes every read fail; the next write moves it aside
+// (registry.reg.corrupt-<time>) instead of overwriting it.
+//
+// Failures are ERegistryException. The destructor closes the key but cannot
+// report: whoever must know that the writes arrived calls Flush() or
+// CloseKey() first.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <velt/comport/framework/Exception.h>
+#include "RegistryFile.h"
+
+class ERegistryException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+enum THKey : uint32_t { kHkeyCurrentUser = 0x80000001u, kHkeyLocalMachine = 0x80000002u };
+
+class TRegistry {
+public:
+    // Root kHkeyCurrentUser, full access, no key open.
+    TRegistry();
+    ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    THKey RootKey() const { return FRootKey; }
+    // A different root closes the open key first.
+    void SetRootKey(THKey Value);
+
+    // Opens Key below the open key, or below the root when none is open or
+    // Key starts with a backslash; with CanCreate a missing key is created
+    // (on the disk at the next flush). Returns false when the key is missing
+    // and may not be created, or the path is not a valid key path.
+    bool OpenKey(const std::string& Key, bool CanCreate);
+    // Writes what is pending, then closes the key, also when the write fails.
+    void CloseKey();
+    // Writes what is pending for the open key to the file.
+    void Flush();
+
+    bool HasCurrentKey() const { return !FCurrentPath.empty(); }
+    // The open key's path below the root ("" when none is open).
+    const std::string& CurrentPath() const { return FCurrentPath; }
+    bool KeyExists(const std::string& Key);
+    bool ValueExists(const std::string& Name) const;
+
+    // Fail when no key is open, and for a text with a line end or a zero
+    // byte, which one line of the file cannot hold.
+    void WriteString(const std::string& Name, const std::string& Value);
+    void WriteInteger(const std::string& Name, int32_t Value);
+    // A missing value, or no open key, reads as ""; a value of another kind
+    // fails, and so does a text that WriteString would refuse.
+    std::string ReadString(const std::string& Name) const;
+    // A missing value, or one that is not a 32-bit number, fails.
+    int32_t ReadInteger(const std::string& Name) const;
+
+    // Where the registry lives.
+    static std::filesystem::path FilePath();
+
+private:
+    std::string RootWord() const;
+    std::string FullPath(const std::string& Path) const;
+    std::optional<std::string> ResolvePath(const std::string& Key) const;
+    void LoadSnapshot();
+    void ThrowIfUnreadable() const;
+    std::optional<regfile::Value> FindCurrent(const std::string& Name) const;
+    void Stage(regfile::Value Value);
+    std::string ApplyPending(const std::optional<std::string>& Content) const;
+    void ForgetCurrentKey();
+
+    THKey FRootKey = kHkeyCurrentUser;
+    std::string FCurrentPath;
+    bool FCreatePending = false;
+    std::vector<regfile::Value> FPending;
+    regfile::Document FSnapshot;
+    std::string FReadError;  // why the file could not be read; "" when it could
+};

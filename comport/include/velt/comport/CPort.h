@@ -1,0 +1,9 @@
+#pragma once
+// Everything a user of the serial port component includes.
+#include <velt/comport/ComError.h>
+#include <velt/comport/ComLink.h>
+#include <velt/comport/ComPort.h>
+#include <velt/comport/ComSettings.h>
+#include <velt/comport/ComStorage.h>
+#include <velt/comport/ComTransfer.h>
+#include <velt/comport/ComTypes.h>

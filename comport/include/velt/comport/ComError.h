@@ -1,0 +1,55 @@
+#pragma once
+// EComPort: the port's only exception, carrying the component's error code
+// and the platform's error number (errno here; -1 when there is none).
+#include <cstdint>
+#include <string>
+
+#include <velt/comport/framework/Exception.h>
+
+enum TPortError : int32_t {
+    peOpenDevice = 1,
+    peWriteFailed = 2,
+    peReadFailed = 3,
+    peBadTransfer = 4,
+    pePurgeFailed = 5,
+    peTransferStatus = 6,
+    peSetLineFailed = 7,
+    peSetTimeoutsFailed = 8,
+    peSetQueuesFailed = 9,
+    peClearErrorFailed = 10,
+    peModemStatusFailed = 11,
+    peEscapeFailed = 12,
+    peTransmitCharFailed = 13,
+    peWhileConnected = 14,
+    peEnumPortsFailed = 15,
+    peSettingsStore = 16,
+    peSettingsLoad = 17,
+    peLinkFailed = 18,
+    peLedState = 19,
+    peThreadRunning = 20,
+    peWaitFailed = 21,
+    peRxBufLinked = 22,
+    peRegistry = 23,
+};
+
+// The fixed message of an error code.
+std::string PortErrorText(int32_t Code);
+
+class EComPort : public Exception {
+public:
+    // Message: the code's text followed by " (win error code: N)". The
+    // wording is kept as it is so that reports read the same everywhere.
+    EComPort(int32_t ACode, int32_t ASystemErrorCode);
+    // Message: the code's text alone; SystemErrorCode is -1.
+    explicit EComPort(int32_t ACode);
+
+    int32_t SystemErrorCode() const { return FSystemErrorCode; }
+    int32_t PortErrorCode() const { return FPortErrorCode; }
+    // True when the platform refused this user access to the device, so
+    // that a program can say what to do about it.
+    bool AccessDenied() const;
+
+private:
+    int32_t FSystemErrorCode;
+    int32_t FPortErrorCode;
+};

@@ -1,0 +1,75 @@
+#pragma once
+// The port's enumerations and sets, with their texts and device values.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <velt/comport/SmallSet.h>
+
+enum TBaudRate : uint8_t {
+    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
+    br19200, br38400, br56000, br57600, br115200, br128000, br256000
+};
+enum TStopBits : uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+enum TDataBits : uint8_t { dbFive, dbSix, dbSeven, dbEight };
+enum TParityBits : uint8_t { prNone, prOdd, prEven, prMark, prSpace };
+enum TDTRFlowControl : uint8_t { dtrDisable, dtrEnable, dtrHandshake };
+enum TRTSFlowControl : uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
+enum TFlowControl : uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
+enum TComEvent : uint8_t {
+    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+};
+enum TSyncMethod : uint8_t { smThreadSync, smWindowSync, smNone };
+enum TComError : uint8_t { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
+enum TComLineSignal : uint8_t { lsCTS, lsDSR, lsRing, lsRLSD };
+
+using TComEvents = SmallSet<TComEvent, uint16_t>;
+using TComErrors = SmallSet<TComError, uint8_t>;
+using TComLineSignals = SmallSet<TComLineSignal, uint8_t>;
+
+constexpr int kBaudRateCount = 16;
+constexpr int kComEventCount = 10;
+
+// All ten line events, the default of a port's Events.
+TComEvents AllComEvents();
+
+// The bits per second a named rate stands for (0 for brCustom).
+uint32_t BaudRateValue(TBaudRate Rate);
+
+std::string BaudRateToText(TBaudRate Value);
+TBaudRate TextToBaudRate(const std::string& Text);
+std::string StopBitsToText(TStopBits Value);
+TStopBits TextToStopBits(const std::string& Text);
+std::string DataBitsToText(TDataBits Value);
+TDataBits TextToDataBits(const std::string& Text);
+std::string ParityToText(TParityBits Value);
+TParityBits TextToParity(const std::string& Text);
+std::string FlowControlToText(TFlowControl Value);
+TFlowControl TextToFlowControl(const std::string& Text);
+
+// The platform event-mask bit of each event (kEvRxChar and its kin).
+uint32_t EventMaskBit(TComEvent Event);
+uint32_t EventsToMask(TComEvents Events);
+TComEvents MaskToEvents(uint32_t Mask);
+
+// ASCII-only upper case, as the text conversions compare.
+std::string UpperCaseAscii(std::string Text);
+
+// The value whose text (Texts, indexed by ordinal) equals Text without
+// regard to ASCII case, the first in ordinal order; Fallback when none does.
+// Nothing is trimmed.
+template <typename Enum, size_t N>
+Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& Text, Enum Fallback)
+{
+    const std::string wanted = UpperCaseAscii(Text);
+    for (size_t i = 0; i < N; ++i)
+        if (UpperCaseAscii(Texts[i]) == wanted)
+            return static_cast<Enum>(i);
+    return Fallback;
+}
+
+// Where a port's settings are kept, and which groups of them.
+enum TSettingsStore : uint8_t { ssRegistry, ssIniFile };
+enum TSettingsGroup : uint8_t { sgBasic, sgFlowDetails, sgBuffer, sgTimeouts, sgParityDetails, sgExtras };
+using TSettingsGroups = SmallSet<TSettingsGroup, uint8_t>;
