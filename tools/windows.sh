@@ -21,8 +21,10 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 mkdir -p "$build"
-# The helper that plays the far end of the line runs on Linux, beside Wine.
+# The far ends of the lines run on Linux, beside Wine: an echo for the line
+# tests, the simulated meter for the command-line tool.
 g++ -std=c++20 -O1 -Wall -Wextra -o "$build/ptyline" "$top/tools/wine/ptyline.cpp" -lutil -pthread
+g++ -std=c++20 -O1 -Wall -Wextra -o "$build/metersim" "$top"/tools/metersim/*.cpp -lutil
 
 cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELT_BUILD_GUI=OFF -DVELT_BUILD_BENCH=OFF >/dev/null

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <string>
 
 #include <velt/comport/ComPort.h>
@@ -320,6 +321,38 @@ TEST(PortOnCom, ReceivedBytesArriveAsRxCharOnTheMainThreadWithAllEventsOn)
                                                        std::chrono::steady_clock::now() + 5s));
     EXPECT_EQ(received, "hello");
     port.Close();
+}
+
+TEST(PortOnCom, WindowHandOverAndEventThreadDeliveryReceiveToo)
+{
+    REQUIRE_TEST_LINE();
+    MainThreadQueue::Instance().SetMainThread();
+    for (TSyncMethod method : {smWindowSync, smNone}) {
+        TComPort port(nullptr);
+        port.SetPort(TestPortName());
+        port.SetSyncMethod(method);
+        std::mutex lock; // smNone runs the handler on the event thread
+        std::string received;
+        port.OnRxChar = [&](TComponent*, int32_t Count) {
+            std::string part;
+            port.ReadText(part, Count);
+            {
+                std::lock_guard guard(lock);
+                received += part;
+            }
+            MainThreadQueue::Instance().WakeWaiters();
+        };
+        port.Open();
+        port.WriteText("hello");
+        const auto arrived = [&] {
+            std::lock_guard guard(lock);
+            return received.size() >= 5;
+        };
+        EXPECT_TRUE(MainThreadQueue::Instance().ServeUntil(arrived, std::chrono::steady_clock::now() + 5s))
+            << "sync method " << int(method);
+        port.Close();
+        EXPECT_EQ(received, "hello") << "sync method " << int(method);
+    }
 }
 
 TEST(PortOnCom, ClosingEndsTheEventThreadWhileItWaits)
