@@ -9,19 +9,21 @@
 #include <memory>
 
 #include <velt/comport/ComTypes.h>
+#include <velt/comport/device/ManualResetEvent.h>
 
 class MainLoopWatcher;
 class TCustomComPort;
 
 class TComLoopEvents : public std::enable_shared_from_this<TComLoopEvents> {
 public:
-    // Sets the device's event mask from the port's Events; Start watches.
+    // Sets the device's event mask from the port's Events; Start watches
+    // Waitable, the device's waitable object.
     TComLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop);
     ~TComLoopEvents();
     TComLoopEvents(const TComLoopEvents&) = delete;
     TComLoopEvents& operator=(const TComLoopEvents&) = delete;
 
-    void Start();
+    void Start(device::WaitHandle Waitable);
     // For Close, before the device goes: stops watching, delivers the events
     // the device has signalled already (the port still open), then the device
     // stops reporting events and discards its queues.

@@ -182,9 +182,10 @@ void TCustomComPort::StartEventThread()
         return;
     MainThreadQueue& queue = MainThreadQueue::Instance();
     MainLoopWatcher* loop = FSyncMethod == smNone ? nullptr : queue.LoopWatcher();
-    if (loop != nullptr && queue.IsMainThread()) {
+    device::WaitHandle waitable{};
+    if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
         FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
-        FLoopEvents->Start();
+        FLoopEvents->Start(waitable);
         FEventThreadActive = true;
         return;
     }

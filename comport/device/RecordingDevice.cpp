@@ -145,7 +145,11 @@ WaitOutcome RecordingDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
     return TakeRaised(Occurred, Error);
 }
 
-WaitHandle RecordingDevice::EventWaitable() { return FLog->FWaitReady.Handle(); }
+bool RecordingDevice::EventWaitable(WaitHandle& Handle)
+{
+    Handle = FLog->FWaitReady.Handle();
+    return true;
+}
 
 WaitOutcome RecordingDevice::CheckEvents(uint32_t& Occurred, int& Error)
 {

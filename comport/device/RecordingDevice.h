@@ -75,7 +75,7 @@ public:
     // which wins when both are there.
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
     // Signalled while a raised mask or a failure waits to be reported.
-    WaitHandle EventWaitable() override;
+    bool EventWaitable(WaitHandle& Handle) override;
     WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
     int StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done) override;
     int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) override;

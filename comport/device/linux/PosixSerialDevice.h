@@ -47,7 +47,11 @@ public:
     int SetTimeouts(const CommTimeouts& Timeouts) override;
     int SetEventMask(uint32_t Mask) override;
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
-    WaitHandle EventWaitable() override { return WaitHandleOf(FEpollFd); }
+    bool EventWaitable(WaitHandle& Handle) override
+    {
+        Handle = WaitHandleOf(FEpollFd);
+        return true;
+    }
     WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
     void EventsDelivered() override { FInputFresh = false; }
     void SetTxEmptyWanted(bool Wanted) override { FTxEmptyWanted = Wanted; }

@@ -144,12 +144,18 @@ public:
     virtual WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) = 0;
     // The one object a main loop waits on instead of WaitEvents: signalled
     // while the device may have events to report. When it is, the loop calls
-    // CheckEvents.
-    virtual WaitHandle EventWaitable() = 0;
+    // CheckEvents. A device that offers none (false) leaves the waiting to an
+    // event thread.
+    virtual bool EventWaitable(WaitHandle& /*Handle*/) { return false; }
     // Never blocks: takes in what the line has and reports the events of the
     // mask that occurred since the last report (Events, Occurred possibly 0),
     // or Failed with Error.
-    virtual WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) = 0;
+    virtual WaitOutcome CheckEvents(uint32_t& Occurred, int& Error)
+    {
+        Occurred = 0;
+        Error = 0;
+        return WaitOutcome::Events;
+    }
     // The events of the last wait or check have been delivered. Until then the
     // status queries count on the input that wait took in and do not ask the
     // line again, so one event costs one look at the line.

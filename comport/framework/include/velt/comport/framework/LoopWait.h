@@ -21,5 +21,5 @@ public:
     void Wait(const std::vector<std::intptr_t>& Handles, int TimeoutMs, std::vector<char>& Ready);
 
 private:
-    int FWakeFd;
+    std::intptr_t FWake; // a descriptor here, an event handle on Windows
 };
