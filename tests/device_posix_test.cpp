@@ -667,3 +667,31 @@ TEST(ReceiveQueue, RaisesEightyPercentOnceWhenCrossing)
     EXPECT_EQ(queue.Take(out, 5), 5u);
     EXPECT_EQ(queue.Count(), 4u);
 }
+
+// Without byte-level options bytes enter in bulk, also where the ring wraps,
+// straight into the free space or fed, and leave in order; the event
+// character and the 80 % mark are still seen, and a new capacity keeps the bytes.
+TEST(ReceiveQueue, PlainBytesWrapAroundTheRingInOrder)
+{
+    ReceiveQueue queue(10);
+    ReceiveOptions options;
+    options.EventChar = '!';
+    queue.Configure(options);
+    ASSERT_TRUE(queue.Plain());
+    char out[16];
+    EXPECT_EQ(queue.Feed("abcdef", 6).Events, kEvRxChar);
+    EXPECT_EQ(std::string(out, queue.Take(out, 4)), "abcd");
+    // Six free at the end, two at the front: a feed of seven wraps.
+    const ReceiveNews wrapped = queue.Feed("ghij!kl", 7);
+    EXPECT_EQ(wrapped.Events, kEvRxChar | kEvRxFlag | kEvRx80Full);
+    EXPECT_EQ(queue.Count(), 9u);
+    auto [space, room] = queue.FreeSpan();
+    ASSERT_EQ(room, 1u);
+    *space = 'm';
+    EXPECT_EQ(queue.Commit(1).Events, kEvRxChar);
+    EXPECT_TRUE(queue.Full());
+    queue.SetCapacity(16);
+    EXPECT_EQ(queue.FreeSpan().second, 6u);
+    EXPECT_EQ(std::string(out, queue.Take(out, sizeof out)), "efghij!klm");
+    EXPECT_EQ(queue.Passing("x!", 2).Events, kEvRxFlag);
+}

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 
 #include "FlowControl.h"
 #include "LineCounters.h"
@@ -77,7 +78,9 @@ private:
     };
 
     // Input (PosixSerialInput.cpp); the Locked ones need FMutex held.
+    ssize_t ReadLineLocked(char* Buffer, size_t Size);
     void PullInputLocked();
+    size_t ReadPastQueueLocked(char* Buffer, size_t Size);
     void PullInputUnlessFreshLocked();
     int TakeInReadyLocked();
     bool TakeReportLocked(uint64_t MaskChanges, uint32_t& Occurred);

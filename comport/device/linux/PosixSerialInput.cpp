@@ -19,6 +19,31 @@ constexpr uint32_t kLineErrorsOfEvErr = kCeFrame | kCeRxParity | kCeOverrun | kC
 
 } // namespace
 
+// One read() of the line: the count, 0 when the kernel has nothing now, or -1
+// when the input has ended (a hang-up, noted).
+ssize_t PosixSerialDevice::ReadLineLocked(char* Buffer, size_t Size)
+{
+    for (;;) {
+        const ssize_t got = read(FFd, Buffer, Size);
+        if (got > 0)
+            return got;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && errno == EIO) {
+            FInputEnded = true; // the other end is gone
+            NoteHangupLocked();
+            return -1;
+        }
+        if (got == 0 && FHungUp) {
+            FInputEnded = true;
+            return -1;
+        }
+        return 0;
+    }
+}
+
+// Takes in what the kernel holds, as far as the queue has room. Without a
+// byte-level option the bytes are read straight into the queue's free space.
 void PosixSerialDevice::PullInputLocked()
 {
     if (FInputEnded)
@@ -27,29 +52,20 @@ void PosixSerialDevice::PullInputLocked()
     std::optional<bool> keeping; // asked once per pull, and only when bytes came
     while (FQueue.Room() > 0) {
         char raw[4096];
-        const size_t wanted = std::min(sizeof raw, FQueue.Room());
-        const ssize_t got = read(FFd, raw, wanted);
-        if (got > 0) {
-            if (!keeping)
-                keeping = FFlow.KeepsInput();
-            if (*keeping) {
-                const ReceiveNews more = FQueue.Feed(raw, static_cast<size_t>(got));
-                news.Events |= more.Events;
-                news.Errors |= more.Errors;
-            }
-            if (static_cast<size_t>(got) < wanted)
-                break; // the kernel had no more
-            continue;
+        auto [into, wanted] = FQueue.Plain() ? FQueue.FreeSpan() : std::pair<char*, size_t>{raw, std::min(sizeof raw, FQueue.Room())};
+        const ssize_t got = ReadLineLocked(into, wanted);
+        if (got <= 0)
+            break;
+        if (!keeping)
+            keeping = FFlow.KeepsInput();
+        if (*keeping) {
+            const size_t size = static_cast<size_t>(got);
+            const ReceiveNews more = into == raw ? FQueue.Feed(raw, size) : FQueue.Commit(size);
+            news.Events |= more.Events;
+            news.Errors |= more.Errors;
         }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 && errno == EIO) {
-            FInputEnded = true; // the other end is gone
-            NoteHangupLocked();
-        } else if (got == 0 && FHungUp) {
-            FInputEnded = true;
-        }
-        break;
+        if (static_cast<size_t>(got) < wanted)
+            break; // the kernel had no more
     }
     NoteCountersLocked(news);
     FErrors |= news.Errors;
@@ -59,6 +75,20 @@ void PosixSerialDevice::PullInputLocked()
         QueueLevelChangedLocked();
         FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
     }
+}
+
+// Nothing queued and nothing to decode: the line's bytes go straight into the
+// reader's buffer. Returns how many it got.
+size_t PosixSerialDevice::ReadPastQueueLocked(char* Buffer, size_t Size)
+{
+    const ssize_t got = ReadLineLocked(Buffer, Size);
+    if (got <= 0 || !FFlow.KeepsInput())
+        return 0; // dropped, as the queue would have dropped them
+    ReceiveNews news = FQueue.Passing(Buffer, static_cast<size_t>(got));
+    NoteCountersLocked(news);
+    FErrors |= news.Errors;
+    RecordEventsLocked(news.Events);
+    return static_cast<size_t>(got);
 }
 
 void PosixSerialDevice::PullInputUnlessFreshLocked()

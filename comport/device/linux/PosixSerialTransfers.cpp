@@ -122,10 +122,16 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::Step(PosixTransfer& Transfer)
 }
 
 // Moves what the queue holds into the read's buffer; the line is asked only
-// when the queue cannot satisfy the read by itself.
+// when the queue cannot satisfy the read by itself, and read straight into the
+// buffer when nothing is queued.
 PosixSerialDevice::ReadProgress PosixSerialDevice::ReadQueuedLocked(PosixTransfer& Transfer)
 {
     const size_t wanted = Transfer.Count - Transfer.Done;
+    if (wanted > 0 && FQueue.Count() == 0 && FQueue.Plain() && !FInputEnded) {
+        const size_t got = ReadPastQueueLocked(Transfer.ReadBuffer + Transfer.Done, wanted);
+        Transfer.Done += static_cast<uint32_t>(got);
+        return {got, FHungUp, WatchingDeviceLocked()};
+    }
     if (FQueue.Count() < wanted)
         PullInputLocked();
     const bool wasFull = FQueue.Full();
