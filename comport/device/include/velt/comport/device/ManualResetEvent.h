@@ -1,7 +1,10 @@
 #pragma once
-// A manual-reset event: set stays set until reset. A thread can wait on it
+// A manual-reset event: set stays set until reset. Set and Reset are not
+// called at the same time from two threads; IsSet may be asked from anywhere
+// and costs no system call. A thread can wait on it
 // alone, on several at once, or (in the platform's device code) together
 // with the device itself.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -34,6 +37,7 @@ public:
 
 private:
     WaitHandle FHandle;
+    std::atomic<bool> FSet; // mirrors the waitable object's state
 };
 
 } // namespace device
