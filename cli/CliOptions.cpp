@@ -190,6 +190,7 @@ std::string CliUsage()
            "\n"
            "Odczyt trafia na standardowe wyjście (UTF-8), komunikaty na standardowe wyjście błędów.\n"
            "\n"
-           "Kod wyjścia: 0 gotowe; 1 miernik nie odpowiedział lub nie potwierdził ustawienia zegara;\n"
+           "Kod wyjścia: 0 gotowe; 1 miernik nie odpowiedział, nie potwierdził ustawienia zegara\n"
+           "albo linia zgłosiła błąd w trakcie odczytu (to, co nadeszło, i tak jest wypisane);\n"
            "2 nie udało się otworzyć portu, błędne opcje albo nie udało się zapisać odczytu.\n";
 }

@@ -101,14 +101,20 @@ int WriteAnswer(const std::string& Bytes, const CliOptions& Options, CliView& Vi
 }
 
 // Runs one command on the port and returns the exit code.
-int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, const bool& HandlerFailed)
+// A read whose line reported an error, or whose received bytes could not be
+// taken, may be damaged or cut short: what arrived is still written out, but
+// the command fails.
+int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool& TransferDamaged)
 {
     SteadyMeterClock clock;
     DeadlineTimers timers(clock);
     MeterSession session(Port, timers.Timers(), View, LocalTimeNow);
     View.Watch(session);
     Port.OnRxChar = [&](TComponent*, int32_t Count) { session.ReceiveFromPort(Count); };
-    Port.OnError = [&](TComponent*, TComErrors) { View.Message(meter_text::kChoosePort); };
+    Port.OnError = [&](TComponent*, TComErrors) {
+        View.Message(meter_text::kChoosePort);
+        TransferDamaged = true;
+    };
     if (!OpenPort(Port, View))
         return kExitPortOrOptions;
     try {
@@ -133,26 +139,25 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, const
     case CliView::Result::ClockFailed: return kExitMeterFailed;
     case CliView::Result::Answered: break;
     }
-    if (HandlerFailed) // a burst was lost on the way: the answer is not whole
-        return kExitMeterFailed;
-    return WriteAnswer(View.Answer(), Options, View);
+    const int written = WriteAnswer(View.Answer(), Options, View);
+    return written == kExitDone && TransferDamaged ? kExitMeterFailed : written;
 }
 
 int Run(const CliOptions& Options)
 {
     MainThreadQueue::Instance().SetMainThread();
     CliView view(Options.Command == CliCommand::SetClock, stderr, IsTerminal(stderr));
-    bool handlerFailed = false;
+    bool transferDamaged = false;
     SetExceptionReportHandler([&](const std::string& Message) {
         view.Message(Message);
-        handlerFailed = true;
+        transferDamaged = true;
     });
     int result = kExitPortOrOptions;
     {
         TMeterPort port;
         ReadSettings(port, view);
         ApplyOverrides(port, Options);
-        result = RunSession(port, Options, view, handlerFailed);
+        result = RunSession(port, Options, view, transferDamaged);
     }
     SetExceptionReportHandler(nullptr);
     return result;

@@ -6,8 +6,8 @@
 #include <velt/comport/framework/ExceptionReport.h>
 
 MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View,
-                           std::function<CalendarTime()> Now)
-    : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now))
+                           std::function<CalendarTime()> Now, size_t MaxAnswerSize)
+    : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now)), FMaxAnswerSize(MaxAnswerSize)
 {
 }
 
@@ -75,9 +75,10 @@ void MeterSession::Receive(const std::string& Burst)
         FTimers.Handshake.Start();
         FView.StepProgress(33);
     } else {
-        FView.StepProgress(1);
-        const size_t room = kMaxAnswerSize - std::min(kMaxAnswerSize, FReceiveBuffer.size());
+        // Collected first, so that the progress shown counts this burst.
+        const size_t room = FMaxAnswerSize - std::min(FMaxAnswerSize, FReceiveBuffer.size());
         FReceiveBuffer.append(Burst, 0, room);
+        FView.StepProgress(1);
     }
 }
 

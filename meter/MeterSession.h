@@ -25,7 +25,9 @@ constexpr size_t kMaxAnswerSize = 16 * 1024 * 1024;
 class MeterSession {
 public:
     // Now gives the moment the clock handshake sends (the computer's clock).
-    MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now);
+    // An answer keeps at most MaxAnswerSize bytes.
+    MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now,
+                 size_t MaxAnswerSize = kMaxAnswerSize);
 
     // A read command. A port that does not open is reported; the request is
     // written all the same, and that write's failure leaves here, while the
@@ -58,6 +60,7 @@ private:
     MeterTimers FTimers;
     MeterView& FView;
     std::function<CalendarTime()> FNow;
+    size_t FMaxAnswerSize;
     std::string FReceiveBuffer;
     ClockHandshake FHandshake;
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
@@ -80,8 +81,9 @@ uint32_t Take(SerialDevice& Port, uint32_t Count)
     return done;
 }
 
-// Starts a write of Bytes on Block; kIoPending while it is held.
-int StartWrite(SerialDevice& Port, IoBlock& Block, const std::string& Bytes)
+// Starts a write of Bytes on Block; kIoPending while it is held. The bytes
+// must outlive the write (the literals of these tests do).
+int StartWrite(SerialDevice& Port, IoBlock& Block, std::string_view Bytes)
 {
     uint32_t done = 0;
     return Port.StartWrite(Block, Bytes.data(), static_cast<uint32_t>(Bytes.size()), done);
@@ -126,6 +128,17 @@ TEST(XonXoff, TxContinueOnXoffLetsOutputGoOn)
     IoBlock block;
     EXPECT_EQ(StartWrite(*port, block, "w"), 0);
     EXPECT_EQ(pty.ReadFromPort(1, 5s), "w");
+}
+
+TEST(XonXoff, SwitchedOffWhileItsXoffHoldsTheSenderIsLetGo)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty, kDcbInX);
+    ASSERT_NE(port, nullptr);
+    Fill(pty, *port, kStopAbove + 1, kStopAbove + 1);
+    EXPECT_EQ(pty.ReadFromPort(1, 5s), std::string(1, kXoff));
+    ASSERT_EQ(port->SetState(LineWith(0)), 0);
+    EXPECT_EQ(pty.ReadFromPort(1, 5s), std::string(1, kXon));
 }
 
 TEST(Handshake, DtrAndRtsAloneFollowTheQueueLevelsWithoutTheKernelsRtsCts)
@@ -255,8 +268,9 @@ TEST(OutputSize, AWriteWaitsWhileTheDriverHoldsThatManyBytes)
     PseudoTerminal pty; // its own output never shows as waiting
     FakeLine line;
     auto port = OpenPort(pty, 0, &line); // output size kInputSize
+    const std::string full(kInputSize, 'a');
     IoBlock first;
-    ASSERT_EQ(StartWrite(*port, first, std::string(kInputSize, 'a')), 0);
+    ASSERT_EQ(StartWrite(*port, first, full), 0);
     EXPECT_EQ(pty.ReadFromPort(kInputSize, 5s).size(), kInputSize);
 
     line.SetOutputQueued(kInputSize); // none of it has left the driver yet

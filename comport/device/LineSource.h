@@ -30,6 +30,9 @@ public:
     // Stops reporting and waits until no report is running.
     virtual void StopWatching() = 0;
 
+    // Whether the driver keeps output waiting to be sent (a pseudo-terminal
+    // hands it on at once).
+    virtual bool HasOutputQueue() = 0;
     // The bytes waiting in the driver's output queue (0 when it cannot tell).
     virtual size_t OutputQueued() = 0;
     // Whether the last byte has left the transmitter: nothing queued, and the

@@ -6,13 +6,15 @@
 #include "AtomicFile.h"
 #include "ConfigHome.h"
 #include "IntParse.h"
+#include "LineEnd.h"
+#include "PathText.h"
 #include "TextLines.h"
 
 namespace {
 
 struct IniText {
     std::vector<std::string> Lines;
-    std::string LineEnd = "\n";  // a file written with CR LF keeps them
+    std::string LineEnd = NativeLineEnd();  // a file that exists keeps its own
 };
 
 // Where a value stands, or where it would be added.
@@ -29,6 +31,8 @@ IniText SplitIniText(const std::string& Content)
     const size_t firstEnd = Content.find('\n');
     if (firstEnd != std::string::npos && firstEnd > 0 && Content[firstEnd - 1] == '\r')
         text.LineEnd = "\r\n";
+    else if (Content.find('\n') != std::string::npos)
+        text.LineEnd = "\n";
     text.Lines = SplitLines(std::string_view(Content));
     return text;
 }
@@ -131,9 +135,11 @@ std::string WithValue(const std::optional<std::string>& Content, const std::stri
 
 } // namespace
 
+// A name without a directory (or, on Windows, a drive) lives in the
+// settings home; the name is UTF-8 text.
 TIniFile::TIniFile(const std::string& FileName)
-    : FInConfigHome(FileName.find('/') == std::string::npos),
-      FFileName(FInConfigHome ? ConfigHome() / FileName : std::filesystem::path(FileName))
+    : FInConfigHome(!PathFromUtf8(FileName).has_parent_path()),
+      FFileName(FInConfigHome ? ConfigHome() / PathFromUtf8(FileName) : PathFromUtf8(FileName))
 {
 }
 
@@ -175,7 +181,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Name, 
             EnsureDirectory(FFileName.parent_path());
         const std::filesystem::path directory = FFileName.parent_path().empty() ? "." : FFileName.parent_path();
         if (!std::filesystem::is_directory(directory))
-            throw EIniFileException("No directory " + directory.string());
+            throw EIniFileException("No directory " + Utf8FromPath(directory));
         UpdateFileAtomically(FFileName, directory, [&](const std::optional<std::string>& Content) {
             return WithValue(Content, Section, Name, Value);
         });

@@ -9,7 +9,7 @@
 namespace {
 
 // How the list shows a port that is not there now.
-const QString kAbsentPortMark = QStringLiteral(" (niedostępny)");
+const QString kAbsentPortMark = QStringLiteral(" (brak)");
 const QString kAbsentPortHint = QStringLiteral("Tego portu nie ma teraz w systemie");
 
 // Every text of an enumeration, in ordinal order.

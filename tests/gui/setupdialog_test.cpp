@@ -295,9 +295,9 @@ private slots:
     {
         QTest::addColumn<QString>("current");
         QTest::addColumn<QString>("shownAs");
-        QTest::newRow("COMn name") << "COM3" << "COM3 (niedostępny)";
-        QTest::newRow("unplugged adapter") << "ttyUSB1" << "ttyUSB1 (niedostępny)";
-        QTest::newRow("gone path") << "/nonexistent/velt-port" << "/nonexistent/velt-port (niedostępny)";
+        QTest::newRow("COMn name") << "COM3" << "COM3 (brak)";
+        QTest::newRow("unplugged adapter") << "ttyUSB1" << "ttyUSB1 (brak)";
+        QTest::newRow("gone path") << "/nonexistent/velt-port" << "/nonexistent/velt-port (brak)";
         QTest::newRow("existing path") << "" << "";
     }
     void currentPortIsListedSelectedAndKept()
@@ -332,7 +332,7 @@ private slots:
         port.SetPort("COM3");
         ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
             Pick(d.Combos()[0], "COM1");
-            Pick(d.Combos()[0], "COM3 (niedostępny)");
+            Pick(d.Combos()[0], "COM3 (brak)");
             return int(QDialog::Accepted);
         });
         QCOMPARE(port.Port(), std::string("COM3"));

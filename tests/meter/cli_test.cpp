@@ -26,10 +26,15 @@ struct Finished {
     std::string Err;
 };
 
-// Runs Program with Arguments and collects both output streams until it
-// ends (killed after 30 s, which fails the test). A Terminal descriptor
-// takes the place of the standard error pipe.
-Finished RunProgram(const std::string& Program, const std::vector<std::string>& Arguments, int Terminal = -1)
+// A program started with both output streams on pipes (or standard error
+// on a terminal).
+struct Started {
+    pid_t Pid = -1;
+    int Out = -1;
+    int Err = -1;
+};
+
+Started StartProgram(const std::string& Program, const std::vector<std::string>& Arguments, int Terminal = -1)
 {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
@@ -42,15 +47,25 @@ Finished RunProgram(const std::string& Program, const std::vector<std::string>& 
     for (const std::string& argument : Arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, Program.c_str(), &actions, nullptr, argv.data(), environ);
+    Started started;
+    if (posix_spawn(&started.Pid, Program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        started.Pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
+    started.Out = out[0];
+    started.Err = err[0];
+    return started;
+}
+
+// Collects both output streams until the program ends (killed after 30 s,
+// which fails the test).
+Finished Collect(const Started& Program)
+{
     Finished result;
-    std::vector<pollfd> open = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::vector<pollfd> open = {{Program.Out, POLLIN, 0}, {Program.Err, POLLIN, 0}};
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (spawned == 0 && (open[0].fd >= 0 || open[1].fd >= 0) && std::chrono::steady_clock::now() < end) {
+    while (Program.Pid > 0 && (open[0].fd >= 0 || open[1].fd >= 0) && std::chrono::steady_clock::now() < end) {
         if (poll(open.data(), open.size(), 1000) <= 0)
             continue;
         for (size_t i = 0; i < open.size(); ++i) {
@@ -64,16 +79,21 @@ Finished RunProgram(const std::string& Program, const std::vector<std::string>& 
                 open[i].fd = -1;
         }
     }
-    if (spawned == 0) {
-        kill(child, SIGKILL); // does nothing to a child that has ended
+    if (Program.Pid > 0) {
+        kill(Program.Pid, SIGKILL); // does nothing to a program that has ended
         int status = 0;
-        waitpid(child, &status, 0);
+        waitpid(Program.Pid, &status, 0);
         if (WIFEXITED(status))
             result.ExitCode = WEXITSTATUS(status);
     }
-    close(out[0]);
-    close(err[0]);
+    close(Program.Out);
+    close(Program.Err);
     return result;
+}
+
+Finished RunProgram(const std::string& Program, const std::vector<std::string>& Arguments, int Terminal = -1)
+{
+    return Collect(StartProgram(Program, Arguments, Terminal));
 }
 
 // The simulated meter, ended with the test (and by itself when the test
@@ -201,6 +221,28 @@ TEST_F(CliTest, SetClockRecoversFromAWrongAnswer)
     EXPECT_EQ(clock.ExitCode, 0);
     EXPECT_EQ(clock.Out, "");
     EXPECT_NE(clock.Err.find("Zegar miernika ustawiony poprawnie!"), std::string::npos) << clock.Err;
+}
+
+TEST_F(CliTest, LineLostDuringTheAnswerFailsTheRead)
+{
+    PseudoTerminal line;   // the test plays the meter
+    PseudoTerminal screen; // standard error, whose progress line tells when the bytes were taken
+    const Started cli = StartProgram(VELT_CLI_PATH, {"--port", line.SlavePath(), "last"}, screen.SlaveFd());
+    EXPECT_EQ(line.ReadFromPort(1, std::chrono::seconds(10)), "T");
+    line.WriteToPort("Pomiar nr 28: 2");
+    std::string shown;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            shown += screen.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(0));
+            return shown.find("Transmisja danych: 15 B") != std::string::npos;
+        },
+        std::chrono::seconds(10)));
+    line.CloseMaster(); // the adapter is pulled out half-way
+    const Finished read = Collect(cli);
+    shown += screen.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(100));
+    EXPECT_EQ(read.ExitCode, 1);
+    EXPECT_EQ(read.Out, "Pomiar nr 28: 2"); // what arrived is still written
+    EXPECT_NE(shown.find("Wybierz port komunikacyjny"), std::string::npos) << shown;
 }
 
 TEST_F(CliTest, OutWritesUtf8TextOrRtf)

@@ -48,6 +48,7 @@ public:
         std::lock_guard lock(FState->Mutex);
         FState->Report = nullptr;
     }
+    bool HasOutputQueue() override { return true; }
     size_t OutputQueued() override
     {
         std::lock_guard lock(FState->Mutex);

@@ -42,14 +42,15 @@ int FlowControl::Configure(const DeviceControlBlock& Dcb, bool DriverToggles)
 void FlowControl::TakeSettings(const DeviceControlBlock& Dcb, bool DriverToggles)
 {
     const bool kernelRtsCts = UsesKernelRtsCts(Dcb);
+    const bool hasLines = FLines->Present(); // without, DTR and RTS are nothing to drive
     FDsrSensitive = Has(Dcb, kDcbDsrSensitivity);
     FOutCts = Has(Dcb, kDcbOutxCtsFlow) && !kernelRtsCts;
     FOutDsr = Has(Dcb, kDcbOutxDsrFlow);
     FInX = Has(Dcb, kDcbInX);
     FHoldOnXoff = FInX && !Has(Dcb, kDcbTxContinueOnXoff);
-    FDtrHandshake = DtrMode(Dcb) == kDcbDtrControlHandshake;
-    FRtsHandshake = RtsMode(Dcb) == kDcbRtsControlHandshake && !kernelRtsCts;
-    FRtsToggle = RtsMode(Dcb) == kDcbRtsControlToggle && !DriverToggles;
+    FDtrHandshake = hasLines && DtrMode(Dcb) == kDcbDtrControlHandshake;
+    FRtsHandshake = hasLines && RtsMode(Dcb) == kDcbRtsControlHandshake && !kernelRtsCts;
+    FRtsToggle = hasLines && RtsMode(Dcb) == kDcbRtsControlToggle && !DriverToggles;
     FXonChar = Dcb.XonChar;
     FXoffChar = Dcb.XoffChar;
     FXonLim = Dcb.XonLim;
@@ -192,7 +193,7 @@ bool FlowControl::OutputLinesAllow()
 
 size_t FlowControl::OutputRoom(size_t Wanted)
 {
-    if (FOutputLimit == 0)
+    if (FOutputLimit == 0 || !FLines->HasOutputQueue())
         return Wanted;
     // FOutputBound counts what was written since the driver's queue was
     // last seen; the queue is asked only when that would pass the limit, so

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 namespace device {
@@ -61,6 +63,23 @@ void TtyLineSource::Watch(ChangeReport OnChange)
     if (!FWatcher)
         FWatcher = std::make_unique<ModemLineWatcher>(FFd, std::move(OnChange));
 }
+
+namespace {
+
+// The slave ends of pseudo-terminals (majors 136 to 143): what is written
+// there is in the master's input at once, and their output count reads 0.
+bool IsPseudoTerminal(int Fd)
+{
+    struct stat info {};
+    if (fstat(Fd, &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const unsigned int number = major(info.st_rdev);
+    return number >= 136 && number <= 143;
+}
+
+} // namespace
+
+TtyLineSource::TtyLineSource(int Fd) : FFd(Fd), FHasOutputQueue(!IsPseudoTerminal(Fd)) {}
 
 size_t TtyLineSource::OutputQueued()
 {

@@ -28,17 +28,19 @@ int SetRs485Toggling(int Fd, bool On, bool& Supported);
 // The modem lines and output counts of the tty Fd (not owned).
 class TtyLineSource final : public LineSource {
 public:
-    explicit TtyLineSource(int Fd) : FFd(Fd) {}
+    explicit TtyLineSource(int Fd);
     bool Present() override { return HasModemLines(FFd); }
     int Read(uint32_t& Status) override { return ReadModemStatus(FFd, Status); }
     int Drive(OutputLine Line, bool On) override;
     void Watch(ChangeReport OnChange) override;
     void StopWatching() override { FWatcher.reset(); }
+    bool HasOutputQueue() override { return FHasOutputQueue; }
     size_t OutputQueued() override;
     bool TransmitterEmpty() override;
 
 private:
     int FFd;
+    bool FHasOutputQueue;
     std::unique_ptr<ModemLineWatcher> FWatcher;
 };
 

@@ -84,8 +84,9 @@ private:
     StepOutcome StepWrite(PosixTransfer& Transfer);
     StepOutcome Step(PosixTransfer& Transfer);
     void WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome);
-    // Writes the transfer's bytes up to Until, as far as the kernel takes them.
-    void TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked);
+    // Writes the transfer's bytes up to Until, as far as the kernel takes
+    // them; true when it took them all.
+    bool TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked);
     void EndWrite(PosixTransfer& Transfer, int Result);
     void EndWriteLocked(PosixTransfer& Transfer, int Result);
 

@@ -169,24 +169,30 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepRead(PosixTransfer& Transf
 
 PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer)
 {
-    const size_t remaining = Transfer.Count - Transfer.Done;
-    size_t room = 0;
-    bool tracked = false;
-    {
-        std::lock_guard lock(FMutex);
-        if (FHungUp) {
-            EndWriteLocked(Transfer, EIO);
-            return StepOutcome::Finished();
+    // The flow control hands out room in parts (the output size); a step
+    // goes on with the next part while the kernel takes every byte.
+    bool held = false;
+    bool kernelTookAll = true;
+    while (kernelTookAll && Transfer.Pending && Transfer.Done < Transfer.Count) {
+        size_t room = 0;
+        bool tracked = false;
+        {
+            std::lock_guard lock(FMutex);
+            if (FHungUp) {
+                EndWriteLocked(Transfer, EIO);
+                return StepOutcome::Finished();
+            }
+            room = FFlow.TransmitRoom(Transfer.Count - Transfer.Done);
+            if (room > 0)
+                tracked = FFlow.BeforeTransmit();
+            else if (FFlow.WantsLineEmpty())
+                RequestTxEmptyLocked(); // room comes when the output has drained
         }
-        room = remaining == 0 ? 0 : FFlow.TransmitRoom(remaining);
-        if (room > 0)
-            tracked = FFlow.BeforeTransmit();
-        else if (remaining > 0 && FFlow.WantsLineEmpty())
-            RequestTxEmptyLocked(); // room comes when the output has drained
+        held = room == 0;
+        if (held)
+            break;
+        kernelTookAll = TransmitStep(Transfer, Transfer.Done + static_cast<uint32_t>(room), tracked);
     }
-    const bool held = remaining > 0 && room == 0;
-    if (room > 0)
-        TransmitStep(Transfer, Transfer.Done + static_cast<uint32_t>(room), tracked);
     if (!Transfer.Pending)
         return StepOutcome::Finished();
     std::optional<SteadyClock::time_point> deadline;
@@ -202,7 +208,7 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
     return {false, !held, deadline};
 }
 
-void PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked)
+bool PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked)
 {
     const uint32_t before = Transfer.Done;
     while (Transfer.Done < Until) {
@@ -221,16 +227,17 @@ void PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, uint32_t Until, bo
             if (Tracked)
                 FFlow.AfterTransmit();
             EndWriteLocked(Transfer, error);
-            return;
+            return false;
         }
         break; // the kernel's buffer is full
     }
-    if (!Tracked)
-        return;
-    std::lock_guard lock(FMutex);
-    FFlow.AfterTransmit();
-    if (Transfer.Done > before && FFlow.WantsLineEmpty())
-        RequestTxEmptyLocked(); // RTS toggling drops RTS once the line is empty
+    if (Tracked) {
+        std::lock_guard lock(FMutex);
+        FFlow.AfterTransmit();
+        if (Transfer.Done > before && FFlow.WantsLineEmpty())
+            RequestTxEmptyLocked(); // RTS toggling drops RTS once the line is empty
+    }
+    return Transfer.Done == Until;
 }
 
 void PosixSerialDevice::EndWrite(PosixTransfer& Transfer, int Result)

@@ -6,7 +6,8 @@
 /// the blanks around them, and every other line (comments, anything unknown)
 /// is kept where it is. Nothing is read or written until a value is; each
 /// write is a locked read-modify-write that replaces the file atomically.
-/// A file name without a directory lives in ${XDG_CONFIG_HOME:-$HOME/.config}.
+/// A file name without a directory lives in the settings home
+/// (${XDG_CONFIG_HOME:-$HOME/.config}; on Windows %APPDATA%).
 #include <velt/comport/Export.h>
 #include <cstdint>
 #include <filesystem>

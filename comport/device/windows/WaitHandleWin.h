@@ -1,0 +1,14 @@
+#pragma once
+// On Windows a waitable object is an event handle.
+#include <windows.h>
+
+#include <cstdint>
+
+#include <velt/comport/device/ManualResetEvent.h>
+
+namespace device {
+
+inline HANDLE EventHandleOf(WaitHandle Handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(Handle)); }
+inline WaitHandle WaitHandleOf(HANDLE Event) { return static_cast<WaitHandle>(reinterpret_cast<std::intptr_t>(Event)); }
+
+} // namespace device

@@ -1,0 +1,107 @@
+// Lifetime, settings and status queries of the Windows serial device.
+#include "WinSerialDevice.h"
+
+#include "WinLineSettings.h"
+
+namespace device {
+
+namespace {
+
+int LastError() { return static_cast<int>(GetLastError()); }
+
+} // namespace
+
+WinSerialDevice::WinSerialDevice(HANDLE Device, HANDLE WaitEvent)
+    : FHandle(Device), FWaitEvent(WaitEvent), FTransfers(std::make_shared<WinTransferRegistry>(Device))
+{
+    FWaitOverlapped.hEvent = FWaitEvent;
+}
+
+WinSerialDevice::~WinSerialDevice()
+{
+    // States that outlive the device end as aborted and no longer reach it.
+    FTransfers->Detach();
+    CloseHandle(FHandle);
+    CloseHandle(FWaitEvent);
+}
+
+int WinSerialDevice::SetupQueues(uint32_t InputSize, uint32_t OutputSize)
+{
+    return SetupComm(FHandle, InputSize, OutputSize) ? 0 : LastError();
+}
+
+int WinSerialDevice::SetState(const DeviceControlBlock& Dcb)
+{
+    DCB previous{};
+    previous.DCBlength = sizeof previous;
+    if (!GetCommState(FHandle, &previous))
+        return LastError();
+    DCB wanted = ToSystemDcb(Dcb);
+    if (!SetCommState(FHandle, &wanted))
+        return LastError();
+    // Success of the call proves nothing: read the record back.
+    DCB taken{};
+    taken.DCBlength = sizeof taken;
+    if (!GetCommState(FHandle, &taken))
+        return LastError();
+    if (!DriverTookSettings(wanted, taken)) {
+        SetCommState(FHandle, &previous);
+        return ERROR_INVALID_PARAMETER;
+    }
+    return 0;
+}
+
+int WinSerialDevice::SetTimeouts(const CommTimeouts& Timeouts)
+{
+    COMMTIMEOUTS timeouts{Timeouts.ReadIntervalTimeout, Timeouts.ReadTotalTimeoutMultiplier,
+                          Timeouts.ReadTotalTimeoutConstant, Timeouts.WriteTotalTimeoutMultiplier,
+                          Timeouts.WriteTotalTimeoutConstant};
+    return SetCommTimeouts(FHandle, &timeouts) ? 0 : LastError();
+}
+
+int WinSerialDevice::SetEventMask(uint32_t Mask)
+{
+    std::lock_guard lock(FMaskMutex);
+    FEventMask = Mask;
+    FModemEventsRefused = false;
+    return SetCommMask(FHandle, Mask) ? 0 : LastError();
+}
+
+int WinSerialDevice::Purge(uint32_t Flags)
+{
+    // The driver's own abort is not enough everywhere (Wine ignores it for a
+    // pending read): the pending transfers are cancelled one by one.
+    if (Flags & (kPurgeRxAbort | kPurgeTxAbort))
+        FTransfers->Abort((Flags & kPurgeRxAbort) != 0, (Flags & kPurgeTxAbort) != 0);
+    return PurgeComm(FHandle, Flags) ? 0 : LastError();
+}
+
+int WinSerialDevice::ClearError(uint32_t& Errors, uint32_t& InQueue)
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(FHandle, &errors, &status))
+        return LastError();
+    Errors = errors;
+    InQueue = status.cbInQue;
+    return 0;
+}
+
+int WinSerialDevice::ModemStatus(uint32_t& Status)
+{
+    DWORD status = 0;
+    if (GetCommModemStatus(FHandle, &status)) {
+        Status = status;
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    // A line without modem signals (a virtual port): all lines off, as on
+    // Linux, or no such port could ever be opened.
+    if (error == ERROR_NOT_SUPPORTED) {
+        Status = 0;
+        return 0;
+    }
+    return static_cast<int>(error);
+}
+
+} // namespace device

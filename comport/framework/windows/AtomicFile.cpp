@@ -1,0 +1,154 @@
+// Whole-file reading and atomic replacement on Windows: a temporary file
+// beside the target, flushed to the disk, moved over the target in one step.
+// The lock is a named mutex derived from the lock path, which a process that
+// dies while holding it releases (the next owner sees it abandoned).
+#include "AtomicFile.h"
+#include "PathText.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cwctype>
+#include <system_error>
+
+namespace {
+
+[[noreturn]] void ThrowLastError(const std::string& What, const std::filesystem::path& Path)
+{
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                            What + " " + Utf8FromPath(Path));
+}
+
+// A handle closed on every path.
+class ScopedHandle {
+public:
+    explicit ScopedHandle(HANDLE Handle) : FHandle(Handle) {}
+    ~ScopedHandle()
+    {
+        if (Valid())
+            CloseHandle(FHandle);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    HANDLE Get() const { return FHandle; }
+    bool Valid() const { return FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE FHandle;
+};
+
+// The mutex name of a lock path: the same for every spelling of the path
+// that the file system treats as the same (letter case, relative or not).
+std::wstring LockName(const std::filesystem::path& LockFile)
+{
+    std::wstring path = std::filesystem::absolute(LockFile).lexically_normal().wstring();
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (wchar_t c : path) {
+        hash ^= static_cast<uint64_t>(std::towupper(c));
+        hash *= 1099511628211ull;
+    }
+    wchar_t digits[17];
+    swprintf(digits, 17, L"%016llx", static_cast<unsigned long long>(hash));
+    return std::wstring(L"Local\\velt-file-lock-") + digits;
+}
+
+class FileLock {
+public:
+    explicit FileLock(const std::filesystem::path& LockFile)
+        : FMutex(CreateMutexW(nullptr, FALSE, LockName(LockFile).c_str()))
+    {
+        if (!FMutex.Valid())
+            ThrowLastError("Cannot lock", LockFile);
+        const DWORD waited = WaitForSingleObject(FMutex.Get(), INFINITE);
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
+            ThrowLastError("Cannot lock", LockFile);
+    }
+    ~FileLock() { ReleaseMutex(FMutex.Get()); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    ScopedHandle FMutex;
+};
+
+void WriteAll(HANDLE File, const std::string& Bytes, const std::filesystem::path& Path)
+{
+    size_t done = 0;
+    while (done < Bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(Bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(File, Bytes.data() + done, chunk, &written, nullptr))
+            ThrowLastError("Cannot write", Path);
+        done += written;
+    }
+}
+
+void WriteTemporary(const std::filesystem::path& Temp, const std::string& Content)
+{
+    DeleteFileW(Temp.c_str());
+    ScopedHandle file(CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid())
+        ThrowLastError("Cannot create", Temp);
+    WriteAll(file.Get(), Content, Temp);
+    if (!FlushFileBuffers(file.Get()))
+        ThrowLastError("Cannot finish", Temp);
+}
+
+} // namespace
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& File)
+{
+    ScopedHandle file(CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return std::nullopt;
+        ThrowLastError("Cannot open", File);
+    }
+    std::string content;
+    char chunk[8192];
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(file.Get(), chunk, sizeof chunk, &n, nullptr))
+            ThrowLastError("Cannot read", File);
+        if (n == 0)
+            return content;
+        content.append(chunk, n);
+    }
+}
+
+void UpdateFileAtomically(const std::filesystem::path& File, const std::filesystem::path& LockFile,
+                          const std::function<std::string(const std::optional<std::string>&)>& Update)
+{
+    FileLock lock(LockFile);
+    const std::string content = Update(ReadWholeFile(File));
+    // One temporary name is enough: only the lock holder writes it.
+    std::filesystem::path temp = File;
+    temp += ".tmp";
+    try {
+        WriteTemporary(temp, content);
+    } catch (...) {
+        DeleteFileW(temp.c_str());
+        throw;
+    }
+    if (!MoveFileExW(temp.c_str(), File.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(temp.c_str());
+        SetLastError(error);
+        ThrowLastError("Cannot replace", File);
+    }
+}
+
+std::filesystem::path MoveFileAside(const std::filesystem::path& File, const std::string& Suffix)
+{
+    std::filesystem::path target = File;
+    target += Suffix;
+    for (int n = 1; std::filesystem::exists(target); ++n) {
+        target = File;
+        target += Suffix + "-" + std::to_string(n);
+    }
+    if (!MoveFileExW(File.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        ThrowLastError("Cannot move aside", File);
+    return target;
+}

@@ -1,0 +1,5 @@
+#include "Console.h"
+
+#include <io.h>
+
+bool IsTerminal(std::FILE* Stream) { return _isatty(_fileno(Stream)) != 0; }

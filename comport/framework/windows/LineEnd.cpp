@@ -1,0 +1,3 @@
+#include "LineEnd.h"
+
+const char* NativeLineEnd() { return "\r\n"; }
