@@ -100,8 +100,23 @@ int WriteAnswer(const std::string& Bytes, const CliOptions& Options, CliView& Vi
     return kExitDone;
 }
 
-// Runs one command on the port and returns the exit code.
-// A read whose line reported an error, or whose received bytes could not be
+// Empties the port's handlers when it goes out of scope.
+class HandlersReleased {
+public:
+    explicit HandlersReleased(TMeterPort& Port) : FPort(Port) {}
+    ~HandlersReleased()
+    {
+        FPort.OnRxChar = nullptr;
+        FPort.OnError = nullptr;
+    }
+    HandlersReleased(const HandlersReleased&) = delete;
+    HandlersReleased& operator=(const HandlersReleased&) = delete;
+
+private:
+    TMeterPort& FPort;
+};
+
+// Runs one command on the port and returns the exit code. A read whose line reported an error, or whose received bytes could not be
 // taken, may be damaged or cut short: what arrived is still written out, but
 // the command fails.
 int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool& TransferDamaged)
@@ -115,6 +130,9 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
         View.Message(meter_text::kChoosePort);
         TransferDamaged = true;
     };
+    // The port closes after the session is gone, serving what the line still
+    // hands over: by then nothing may lead to the session.
+    const HandlersReleased released(Port);
     if (!OpenPort(Port, View))
         return kExitPortOrOptions;
     try {
@@ -127,10 +145,6 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
         View.Message(e.what());
         return kExitMeterFailed;
     }
-    // The session ends here; the port closes later and serves what the line
-    // still hands over without it.
-    Port.OnRxChar = nullptr;
-    Port.OnError = nullptr;
     if (!View.Outcome())
         return kExitMeterFailed;
     switch (*View.Outcome()) {

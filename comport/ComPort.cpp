@@ -1,7 +1,9 @@
 #include <velt/comport/ComPort.h>
 
+#include "ComLoopEvents.h"
 #include "ComThread.h"
 #include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 
 namespace {
 std::function<void(TCustomComPort&)>& SettingsDialog()
@@ -35,6 +37,7 @@ TCustomComPort::~TCustomComPort()
         ReportException(std::current_exception());
     }
     FComThread.reset();
+    FLoopEvents.reset();
     FNotifyWnd.reset();
     CloseDevice();
 }
@@ -159,7 +162,7 @@ void TCustomComPort::Close()
         return;
     // Stopping the event thread waits for its delivery to end: from inside
     // that delivery it would wait for itself.
-    if (FComThread && FComThread->IsCurrentDelivery())
+    if ((FComThread && FComThread->IsCurrentDelivery()) || (FLoopEvents && FLoopEvents->IsCurrentDelivery()))
         throw Exception("The port cannot be closed from its own event handler");
     ProcessBeforeClose();
     AbortTransfers();
@@ -169,11 +172,23 @@ void TCustomComPort::Close()
     ProcessAfterClose();
 }
 
+// Where the program has a main loop the component knows and the events go to
+// the main thread, that loop waits on the device itself: no thread, no hop.
+// Otherwise an event thread waits and hands the events over.
 void TCustomComPort::StartEventThread()
 {
     FEventThreadActive = false;
     if (FEvents.Empty())
         return;
+    MainThreadQueue& queue = MainThreadQueue::Instance();
+    MainLoopWatcher* loop = FSyncMethod == smNone ? nullptr : queue.LoopWatcher();
+    device::WaitHandle waitable{};
+    if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
+        FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
+        FLoopEvents->Start(waitable);
+        FEventThreadActive = true;
+        return;
+    }
     if (FSyncMethod == smWindowSync)
         FNotifyWnd = std::make_unique<TNotifyWindow>(*this);
     FComThread = std::make_unique<TComThread>(*this);
@@ -182,6 +197,10 @@ void TCustomComPort::StartEventThread()
 
 void TCustomComPort::StopEventThread()
 {
+    if (FLoopEvents) {
+        FLoopEvents->Stop();
+        FLoopEvents.reset();
+    }
     FComThread.reset();
     FEventThreadActive = false;
     FNotifyWnd.reset();
@@ -198,6 +217,7 @@ void TCustomComPort::OpenDevice()
 
 void TCustomComPort::SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device)
 {
+    FTxEmptyWanted = -1;
     auto released = std::make_shared<std::promise<void>>();
     FDeviceReleased = released->get_future().share();
     FDeviceHandle.store(std::shared_ptr<device::SerialDevice>(Device.release(), [released](device::SerialDevice* d) {

@@ -4,19 +4,10 @@
 // hand-over), or on the event thread itself.
 #include "ComThread.h"
 
-#include <array>
-
+#include "ComDelivery.h"
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
-
-namespace {
-
-// The order in which the events of one wait are processed.
-constexpr std::array<TComEvent, 10> kDeliveryOrder = {
-    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
-
-} // namespace
 
 // ---- Starting and stopping ------------------------------------------------------
 
@@ -60,15 +51,16 @@ void TComThread::WaitLoop()
         if (device.WaitEvents(FQuitEvent, occurred, error) != device::WaitOutcome::Events)
             break;
         FPendingEvents = MaskToEvents(occurred);
-        if (FPendingEvents.Empty())
-            continue;
-        try {
-            HandOver();
-        } catch (...) {
-            // A failed hand-over must not end the thread: the port would stay
-            // open and silent until reopened.
-            ReportOnMainThread(std::current_exception());
+        if (!FPendingEvents.Empty()) {
+            try {
+                HandOver();
+            } catch (...) {
+                // A failed hand-over must not end the thread: the port would
+                // stay open and silent until reopened.
+                ReportOnMainThread(std::current_exception());
+            }
         }
+        device.EventsDelivered();
     }
     CleanUpDevice();
     FEnded = true;
@@ -117,25 +109,7 @@ void TComThread::DeliverReportingFailure()
     }
 }
 
-void TComThread::DeliverEvents()
-{
-    for (TComEvent event : kDeliveryOrder) {
-        if (!FPendingEvents.Contains(event))
-            continue;
-        switch (event) {
-        case evError: FOwnerPort.ProcessError(); break;
-        case evRxChar: FOwnerPort.ProcessRxChar(); break;
-        case evTxEmpty: FOwnerPort.ProcessTxEmpty(); break;
-        case evBreak: FOwnerPort.ProcessBreak(); break;
-        case evRing: FOwnerPort.ProcessRing(); break;
-        case evCTS: FOwnerPort.ProcessCTSChange(); break;
-        case evDSR: FOwnerPort.ProcessDSRChange(); break;
-        case evRxFlag: FOwnerPort.ProcessRxFlag(); break;
-        case evRLSD: FOwnerPort.ProcessRLSDChange(); break;
-        case evRx80Full: FOwnerPort.ProcessRx80Full(); break;
-        }
-    }
-}
+void TComThread::DeliverEvents() { DeliverInOrder(FOwnerPort, FPendingEvents); }
 
 // On the main thread the report runs at once; from the event thread it waits
 // until the main thread has shown it, so reports never pile up.
@@ -153,9 +127,7 @@ void TComThread::ReportOnMainThread(std::exception_ptr Error)
 void TComThread::SendEventCodes()
 {
     TNotifyWindow& window = *FOwnerPort.FNotifyWnd;
-    for (TComEvent event : kDeliveryOrder)
-        if (FPendingEvents.Contains(event))
-            window.SendEventCode(EventMaskBit(event));
+    SendCodesInOrder(FPendingEvents, [&window](uint32_t Code) { window.SendEventCode(Code); });
 }
 
 void TNotifyWindow::SendEventCode(uint32_t Code)

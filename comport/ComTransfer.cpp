@@ -41,6 +41,7 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
     const auto device = Device();
     if (!device)
         throw EComPort(peWriteFailed, device::InvalidHandleError());
+    TellDeviceWhetherTxEmptyIsWanted(*device);
     uint32_t done = 0;
     const int result = device->StartWrite(Transfer->IoBlock, static_cast<const char*>(Buffer),
                                                  static_cast<uint32_t>(Count), done);
@@ -48,6 +49,29 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
         throw EComPort(peWriteFailed, result);
     BroadcastLinkState(lnTx, true);
     return static_cast<int32_t>(done);
+}
+
+// Watching for the end of a write costs the device a helper: it is asked for
+// only while a handler or a link listens.
+bool TCustomComPort::TxEmptyListened() const
+{
+    if (!FEvents.Contains(evTxEmpty))
+        return false;
+    if (OnTxEmpty)
+        return true;
+    for (const TPortLink* link : FLinkList)
+        if (link->OnLinkTxEmpty || link->OnLinkTx)
+            return true;
+    return false;
+}
+
+void TCustomComPort::TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device)
+{
+    const int8_t wanted = TxEmptyListened() ? 1 : 0;
+    if (wanted == FTxEmptyWanted)
+        return;
+    Device.SetTxEmptyWanted(wanted == 1);
+    FTxEmptyWanted = wanted;
 }
 
 int32_t TCustomComPort::BeginWriteText(const std::string& Text, PComTransfer Transfer)

@@ -100,14 +100,23 @@ double ProcessCpuSeconds()
 }
 
 // Runs WaitEvents on a thread of its own, as the event thread does.
+// One wait on another thread; its events count as delivered when it goes, as
+// the event thread tells the device after each hand-over.
 struct EventWait {
+    SerialDevice& Device;
     uint32_t Occurred = 0;
     int Error = 0;
     std::future<WaitOutcome> Outcome;
 
-    EventWait(SerialDevice& Port, const ManualResetEvent& Quit)
+    EventWait(SerialDevice& Port, const ManualResetEvent& Quit) : Device(Port)
     {
         Outcome = std::async(std::launch::async, [this, &Port, &Quit] { return Port.WaitEvents(Quit, Occurred, Error); });
+    }
+    ~EventWait()
+    {
+        if (Outcome.valid())
+            Outcome.wait();
+        Device.EventsDelivered();
     }
     bool Ended(std::chrono::milliseconds Deadline) { return Outcome.wait_for(Deadline) == std::future_status::ready; }
 };
@@ -657,4 +666,32 @@ TEST(ReceiveQueue, RaisesEightyPercentOnceWhenCrossing)
     char out[10];
     EXPECT_EQ(queue.Take(out, 5), 5u);
     EXPECT_EQ(queue.Count(), 4u);
+}
+
+// Without byte-level options bytes enter in bulk, also where the ring wraps,
+// straight into the free space or fed, and leave in order; the event
+// character and the 80 % mark are still seen, and a new capacity keeps the bytes.
+TEST(ReceiveQueue, PlainBytesWrapAroundTheRingInOrder)
+{
+    ReceiveQueue queue(10);
+    ReceiveOptions options;
+    options.EventChar = '!';
+    queue.Configure(options);
+    ASSERT_TRUE(queue.Plain());
+    char out[16];
+    EXPECT_EQ(queue.Feed("abcdef", 6).Events, kEvRxChar);
+    EXPECT_EQ(std::string(out, queue.Take(out, 4)), "abcd");
+    // Six free at the end, two at the front: a feed of seven wraps.
+    const ReceiveNews wrapped = queue.Feed("ghij!kl", 7);
+    EXPECT_EQ(wrapped.Events, kEvRxChar | kEvRxFlag | kEvRx80Full);
+    EXPECT_EQ(queue.Count(), 9u);
+    auto [space, room] = queue.FreeSpan();
+    ASSERT_EQ(room, 1u);
+    *space = 'm';
+    EXPECT_EQ(queue.Commit(1).Events, kEvRxChar);
+    EXPECT_TRUE(queue.Full());
+    queue.SetCapacity(16);
+    EXPECT_EQ(queue.FreeSpan().second, 6u);
+    EXPECT_EQ(std::string(out, queue.Take(out, sizeof out)), "efghij!klm");
+    EXPECT_EQ(queue.Passing("x!", 2).Events, kEvRxFlag);
 }

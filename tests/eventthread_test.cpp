@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <time.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -241,14 +242,42 @@ struct Recorder {
     }
 };
 
-class EveryHandOver : public EventThreadTest, public ::testing::WithParamInterface<TSyncMethod> {};
+// Who waits for the line events: an event thread, or the main loop (here
+// the test's own serving of the queue) with no thread at all.
+enum class Waiter { Thread, MainLoop };
+
+// Every case runs for each hand-over and each waiter: the loop-driven path
+// must give handlers exactly what the thread path gives. With smNone an
+// event thread waits either way.
+class EveryHandOver : public EventThreadTest,
+                      public ::testing::WithParamInterface<std::tuple<TSyncMethod, Waiter>> {
+protected:
+    void SetUp() override
+    {
+        EventThreadTest::SetUp();
+        if (Path() == Waiter::MainLoop)
+            Queue().ServeAsMainLoop();
+    }
+    void TearDown() override
+    {
+        Queue().SetLoopWatcher(nullptr);
+        EventThreadTest::TearDown();
+    }
+    static TSyncMethod Sync() { return std::get<0>(GetParam()); }
+    static Waiter Path() { return std::get<1>(GetParam()); }
+    // How many threads an open port adds: none where the loop waits.
+    static size_t ThreadsOfAnOpenPort() { return Path() == Waiter::MainLoop && Sync() != smNone ? 0 : 1; }
+};
 
 TEST_P(EveryHandOver, OneWaitIsDeliveredInTheFixedOrderOnTheRightThread)
 {
-    FakePort port(AllComEvents(), GetParam());
+    FakePort port(AllComEvents(), Sync());
     port.Log->SetLineErrors(device::kCeFrame);
     port.Log->AddInput("abc");
+    std::thread([] {}).join();  // the thread checker's own helper thread starts first
+    const size_t threadsBefore = DirectoryEntries("/proc/self/task").size();
     port.Open();
+    EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threadsBefore + ThreadsOfAnOpenPort());
     Recorder seen;
     seen.Attach(port);  // after Open: the line report of the open is not wanted here
     port.Log->RaiseEvents(0x05FF);
@@ -256,7 +285,7 @@ TEST_P(EveryHandOver, OneWaitIsDeliveredInTheFixedOrderOnTheRightThread)
     EXPECT_EQ(seen.Names, (std::vector<std::string>{"Error", "RxChar", "TxEmpty", "Break", "Ring", "CTS", "DSR",
                                                      "RxFlag", "RLSD", "Rx80Full"}));
     for (bool onMain : seen.OnMain)
-        EXPECT_EQ(onMain, GetParam() != smNone);
+        EXPECT_EQ(onMain, Sync() != smNone);
     port.Close();
 }
 
@@ -264,7 +293,7 @@ TEST_P(EveryHandOver, OneWaitIsDeliveredInTheFixedOrderOnTheRightThread)
 // reported on the main thread and the next wait is delivered as usual.
 TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComing)
 {
-    FakePort port(AllComEvents(), GetParam());
+    FakePort port(AllComEvents(), Sync());
     port.Open();
     std::atomic<int> rings{0}, fulls{0};
     port.OnRing = [&](TComponent*) {
@@ -278,11 +307,11 @@ TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComin
     EXPECT_EQ(FReports.Threads[0], std::this_thread::get_id());
 
     port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
-    ASSERT_TRUE(ServeAndWatch([&] { return rings == 2 && fulls >= (GetParam() == smWindowSync ? 2 : 1); }));
+    ASSERT_TRUE(ServeAndWatch([&] { return rings == 2 && fulls >= (Sync() == smWindowSync ? 2 : 1); }));
     // The window hand-over sends each event on its own, so the failure costs
     // nothing else; the other two end that wait's delivery.
     port.Close();
-    EXPECT_EQ(fulls, GetParam() == smWindowSync ? 2 : 1);
+    EXPECT_EQ(fulls, Sync() == smWindowSync ? 2 : 1);
     EXPECT_EQ(FReports.Count(), 1u);
 }
 
@@ -290,7 +319,7 @@ TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComin
 // running it (or join the event thread from itself): it is refused instead.
 TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased)
 {
-    FakePort port(AllComEvents(), GetParam());
+    FakePort port(AllComEvents(), Sync());
     port.Open();
     std::atomic<bool> handled{false};
     port.OnRing = [&](TComponent*) {
@@ -298,7 +327,7 @@ TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased
         handled = true;
     };
     port.Log->RaiseEvents(device::kEvRing);
-    if (GetParam() == smWindowSync) {
+    if (Sync() == smWindowSync) {
         // The window hand-over has released the event thread already.
         ASSERT_TRUE(ServeAndWatch([&] { return handled.load(); }));
         EXPECT_FALSE(port.Connected());
@@ -310,14 +339,119 @@ TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased
     port.Close();
 }
 
-std::string SyncMethodName(const ::testing::TestParamInfo<TSyncMethod>& Info)
+// Close while events wait to be delivered (a hand-over queued, or the
+// device's waitable object signalled for the loop): they are delivered during
+// Close, after OnBeforeClose, with the port connected and the device open.
+// (With smNone the event thread delivers at once, not during Close.)
+class HandOverToMain : public EveryHandOver {};
+
+TEST_P(HandOverToMain, CloseDeliversWhatIsPendingWithThePortStillOpen)
 {
-    static const char* const kNames[] = {"ThreadSync", "WindowSync", "None"};
-    return kNames[Info.param];
+    FakePort port(AllComEvents(), Sync());
+    port.Open();
+    bool beforeClose = false;
+    std::vector<std::string> duringRing;
+    port.OnBeforeClose = [&](TComponent*) { beforeClose = true; };
+    port.OnRing = [&](TComponent*) {
+        duringRing = {beforeClose ? "after OnBeforeClose" : "before OnBeforeClose",
+                      port.Connected() ? "connected" : "not connected",
+                      port.Log->OpenDevices() == 1 ? "device open" : "device closed"};
+    };
+    port.Log->RaiseEvents(device::kEvRing);
+    if (Path() == Waiter::Thread) {
+        ASSERT_TRUE(WaitUntil([] { return Queue().Queued() == 1; }, 10s));
+    }
+    port.Close();
+    EXPECT_EQ(duringRing, (std::vector<std::string>{"after OnBeforeClose", "connected", "device open"}));
+    EXPECT_EQ(port.Log->OpenDevices(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(SyncMethods, EveryHandOver, ::testing::Values(smThreadSync, smWindowSync, smNone),
-                         SyncMethodName);
+// The line hangs up: one I/O error, then nothing at all until Close.
+TEST_P(EveryHandOver, AHangUpIsReportedOnceAsAnIoErrorThenAllRestsUntilClose)
+{
+    PseudoTerminal line;
+    TComPort port(nullptr);
+    port.SetPort(line.SlavePath());
+    port.SetSyncMethod(Sync());
+    std::mutex lock;
+    std::vector<TComErrors> errors;
+    Recorder others;
+    others.Attach(port);
+    port.OnError = [&](TComponent*, TComErrors Errors) {
+        std::lock_guard guard(lock);
+        errors.push_back(Errors);
+    };
+    auto errorCount = [&] {
+        std::lock_guard guard(lock);
+        return errors.size();
+    };
+    port.Open();
+    Queue().Drain();
+    const size_t eventsBefore = others.Count();
+    line.CloseMaster();
+    ASSERT_TRUE(ServeAndWatch([&] { return errorCount() > 0; }));
+    {
+        std::lock_guard guard(lock);
+        EXPECT_TRUE(errors[0].Contains(ceIO));
+    }
+    const double cpuBefore = ProcessCpuSeconds();
+    Serve([] { return false; }, 1500ms);  // anything still coming would arrive here
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.3);
+    EXPECT_EQ(errorCount(), 1u);
+    EXPECT_EQ(others.Count(), eventsBefore);
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+}
+
+// An idle open port wakes nobody: not its threads, and not the main thread
+// serving the loop for two seconds.
+TEST_P(EveryHandOver, AnIdleOpenPortWakesNobody)
+{
+    PseudoTerminal line;
+    TComPort port(nullptr);
+    port.SetPort(line.SlavePath());
+    port.SetSyncMethod(Sync());
+    port.OnRxChar = [](TComponent*, int32_t) {};
+    // The thread checker's runtime starts a housekeeping thread of its own,
+    // which wakes several times a second, at the process's first thread
+    // creation. Create a thread first, so that only the port's threads are
+    // new when the port opens.
+    std::thread([] {}).join();
+    const auto before = DirectoryEntries("/proc/self/task");
+    port.Open();
+    std::vector<std::string> watched = {std::to_string(gettid())};
+    for (const auto& name : DirectoryEntries("/proc/self/task"))
+        if (!before.count(name))
+            watched.push_back(name);
+    EXPECT_EQ(watched.size(), 1 + ThreadsOfAnOpenPort());
+    auto switches = [&] {
+        long total = 0;
+        for (const auto& tid : watched)
+            total += ContextSwitches(tid);
+        return total;
+    };
+    Serve([] { return false; }, 200ms);  // into their waits
+    const long start = switches();
+    Serve([] { return false; }, 2s);
+    EXPECT_LE(switches() - start, 5);
+    port.Close();
+}
+
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<TSyncMethod, Waiter>>& Info)
+{
+    static const char* const kSyncs[] = {"ThreadSync", "WindowSync", "None"};
+    return std::string(kSyncs[std::get<0>(Info.param)]) +
+           (std::get<1>(Info.param) == Waiter::Thread ? "_Thread" : "_MainLoop");
+}
+
+INSTANTIATE_TEST_SUITE_P(SyncMethods, EveryHandOver,
+                         ::testing::Combine(::testing::Values(smThreadSync, smWindowSync, smNone),
+                                            ::testing::Values(Waiter::Thread, Waiter::MainLoop)),
+                         CaseName);
+INSTANTIATE_TEST_SUITE_P(SyncMethods, HandOverToMain,
+                         ::testing::Combine(::testing::Values(smThreadSync, smWindowSync),
+                                            ::testing::Values(Waiter::Thread, Waiter::MainLoop)),
+                         CaseName);
 
 // Close while the thread waits in a hand-over: the queued events are
 // delivered during Close (port connected, device open, after OnBeforeClose);
@@ -377,18 +511,27 @@ TEST_F(EventThreadTest, SyncMethodCannotChangeWhileOpen)
 
 // ---- The event thread on a pseudo-terminal ------------------------------------------
 
-class PtyPort : public EventThreadTest {
+// The same cases with the thread waiting and with the main loop waiting.
+class PtyPort : public EventThreadTest, public ::testing::WithParamInterface<Waiter> {
 protected:
     PseudoTerminal FLine;
     TComPort FPort{nullptr};
     void SetUp() override
     {
         EventThreadTest::SetUp();
+        if (GetParam() == Waiter::MainLoop)
+            Queue().ServeAsMainLoop();
         FPort.SetPort(FLine.SlavePath());
+    }
+    void TearDown() override
+    {
+        FPort.Close();
+        Queue().SetLoopWatcher(nullptr);
+        EventThreadTest::TearDown();
     }
 };
 
-TEST_F(PtyPort, BurstsArriveOnTheMainThreadAsCountsWithNoByteLostOrDuplicated)
+TEST_P(PtyPort, BurstsArriveOnTheMainThreadAsCountsWithNoByteLostOrDuplicated)
 {
     std::string received;
     bool countsMatched = true, allOnMain = true;
@@ -418,58 +561,7 @@ TEST_F(PtyPort, BurstsArriveOnTheMainThreadAsCountsWithNoByteLostOrDuplicated)
     EXPECT_TRUE(received == sent);
 }
 
-// The port's threads (the event thread and any helper of the device) are
-// watched together for two seconds: an idle port must not wake them.
-TEST_F(PtyPort, AnIdleOpenPortsThreadsDoNotWake)
-{
-    // The thread checker's runtime starts a housekeeping thread of its own,
-    // which wakes several times a second, at the process's first thread
-    // creation. Create a thread first, so that only the port's threads are
-    // new when the port opens.
-    std::thread([] {}).join();
-    const auto before = DirectoryEntries("/proc/self/task");
-    FPort.Open();
-    std::vector<std::string> started;
-    for (const auto& name : DirectoryEntries("/proc/self/task"))
-        if (!before.count(name))
-            started.push_back(name);
-    ASSERT_FALSE(started.empty());
-    auto switches = [&] {
-        long total = 0;
-        for (const auto& tid : started)
-            total += ContextSwitches(tid);
-        return total;
-    };
-    std::this_thread::sleep_for(200ms);  // into their waits
-    const long start = switches();
-    std::this_thread::sleep_for(2s);
-    EXPECT_LE(switches() - start, 5);
-    FPort.Close();
-}
-
-TEST_F(PtyPort, AHangUpIsReportedOnceAsAnIoErrorThenTheThreadRestsUntilClose)
-{
-    std::vector<TComErrors> errors;
-    Recorder others;
-    others.Attach(FPort);
-    FPort.OnError = [&](TComponent*, TComErrors Errors) { errors.push_back(Errors); };
-    FPort.Open();
-    Queue().Drain();
-    const size_t eventsBefore = others.Count();
-    FLine.CloseMaster();
-    ASSERT_TRUE(Serve([&] { return !errors.empty(); }));
-    EXPECT_TRUE(errors[0].Contains(ceIO));
-
-    const double cpuBefore = ProcessCpuSeconds();
-    Serve([] { return false; }, 1500ms);  // anything still coming would arrive here
-    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.3);
-    EXPECT_EQ(errors.size(), 1u);
-    EXPECT_EQ(others.Count(), eventsBefore);
-    FPort.Close();
-    EXPECT_FALSE(FPort.Connected());
-}
-
-TEST_F(PtyPort, EventsWrittenWhileOpenDoNotChangeReporting)
+TEST_P(PtyPort, EventsWrittenWhileOpenDoNotChangeReporting)
 {
     int rxChars = 0;
     FPort.OnRxChar = [&](TComponent*, int32_t Count) {
@@ -484,7 +576,7 @@ TEST_F(PtyPort, EventsWrittenWhileOpenDoNotChangeReporting)
     FPort.Close();
 }
 
-TEST_F(PtyPort, AThousandOpenCloseCyclesWithBytesFlowingLeakNothing)
+TEST_P(PtyPort, AThousandOpenCloseCyclesWithBytesFlowingLeakNothing)
 {
     int rxChars = 0;
     FPort.OnRxChar = [&](TComponent*, int32_t Count) {
@@ -507,5 +599,10 @@ TEST_F(PtyPort, AThousandOpenCloseCyclesWithBytesFlowingLeakNothing)
     EXPECT_EQ(DirectoryEntries("/proc/self/fd").size(), descriptors);
     EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threads);
 }
+
+INSTANTIATE_TEST_SUITE_P(Waiters, PtyPort, ::testing::Values(Waiter::Thread, Waiter::MainLoop),
+                         [](const ::testing::TestParamInfo<Waiter>& Info) {
+                             return std::string(Info.param == Waiter::Thread ? "Thread" : "MainLoop");
+                         });
 
 } // namespace

@@ -7,7 +7,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELT_WINDOWS_BUILD_DIR:-$top/build-windows}
 
-packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 googletest)
+packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 googletest qt6-base-dev qt6-base-dev-tools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -29,6 +29,7 @@ g++ -std=c++20 -O1 -Wall -Wextra -o "$build/metersim" "$top"/tools/metersim/*.cp
 cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELT_BUILD_GUI=OFF -DVELT_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
+bash "$top/tools/wine/check-qt-parts.sh" "$build/qt-check"
 
 # A Wine prefix of the build's own. Its first start takes some seconds; a
 # server kept running while the tests run makes each later start quick.

@@ -20,10 +20,82 @@ void ReceiveQueue::Configure(const ReceiveOptions& Options)
     FOptions = Options;
 }
 
-void ReceiveQueue::SetCapacity(size_t Capacity) { FCapacity = std::max(Capacity, Count()); }
+void ReceiveQueue::SetCapacity(size_t Capacity)
+{
+    FCapacity = std::max(Capacity, Count());
+    if (!FRing.empty())
+        Reshape();
+}
+
+void ReceiveQueue::Reshape()
+{
+    if (FRing.size() == FCapacity)
+        return;
+    std::vector<char> ring(FCapacity);
+    const size_t n = Take(ring.data(), FCount);
+    FRing.swap(ring);
+    FHead = 0;
+    FCount = n;
+}
+
+size_t ReceiveQueue::Tail() const { return FRing.empty() ? 0 : (FHead + FCount) % FRing.size(); }
+
+ReceiveNews ReceiveQueue::Appended(const char* Bytes, size_t Size, size_t CountBefore) const
+{
+    ReceiveNews news;
+    if (Size == 0)
+        return news;
+    news.Events |= kEvRxChar;
+    if (std::memchr(Bytes, FOptions.EventChar, Size) != nullptr)
+        news.Events |= kEvRxFlag;
+    if (CountBefore < EightyPercent() && FCount >= EightyPercent())
+        news.Events |= kEvRx80Full;
+    return news;
+}
+
+std::pair<char*, size_t> ReceiveQueue::FreeSpan()
+{
+    Reshape();
+    if (FCount == 0)
+        FHead = 0; // the whole space in one piece
+    const size_t tail = Tail();
+    const size_t end = tail >= FHead && FCount < FRing.size() ? FRing.size() : FHead;
+    return {FRing.data() + tail, FCount == FRing.size() ? 0 : end - tail};
+}
+
+ReceiveNews ReceiveQueue::Commit(size_t Size)
+{
+    const char* bytes = FRing.data() + Tail();
+    const size_t before = FCount;
+    FCount += Size;
+    return Appended(bytes, Size, before);
+}
+
+ReceiveNews ReceiveQueue::Passing(const char* Bytes, size_t Size) const
+{
+    ReceiveNews news;
+    if (Size > 0 && std::memchr(Bytes, FOptions.EventChar, Size) != nullptr)
+        news.Events |= kEvRxFlag;
+    return news;
+}
 
 ReceiveNews ReceiveQueue::Feed(const char* Raw, size_t Size)
 {
+    if (Plain()) {
+        // In bulk: at most two pieces, where the ring wraps.
+        ReceiveNews news;
+        for (size_t fed = 0; fed < Size;) {
+            const auto [space, room] = FreeSpan();
+            const size_t n = std::min(room, Size - fed);
+            if (n == 0)
+                break;
+            std::memcpy(space, Raw + fed, n);
+            const ReceiveNews more = Commit(n);
+            news.Events |= more.Events;
+            fed += n;
+        }
+        return news;
+    }
     ReceiveNews news;
     for (size_t i = 0; i < Size; ++i) {
         const ReceiveNews one = Accept(static_cast<uint8_t>(Raw[i]));
@@ -82,35 +154,34 @@ void ReceiveQueue::Append(uint8_t Byte, ReceiveNews& News)
 {
     if (Byte == 0 && FOptions.DiscardNull)
         return;
-    const size_t eightyPercent = FCapacity - FCapacity / 5;
-    const bool belowEighty = Count() < eightyPercent;
-    if (FHead > 0 && FHead >= FBytes.size() / 2) {
-        FBytes.erase(0, FHead); // keep the dead front from growing without bound
-        FHead = 0;
-    }
-    FBytes.push_back(static_cast<char>(Byte));
-    News.Events |= kEvRxChar;
-    if (Byte == FOptions.EventChar)
-        News.Events |= kEvRxFlag;
-    if (belowEighty && Count() >= eightyPercent)
-        News.Events |= kEvRx80Full;
+    Reshape();
+    if (FCount == FRing.size())
+        return; // cannot happen: decoding never lengthens what the caller may hand in
+    const char byte = static_cast<char>(Byte);
+    FRing[Tail()] = byte;
+    const size_t before = FCount++;
+    const ReceiveNews news = Appended(&byte, 1, before);
+    News.Events |= news.Events;
 }
 
 size_t ReceiveQueue::Take(char* Buffer, size_t Size)
 {
-    const size_t n = std::min(Size, Count());
-    std::memcpy(Buffer, FBytes.data() + FHead, n);
-    FHead += n;
-    if (FHead == FBytes.size()) {
-        FBytes.clear();
+    const size_t n = std::min(Size, FCount);
+    if (n == 0)
+        return 0;
+    const size_t first = std::min(n, FRing.size() - FHead);
+    std::memcpy(Buffer, FRing.data() + FHead, first);
+    std::memcpy(Buffer + first, FRing.data(), n - first);
+    FHead = (FHead + n) % FRing.size();
+    FCount -= n;
+    if (FCount == 0)
         FHead = 0;
-    }
     return n;
 }
 
 void ReceiveQueue::Clear()
 {
-    FBytes.clear();
+    FCount = 0;
     FHead = 0;
     FMark = MarkState::None;
 }

@@ -3,11 +3,16 @@
 // Feed, which drops NUL bytes when asked, decodes the kernel's error marks
 // (PARMRK: 0xFF 0xFF is a real 0xFF, 0xFF 0x00 0x00 a break, 0xFF 0x00 c a
 // byte c received with a parity or framing error), replaces bad bytes, and
-// tells which events and line errors the bytes brought. Not thread-safe: the
-// device guards it with its mutex.
+// tells which events and line errors the bytes brought. A ring buffer: when
+// no option works byte by byte (Plain) bytes enter in bulk, looked at only for
+// the event character, and the line may be read straight into the free space
+// (FreeSpan, Commit). Bytes enter through Feed or Commit and leave through Take
+// or Clear: Count() afterwards is the level that flow control watches. Not
+// thread-safe: the device guards it with its mutex.
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <utility>
+#include <vector>
 
 namespace device {
 
@@ -37,15 +42,26 @@ public:
     // The capacity never drops below what the queue holds.
     void SetCapacity(size_t Capacity);
 
-    size_t Count() const { return FBytes.size() - FHead; }
+    size_t Count() const { return FCount; }
     size_t Capacity() const { return FCapacity; }
     size_t Room() const { return FCapacity - Count(); }
     bool Full() const { return Count() >= FCapacity; }
+
+    // No option works byte by byte (no NUL bytes dropped, no error marks).
+    bool Plain() const { return !FOptions.DiscardNull && !FOptions.ErrorMarks; }
 
     // Decodes raw bytes into the queue. The caller hands at most Room() raw
     // bytes: decoding never lengthens the input, so all of them fit. A mark
     // split between two feeds is completed by the next.
     ReceiveNews Feed(const char* Raw, size_t Size);
+    // Plain only: the free space after the queued bytes, contiguous (empty
+    // when full); the caller reads bytes into it and then commits them.
+    std::pair<char*, size_t> FreeSpan();
+    ReceiveNews Commit(size_t Size);
+    // Plain only: what bytes that go straight to a reader, past the empty
+    // queue, bring: the event character (no received-characters event: they
+    // never waited).
+    ReceiveNews Passing(const char* Bytes, size_t Size) const;
     // Moves up to Size bytes out; returns how many.
     size_t Take(char* Buffer, size_t Size);
     // Drops the queued bytes and any half-read mark.
@@ -57,9 +73,16 @@ private:
     ReceiveNews Accept(uint8_t Byte);
     ReceiveNews AcceptBadByte(uint8_t Byte);
     void Append(uint8_t Byte, ReceiveNews& News);
+    // The news of Size bytes just appended at Bytes (Count() already holds them).
+    ReceiveNews Appended(const char* Bytes, size_t Size, size_t CountBefore) const;
+    // The storage matches the capacity (made on first use, kept in order).
+    void Reshape();
+    size_t Tail() const;
+    size_t EightyPercent() const { return FCapacity - FCapacity / 5; }
 
-    std::string FBytes;
+    std::vector<char> FRing;
     size_t FHead = 0;
+    size_t FCount = 0;
     size_t FCapacity;
     ReceiveOptions FOptions;
     MarkState FMark = MarkState::None;

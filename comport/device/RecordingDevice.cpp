@@ -145,6 +145,25 @@ WaitOutcome RecordingDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
     return TakeRaised(Occurred, Error);
 }
 
+bool RecordingDevice::EventWaitable(WaitHandle& Handle)
+{
+    Handle = FLog->FWaitReady.Handle();
+    return true;
+}
+
+WaitOutcome RecordingDevice::CheckEvents(uint32_t& Occurred, int& Error)
+{
+    Occurred = 0;
+    Error = 0;
+    {
+        std::lock_guard lock(FLog->FLock);
+        ++FLog->FWaitsBegun;
+        if (FLog->FWaitFailure == 0 && FLog->FRaisedEvents.empty())
+            return WaitOutcome::Events;
+    }
+    return TakeRaised(Occurred, Error);
+}
+
 WaitOutcome RecordingDevice::TakeRaised(uint32_t& Occurred, int& Error)
 {
     std::lock_guard lock(FLog->FLock);

@@ -74,6 +74,9 @@ public:
     // Reports what the test raised (RaiseEvents, FailNextWait) or Quit,
     // which wins when both are there.
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
+    // Signalled while a raised mask or a failure waits to be reported.
+    bool EventWaitable(WaitHandle& Handle) override;
+    WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
     int StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done) override;
     int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) override;
     int AwaitTransfer(IoBlock& Block, uint32_t& Done) override;

@@ -1,5 +1,8 @@
 #include <velt/comport/framework/MainThreadQueue.h>
 
+#include <algorithm>
+#include <climits>
+
 #include <velt/comport/framework/ExceptionReport.h>
 
 MainThreadQueue& MainThreadQueue::Instance()
@@ -33,7 +36,7 @@ void MainThreadQueue::SetWakeup(std::function<void()> Wakeup)
     bool waiting = false;
     {
         std::lock_guard lock(FLock);
-        waiting = !FItems.empty();
+        waiting = FHead != nullptr;
         FWakePending = waiting;
     }
     if (waiting)
@@ -47,36 +50,43 @@ void MainThreadQueue::Wake()
         FWakeup();
 }
 
-std::shared_ptr<MainThreadQueue::Progress> MainThreadQueue::Enqueue(std::function<void()> Call,
-                                                                     bool SenderTakesError)
+void MainThreadQueue::Enqueue(Item& Entry)
 {
-    auto state = std::make_shared<Progress>();
     bool wakeLoop = false;
+    bool wakeSleeper = false;
     {
         std::lock_guard lock(FLock);
-        FItems.push_back({std::move(Call), state, SenderTakesError});
+        if (FTail != nullptr)
+            FTail->Next = &Entry;
+        else
+            FHead = &Entry;
+        FTail = &Entry;
+        ++FQueued;
         // One wake-up is enough until the loop has drained: a burst of
         // hand-overs does not flood the loop with wake-ups.
         wakeLoop = !FWakePending;
         FWakePending = true;
+        wakeSleeper = FMainSleeps;
     }
-    FMainWakes.notify_all();
+    if (wakeSleeper)
+        FLoopWait.Wake();
     if (wakeLoop)
         Wake();
-    return state;
 }
 
-void MainThreadQueue::RunOnMain(std::function<void()> Call)
+void MainThreadQueue::RunOnMain(const std::function<void()>& Call)
 {
     if (IsMainThread()) {
         Call();
         return;
     }
-    auto state = Enqueue(std::move(Call), true);
+    Item entry;
+    entry.Call = &Call;
+    Enqueue(entry);
     std::unique_lock lock(FLock);
-    FSenderWakes.wait(lock, [&] { return state->Finished; });
-    if (state->Error)
-        std::rethrow_exception(state->Error);
+    entry.SenderWakes.wait(lock, [&] { return entry.Released; });
+    if (entry.Error)
+        std::rethrow_exception(entry.Error);
 }
 
 void MainThreadQueue::RunOnMainUntilStarted(std::function<void()> Call)
@@ -89,44 +99,55 @@ void MainThreadQueue::RunOnMainUntilStarted(std::function<void()> Call)
         }
         return;
     }
-    auto state = Enqueue(std::move(Call), false);
+    Item entry;
+    entry.Call = &Call;
+    entry.SenderWaitsForEnd = false;
+    Enqueue(entry);
     std::unique_lock lock(FLock);
-    FSenderWakes.wait(lock, [&] { return state->Started; });
+    entry.SenderWakes.wait(lock, [&] { return entry.Released; });
 }
 
+// The sender is told under the lock: it cannot return, and take its entry
+// with it, before this thread has let go of the entry.
 bool MainThreadQueue::RunNext()
 {
-    Item item;
+    Item* entry;
+    std::function<void()> detached;  // a released sender's call, moved here
+    const std::function<void()>* call;
     {
         std::lock_guard lock(FLock);
-        if (FItems.empty())
+        entry = FHead;
+        if (entry == nullptr)
             return false;
-        item = std::move(FItems.front());
-        FItems.pop_front();
-        item.State->Started = true;
+        FHead = entry->Next;
+        if (FHead == nullptr)
+            FTail = nullptr;
+        --FQueued;
+        call = entry->Call;
+        if (!entry->SenderWaitsForEnd) {
+            detached = std::move(*const_cast<std::function<void()>*>(entry->Call));
+            call = &detached;
+            entry->Released = true;
+            entry->SenderWakes.notify_one();
+            entry = nullptr;  // gone with its sender
+        }
     }
-    FSenderWakes.notify_all();
     std::exception_ptr error;
     try {
-        item.Call();
+        (*call)();
     } catch (...) {
         error = std::current_exception();
     }
-    item.Call = nullptr;  // what the call captured is released here, on the main thread
-    if (error && !item.SenderTakesError) {
-        ReportException(error);
-        error = nullptr;
+    detached = nullptr;  // what the call captured is released here, on the main thread
+    if (entry == nullptr) {
+        if (error)
+            ReportException(error);
+        return true;
     }
-    {
-        // The state and the exception go to the sender whole: this thread
-        // lets go of them before the sender can wake, so the sender alone
-        // frees them.
-        std::lock_guard lock(FLock);
-        item.State->Finished = true;
-        item.State->Error = std::move(error);
-        item.State.reset();
-    }
-    FSenderWakes.notify_all();
+    std::lock_guard lock(FLock);
+    entry->Error = std::move(error);
+    entry->Released = true;
+    entry->SenderWakes.notify_one();
     return true;
 }
 
@@ -138,50 +159,116 @@ void MainThreadQueue::Drain()
     }
     while (RunNext()) {
     }
+    if (FLoopWatcher == &FOwnLoop && !FOwnLoop.Empty()) {
+        FOwnLoop.WaitAndDispatch(FLoopWait, 0);
+        while (RunNext()) {
+        }
+    }
+}
+
+void MainThreadQueue::SleepUnlocked(int TimeoutMs)
+{
+    if (FLoopWatcher == &FOwnLoop)
+        FOwnLoop.WaitAndDispatch(FLoopWait, TimeoutMs);
+    else {
+        static const std::vector<std::intptr_t> kNone;
+        std::vector<char> ready;
+        FLoopWait.Wait(kNone, TimeoutMs, ready);
+    }
 }
 
 void MainThreadQueue::WaitWhileServing(const std::function<bool()>& Done)
 {
-    std::unique_lock lock(FLock);
-    while (!Done()) {
-        if (FItems.empty()) {
-            FMainWakes.wait(lock);
-            continue;
-        }
-        lock.unlock();
-        RunNext();
-        lock.lock();
-    }
+    ServeUntil(Done, std::chrono::steady_clock::time_point::max());
 }
 
 bool MainThreadQueue::ServeUntil(const std::function<bool()>& Done, std::chrono::steady_clock::time_point Deadline)
 {
+    using namespace std::chrono;
     std::unique_lock lock(FLock);
     while (!Done()) {
-        if (FItems.empty()) {
-            if (FMainWakes.wait_until(lock, Deadline) == std::cv_status::timeout)
-                return Done();
+        if (FHead != nullptr) {
+            lock.unlock();
+            RunNext();
+            lock.lock();
             continue;
         }
+        int timeout = -1;
+        if (Deadline != steady_clock::time_point::max()) {
+            const auto left = ceil<milliseconds>(Deadline - steady_clock::now()).count();
+            if (left <= 0)
+                return false;
+            timeout = static_cast<int>(std::min<int64_t>(left, INT_MAX));
+        }
+        // Checked and marked under the lock: a wake-up after the check
+        // finds the mark and cannot be lost.
+        FMainSleeps = true;
         lock.unlock();
-        RunNext();
+        SleepUnlocked(timeout);
         lock.lock();
+        FMainSleeps = false;
     }
     return true;
 }
 
 void MainThreadQueue::WakeWaiters()
 {
+    bool sleeping;
     {
-        // Taking the lock orders this wake-up after a waiter's check of its
-        // condition, so the wake-up cannot fall between check and sleep.
         std::lock_guard lock(FLock);
+        sleeping = FMainSleeps;
     }
-    FMainWakes.notify_all();
+    if (sleeping)
+        FLoopWait.Wake();
 }
 
 size_t MainThreadQueue::Queued() const
 {
     std::lock_guard lock(FLock);
-    return FItems.size();
+    return FQueued;
+}
+
+void MainThreadQueue::SetLoopWatcher(MainLoopWatcher* Watcher) { FLoopWatcher = Watcher; }
+
+MainLoopWatcher* MainThreadQueue::LoopWatcher() const { return FLoopWatcher; }
+
+void MainThreadQueue::ServeAsMainLoop()
+{
+    SetMainThread();
+    FLoopWatcher = &FOwnLoop;
+}
+
+// ---- The queue's own serving as a main loop ------------------------------------------
+
+int MainThreadQueue::OwnLoop::Watch(std::intptr_t Handle, std::function<void()> Ready)
+{
+    const int id = FNextId++;
+    FWatches.push_back({id, Handle, std::make_shared<std::function<void()>>(std::move(Ready))});
+    return id;
+}
+
+void MainThreadQueue::OwnLoop::Unwatch(int Id)
+{
+    auto it = std::find_if(FWatches.begin(), FWatches.end(), [Id](const Watched& w) { return w.Id == Id; });
+    if (it == FWatches.end())
+        return;
+    *it->Ready = nullptr;  // a call still to come in this turn is skipped
+    FWatches.erase(it);
+}
+
+void MainThreadQueue::OwnLoop::WaitAndDispatch(LoopWait& Wait, int TimeoutMs)
+{
+    FHandles.clear();
+    for (const Watched& w : FWatches)
+        FHandles.push_back(w.Handle);
+    Wait.Wait(FHandles, TimeoutMs, FReady);
+    // What a call watches or unwatches changes FWatches: keep the callbacks
+    // of this turn alive and skip those unwatched meanwhile.
+    std::vector<std::shared_ptr<std::function<void()>>> due;
+    for (size_t i = 0; i < FReady.size() && i < FWatches.size(); ++i)
+        if (FReady[i])
+            due.push_back(FWatches[i].Ready);
+    for (const auto& ready : due)
+        if (*ready)
+            (*ready)();
 }

@@ -3,6 +3,10 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <map>
 
 #include <velt/comport/framework/MainThreadQueue.h>
 
@@ -11,12 +15,51 @@ namespace {
 const char* const kReceiverName = "veltMainThreadHandOver";
 
 // Lives on the GUI thread as a child of the application object: calls
-// queued to it run inside Qt's event loop. When it goes (with the
-// application), the queue stops posting to it.
-class HandOverReceiver : public QObject {
+// queued to it run inside Qt's event loop, and it watches the component's
+// waitable objects with socket notifiers, so that a port's line events are
+// processed inside the loop without an event thread. When it goes (with the
+// application), the queue stops posting to it and the ports opened later
+// use event threads again.
+class HandOverReceiver : public QObject, public MainLoopWatcher {
 public:
     explicit HandOverReceiver(QObject* Parent) : QObject(Parent) { setObjectName(kReceiverName); }
-    ~HandOverReceiver() override { MainThreadQueue::Instance().SetWakeup({}); }
+    ~HandOverReceiver() override
+    {
+        MainThreadQueue& queue = MainThreadQueue::Instance();
+        queue.SetWakeup({});
+        if (queue.LoopWatcher() == this)
+            queue.SetLoopWatcher(nullptr);
+    }
+
+    int Watch(std::intptr_t Handle, std::function<void()> Ready) override
+    {
+        auto* notifier = new QSocketNotifier(static_cast<qintptr>(Handle), QSocketNotifier::Read, this);
+        const int id = FNextId++;
+        // Every exception of Ready is caught where it is raised: none
+        // unwinds through Qt's frames.
+        QObject::connect(notifier, &QSocketNotifier::activated, this, [Ready = std::move(Ready)] { Ready(); });
+        FNotifiers[id] = notifier;
+        return id;
+    }
+
+    void Unwatch(int Id) override
+    {
+        auto it = FNotifiers.find(Id);
+        if (it == FNotifiers.end())
+            return;
+        // It may be the notifier whose signal is running now: disabled at
+        // once, deleted when the loop is back in charge.
+        if (QSocketNotifier* notifier = it->second) {
+            notifier->setEnabled(false);
+            notifier->disconnect(this);
+            notifier->deleteLater();
+        }
+        FNotifiers.erase(it);
+    }
+
+private:
+    std::map<int, QPointer<QSocketNotifier>> FNotifiers;
+    int FNextId = 1;
 };
 
 } // namespace
@@ -34,4 +77,5 @@ void InstallQtHandOver()
     queue.SetWakeup([receiver] {
         QMetaObject::invokeMethod(receiver, [] { MainThreadQueue::Instance().Drain(); }, Qt::QueuedConnection);
     });
+    queue.SetLoopWatcher(receiver);
 }

@@ -2,6 +2,7 @@
 // loop, once the hand-over adapter is installed: nothing else pumps the
 // component's queue here.
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -21,6 +22,8 @@
 #include "support/PseudoTerminal.h"
 
 namespace {
+
+int ThreadCount() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
 
 bool OnGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
@@ -70,7 +73,8 @@ private slots:
     void cleanupTestCase() { SetExceptionReportHandler({}); }
 
     // Bursts written at the far end while the loop runs: each OnRxChar runs
-    // inside the loop with the count waiting, and reads exactly that.
+    // inside the loop with the count waiting, and reads exactly that. Qt's
+    // loop waits on the device itself: opening starts no thread.
     void burstsArriveInsideTheRunningLoop()
     {
         PseudoTerminal line;
@@ -89,7 +93,9 @@ private slots:
             if (received.size() >= sent.size())
                 loop.Finish();
         };
+        const int threadsBefore = ThreadCount();
         port.Open();
+        QCOMPARE(ThreadCount(), threadsBefore);
         std::thread farEnd([&] {
             for (size_t at = 0, burst = 0; at < sent.size(); ++burst) {
                 const size_t size = 1 + (burst * 53) % 900;

@@ -23,7 +23,7 @@ int CreateEventDescriptor(bool InitiallySet)
 } // namespace
 
 ManualResetEvent::ManualResetEvent(bool InitiallySet)
-    : FHandle(WaitHandleOf(CreateEventDescriptor(InitiallySet)))
+    : FHandle(WaitHandleOf(CreateEventDescriptor(InitiallySet))), FSet(InitiallySet)
 {
 }
 
@@ -32,7 +32,7 @@ ManualResetEvent::~ManualResetEvent() { close(DescriptorOf(FHandle)); }
 void ManualResetEvent::Set()
 {
     // The counter only ever holds 0 or 1: set when clear, else nothing.
-    if (!IsSet()) {
+    if (!FSet.exchange(true)) {
         const uint64_t one = 1;
         while (write(DescriptorOf(FHandle), &one, sizeof one) < 0 && errno == EINTR) {
         }
@@ -41,16 +41,13 @@ void ManualResetEvent::Set()
 
 void ManualResetEvent::Reset()
 {
+    FSet = false;
     uint64_t value;
     while (read(DescriptorOf(FHandle), &value, sizeof value) < 0 && errno == EINTR) {
     }
 }
 
-bool ManualResetEvent::IsSet() const
-{
-    pollfd p{DescriptorOf(FHandle), POLLIN, 0};
-    return poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0;
-}
+bool ManualResetEvent::IsSet() const { return FSet.load(); }
 
 void ManualResetEvent::Wait() const { WaitAny({this}); }
 

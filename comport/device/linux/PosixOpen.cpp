@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <string_view>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -110,12 +111,18 @@ std::unique_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& Pa
         return nullptr;
     }
     const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0) {
+    const int epollFd = wakeFd < 0 ? -1 : epoll_create1(EPOLL_CLOEXEC);
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = wakeFd;
+    if (epollFd < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &wake) != 0) {
         Error = errno;
-        close(fd);
+        for (int other : {epollFd, wakeFd, fd})
+            if (other >= 0)
+                close(other);
         return nullptr;
     }
-    return std::make_unique<PosixSerialDevice>(fd, wakeFd);
+    return std::make_unique<PosixSerialDevice>(fd, wakeFd, epollFd);
 }
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Error)

@@ -30,10 +30,12 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
 
 } // namespace
 
-PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd)
-    : FFd(Fd), FWakeFd(WakeFd), FLines(std::make_unique<TtyLineSource>(Fd)), FFlow(Fd, *FLines)
+PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd, int EpollFd)
+    : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd), FLines(std::make_unique<TtyLineSource>(Fd)), FFlow(Fd, *FLines)
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
+    std::lock_guard lock(FMutex);
+    UpdateDeviceWatchLocked();
 }
 
 PosixSerialDevice::~PosixSerialDevice()
@@ -44,6 +46,7 @@ PosixSerialDevice::~PosixSerialDevice()
     FTxEmptyWatcher.reset();
     // States that outlive the device end as aborted and no longer reach it.
     FTransfers->Abort(true, true);
+    close(FEpollFd);
     close(FWakeFd);
     close(FFd); // also releases the flock
 }
@@ -59,7 +62,7 @@ int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t OutputSize)
     FQueue.SetCapacity(std::clamp<size_t>(InputSize, kReceiveQueueFloor, kReceiveQueueCeiling));
     FFlow.SetQueueSizes(InputSize, OutputSize, FQueue.Capacity());
     QueueLevelChangedLocked();
-    WakeWaiter(); // a queue no longer full is worth watching the device for
+    UpdateDeviceWatchLocked(); // a queue no longer full is worth watching the device for
     return 0;
 }
 
@@ -152,7 +155,7 @@ int PosixSerialDevice::Purge(uint32_t Flags)
     if (Flags & kPurgeRxClear) {
         FQueue.Clear();
         QueueLevelChangedLocked();
-        WakeWaiter();
+        UpdateDeviceWatchLocked();
     }
     const int kernelSide = ((Flags & kPurgeRxClear) ? 1 : 0) | ((Flags & kPurgeTxClear) ? 2 : 0);
     if (kernelSide == 0 || FHungUp)
@@ -164,7 +167,7 @@ int PosixSerialDevice::Purge(uint32_t Flags)
 int PosixSerialDevice::ClearError(uint32_t& Errors, uint32_t& InQueue)
 {
     std::lock_guard lock(FMutex);
-    PullInputLocked();
+    PullInputUnlessFreshLocked();
     Errors = FErrors;
     FErrors = 0;
     InQueue = static_cast<uint32_t>(FQueue.Count());
@@ -193,7 +196,8 @@ void PosixSerialDevice::QueueLevelChangedLocked()
 
 void PosixSerialDevice::RequestTxEmptyLocked()
 {
-    if (((FEventMask & kEvTxEmpty) == 0 && !FFlow.WantsLineEmpty()) || FHungUp)
+    const bool forEvents = (FEventMask & kEvTxEmpty) != 0 && FTxEmptyWanted;
+    if ((!forEvents && !FFlow.WantsLineEmpty()) || FHungUp)
         return;
     if (!FTxEmptyWatcher)
         FTxEmptyWatcher = std::make_unique<TxEmptyWatcher>(FFd, [this] { OnHelperEvents(kEvTxEmpty); });

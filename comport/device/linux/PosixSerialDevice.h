@@ -1,14 +1,18 @@
 #pragma once
 // The serial device on Linux: a tty opened non-blocking, with the receive
 // queue, the timeouts and the event wait kept in user space. The event thread
-// (WaitEvents) and the main thread (transfers, queries, settings) use it at the
-// same time; one mutex guards the shared state, and no thread blocks while
-// holding it.
+// (WaitEvents) or the main loop (CheckEvents) and the transfers, queries and
+// settings use it at the same time; one mutex guards the shared state, and no
+// thread blocks while holding it. The waitable object is an epoll descriptor
+// over the line (while there is room for its bytes) and an eventfd through
+// which helpers and other threads announce events.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 
 #include "FlowControl.h"
 #include "LineCounters.h"
@@ -17,6 +21,7 @@
 #include "ReceiveQueue.h"
 #include <velt/comport/device/SerialDevice.h>
 #include "TxEmptyWatcher.h"
+#include "WaitDescriptor.h"
 
 namespace device {
 
@@ -30,9 +35,10 @@ public:
     // Opens and prepares Path; null with Error (errno) on failure.
     static std::unique_ptr<PosixSerialDevice> Open(const std::string& Path, int& Error);
 
-    // Takes ownership of an open, prepared device descriptor and of an
-    // eventfd through which other threads wake WaitEvents.
-    PosixSerialDevice(int Fd, int WakeFd);
+    // Takes ownership of an open, prepared device descriptor, of an eventfd
+    // through which other threads announce events, and of an epoll
+    // descriptor (empty) that becomes the waitable object.
+    PosixSerialDevice(int Fd, int WakeFd, int EpollFd);
     ~PosixSerialDevice() override;
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -42,6 +48,14 @@ public:
     int SetTimeouts(const CommTimeouts& Timeouts) override;
     int SetEventMask(uint32_t Mask) override;
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
+    bool EventWaitable(WaitHandle& Handle) override
+    {
+        Handle = WaitHandleOf(FEpollFd);
+        return true;
+    }
+    WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
+    void EventsDelivered() override { FInputFresh = false; }
+    void SetTxEmptyWanted(bool Wanted) override { FTxEmptyWanted = Wanted; }
     int StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done) override;
     int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) override;
     int AwaitTransfer(IoBlock& Block, uint32_t& Done) override;
@@ -64,7 +78,13 @@ private:
     };
 
     // Input (PosixSerialInput.cpp); the Locked ones need FMutex held.
+    ssize_t ReadLineLocked(char* Buffer, size_t Size);
     void PullInputLocked();
+    size_t ReadPastQueueLocked(char* Buffer, size_t Size);
+    void PullInputUnlessFreshLocked();
+    int TakeInReadyLocked();
+    bool TakeReportLocked(uint64_t MaskChanges, uint32_t& Occurred);
+    void UpdateDeviceWatchLocked();
     void NoteCountersLocked(ReceiveNews& News);
     void RecordEventsLocked(uint32_t Events);
     void NoteHangupLocked();
@@ -77,11 +97,18 @@ private:
     void QueueLevelChangedLocked();
     int SetRtsTogglingLocked(const DeviceControlBlock& Dcb);
 
+    // What one look at the queue gave a read.
+    struct ReadProgress {
+        size_t Taken = 0;
+        bool InputGone = false;
+        bool WatchDevice = false;
+    };
+
     // Transfers (PosixSerialTransfers.cpp).
-    std::unique_ptr<PosixTransfer> NewTransferState(PosixTransfer::Kind Direction, int& Error);
-    int Begin(IoBlock& Block, std::unique_ptr<PosixTransfer> Transfer, uint32_t& Done);
-    StepOutcome StepRead(PosixTransfer& Transfer);
-    StepOutcome StepWrite(PosixTransfer& Transfer);
+    int Begun(PosixTransfer& Transfer, uint32_t& Done);
+    ReadProgress ReadQueuedLocked(PosixTransfer& Transfer);
+    StepOutcome ConcludeRead(PosixTransfer& Transfer, const ReadProgress& Progress);
+    StepOutcome StepWrite(PosixTransfer& Transfer, bool First);
     StepOutcome Step(PosixTransfer& Transfer);
     void WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome);
     // Writes the transfer's bytes up to Until, as far as the kernel takes
@@ -91,7 +118,8 @@ private:
     void EndWriteLocked(PosixTransfer& Transfer, int Result);
 
     const int FFd;
-    const int FWakeFd; // eventfd: other threads tell WaitEvents to look again
+    const int FWakeFd;  // eventfd: other threads tell the waiter to look again
+    const int FEpollFd; // the waitable object: the line and FWakeFd
     std::unique_ptr<LineSource> FLines;
     const std::shared_ptr<TransferRegistry> FTransfers = std::make_shared<TransferRegistry>();
 
@@ -103,6 +131,10 @@ private:
     uint32_t FErrors = 0;     // CE_* not yet cleared
     uint64_t FMaskChanges = 0;
     bool FHungUp = false;
+    bool FDeviceWatched = false; // the line is in the epoll set
+    bool FChecking = false;      // the waiter itself is looking: events need no wake-up
+    std::atomic<bool> FInputFresh{false};
+    std::atomic<bool> FTxEmptyWanted{true};
     bool FInputEnded = false;
     bool FDriverTogglesRts = false; // RS-485 mode
     bool FWatchingLines = false;

@@ -1,8 +1,11 @@
 // The receiving side of the Linux serial device: moving bytes from the kernel
-// into the receive queue, the events and errors they bring, and the event wait.
+// into the receive queue, the events and errors they bring, and the event wait
+// (blocking on the event thread, or a look when the main loop saw the waitable
+// object signalled).
 #include <cerrno>
 #include <optional>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <unistd.h>
 
 #include "PosixSerialDevice.h"
@@ -13,10 +16,34 @@ namespace device {
 namespace {
 
 constexpr uint32_t kLineErrorsOfEvErr = kCeFrame | kCeRxParity | kCeOverrun | kCeRxOver;
-constexpr short kHangupEvents = POLLHUP | POLLERR | POLLNVAL;
 
 } // namespace
 
+// One read() of the line: the count, 0 when the kernel has nothing now, or -1
+// when the input has ended (a hang-up, noted).
+ssize_t PosixSerialDevice::ReadLineLocked(char* Buffer, size_t Size)
+{
+    for (;;) {
+        const ssize_t got = read(FFd, Buffer, Size);
+        if (got > 0)
+            return got;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && errno == EIO) {
+            FInputEnded = true; // the other end is gone
+            NoteHangupLocked();
+            return -1;
+        }
+        if (got == 0 && FHungUp) {
+            FInputEnded = true;
+            return -1;
+        }
+        return 0;
+    }
+}
+
+// Takes in what the kernel holds, as far as the queue has room. Without a
+// byte-level option the bytes are read straight into the queue's free space.
 void PosixSerialDevice::PullInputLocked()
 {
     if (FInputEnded)
@@ -25,37 +52,111 @@ void PosixSerialDevice::PullInputLocked()
     std::optional<bool> keeping; // asked once per pull, and only when bytes came
     while (FQueue.Room() > 0) {
         char raw[4096];
-        const size_t wanted = std::min(sizeof raw, FQueue.Room());
-        const ssize_t got = read(FFd, raw, wanted);
-        if (got > 0) {
-            if (!keeping)
-                keeping = FFlow.KeepsInput();
-            if (*keeping) {
-                const ReceiveNews more = FQueue.Feed(raw, static_cast<size_t>(got));
-                news.Events |= more.Events;
-                news.Errors |= more.Errors;
-            }
-            if (static_cast<size_t>(got) < wanted)
-                break; // the kernel had no more
-            continue;
+        auto [into, wanted] = FQueue.Plain() ? FQueue.FreeSpan() : std::pair<char*, size_t>{raw, std::min(sizeof raw, FQueue.Room())};
+        const ssize_t got = ReadLineLocked(into, wanted);
+        if (got <= 0)
+            break;
+        if (!keeping)
+            keeping = FFlow.KeepsInput();
+        if (*keeping) {
+            const size_t size = static_cast<size_t>(got);
+            const ReceiveNews more = into == raw ? FQueue.Feed(raw, size) : FQueue.Commit(size);
+            news.Events |= more.Events;
+            news.Errors |= more.Errors;
         }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 && errno == EIO) {
-            FInputEnded = true; // the other end is gone
-            NoteHangupLocked();
-        } else if (got == 0 && FHungUp) {
-            FInputEnded = true;
-        }
-        break;
+        if (static_cast<size_t>(got) < wanted)
+            break; // the kernel had no more
     }
     NoteCountersLocked(news);
     FErrors |= news.Errors;
     RecordEventsLocked(news.Events);
+    UpdateDeviceWatchLocked();
     if (news.Events & kEvRxChar) {
         QueueLevelChangedLocked();
         FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
     }
+}
+
+// Nothing queued and nothing to decode: the line's bytes go straight into the
+// reader's buffer. Returns how many it got.
+size_t PosixSerialDevice::ReadPastQueueLocked(char* Buffer, size_t Size)
+{
+    const ssize_t got = ReadLineLocked(Buffer, Size);
+    if (got <= 0 || !FFlow.KeepsInput())
+        return 0; // dropped, as the queue would have dropped them
+    ReceiveNews news = FQueue.Passing(Buffer, static_cast<size_t>(got));
+    NoteCountersLocked(news);
+    FErrors |= news.Errors;
+    RecordEventsLocked(news.Events);
+    return static_cast<size_t>(got);
+}
+
+void PosixSerialDevice::PullInputUnlessFreshLocked()
+{
+    if (!FInputFresh)
+        PullInputLocked();
+}
+
+// Looks, without blocking, at what the waitable object has seen: an
+// announcement through the wake-up descriptor, bytes or a hang-up on the line.
+int PosixSerialDevice::TakeInReadyLocked()
+{
+    epoll_event ready[2];
+    int count;
+    while ((count = epoll_wait(FEpollFd, ready, 2, 0)) < 0 && errno == EINTR) {
+    }
+    if (count < 0)
+        return errno;
+    bool lineReady = false, hangUp = false;
+    for (int i = 0; i < count; ++i) {
+        if (ready[i].data.fd == FWakeFd) {
+            ConsumeWaiterWake();
+            continue;
+        }
+        lineReady = true;
+        hangUp = hangUp || (ready[i].events & (EPOLLHUP | EPOLLERR)) != 0;
+    }
+    if (lineReady)
+        PullInputLocked(); // what arrived before a hang-up still counts
+    if (hangUp)
+        NoteHangupLocked();
+    return 0;
+}
+
+// Hands out the events recorded so far; a changed mask ends a wait as well,
+// with no events.
+bool PosixSerialDevice::TakeReportLocked(uint64_t MaskChanges, uint32_t& Occurred)
+{
+    if (FOccurred == 0 && FMaskChanges == MaskChanges)
+        return false;
+    Occurred = FOccurred;
+    FOccurred = 0;
+    FInputFresh = true;
+    return true;
+}
+
+// The line is watched while its bytes have somewhere to go: a full queue
+// leaves them in the kernel (so flow control can hold the sender back) and
+// must not be watched for them, or every wait would return at once.
+void PosixSerialDevice::UpdateDeviceWatchLocked()
+{
+    const bool watch = WatchingDeviceLocked();
+    if (watch == FDeviceWatched)
+        return;
+    epoll_event line{};
+    line.events = EPOLLIN;
+    line.data.fd = FFd;
+    if (FHungUp || FInputEnded) {
+        // A line that hung up reports so at once and for ever: out of the set.
+        epoll_ctl(FEpollFd, EPOLL_CTL_DEL, FFd, &line);
+    } else if (watch) {
+        if (epoll_ctl(FEpollFd, EPOLL_CTL_MOD, FFd, &line) != 0 && errno == ENOENT)
+            epoll_ctl(FEpollFd, EPOLL_CTL_ADD, FFd, &line);
+    } else {
+        line.events = 0; // a hang-up is still reported while full
+        epoll_ctl(FEpollFd, EPOLL_CTL_MOD, FFd, &line);
+    }
+    FDeviceWatched = watch;
 }
 
 void PosixSerialDevice::NoteCountersLocked(ReceiveNews& News)
@@ -82,7 +183,8 @@ void PosixSerialDevice::RecordEventsLocked(uint32_t Events)
     if (fresh == 0)
         return;
     FOccurred |= fresh;
-    WakeWaiter();
+    if (!FChecking)
+        WakeWaiter(); // the waiter, looking itself, takes them with it
 }
 
 void PosixSerialDevice::NoteHangupLocked()
@@ -92,6 +194,7 @@ void PosixSerialDevice::NoteHangupLocked()
     FHungUp = true;
     FErrors |= kCeIoe;
     RecordEventsLocked(kEvErr); // reported once; the device is not watched again
+    UpdateDeviceWatchLocked();
     FTransfers->WakeAll();
 }
 
@@ -134,45 +237,47 @@ WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t
 {
     Occurred = 0;
     Error = 0;
+    if (Quit.IsSet())
+        return WaitOutcome::Quit; // wins over events that are ready too
     uint64_t maskChanges;
     {
         std::lock_guard lock(FMutex);
         maskChanges = FMaskChanges;
+        if (TakeReportLocked(maskChanges, Occurred))
+            return WaitOutcome::Events;
     }
     for (;;) {
-        if (Quit.IsSet())
-            return WaitOutcome::Quit; // wins over events that are ready too
-        pollfd watched[3] = {{DescriptorOf(Quit.Handle()), POLLIN, 0}, {FWakeFd, POLLIN, 0}, {FFd, POLLIN, 0}};
-        nfds_t count = 2;
-        {
-            std::lock_guard lock(FMutex);
-            PullInputLocked();
-            if (FOccurred != 0) {
-                Occurred = FOccurred;
-                FOccurred = 0;
-                return WaitOutcome::Events;
-            }
-            if (FMaskChanges != maskChanges)
-                return WaitOutcome::Events; // a new mask ends the wait, with no events
-            if (WatchingDeviceLocked())
-                count = 3;
-        }
-        if (poll(watched, count, -1) < 0) {
+        pollfd watched[2] = {{DescriptorOf(Quit.Handle()), POLLIN, 0}, {FEpollFd, POLLIN, 0}};
+        if (poll(watched, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             Error = errno;
             return WaitOutcome::Failed;
         }
-        if (watched[0].revents != 0)
-            return WaitOutcome::Quit;
-        if (watched[1].revents & POLLIN)
-            ConsumeWaiterWake();
-        if (count == 3 && (watched[2].revents & kHangupEvents)) {
-            std::lock_guard lock(FMutex);
-            PullInputLocked(); // what arrived before the hang-up still counts
-            NoteHangupLocked();
-        }
+        if (Quit.IsSet())
+            return WaitOutcome::Quit; // wins over events that are ready too
+        std::lock_guard lock(FMutex);
+        FChecking = true;
+        Error = TakeInReadyLocked();
+        FChecking = false;
+        if (Error != 0)
+            return WaitOutcome::Failed;
+        if (TakeReportLocked(maskChanges, Occurred))
+            return WaitOutcome::Events;
     }
+}
+
+WaitOutcome PosixSerialDevice::CheckEvents(uint32_t& Occurred, int& Error)
+{
+    Occurred = 0;
+    std::lock_guard lock(FMutex);
+    FChecking = true;
+    Error = TakeInReadyLocked();
+    FChecking = false;
+    if (Error != 0)
+        return WaitOutcome::Failed;
+    TakeReportLocked(FMaskChanges, Occurred);
+    return WaitOutcome::Events;
 }
 
 } // namespace device

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <climits>
 #include <poll.h>
-#include <system_error>
 #include <unistd.h>
 
 #include "PosixSerialDevice.h"
@@ -43,57 +42,48 @@ bool ReadHasEnough(const PosixTransfer& Transfer)
 
 } // namespace
 
-// A transfer that cannot get its wake-up event (out of descriptors) is
-// refused with the reason, like any other transfer the platform refuses.
-std::unique_ptr<PosixTransfer> PosixSerialDevice::NewTransferState(PosixTransfer::Kind Direction, int& Error)
-{
-    try {
-        return std::make_unique<PosixTransfer>(FTransfers, Direction);
-    } catch (const std::system_error& e) {
-        Error = e.code().value();
-        return nullptr;
-    }
-}
-
 int PosixSerialDevice::StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done)
 {
-    int error = 0;
-    auto transfer = NewTransferState(PosixTransfer::Kind::Read, error);
-    if (!transfer)
-        return error;
+    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Read);
     transfer->ReadBuffer = Buffer;
     transfer->Count = Count;
+    PosixTransfer& state = *transfer;
+    Block.State = std::move(transfer);
+    ReadProgress progress;
     {
         std::lock_guard lock(FMutex);
-        transfer->Rule = ReadRuleFor(FTimeouts, Count);
+        state.Rule = ReadRuleFor(FTimeouts, Count);
+        progress = ReadQueuedLocked(state);
     }
-    return Begin(Block, std::move(transfer), Done);
+    ConcludeRead(state, progress);
+    return Begun(state, Done);
 }
 
 int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done)
 {
-    int error = 0;
-    auto transfer = NewTransferState(PosixTransfer::Kind::Write, error);
-    if (!transfer)
-        return error;
+    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Write);
     transfer->WriteBuffer = Buffer;
     transfer->Count = Count;
-    {
-        std::lock_guard lock(FMutex);
-        transfer->WriteLimit = WriteLimitFor(FTimeouts, Count);
-    }
-    return Begin(Block, std::move(transfer), Done);
+    PosixTransfer& state = *transfer;
+    Block.State = std::move(transfer);
+    StepWrite(state, true);
+    return Begun(state, Done);
 }
 
-int PosixSerialDevice::Begin(IoBlock& Block, std::unique_ptr<PosixTransfer> Transfer, uint32_t& Done)
+// After the first step: a transfer that has ended reports its outcome; one
+// that goes on gets what a pending transfer needs. A transfer that cannot get
+// its wake-up event (out of descriptors) ends with the reason.
+int PosixSerialDevice::Begun(PosixTransfer& Transfer, uint32_t& Done)
 {
-    PosixTransfer& state = *Transfer;
-    Block.State = std::move(Transfer);
-    Step(state); // one look, never blocking
-    Done = state.Pending ? 0 : state.Done;
-    if (state.Pending)
-        return kIoPending;
-    return state.Result;
+    Done = 0;
+    if (Transfer.Pending) {
+        const int error = Transfer.BecomePending();
+        if (error == 0)
+            return kIoPending;
+        Transfer.Finish(error);
+    }
+    Done = Transfer.Done;
+    return Transfer.Result;
 }
 
 int PosixSerialDevice::AwaitTransfer(IoBlock& Block, uint32_t& Done)
@@ -121,32 +111,45 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::Step(PosixTransfer& Transfer)
         Transfer.Finish(AbortedTransferError());
         return StepOutcome::Finished();
     }
-    return Transfer.Direction() == PosixTransfer::Kind::Read ? StepRead(Transfer) : StepWrite(Transfer);
-}
-
-PosixSerialDevice::StepOutcome PosixSerialDevice::StepRead(PosixTransfer& Transfer)
-{
-    bool inputGone;
-    bool watchDevice;
-    size_t taken;
+    if (Transfer.Direction() == PosixTransfer::Kind::Write)
+        return StepWrite(Transfer, false);
+    ReadProgress progress;
     {
         std::lock_guard lock(FMutex);
+        progress = ReadQueuedLocked(Transfer);
+    }
+    return ConcludeRead(Transfer, progress);
+}
+
+// Moves what the queue holds into the read's buffer; the line is asked only
+// when the queue cannot satisfy the read by itself, and read straight into the
+// buffer when nothing is queued.
+PosixSerialDevice::ReadProgress PosixSerialDevice::ReadQueuedLocked(PosixTransfer& Transfer)
+{
+    const size_t wanted = Transfer.Count - Transfer.Done;
+    if (wanted > 0 && FQueue.Count() == 0 && FQueue.Plain() && !FInputEnded) {
+        const size_t got = ReadPastQueueLocked(Transfer.ReadBuffer + Transfer.Done, wanted);
+        Transfer.Done += static_cast<uint32_t>(got);
+        return {got, FHungUp, WatchingDeviceLocked()};
+    }
+    if (FQueue.Count() < wanted)
         PullInputLocked();
-        const bool wasFull = FQueue.Full();
-        taken = FQueue.Take(Transfer.ReadBuffer + Transfer.Done, Transfer.Count - Transfer.Done);
-        if (taken > 0)
-            QueueLevelChangedLocked();
-        if (wasFull && taken > 0)
-            WakeWaiter(); // room again: the event wait may watch the device
-        inputGone = FHungUp && FQueue.Count() == 0;
-        watchDevice = WatchingDeviceLocked();
-    }
+    const bool wasFull = FQueue.Full();
+    const size_t taken = FQueue.Take(Transfer.ReadBuffer + Transfer.Done, wanted);
+    if (taken > 0)
+        QueueLevelChangedLocked();
+    if (wasFull && taken > 0)
+        UpdateDeviceWatchLocked(); // room again: the line is worth watching
+    Transfer.Done += static_cast<uint32_t>(taken);
+    return {taken, FHungUp && FQueue.Count() == 0, WatchingDeviceLocked()};
+}
+
+PosixSerialDevice::StepOutcome PosixSerialDevice::ConcludeRead(PosixTransfer& Transfer, const ReadProgress& Progress)
+{
     const auto now = SteadyClock::now();
-    if (taken > 0) {
-        Transfer.Done += static_cast<uint32_t>(taken);
+    if (Progress.Taken > 0)
         Transfer.LastByte = now;
-    }
-    if (inputGone) {
+    if (Progress.InputGone) {
         // What was queued before the hang-up has been read; after it, reading fails.
         Transfer.Finish(Transfer.Done > 0 ? 0 : EIO);
         return StepOutcome::Finished();
@@ -164,10 +167,12 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepRead(PosixTransfer& Transf
         Transfer.Finish(0); // a timeout ends a read normally, with what it got
         return StepOutcome::Finished();
     }
-    return {false, watchDevice, deadline};
+    return {false, Progress.WatchDevice, deadline};
 }
 
-PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer)
+// One look for a write; the first (First) also takes the write's time limit,
+// under the same lock.
+PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Transfer, bool First)
 {
     // The flow control hands out room in parts (the output size); a step
     // goes on with the next part while the kernel takes every byte.
@@ -178,6 +183,9 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
         bool tracked = false;
         {
             std::lock_guard lock(FMutex);
+            if (First)
+                Transfer.WriteLimit = WriteLimitFor(FTimeouts, Transfer.Count);
+            First = false;
             if (FHungUp) {
                 EndWriteLocked(Transfer, EIO);
                 return StepOutcome::Finished();
@@ -242,7 +250,7 @@ bool PosixSerialDevice::TransmitStep(PosixTransfer& Transfer, uint32_t Until, bo
 
 void PosixSerialDevice::EndWrite(PosixTransfer& Transfer, int Result)
 {
-    if (Result == 0 && Transfer.Done > 0) {
+    if (Result == 0 && Transfer.Done > 0 && FTxEmptyWanted) {
         std::lock_guard lock(FMutex);
         RequestTxEmptyLocked();
     }

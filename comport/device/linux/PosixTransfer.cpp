@@ -1,29 +1,41 @@
 #include "PosixTransfer.h"
 
 #include <cerrno>
-#include <system_error>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace device {
 
 PosixTransfer::PosixTransfer(std::shared_ptr<TransferRegistry> Registry, Kind Direction)
-    : FRegistry(std::move(Registry)), FDirection(Direction), FWakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : FRegistry(std::move(Registry)), FDirection(Direction), FAbortMark(FRegistry->Aborts(Direction))
 {
-    if (FWakeFd < 0)
-        throw std::system_error(errno, std::generic_category(), "Cannot create a transfer event");
     Started = LastByte = SteadyClock::now();
-    FRegistry->Add(this);
 }
 
 PosixTransfer::~PosixTransfer()
 {
-    FRegistry->Remove(this);
-    close(FWakeFd);
+    if (FRegistered)
+        FRegistry->Remove(this);
+    if (FWakeFd >= 0)
+        close(FWakeFd);
 }
+
+int PosixTransfer::BecomePending()
+{
+    FWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (FWakeFd < 0)
+        return errno;
+    FRegistry->Add(this);
+    FRegistered = true;
+    return 0;
+}
+
+bool PosixTransfer::Aborted() const { return FAborted.load() || FRegistry->Aborts(FDirection) != FAbortMark; }
 
 void PosixTransfer::Wake()
 {
+    if (FWakeFd < 0)
+        return;
     const uint64_t one = 1;
     while (write(FWakeFd, &one, sizeof one) < 0 && errno == EINTR) {
     }
@@ -31,6 +43,8 @@ void PosixTransfer::Wake()
 
 void PosixTransfer::ConsumeWake()
 {
+    if (FWakeFd < 0)
+        return;
     uint64_t value;
     while (read(FWakeFd, &value, sizeof value) < 0 && errno == EINTR) {
     }
@@ -46,7 +60,9 @@ void PosixTransfer::Finish(int EndResult)
 {
     Result = EndResult;
     Pending = false;
-    FRegistry->Remove(this);
+    if (FRegistered)
+        FRegistry->Remove(this);
+    FRegistered = false;
 }
 
 void TransferRegistry::Add(PosixTransfer* Transfer)
@@ -63,6 +79,10 @@ void TransferRegistry::Remove(PosixTransfer* Transfer)
 
 void TransferRegistry::Abort(bool Reads, bool Writes)
 {
+    if (Reads)
+        ++FReadAborts;
+    if (Writes)
+        ++FWriteAborts;
     std::lock_guard lock(FMutex);
     for (PosixTransfer* transfer : FPending) {
         const bool isRead = transfer->Direction() == PosixTransfer::Kind::Read;
@@ -76,6 +96,15 @@ void TransferRegistry::WakeAll()
     std::lock_guard lock(FMutex);
     for (PosixTransfer* transfer : FPending)
         transfer->Wake();
+}
+
+} // namespace device
+
+namespace device {
+
+uint64_t TransferRegistry::Aborts(PosixTransfer::Kind Direction) const
+{
+    return Direction == PosixTransfer::Kind::Read ? FReadAborts.load() : FWriteAborts.load();
 }
 
 } // namespace device

@@ -22,9 +22,16 @@ class PosixTransfer final : public TransferState {
 public:
     enum class Kind { Read, Write };
 
+    // Nothing is created or registered yet: a transfer that ends in its first
+    // step never needs either.
     PosixTransfer(std::shared_ptr<TransferRegistry> Registry, Kind Direction);
     // Leaves the registry, so a state freed while pending leaves nothing behind.
     ~PosixTransfer() override;
+
+    // The transfer goes on beyond its first step: it gets its wake-up
+    // descriptor and joins the registry, through which other threads abort or
+    // wake it. An abort since the transfer began counts. 0 or the errno.
+    int BecomePending();
     PosixTransfer(const PosixTransfer&) = delete;
     PosixTransfer& operator=(const PosixTransfer&) = delete;
 
@@ -35,7 +42,7 @@ public:
     void Wake();
     void ConsumeWake();
     void Abort();
-    bool Aborted() const { return FAborted.load(); }
+    bool Aborted() const;
 
     // Marks the transfer ended with Result and leaves the registry.
     void Finish(int Result);
@@ -54,7 +61,9 @@ public:
 private:
     std::shared_ptr<TransferRegistry> FRegistry;
     Kind FDirection;
-    int FWakeFd;
+    int FWakeFd = -1;
+    uint64_t FAbortMark; // the registry's abort count when the transfer began
+    bool FRegistered = false;
     std::atomic<bool> FAborted{false};
 };
 
@@ -67,8 +76,13 @@ public:
     void Abort(bool Reads, bool Writes);
     // Makes the pending transfers look at the device again.
     void WakeAll();
+    // How many aborts of a direction there have been: a transfer not yet
+    // registered learns from it that it was aborted meanwhile.
+    uint64_t Aborts(PosixTransfer::Kind Direction) const;
 
 private:
+    std::atomic<uint64_t> FReadAborts{0};
+    std::atomic<uint64_t> FWriteAborts{0};
     std::mutex FMutex;
     std::set<PosixTransfer*> FPending;
 };

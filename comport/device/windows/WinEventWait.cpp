@@ -1,5 +1,7 @@
 // Waiting for line events on the Windows serial device: one overlapped
-// WaitCommEvent, waited for together with the quit event.
+// WaitCommEvent at a time. The event thread blocks on it together with its
+// quit event (WaitEvents); a main loop that waits on the device itself
+// watches its completion event and collects without blocking (CheckEvents).
 #include "WaitHandleWin.h"
 #include "WinSerialDevice.h"
 
@@ -11,18 +13,26 @@ constexpr uint32_t kModemEvents = kEvCts | kEvDsr | kEvRlsd | kEvRing;
 
 } // namespace
 
-// Starts the serial wait; 0 when it completed at once (Occurred set),
-// kIoPending, or the error.
-int WinSerialDevice::StartEventWait(DWORD& Occurred)
+// Starts the serial wait unless one is under way. A wait that completes at
+// once is kept as completed, with its event set, for the next collection.
+int WinSerialDevice::ArmEventWait()
 {
+    if (FWaitState != WaitState::Idle)
+        return 0;
     std::lock_guard lock(FMaskMutex);
     for (;;) {
         ResetEvent(FWaitEvent);
-        if (WaitCommEvent(FHandle, &Occurred, &FWaitOverlapped))
+        FWaitMask = 0;
+        if (WaitCommEvent(FHandle, &FWaitMask, &FWaitOverlapped)) {
+            FWaitState = WaitState::Completed;
+            SetEvent(FWaitEvent);
             return 0;
+        }
         const DWORD error = GetLastError();
-        if (error == ERROR_IO_PENDING)
-            return kIoPending;
+        if (error == ERROR_IO_PENDING) {
+            FWaitState = WaitState::Pending;
+            return 0;
+        }
         // Watch the rest of the events on a line whose modem signals the
         // driver cannot report, as on Linux where such a line has none.
         if (error != ERROR_NOT_SUPPORTED || FModemEventsRefused || (FEventMask & kModemEvents) == 0)
@@ -33,51 +43,83 @@ int WinSerialDevice::StartEventWait(DWORD& Occurred)
     }
 }
 
-// Ends a serial wait still pending, so its OVERLAPPED block is free again.
+// Takes the outcome of a wait whose event is set; the next wait is armed
+// by the next call that needs one.
+WaitOutcome WinSerialDevice::CollectEventWait(uint32_t& Occurred, int& Error)
+{
+    const bool completedAtOnce = FWaitState == WaitState::Completed;
+    FWaitState = WaitState::Idle;
+    DWORD ignored = 0;
+    if (completedAtOnce || GetOverlappedResult(FHandle, &FWaitOverlapped, &ignored, FALSE)) {
+        Occurred = FWaitMask;
+        return WaitOutcome::Events;
+    }
+    const DWORD error = GetLastError();
+    // A change of the event mask ends a pending wait: nothing occurred.
+    if (error == ERROR_OPERATION_ABORTED)
+        return WaitOutcome::Events;
+    Error = static_cast<int>(error);
+    return WaitOutcome::Failed;
+}
+
+// Ends a serial wait still pending, so that its block is free again.
 void WinSerialDevice::EndEventWait()
 {
-    DWORD ignored = 0;
-    CancelIoEx(FHandle, &FWaitOverlapped);
-    GetOverlappedResult(FHandle, &FWaitOverlapped, &ignored, TRUE);
+    if (FWaitState == WaitState::Pending) {
+        DWORD ignored = 0;
+        CancelIoEx(FHandle, &FWaitOverlapped);
+        GetOverlappedResult(FHandle, &FWaitOverlapped, &ignored, TRUE);
+    }
+    FWaitState = WaitState::Idle;
 }
 
 WaitOutcome WinSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error)
 {
     Occurred = 0;
     Error = 0;
-    DWORD events = 0;
-    const int started = StartEventWait(events);
-    if (started != 0 && started != kIoPending) {
-        Error = started;
+    if (const int error = ArmEventWait()) {
+        Error = error;
         return WaitOutcome::Failed;
     }
-    if (started == kIoPending) {
-        const HANDLE objects[2] = {EventHandleOf(Quit.Handle()), FWaitEvent};
-        const DWORD woken = WaitForMultipleObjects(2, objects, FALSE, INFINITE);
-        if (woken != WAIT_OBJECT_0 + 1) {
-            const DWORD error = woken == WAIT_OBJECT_0 ? 0 : GetLastError();
-            EndEventWait();
-            if (error == 0)
-                return WaitOutcome::Quit;
-            Error = static_cast<int>(error);
+    const HANDLE objects[2] = {EventHandleOf(Quit.Handle()), FWaitEvent};
+    const DWORD woken = WaitForMultipleObjects(2, objects, FALSE, INFINITE);
+    // A quit request wins over events that completed at the same time.
+    if (woken != WAIT_OBJECT_0 + 1 || Quit.IsSet()) {
+        const DWORD error = woken == WAIT_FAILED ? GetLastError() : 0;
+        EndEventWait();
+        if (error == 0)
+            return WaitOutcome::Quit;
+        Error = static_cast<int>(error);
+        return WaitOutcome::Failed;
+    }
+    return CollectEventWait(Occurred, Error);
+}
+
+WaitHandle WinSerialDevice::EventWaitable()
+{
+    ArmEventWait(); // a failure shows in the next CheckEvents
+    return WaitHandleOf(FWaitEvent);
+}
+
+WaitOutcome WinSerialDevice::CheckEvents(uint32_t& Occurred, int& Error)
+{
+    Occurred = 0;
+    Error = 0;
+    if (FWaitState == WaitState::Idle) {
+        if (const int error = ArmEventWait()) {
+            Error = error;
             return WaitOutcome::Failed;
         }
-        DWORD ignored = 0;
-        if (!GetOverlappedResult(FHandle, &FWaitOverlapped, &ignored, FALSE)) {
-            const DWORD error = GetLastError();
-            // A change of the event mask ends a pending wait: wait again.
-            if (error != ERROR_OPERATION_ABORTED) {
-                Error = static_cast<int>(error);
-                return WaitOutcome::Failed;
-            }
-            events = 0;
-        }
     }
-    // A quit request wins over events that completed at the same time.
-    if (Quit.IsSet())
-        return WaitOutcome::Quit;
-    Occurred = events;
-    return WaitOutcome::Events;
+    if (WaitForSingleObject(FWaitEvent, 0) != WAIT_OBJECT_0)
+        return WaitOutcome::Events;
+    const WaitOutcome outcome = CollectEventWait(Occurred, Error);
+    if (outcome == WaitOutcome::Events)
+        if (const int error = ArmEventWait()) {
+            Error = error;
+            return WaitOutcome::Failed;
+        }
+    return outcome;
 }
 
 } // namespace device

@@ -19,6 +19,7 @@ WinSerialDevice::WinSerialDevice(HANDLE Device, HANDLE WaitEvent)
 
 WinSerialDevice::~WinSerialDevice()
 {
+    EndEventWait();
     // States that outlive the device end as aborted and no longer reach it.
     FTransfers->Detach();
     CloseHandle(FHandle);

@@ -40,11 +40,22 @@ public:
     int ClearError(uint32_t& Errors, uint32_t& InQueue) override;
     int ModemStatus(uint32_t& Status) override;
 
+    // For a main loop that waits on the device instead of an event thread
+    // calling WaitEvents: the completion event of the serial wait, set while
+    // a wait has completed, and the collection of its outcome, which never
+    // blocks (Events with Occurred 0 when nothing occurred yet) and starts
+    // the next wait.
+    WaitHandle EventWaitable();
+    WaitOutcome CheckEvents(uint32_t& Occurred, int& Error);
+
 private:
+    enum class WaitState { Idle, Pending, Completed };
+
     int StartTransfer(IoBlock& Block, WinTransfer::Kind Direction, const std::function<BOOL(OVERLAPPED&)>& Start,
                       uint32_t& Done);
     int CompleteTransfer(WinTransfer& Transfer, bool Wait);
-    int StartEventWait(DWORD& Occurred);
+    int ArmEventWait();
+    WaitOutcome CollectEventWait(uint32_t& Occurred, int& Error);
     void EndEventWait();
 
     const HANDLE FHandle;
@@ -56,6 +67,10 @@ private:
     // A driver that cannot watch the modem lines (it answers a wait that
     // includes them with ERROR_NOT_SUPPORTED) is asked for the other events.
     bool FModemEventsRefused = false;
+    // The one serial wait; its block and mask belong to the system while
+    // it is pending.
+    WaitState FWaitState = WaitState::Idle;
+    DWORD FWaitMask = 0;
     OVERLAPPED FWaitOverlapped{};
 };
 

@@ -20,6 +20,7 @@
 #include <velt/comport/device/SerialDevice.h>
 #include <velt/comport/framework/Component.h>
 
+class TComLoopEvents;
 class TComThread;
 class TNotifyWindow;
 class TRegistry;
@@ -199,6 +200,7 @@ private:
     friend class TComFlowControl;
     friend class TComParity;
     friend class TComBuffer;
+    friend class TComLoopEvents;
     friend class TComThread;
     friend class TNotifyWindow;
 
@@ -209,14 +211,19 @@ private:
     void StartEventThread();
     void StopEventThread();
     void CallLinks(const std::function<void(TPortLink&)>& Call);
+    bool TxEmptyListened() const;
+    void TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device);
     template <typename Value>
     void ChangeLineSetting(Value& Field, Value NewValue);
     void NotifyWndProc(uint32_t Code);
 
     std::unique_ptr<TComThread> FComThread;
+    /// Instead of the thread, where the main loop waits on the device.
+    std::shared_ptr<TComLoopEvents> FLoopEvents;
     bool FEventThreadActive = false;
     std::atomic<std::shared_ptr<device::SerialDevice>> FDeviceHandle;
     std::shared_future<void> FDeviceReleased; ///< ready once the device is closed
+    int8_t FTxEmptyWanted = -1;               ///< what the device was told; -1 nothing yet
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;

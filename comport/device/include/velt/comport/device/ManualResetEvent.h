@@ -1,9 +1,12 @@
 #pragma once
 /// @file
-/// A manual-reset event: set stays set until reset. A thread can wait on it
+/// A manual-reset event: set stays set until reset. Set and Reset are not
+/// called at the same time from two threads; IsSet may be asked from anywhere
+/// and costs no system call. A thread can wait on it
 /// alone, on several at once, or (in the platform's device code) together
 /// with the device itself.
 #include <velt/comport/Export.h>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -36,6 +39,7 @@ public:
 
 private:
     WaitHandle FHandle;
+    std::atomic<bool> FSet; ///< mirrors the waitable object's state
 };
 
 } // namespace device

@@ -6,6 +6,7 @@
 /// One implementation per platform, and a recording fake for tests.
 #include <velt/comport/Export.h>
 #include <cstdint>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -143,6 +144,27 @@ public:
     /// wins when both hold). Failed carries Error. Safe to call from another
     /// thread than the transfers and queries.
     virtual WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) = 0;
+    /// The one object a main loop waits on instead of WaitEvents: signalled
+    /// while the device may have events to report. When it is, the loop calls
+    /// CheckEvents. A device that offers none (false) leaves the waiting to an
+    /// event thread.
+    virtual bool EventWaitable(WaitHandle& /*Handle*/) { return false; }
+    /// Never blocks: takes in what the line has and reports the events of the
+    /// mask that occurred since the last report (Events, Occurred possibly 0),
+    /// or Failed with Error.
+    virtual WaitOutcome CheckEvents(uint32_t& Occurred, int& Error)
+    {
+        Occurred = 0;
+        Error = 0;
+        return WaitOutcome::Events;
+    }
+    /// The events of the last wait or check have been delivered. Until then the
+    /// status queries count on the input that wait took in and do not ask the
+    /// line again, so one event costs one look at the line.
+    virtual void EventsDelivered() {}
+    /// Whether a completed write should raise kEvTxEmpty: watching for it costs
+    /// a helper on some platforms, so the port asks only while someone listens.
+    virtual void SetTxEmptyWanted(bool /*Wanted*/) {}
 
     /// Start a transfer on Block: 0 when it ended at once (Done holds the
     /// count), kIoPending when it goes on, otherwise the error number.

@@ -1,0 +1,102 @@
+#include "ComLoopEvents.h"
+
+#include "ComDelivery.h"
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/MainLoopWatcher.h>
+
+TComLoopEvents::TComLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop)
+    : FPort(Port), FLoop(Loop), FSyncMethod(Port.SyncMethod())
+{
+    FPort.DeviceHandle()->SetEventMask(EventsToMask(FPort.Events()));
+}
+
+TComLoopEvents::~TComLoopEvents() { StopWatching(); }
+
+void TComLoopEvents::Start(device::WaitHandle Waitable)
+{
+    // The loop may call back after this object is gone from the port (a
+    // handler closed it): the call then holds it until it returns.
+    std::weak_ptr<TComLoopEvents> self = weak_from_this();
+    FWatchId = FLoop.Watch(static_cast<std::intptr_t>(Waitable), [self] {
+        if (auto events = self.lock())
+            events->OnSignalled();
+    });
+}
+
+void TComLoopEvents::StopWatching()
+{
+    if (FWatchId != 0)
+        FLoop.Unwatch(FWatchId);
+    FWatchId = 0;
+}
+
+void TComLoopEvents::OnSignalled()
+{
+    if (FStopped)
+        return;
+    device::SerialDevice& device = *FPort.DeviceHandle();
+    uint32_t occurred = 0;
+    int error = 0;
+    if (device.CheckEvents(occurred, error) != device::WaitOutcome::Events) {
+        // As with a failed wait of the event thread: no more events.
+        StopWatching();
+        FStopped = true;
+        CleanUpDevice();
+        return;
+    }
+    const TComEvents events = MaskToEvents(occurred);
+    if (!events.Empty())
+        Deliver(events);
+    if (!FStopped) // a handler may have closed the port, device and all
+        device.EventsDelivered();
+}
+
+// A failing handler is reported and ends the delivery of this wait with the
+// thread hand-over; with the window hand-over each code has its own guard.
+void TComLoopEvents::Deliver(TComEvents Events)
+{
+    struct Mark {
+        bool& Flag;
+        explicit Mark(bool& F) : Flag(F) { Flag = true; }
+        ~Mark() { Flag = false; }
+    } delivering(FDelivering);
+    if (FSyncMethod == smWindowSync) {
+        TCustomComPort& port = FPort;
+        SendCodesInOrder(Events, [&port](uint32_t Code) { port.NotifyWndProc(Code); });
+        return;
+    }
+    try {
+        DeliverInOrder(FPort, Events);
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}
+
+void TComLoopEvents::Stop()
+{
+    if (FStopped)
+        return;
+    StopWatching();
+    // What the loop would have delivered at its next turn is delivered now,
+    // as a hand-over in flight completes while the event thread stops.
+    if (!FDelivering) {
+        uint32_t occurred = 0;
+        int error = 0;
+        if (FPort.DeviceHandle()->CheckEvents(occurred, error) == device::WaitOutcome::Events && occurred != 0)
+            Deliver(MaskToEvents(occurred));
+    }
+    FStopped = true;
+    CleanUpDevice();
+}
+
+bool TComLoopEvents::IsCurrentDelivery() const { return FDelivering && FSyncMethod != smWindowSync; }
+
+// The device stops reporting events and forgets what it had queued; the
+// results are not examined, as there is nobody left to tell.
+void TComLoopEvents::CleanUpDevice()
+{
+    device::SerialDevice& device = *FPort.DeviceHandle();
+    device.SetEventMask(0);
+    device.Purge(device::kPurgeTxClear | device::kPurgeRxClear);
+}

@@ -1,0 +1,36 @@
+#include <velt/comport/framework/LoopWait.h>
+
+#include <windows.h>
+
+#include <stdexcept>
+
+namespace {
+HANDLE HandleOf(std::intptr_t Value) { return reinterpret_cast<HANDLE>(Value); }
+} // namespace
+
+// The wake-up is an auto-reset event; the handles are event handles.
+LoopWait::LoopWait() : FWake(reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr)))
+{
+    if (FWake == 0)
+        throw std::runtime_error("Cannot create the main thread's wake-up event");
+}
+
+LoopWait::~LoopWait() { CloseHandle(HandleOf(FWake)); }
+
+void LoopWait::Wake() { SetEvent(HandleOf(FWake)); }
+
+void LoopWait::Wait(const std::vector<std::intptr_t>& Handles, int TimeoutMs, std::vector<char>& Ready)
+{
+    std::vector<HANDLE> watched;
+    watched.push_back(HandleOf(FWake));
+    for (std::intptr_t handle : Handles)
+        watched.push_back(reinterpret_cast<HANDLE>(handle));
+    Ready.assign(Handles.size(), 0);
+    const DWORD timeout = TimeoutMs < 0 ? INFINITE : static_cast<DWORD>(TimeoutMs);
+    const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(watched.size()), watched.data(), FALSE, timeout);
+    if (result == WAIT_TIMEOUT || result == WAIT_FAILED)
+        return;
+    // The lowest signalled index wins the wait; ask the others one by one.
+    for (size_t i = 0; i < Handles.size(); ++i)
+        Ready[i] = WaitForSingleObject(watched[i + 1], 0) == WAIT_OBJECT_0;
+}
