@@ -35,7 +35,9 @@ TEST(DeviceOnCom, WaitableIsSignalledWhenEventsWaitAndCheckingNeverBlocks)
     auto line = OpenLine();
     ASSERT_NE(line, nullptr);
     line->SetEventMask(device::kEvRxChar);
-    const HANDLE waitable = device::EventHandleOf(line->EventWaitable());
+    device::WaitHandle handle{};
+    ASSERT_TRUE(line->EventWaitable(handle));
+    const HANDLE waitable = device::EventHandleOf(handle);
     uint32_t occurred = 0;
     int error = 0;
     EXPECT_EQ(line->CheckEvents(occurred, error), device::WaitOutcome::Events);

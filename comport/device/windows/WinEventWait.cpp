@@ -95,10 +95,11 @@ WaitOutcome WinSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
     return CollectEventWait(Occurred, Error);
 }
 
-WaitHandle WinSerialDevice::EventWaitable()
+bool WinSerialDevice::EventWaitable(WaitHandle& Handle)
 {
     ArmEventWait(); // a failure shows in the next CheckEvents
-    return WaitHandleOf(FWaitEvent);
+    Handle = WaitHandleOf(FWaitEvent);
+    return true;
 }
 
 WaitOutcome WinSerialDevice::CheckEvents(uint32_t& Occurred, int& Error)

@@ -45,8 +45,8 @@ public:
     // a wait has completed, and the collection of its outcome, which never
     // blocks (Events with Occurred 0 when nothing occurred yet) and starts
     // the next wait.
-    WaitHandle EventWaitable();
-    WaitOutcome CheckEvents(uint32_t& Occurred, int& Error);
+    bool EventWaitable(WaitHandle& Handle) override;
+    WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
 
 private:
     enum class WaitState { Idle, Pending, Completed };
