@@ -1,6 +1,8 @@
 #pragma once
-// EComPort: the port's only exception, carrying the component's error code
-// and the platform's error number (errno here; -1 when there is none).
+/// @file
+/// EComPort: the port's only exception, carrying the component's error code
+/// and the platform's error number (errno here; -1 when there is none).
+#include <velt/comport/Export.h>
 #include <cstdint>
 #include <string>
 
@@ -32,21 +34,21 @@ enum TPortError : int32_t {
     peRegistry = 23,
 };
 
-// The fixed message of an error code.
-std::string PortErrorText(int32_t Code);
+/// The fixed message of an error code.
+VELT_COMPORT_EXPORT std::string PortErrorText(int32_t Code);
 
-class EComPort : public Exception {
+class VELT_COMPORT_EXPORT EComPort : public Exception {
 public:
-    // Message: the code's text followed by " (win error code: N)". The
-    // wording is kept as it is so that reports read the same everywhere.
+    /// Message: the code's text followed by " (win error code: N)". The
+    /// wording is kept as it is so that reports read the same everywhere.
     EComPort(int32_t ACode, int32_t ASystemErrorCode);
-    // Message: the code's text alone; SystemErrorCode is -1.
+    /// Message: the code's text alone; SystemErrorCode is -1.
     explicit EComPort(int32_t ACode);
 
     int32_t SystemErrorCode() const { return FSystemErrorCode; }
     int32_t PortErrorCode() const { return FPortErrorCode; }
-    // True when the platform refused this user access to the device, so
-    // that a program can say what to do about it.
+    /// True when the platform refused this user access to the device, so
+    /// that a program can say what to do about it.
     bool AccessDenied() const;
 
 private:

@@ -1,6 +1,8 @@
 #pragma once
-// A listener that another component attaches to a port: it hears of opening
-// and closing, line changes and the bytes moved, through optional handlers.
+/// @file
+/// A listener that another component attaches to a port: it hears of opening
+/// and closing, line changes and the bytes moved, through optional handlers.
+#include <velt/comport/Export.h>
 #include <cstdint>
 #include <functional>
 
@@ -12,7 +14,7 @@ using TLinkStateEvent = std::function<void(TComponent* Sender, bool OnOff)>;
 using TLinkEvent = std::function<void(TComponent* Sender)>;
 using TLinkBufEvent = std::function<void(TComponent* Sender, const char* Buffer, int32_t Count)>;
 
-class TPortLink {
+class VELT_COMPORT_EXPORT TPortLink {
 public:
     TLinkStateEvent OnLinkConn;
     TLinkBufEvent OnLinkRxBuf;

@@ -1,7 +1,9 @@
 #pragma once
-// The serial port component: its settings, opening and closing the device,
-// writing the settings to it, moving bytes, turning line events into
-// notifications and keeping the settings in a store.
+/// @file
+/// The serial port component: its settings, opening and closing the device,
+/// writing the settings to it, moving bytes, turning line events into
+/// notifications and keeping the settings in a store.
+#include <velt/comport/Export.h>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -30,7 +32,7 @@ using TRxBufEvent = std::function<void(TComponent* Sender, const char* Buffer, i
 using TComErrorEvent = std::function<void(TComponent* Sender, TComErrors Errors)>;
 using TComSignalEvent = std::function<void(TComponent* Sender, bool OnOff)>;
 
-class TCustomComPort : public TComponent {
+class VELT_COMPORT_EXPORT TCustomComPort : public TComponent {
 public:
     explicit TCustomComPort(TComponent* AOwner);
     ~TCustomComPort() override;
@@ -57,7 +59,7 @@ public:
     TSyncMethod SyncMethod() const { return FSyncMethod; }
     void SetSyncMethod(TSyncMethod Value);
 
-    // The port's own settings objects; the setters copy the given object.
+    /// The port's own settings objects; the setters copy the given object.
     TComParity& Parity() { return *FParity; }
     const TComParity& Parity() const { return *FParity; }
     void SetParity(const TComParity& Value);
@@ -113,21 +115,21 @@ public:
     TComErrorEvent OnError;
     TNotifyEvent OnRx80Full;
 
-    // Received bytes are announced by count through OnRxChar (rather than
-    // read by the port itself) while this holds.
+    /// Received bytes are announced by count through OnRxChar (rather than
+    /// read by the port itself) while this holds.
     bool AnnounceRxChar() const { return RxCharAnnounced(); }
     bool RxCharAnnounced() const { return FAnnounceRxChar && !FBufferLinked; }
 
-    // Links: listeners kept in the order attached. A link whose OnLinkRxBuf
-    // is assigned when it is attached takes received bytes as buffers.
-    // Attaching a null or already attached link, or detaching one that is not
-    // attached, fails with code 18.
+    /// Links: listeners kept in the order attached. A link whose OnLinkRxBuf
+    /// is assigned when it is attached takes received bytes as buffers.
+    /// Attaching a null or already attached link, or detaching one that is not
+    /// attached, fails with code 18.
     void RegisterLink(TPortLink* Link);
     void UnRegisterLink(TPortLink* Link);
     bool BufferLinked() const { return FBufferLinked; }
 
-    // Processing: gather the arguments of one line event from the device and
-    // notify the links and the handler.
+    /// Processing: gather the arguments of one line event from the device and
+    /// notify the links and the handler.
     void ProcessRxChar();
     void ProcessTxEmpty();
     void ProcessRxFlag();
@@ -152,8 +154,8 @@ public:
     void RestoreSettings(TSettingsStore Store, const std::string& Location);
 
     // ---- Setup dialog ---------------------------------------------------
-    // Runs the setup dialog on this port (the dialog is installed by the
-    // user interface with SetSettingsDialog).
+    /// Runs the setup dialog on this port (the dialog is installed by the
+    /// user interface with SetSettingsDialog).
     void ShowSettingsDialog();
     static void SetSettingsDialog(std::function<void(TCustomComPort&)> Dialog);
 
@@ -185,11 +187,11 @@ protected:
     virtual void ApplyBufferSettings();
     void Loaded() override;
 
-    // The open device, or null while closed (the invalid handle).
+    /// The open device, or null while closed (the invalid handle).
     device::SerialDevice* DeviceHandle() const { return FDeviceHandle.load().get(); }
     void SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device);
 
-    // The device record the line settings give, built without touching the device.
+    /// The device record the line settings give, built without touching the device.
     device::DeviceControlBlock BuildDeviceControlBlock() const;
 
 private:
@@ -202,8 +204,8 @@ private:
     friend class TComThread;
     friend class TNotifyWindow;
 
-    // The device for one call. A transfer or query on another thread holds
-    // it until the call returns, so Close never pulls it from under that call.
+    /// The device for one call. A transfer or query on another thread holds
+    /// it until the call returns, so Close never pulls it from under that call.
     std::shared_ptr<device::SerialDevice> Device() const { return FDeviceHandle.load(); }
     bool ApplyAllowed() const;
     void StartEventThread();
@@ -216,12 +218,12 @@ private:
     void NotifyWndProc(uint32_t Code);
 
     std::unique_ptr<TComThread> FComThread;
-    // Instead of the thread, where the main loop waits on the device.
+    /// Instead of the thread, where the main loop waits on the device.
     std::shared_ptr<TComLoopEvents> FLoopEvents;
     bool FEventThreadActive = false;
     std::atomic<std::shared_ptr<device::SerialDevice>> FDeviceHandle;
-    std::shared_future<void> FDeviceReleased; // ready once the device is closed
-    int8_t FTxEmptyWanted = -1;               // what the device was told; -1 nothing yet
+    std::shared_future<void> FDeviceReleased; ///< ready once the device is closed
+    int8_t FTxEmptyWanted = -1;               ///< what the device was told; -1 nothing yet
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;
@@ -245,8 +247,8 @@ private:
     TSettingsGroups FSettingsGroups{sgBasic};
 };
 
-// The class placed on a window; it adds nothing to TCustomComPort.
-class TComPort : public TCustomComPort {
+/// The class placed on a window; it adds nothing to TCustomComPort.
+class VELT_COMPORT_EXPORT TComPort : public TCustomComPort {
 public:
     using TCustomComPort::TCustomComPort;
 };

@@ -1,7 +1,9 @@
 #pragma once
-// The four small settings objects a port owns: timeouts, flow control,
-// parity and queue sizes. A setter stores a changed value and asks the owning
-// port, if any, to write the affected group to its device.
+/// @file
+/// The four small settings objects a port owns: timeouts, flow control,
+/// parity and queue sizes. A setter stores a changed value and asks the owning
+/// port, if any, to write the affected group to its device.
+#include <velt/comport/Export.h>
 #include <cstdint>
 
 #include <velt/comport/ComTypes.h>
@@ -9,8 +11,8 @@
 
 class TCustomComPort;
 
-// Common part: the port that owns the object, or none.
-class TComSettingsObject : public TPersistent {
+/// Common part: the port that owns the object, or none.
+class VELT_COMPORT_EXPORT TComSettingsObject : public TPersistent {
 public:
     TCustomComPort* OwnerPort() const { return FOwnerPort; }
     void SetOwnerPort(TCustomComPort* Port) { FOwnerPort = Port; }
@@ -19,7 +21,7 @@ private:
     TCustomComPort* FOwnerPort = nullptr;
 };
 
-class TComTimeouts : public TComSettingsObject {
+class VELT_COMPORT_EXPORT TComTimeouts : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComTimeouts"; }
     int32_t ReadInterval() const { return FReadInterval; }
@@ -45,7 +47,7 @@ private:
     int32_t FWriteTotalConstant = 1000;
 };
 
-class TComFlowControl : public TComSettingsObject {
+class VELT_COMPORT_EXPORT TComFlowControl : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComFlowControl"; }
     bool OutCTSFlow() const { return FOutCTSFlow; }
@@ -69,10 +71,10 @@ public:
     void SetXonChar(uint8_t Value);
     void SetXoffChar(uint8_t Value);
 
-    // The summary of the fields above, derived on every read.
+    /// The summary of the fields above, derived on every read.
     TFlowControl FlowControl() const;
-    // Rewrites RTS control, CTS output flow and both XON/XOFF flags at once
-    // (fcCustom changes nothing) and re-applies the line settings once.
+    /// Rewrites RTS control, CTS output flow and both XON/XOFF flags at once
+    /// (fcCustom changes nothing) and re-applies the line settings once.
     void SetFlowControl(TFlowControl Value);
 
 protected:
@@ -93,7 +95,7 @@ private:
     uint8_t FXoffChar = 19;
 };
 
-class TComParity : public TComSettingsObject {
+class VELT_COMPORT_EXPORT TComParity : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComParity"; }
     TParityBits Bits() const { return FBits; }
@@ -117,12 +119,12 @@ private:
     uint8_t FReplaceChar = 0;
 };
 
-class TComBuffer : public TComSettingsObject {
+class VELT_COMPORT_EXPORT TComBuffer : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComBuffer"; }
     int32_t InputSize() const { return FInputSize; }
     int32_t OutputSize() const { return FOutputSize; }
-    // A positive odd size is stored one less, so the queues stay even.
+    /// A positive odd size is stored one less, so the queues stay even.
     void SetInputSize(int32_t Value);
     void SetOutputSize(int32_t Value);
 

@@ -1,5 +1,7 @@
 #pragma once
-// The port's enumerations and sets, with their texts and device values.
+/// @file
+/// The port's enumerations and sets, with their texts and device values.
+#include <velt/comport/Export.h>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -31,34 +33,34 @@ using TComLineSignals = SmallSet<TComLineSignal, uint8_t>;
 constexpr int kBaudRateCount = 16;
 constexpr int kComEventCount = 10;
 
-// All ten line events, the default of a port's Events.
-TComEvents AllComEvents();
+/// All ten line events, the default of a port's Events.
+VELT_COMPORT_EXPORT TComEvents AllComEvents();
 
-// The bits per second a named rate stands for (0 for brCustom).
-uint32_t BaudRateValue(TBaudRate Rate);
+/// The bits per second a named rate stands for (0 for brCustom).
+VELT_COMPORT_EXPORT uint32_t BaudRateValue(TBaudRate Rate);
 
-std::string BaudRateToText(TBaudRate Value);
-TBaudRate TextToBaudRate(const std::string& Text);
-std::string StopBitsToText(TStopBits Value);
-TStopBits TextToStopBits(const std::string& Text);
-std::string DataBitsToText(TDataBits Value);
-TDataBits TextToDataBits(const std::string& Text);
-std::string ParityToText(TParityBits Value);
-TParityBits TextToParity(const std::string& Text);
-std::string FlowControlToText(TFlowControl Value);
-TFlowControl TextToFlowControl(const std::string& Text);
+VELT_COMPORT_EXPORT std::string BaudRateToText(TBaudRate Value);
+VELT_COMPORT_EXPORT TBaudRate TextToBaudRate(const std::string& Text);
+VELT_COMPORT_EXPORT std::string StopBitsToText(TStopBits Value);
+VELT_COMPORT_EXPORT TStopBits TextToStopBits(const std::string& Text);
+VELT_COMPORT_EXPORT std::string DataBitsToText(TDataBits Value);
+VELT_COMPORT_EXPORT TDataBits TextToDataBits(const std::string& Text);
+VELT_COMPORT_EXPORT std::string ParityToText(TParityBits Value);
+VELT_COMPORT_EXPORT TParityBits TextToParity(const std::string& Text);
+VELT_COMPORT_EXPORT std::string FlowControlToText(TFlowControl Value);
+VELT_COMPORT_EXPORT TFlowControl TextToFlowControl(const std::string& Text);
 
-// The platform event-mask bit of each event (kEvRxChar and its kin).
-uint32_t EventMaskBit(TComEvent Event);
-uint32_t EventsToMask(TComEvents Events);
-TComEvents MaskToEvents(uint32_t Mask);
+/// The platform event-mask bit of each event (kEvRxChar and its kin).
+VELT_COMPORT_EXPORT uint32_t EventMaskBit(TComEvent Event);
+VELT_COMPORT_EXPORT uint32_t EventsToMask(TComEvents Events);
+VELT_COMPORT_EXPORT TComEvents MaskToEvents(uint32_t Mask);
 
-// ASCII-only upper case, as the text conversions compare.
-std::string UpperCaseAscii(std::string Text);
+/// ASCII-only upper case, as the text conversions compare.
+VELT_COMPORT_EXPORT std::string UpperCaseAscii(std::string Text);
 
-// The value whose text (Texts, indexed by ordinal) equals Text without
-// regard to ASCII case, the first in ordinal order; Fallback when none does.
-// Nothing is trimmed.
+/// The value whose text (Texts, indexed by ordinal) equals Text without
+/// regard to ASCII case, the first in ordinal order; Fallback when none does.
+/// Nothing is trimmed.
 template <typename Enum, size_t N>
 Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& Text, Enum Fallback)
 {
@@ -69,7 +71,7 @@ Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& T
     return Fallback;
 }
 
-// Where a port's settings are kept, and which groups of them.
+/// Where a port's settings are kept, and which groups of them.
 enum TSettingsStore : uint8_t { ssRegistry, ssIniFile };
 enum TSettingsGroup : uint8_t { sgBasic, sgFlowDetails, sgBuffer, sgTimeouts, sgParityDetails, sgExtras };
 using TSettingsGroups = SmallSet<TSettingsGroup, uint8_t>;

@@ -1,6 +1,7 @@
 #pragma once
-// A set of enumeration values held in a few bits: bit n is set when the value
-// of ordinal n is a member.
+/// @file
+/// A set of enumeration values held in a few bits: bit n is set when the value
+/// of ordinal n is a member.
 #include <cstdint>
 #include <initializer_list>
 

@@ -1,12 +1,14 @@
 #pragma once
-// The framework's component: a named object with an owner, which it may be
-// destroyed with, and the states "loading" (its stored properties are being
-// read) and "designing" (it sits in a visual designer).
+/// @file
+/// The framework's component: a named object with an owner, which it may be
+/// destroyed with, and the states "loading" (its stored properties are being
+/// read) and "designing" (it sits in a visual designer).
+#include <velt/comport/Export.h>
 #include <functional>
 #include <string>
 #include <vector>
 
-class TComponent {
+class VELT_COMPORT_EXPORT TComponent {
 public:
     explicit TComponent(TComponent* AOwner);
     virtual ~TComponent();
@@ -21,18 +23,18 @@ public:
     bool IsDesigning() const { return FDesigning; }
     void SetDesigning(bool Value) { FDesigning = Value; }
 
-    // Bracket the reading of stored properties: EndLoading clears the loading
-    // state and then runs the after-load step.
+    /// Bracket the reading of stored properties: EndLoading clears the loading
+    /// state and then runs the after-load step.
     void BeginLoading() { FLoading = true; }
     void EndLoading();
 
-    // Registers a callback run when this component is being destroyed, so that
-    // whoever refers to it can let go. Key identifies the registration.
+    /// Registers a callback run when this component is being destroyed, so that
+    /// whoever refers to it can let go. Key identifies the registration.
     void FreeNotification(const void* Key, std::function<void(TComponent*)> Callback);
     void RemoveFreeNotification(const void* Key);
 
 protected:
-    // The after-load step, run once the stored properties have been read.
+    /// The after-load step, run once the stored properties have been read.
     virtual void Loaded() {}
 
 private:
