@@ -51,7 +51,7 @@ VELT_COMPORT_EXPORT TComEvents AllComEvents();
 VELT_COMPORT_EXPORT uint32_t BaudRateValue(TBaudRate Rate);
 
 /// @name Texts of the settings
-The texts the settings are stored and shown as ("9600", "8", "1.5",
+/// The texts the settings are stored and shown as ("9600", "8", "1.5",
 /// "Even", "Hardware", ...); reading a text compares without regard to
 /// letter case, and an unknown text gives the first value.
 /// @{
