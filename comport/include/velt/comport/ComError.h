@@ -8,6 +8,7 @@
 
 #include <velt/comport/framework/Exception.h>
 
+/// The error codes of EComPort::PortErrorCode(); PortErrorText() gives their texts.
 enum TPortError : int32_t {
     peOpenDevice = 1,
     peWriteFailed = 2,
@@ -37,6 +38,8 @@ enum TPortError : int32_t {
 /// The fixed message of an error code.
 VELT_COMPORT_EXPORT std::string PortErrorText(int32_t Code);
 
+/// A failure of a port: an error code (TPortError) and the platform's error
+/// number where there is one (-1 otherwise).
 class VELT_COMPORT_EXPORT EComPort : public Exception {
 public:
     /// Message: the code's text followed by " (win error code: N)". The
@@ -45,8 +48,8 @@ public:
     /// Message: the code's text alone; SystemErrorCode is -1.
     explicit EComPort(int32_t ACode);
 
-    int32_t SystemErrorCode() const { return FSystemErrorCode; }
-    int32_t PortErrorCode() const { return FPortErrorCode; }
+    int32_t SystemErrorCode() const { return FSystemErrorCode; } ///< The platform's error number, or -1.
+    int32_t PortErrorCode() const { return FPortErrorCode; } ///< The error code, a TPortError value.
     /// True when the platform refused this user access to the device, so
     /// that a program can say what to do about it.
     bool AccessDenied() const;

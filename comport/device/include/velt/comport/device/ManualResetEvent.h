@@ -18,16 +18,17 @@ namespace device {
 /// device code looks inside.
 enum class WaitHandle : std::intptr_t {};
 
+/// An event that stays set until reset, which threads and main loops wait on.
 class VELT_COMPORT_EXPORT ManualResetEvent {
 public:
-    explicit ManualResetEvent(bool InitiallySet = false);
+    explicit ManualResetEvent(bool InitiallySet = false); ///< A clear (or set) event; throws std::runtime_error when the platform has none to give.
     ~ManualResetEvent();
     ManualResetEvent(const ManualResetEvent&) = delete;
     ManualResetEvent& operator=(const ManualResetEvent&) = delete;
 
-    void Set();
-    void Reset();
-    bool IsSet() const;
+    void Set(); ///< Sets the event, waking every waiter.
+    void Reset(); ///< Clears the event.
+    bool IsSet() const; ///< Whether the event is set.
     /// Blocks until the event is set.
     void Wait() const;
     /// The waitable object that is signalled while the event is set.

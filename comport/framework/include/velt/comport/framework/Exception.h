@@ -6,11 +6,12 @@
 #include <exception>
 #include <string>
 
+/// The base of every exception the component raises: a message ready to show.
 class VELT_COMPORT_EXPORT Exception : public std::exception {
 public:
-    explicit Exception(std::string message) : FMessage(std::move(message)) {}
-    const char* what() const noexcept override { return FMessage.c_str(); }
-    const std::string& Message() const { return FMessage; }
+    explicit Exception(std::string message) : FMessage(std::move(message)) {} ///< An exception with the given message.
+    const char* what() const noexcept override { return FMessage.c_str(); } ///< The message.
+    const std::string& Message() const { return FMessage; } ///< The message.
 
 private:
     std::string FMessage;

@@ -8,8 +8,10 @@
 #include <functional>
 #include <string>
 
+/// Shows the message of an exception nobody caught in a handler.
 using TExceptionReportHandler = std::function<void(const std::string& Message)>;
 
+/// Installs Handler (empty: messages go to standard error).
 VELT_COMPORT_EXPORT void SetExceptionReportHandler(TExceptionReportHandler Handler);
 
 /// Shows the exception's message through the installed handler. Never throws.

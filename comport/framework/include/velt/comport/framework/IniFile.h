@@ -20,11 +20,13 @@ public:
     using Exception::Exception;
 };
 
+/// A profile (ini) file, read and written value by value (see the file's
+/// description for its rules).
 class VELT_COMPORT_EXPORT TIniFile {
 public:
-    explicit TIniFile(const std::string& FileName);
+    explicit TIniFile(const std::string& FileName); ///< The file FileName; nothing is read yet.
 
-    const std::filesystem::path& FileName() const { return FFileName; }
+    const std::filesystem::path& FileName() const { return FFileName; } ///< The file's full path.
 
     /// The stored text, or Default when the file, section or value is missing.
     /// A file that exists but cannot be read fails, and so does a value that

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+/// The main thread's sleep while it serves the main-thread queue.
 class VELT_COMPORT_EXPORT LoopWait {
 public:
     /// Throws std::runtime_error when the wake-up object cannot be made.

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+/// A main loop the component knows (Qt's, through InstallQtHandOver(), or
+/// one of a program's own), which waits on waitable objects for it.
 class VELT_COMPORT_EXPORT MainLoopWatcher {
 public:
     virtual ~MainLoopWatcher() = default;

@@ -31,13 +31,15 @@
 #include <velt/comport/framework/LoopWait.h>
 #include <velt/comport/framework/MainLoopWatcher.h>
 
+/// The main-thread hand-over queue: the port's event thread hands handlers
+/// to the main thread through it (smThreadSync, smWindowSync).
 class VELT_COMPORT_EXPORT MainThreadQueue {
 public:
-    static MainThreadQueue& Instance();
+    static MainThreadQueue& Instance(); ///< The one queue of the program.
 
     /// Makes the calling thread the main thread.
     void SetMainThread();
-    bool IsMainThread() const;
+    bool IsMainThread() const; ///< Whether the calling thread is the main thread.
 
     /// How to make the main loop call Drain soon; called from the thread that
     /// queued a call, never while the queue's lock is held. Empty: no wake-up
@@ -65,14 +67,14 @@ public:
     void WaitWhileServing(const std::function<bool()>& Done);
     /// Like WaitWhileServing, giving up at the deadline; true when Done holds.
     bool ServeUntil(const std::function<bool()>& Done, std::chrono::steady_clock::time_point Deadline);
-    void WakeWaiters();
+    void WakeWaiters(); ///< Makes a WaitWhileServing() or ServeUntil() look at its condition again.
 
     /// The number of calls waiting to be started.
     size_t Queued() const;
 
     /// The main loop's watcher, or null while no main loop is known.
     void SetLoopWatcher(MainLoopWatcher* Watcher);
-    MainLoopWatcher* LoopWatcher() const;
+    MainLoopWatcher* LoopWatcher() const; ///< The main loop's watcher, or null.
     /// The program's own serving of this queue (Drain, WaitWhileServing,
     /// ServeUntil) is its main loop: it becomes the loop watcher.
     void ServeAsMainLoop();

@@ -5,10 +5,11 @@
 #include <velt/comport/Export.h>
 #include <string>
 
+/// An object that copies all its fields from another of its class (Assign()).
 class VELT_COMPORT_EXPORT TPersistent {
 public:
     virtual ~TPersistent() = default;
-    virtual std::string ClassName() const = 0;
+    virtual std::string ClassName() const = 0; ///< The class's name, which Assign() compares.
 
     /// Copies every field from Source. A source of another class, or none, is
     /// refused with EConvertError and the target stays unchanged.

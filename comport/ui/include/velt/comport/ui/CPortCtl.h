@@ -22,6 +22,8 @@ public:
     using Exception::Exception;
 };
 
+/// What a TComComboBox does, without Qt: fills the item list of one port
+/// setting, finds the port's current value, keeps and writes the choice.
 class VELT_COMPORT_UI_EXPORT TComSelect {
 public:
     /// Items is the owner's item list: filled and searched here, not owned.
@@ -30,16 +32,16 @@ public:
     /// The value last chosen for each kind of setting; only the one that
     /// belongs to ComProperty is used.
     std::string ChosenPort;
-    TBaudRate ChosenBaudRate = brCustom;
-    TDataBits ChosenDataBits = dbFive;
-    TStopBits ChosenStopBits = sbOneStopBit;
-    TParityBits ChosenParity = prNone;
-    TFlowControl ChosenFlowControl = fcHardware;
-    std::vector<std::string>& Items;
-    TCustomComPort* ComPort = nullptr;
-    bool AutoApply = false;
+    TBaudRate ChosenBaudRate = brCustom; ///< The rate chosen (cpBaudRate).
+    TDataBits ChosenDataBits = dbFive; ///< The data bits chosen (cpDataBits).
+    TStopBits ChosenStopBits = sbOneStopBit; ///< The stop bits chosen (cpStopBits).
+    TParityBits ChosenParity = prNone; ///< The parity chosen (cpParity).
+    TFlowControl ChosenFlowControl = fcHardware; ///< The flow control chosen (cpFlowControl).
+    std::vector<std::string>& Items; ///< The owner's item list.
+    TCustomComPort* ComPort = nullptr; ///< The bound port, or null.
+    bool AutoApply = false; ///< Whether a choice is written to the port at once.
 
-    TComProperty ComProperty() const { return FComProperty; }
+    TComProperty ComProperty() const { return FComProperty; } ///< The setting the list edits.
     /// Stores the value and fills Items with the values it can take (the port
     /// list may raise EComPort; Items is then left empty).
     void SetComProperty(TComProperty Value);
@@ -61,24 +63,26 @@ private:
     TComProperty FComProperty = cpNone;
 };
 
+/// A pick-only combo box that lists the values of one setting of a port
+/// (ComProperty()) and writes the choice to the port.
 class VELT_COMPORT_UI_EXPORT TComComboBox : public QComboBox {
     Q_OBJECT
 public:
     /// Lets a form description name the values as TComComboBox::cpPort.
     using enum TComProperty;
 
-    explicit TComComboBox(QWidget* Parent = nullptr);
+    explicit TComComboBox(QWidget* Parent = nullptr); ///< An empty list bound to no port.
     ~TComComboBox() override;
 
-    TCustomComPort* ComPort() const { return FSelect.ComPort; }
+    TCustomComPort* ComPort() const { return FSelect.ComPort; } ///< The bound port, or null.
     /// Binds the port (or none) and shows its current value.
     void SetComPort(TCustomComPort* Value);
-    TComProperty ComProperty() const { return FSelect.ComProperty(); }
+    TComProperty ComProperty() const { return FSelect.ComProperty(); } ///< The setting the list edits.
     /// Regenerates the list and selects the bound port's value, or the first
     /// item when no port is bound.
     void SetComProperty(TComProperty Value);
-    bool AutoApply() const { return FSelect.AutoApply; }
-    void SetAutoApply(bool Value) { FSelect.AutoApply = Value; }
+    bool AutoApply() const { return FSelect.AutoApply; } ///< Whether a choice is written to the port at once.
+    void SetAutoApply(bool Value) { FSelect.AutoApply = Value; } ///< Sets AutoApply().
     /// The selected value, or empty when nothing is selected. A port that is
     /// absent now is shown marked; its value is the plain name.
     QString Text() const;
@@ -86,8 +90,8 @@ public:
     /// the selection alone when there is none. A program's selection is not a
     /// choice: it is not taken or written.
     void SetText(const QString& Value);
-    void WriteChoiceToPort() { FSelect.WriteChoiceToPort(); }
-    void ShowCurrentValue();
+    void WriteChoiceToPort() { FSelect.WriteChoiceToPort(); } ///< Writes the chosen value to the bound port.
+    void ShowCurrentValue(); ///< Selects the bound port's current value.
 
     /// The setter the form reader (uic) calls: a failure becomes a reading
     /// error that names this list and the property.

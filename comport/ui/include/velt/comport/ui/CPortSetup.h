@@ -27,8 +27,8 @@ public:
     /// Combo1 to Combo6: port, baud rate, data bits, stop bits, parity and
     /// flow control.
     std::array<TComComboBox*, 6> Combos() const;
-    QPushButton* OkButton() const;
-    QPushButton* CancelButton() const;
+    QPushButton* OkButton() const; ///< The OK button.
+    QPushButton* CancelButton() const; ///< The Cancel button.
 
 protected:
     /// No button answers the Escape key: the dialog ends with OK, Cancel or

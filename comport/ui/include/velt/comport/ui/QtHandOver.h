@@ -8,4 +8,5 @@
 /// calling it again does nothing.
 #include <velt/comport/Export.h>
 
+/// Makes Qt's event loop the main loop of the component (see the file's description).
 VELT_COMPORT_UI_EXPORT void InstallQtHandOver();
