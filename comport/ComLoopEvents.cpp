@@ -8,7 +8,9 @@
 TComLoopEvents::TComLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop)
     : FPort(Port), FLoop(Loop), FSyncMethod(Port.SyncMethod())
 {
-    FPort.DeviceHandle()->SetEventMask(EventsToMask(FPort.Events()));
+    // A mask the device refuses makes its waits fail, and a failed wait is
+    // reported by the loop: the result needs no look of its own here.
+    static_cast<void>(FPort.DeviceHandle()->SetEventMask(EventsToMask(FPort.Events())));
 }
 
 TComLoopEvents::~TComLoopEvents() { StopWatching(); }
@@ -97,6 +99,6 @@ bool TComLoopEvents::IsCurrentDelivery() const { return FDelivering && FSyncMeth
 void TComLoopEvents::CleanUpDevice()
 {
     device::SerialDevice& device = *FPort.DeviceHandle();
-    device.SetEventMask(0);
-    device.Purge(device::kPurgeTxClear | device::kPurgeRxClear);
+    static_cast<void>(device.SetEventMask(0));
+    static_cast<void>(device.Purge(device::kPurgeTxClear | device::kPurgeRxClear));
 }

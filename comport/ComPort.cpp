@@ -237,7 +237,7 @@ void TCustomComPort::CloseDevice()
     // Close returns.
     while (FDeviceReleased.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
         if (auto device = closing.lock())
-            device->Purge(device::kPurgeTxAbort | device::kPurgeRxAbort);
+            static_cast<void>(device->Purge(device::kPurgeTxAbort | device::kPurgeRxAbort)); // a nudge only
 }
 
 // ---- Writing the settings to the device -------------------------------------

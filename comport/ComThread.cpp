@@ -16,7 +16,9 @@ TComThread::TComThread(TCustomComPort& Port) : FOwnerPort(Port), FSyncMethod(Por
     // The first user of the queue becomes the main thread unless the
     // application named one: make sure that is the opener, not this thread.
     MainThreadQueue::Instance();
-    FOwnerPort.DeviceHandle()->SetEventMask(EventsToMask(FOwnerPort.Events()));
+    // A mask the device refuses makes its waits fail, and a failed wait is
+    // reported by the loop: the result needs no look of its own here.
+    static_cast<void>(FOwnerPort.DeviceHandle()->SetEventMask(EventsToMask(FOwnerPort.Events())));
     FThread = std::thread([this] { WaitLoop(); });
 }
 
@@ -72,8 +74,8 @@ void TComThread::WaitLoop()
 void TComThread::CleanUpDevice()
 {
     device::SerialDevice& device = *FOwnerPort.DeviceHandle();
-    device.SetEventMask(0);
-    device.Purge(device::kPurgeTxClear | device::kPurgeRxClear);
+    static_cast<void>(device.SetEventMask(0));
+    static_cast<void>(device.Purge(device::kPurgeTxClear | device::kPurgeRxClear));
 }
 
 // ---- Hand-over -------------------------------------------------------------------

@@ -89,8 +89,11 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
     Termios2 taken;
     if (int error = ReadTermios2(FFd, taken))
         return error;
+    // Refused: the line goes back to what it had. Should that fail too, the
+    // line is in neither state, and that failure is the one to report.
     if (!DeviceTookSettings(wanted, taken)) {
-        WriteTermios2(FFd, previous);
+        if (int error = WriteTermios2(FFd, previous))
+            return error;
         return EINVAL;
     }
     if (int error = SetRtsTogglingLocked(Dcb))

@@ -22,8 +22,8 @@ struct Termios2 {
 };
 
 // 0 or errno.
-int ReadTermios2(int Fd, Termios2& Settings);
-int WriteTermios2(int Fd, const Termios2& Settings);
+[[nodiscard]] int ReadTermios2(int Fd, Termios2& Settings);
+[[nodiscard]] int WriteTermios2(int Fd, const Termios2& Settings);
 
 // Sets both directions to Rate bits per second through BOTHER.
 void SetExactRate(Termios2& Settings, uint32_t Rate);

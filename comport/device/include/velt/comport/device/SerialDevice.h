@@ -155,20 +155,20 @@ public:
 
     /// Recommends the sizes of the input and output queues; 0 on success or
     /// the platform error number (as every operation below).
-    virtual int SetupQueues(uint32_t InputSize, uint32_t OutputSize) = 0;
+    [[nodiscard]] virtual int SetupQueues(uint32_t InputSize, uint32_t OutputSize) = 0;
     /// Writes rate, format, flow control and special characters; refuses
     /// (EINVAL or the platform's number) what the device does not take.
-    virtual int SetState(const DeviceControlBlock& Dcb) = 0;
+    [[nodiscard]] virtual int SetState(const DeviceControlBlock& Dcb) = 0;
     /// Sets the five timeouts that later reads and writes follow.
-    virtual int SetTimeouts(const CommTimeouts& Timeouts) = 0;
+    [[nodiscard]] virtual int SetTimeouts(const CommTimeouts& Timeouts) = 0;
 
     /// Selects the events that WaitEvents reports; 0 reports none.
-    virtual int SetEventMask(uint32_t Mask) = 0;
+    [[nodiscard]] virtual int SetEventMask(uint32_t Mask) = 0;
     /// Blocks, without a time limit, until an event of the mask occurs
     /// (Events, with Occurred holding their bits) or Quit is set (Quit; it
     /// wins when both hold). Failed carries Error. Safe to call from another
     /// thread than the transfers and queries.
-    virtual WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) = 0;
+    [[nodiscard]] virtual WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) = 0;
     /// The one object a main loop waits on instead of WaitEvents: signalled
     /// while the device may have events to report. When it is, the loop calls
     /// CheckEvents. A device that offers none (false) leaves the waiting to an
@@ -177,7 +177,7 @@ public:
     /// Never blocks: takes in what the line has and reports the events of the
     /// mask that occurred since the last report (Events, Occurred possibly 0),
     /// or Failed with Error.
-    virtual WaitOutcome CheckEvents(uint32_t& Occurred, int& Error)
+    [[nodiscard]] virtual WaitOutcome CheckEvents(uint32_t& Occurred, int& Error)
     {
         Occurred = 0;
         Error = 0;
@@ -193,29 +193,29 @@ public:
 
     /// Start a transfer on Block: 0 when it ended at once (Done holds the
     /// count), kIoPending when it goes on, otherwise the error number.
-    virtual int StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done) = 0;
+    [[nodiscard]] virtual int StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done) = 0;
     /// @copydoc StartRead
-    virtual int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) = 0;
+    [[nodiscard]] virtual int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) = 0;
     /// Waits until the transfer on Block has ended, bounded by the timeouts;
     /// 0 with Done, or the error number it ended with.
-    virtual int AwaitTransfer(IoBlock& Block, uint32_t& Done) = 0;
+    [[nodiscard]] virtual int AwaitTransfer(IoBlock& Block, uint32_t& Done) = 0;
 
     /// PURGE_*ABORT end pending transfers of every thread at once (they fail
     /// with AbortedTransferError()); PURGE_*CLEAR discard queued bytes.
-    virtual int Purge(uint32_t Flags) = 0;
+    [[nodiscard]] virtual int Purge(uint32_t Flags) = 0;
     /// Reports and clears the line-error flags, and the input-queue count.
-    virtual int ClearError(uint32_t& Errors, uint32_t& InQueue) = 0;
+    [[nodiscard]] virtual int ClearError(uint32_t& Errors, uint32_t& InQueue) = 0;
     /// The modem input lines (MS_* bits); all off where a line has none.
-    virtual int ModemStatus(uint32_t& Status) = 0;
+    [[nodiscard]] virtual int ModemStatus(uint32_t& Status) = 0;
 };
 
 /// Opens the named port for exclusive use (a second opener, in this process or
 /// another, fails). Returns the device, or null with Error set.
-VELT_COMPORT_EXPORT std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Error);
+[[nodiscard]] VELT_COMPORT_EXPORT std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Error);
 
 /// The names of the serial devices present (acceptable as a port name), in no
 /// particular order. Returns 0 or the error number when the list cannot be read.
-VELT_COMPORT_EXPORT int ListSerialDevices(std::vector<std::string>& Names);
+[[nodiscard]] VELT_COMPORT_EXPORT int ListSerialDevices(std::vector<std::string>& Names);
 
 /// The name under which ListSerialDevices lists the device that the port name
 /// Port stands for, or empty when it names none.
