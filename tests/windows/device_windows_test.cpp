@@ -71,3 +71,25 @@ TEST(DeviceOnCom, QuitEndsAThreadsWaitAndLeavesTheDeviceUsable)
         ASSERT_EQ(line->WaitEvents(quit, occurred, error), device::WaitOutcome::Events) << "error " << error;
     EXPECT_EQ(occurred & device::kEvRxChar, device::kEvRxChar);
 }
+
+TEST(DeviceOnCom, BytesThatArrivedBeforeTheMaskAreReportedByTheFirstWait)
+{
+    REQUIRE_TEST_LINE();
+    auto line = OpenLine();
+    ASSERT_NE(line, nullptr);
+    Write(*line, "early"); // comes back before anyone waits
+    uint32_t errors = 0;
+    uint32_t waiting = 0;
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (waiting < 5 && GetTickCount64() < deadline) {
+        ASSERT_EQ(line->ClearError(errors, waiting), 0);
+        Sleep(5);
+    }
+    ASSERT_EQ(waiting, 5u);
+    line->SetEventMask(device::kEvRxChar);
+    device::ManualResetEvent quit;
+    uint32_t occurred = 0;
+    int error = 0;
+    EXPECT_EQ(line->WaitEvents(quit, occurred, error), device::WaitOutcome::Events);
+    EXPECT_EQ(occurred & device::kEvRxChar, device::kEvRxChar);
+}
