@@ -561,6 +561,24 @@ TEST_P(PtyPort, BurstsArriveOnTheMainThreadAsCountsWithNoByteLostOrDuplicated)
     EXPECT_TRUE(received == sent);
 }
 
+// Watching for the end of a write costs a helper thread: only while a handler
+// listens. Then the event arrives.
+TEST_P(PtyPort, TxEmptyIsWatchedOnlyWhileSomeoneListens)
+{
+    FPort.Open();
+    const size_t threads = DirectoryEntries("/proc/self/task").size();
+    EXPECT_EQ(FPort.WriteText("a"), 1);
+    EXPECT_EQ(FLine.ReadFromPort(1, 10s), "a");
+    Serve([] { return false; }, 100ms);
+    EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threads);
+
+    int txEmpty = 0;
+    FPort.OnTxEmpty = [&](TComponent*) { ++txEmpty; };
+    EXPECT_EQ(FPort.WriteText("b"), 1);
+    EXPECT_EQ(FLine.ReadFromPort(1, 10s), "b");
+    EXPECT_TRUE(Serve([&] { return txEmpty == 1; }));
+}
+
 TEST_P(PtyPort, EventsWrittenWhileOpenDoNotChangeReporting)
 {
     int rxChars = 0;
