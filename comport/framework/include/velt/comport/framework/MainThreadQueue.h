@@ -16,6 +16,7 @@
 // MainLoopWatcher): the application installs its loop's watcher with
 // SetLoopWatcher, or calls ServeAsMainLoop when its serving of this queue is
 // its main loop. Without either, ports wait for line events on threads.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -124,7 +125,7 @@ private:
     bool FMainSleeps = false;  // the main thread sleeps in FLoopWait
     LoopWait FLoopWait;
     OwnLoop FOwnLoop;
-    MainLoopWatcher* FLoopWatcher = nullptr;  // main thread only
+    std::atomic<MainLoopWatcher*> FLoopWatcher{nullptr};  // set on the main thread
 
     std::mutex FWakeLock;  // keeps the wake-up alive while it runs
     std::function<void()> FWakeup;
