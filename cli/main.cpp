@@ -159,7 +159,10 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
 
 int Run(const CliOptions& Options)
 {
+    // This thread's serving of the hand-over queue is the tool's main loop:
+    // it waits on the line itself, so no event thread is needed.
     MainThreadQueue::Instance().SetMainThread();
+    MainThreadQueue::Instance().ServeAsMainLoop();
     CliView view(Options.Command == CliCommand::SetClock, stderr, IsTerminal(stderr));
     bool transferDamaged = false;
     SetExceptionReportHandler([&](const std::string& Message) {

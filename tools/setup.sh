@@ -9,7 +9,7 @@ build=${VELT_BUILD_DIR:-$top/build}
 # Qt's own Polish texts come from qt6-translations-l10n; desktop-file-utils,
 # appstream, dpkg-dev and file validate the desktop files and build the package.
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-base-dev-tools
-          libgl-dev xvfb xauth qt6-translations-l10n desktop-file-utils appstream dpkg-dev file)
+          libgl-dev xvfb xauth qt6-translations-l10n desktop-file-utils appstream dpkg-dev file pkgconf)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -29,7 +29,7 @@ g++ -std=c++20 -O1 -Wall -Wextra -o "$build/metersim" "$top"/tools/metersim/*.cp
 cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELT_BUILD_GUI=OFF -DVELT_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
-bash "$top/tools/wine/check-qt-parts.sh" "$build/qt-check"
+bash "$top/tools/wine/check-qt-parts.sh" "$build/qt-check" "$build/comport/generated"
 
 # A Wine prefix of the build's own. Its first start takes some seconds; a
 # server kept running while the tests run makes each later start quick.

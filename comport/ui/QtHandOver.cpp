@@ -4,11 +4,12 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
-#include <QSocketNotifier>
 
 #include <map>
 
 #include <velt/comport/framework/MainThreadQueue.h>
+
+#include "HandleNotifier.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ const char* const kReceiverName = "veltMainThreadHandOver";
 
 // Lives on the GUI thread as a child of the application object: calls
 // queued to it run inside Qt's event loop, and it watches the component's
-// waitable objects with socket notifiers, so that a port's line events are
+// waitable objects with the platform's notifiers, so that a port's line events are
 // processed inside the loop without an event thread. When it goes (with the
 // application), the queue stops posting to it and the ports opened later
 // use event threads again.
@@ -33,12 +34,10 @@ public:
 
     int Watch(std::intptr_t Handle, std::function<void()> Ready) override
     {
-        auto* notifier = new QSocketNotifier(static_cast<qintptr>(Handle), QSocketNotifier::Read, this);
         const int id = FNextId++;
         // Every exception of Ready is caught where it is raised: none
         // unwinds through Qt's frames.
-        QObject::connect(notifier, &QSocketNotifier::activated, this, [Ready = std::move(Ready)] { Ready(); });
-        FNotifiers[id] = notifier;
+        FNotifiers[id] = NewHandleNotifier(Handle, this, std::move(Ready));
         return id;
     }
 
@@ -49,16 +48,13 @@ public:
             return;
         // It may be the notifier whose signal is running now: disabled at
         // once, deleted when the loop is back in charge.
-        if (QSocketNotifier* notifier = it->second) {
-            notifier->setEnabled(false);
-            notifier->disconnect(this);
-            notifier->deleteLater();
-        }
+        if (QObject* notifier = it->second)
+            RetireHandleNotifier(notifier);
         FNotifiers.erase(it);
     }
 
 private:
-    std::map<int, QPointer<QSocketNotifier>> FNotifiers;
+    std::map<int, QPointer<QObject>> FNotifiers;
     int FNextId = 1;
 };
 

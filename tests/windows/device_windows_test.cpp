@@ -35,7 +35,9 @@ TEST(DeviceOnCom, WaitableIsSignalledWhenEventsWaitAndCheckingNeverBlocks)
     auto line = OpenLine();
     ASSERT_NE(line, nullptr);
     line->SetEventMask(device::kEvRxChar);
-    const HANDLE waitable = device::EventHandleOf(line->EventWaitable());
+    device::WaitHandle handle{};
+    ASSERT_TRUE(line->EventWaitable(handle));
+    const HANDLE waitable = device::EventHandleOf(handle);
     uint32_t occurred = 0;
     int error = 0;
     EXPECT_EQ(line->CheckEvents(occurred, error), device::WaitOutcome::Events);
@@ -67,5 +69,27 @@ TEST(DeviceOnCom, QuitEndsAThreadsWaitAndLeavesTheDeviceUsable)
     // As the event thread does: a wait that ends with nothing is waited again.
     for (int turn = 0; turn < 10 && (occurred & device::kEvRxChar) == 0; ++turn)
         ASSERT_EQ(line->WaitEvents(quit, occurred, error), device::WaitOutcome::Events) << "error " << error;
+    EXPECT_EQ(occurred & device::kEvRxChar, device::kEvRxChar);
+}
+
+TEST(DeviceOnCom, BytesThatArrivedBeforeTheMaskAreReportedByTheFirstWait)
+{
+    REQUIRE_TEST_LINE();
+    auto line = OpenLine();
+    ASSERT_NE(line, nullptr);
+    Write(*line, "early"); // comes back before anyone waits
+    uint32_t errors = 0;
+    uint32_t waiting = 0;
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (waiting < 5 && GetTickCount64() < deadline) {
+        ASSERT_EQ(line->ClearError(errors, waiting), 0);
+        Sleep(5);
+    }
+    ASSERT_EQ(waiting, 5u);
+    line->SetEventMask(device::kEvRxChar);
+    device::ManualResetEvent quit;
+    uint32_t occurred = 0;
+    int error = 0;
+    EXPECT_EQ(line->WaitEvents(quit, occurred, error), device::WaitOutcome::Events);
     EXPECT_EQ(occurred & device::kEvRxChar, device::kEvRxChar);
 }

@@ -355,6 +355,31 @@ TEST(PortOnCom, WindowHandOverAndEventThreadDeliveryReceiveToo)
     }
 }
 
+TEST(PortOnCom, MainLoopThatWaitsOnTheDeviceDeliversLineEvents)
+{
+    REQUIRE_TEST_LINE();
+    MainThreadQueue& queue = MainThreadQueue::Instance();
+    queue.SetMainThread();
+    queue.ServeAsMainLoop();
+    TComPort port(nullptr);
+    port.SetPort(TestPortName());
+    std::string received;
+    DWORD handlerThread = 0;
+    port.OnRxChar = [&](TComponent*, int32_t Count) {
+        std::string part;
+        port.ReadText(part, Count);
+        received += part;
+        handlerThread = GetCurrentThreadId();
+    };
+    port.Open();
+    port.WriteText("loop");
+    EXPECT_TRUE(queue.ServeUntil([&] { return received.size() >= 4; }, std::chrono::steady_clock::now() + 5s));
+    EXPECT_EQ(received, "loop");
+    EXPECT_EQ(handlerThread, GetCurrentThreadId());
+    port.Close();
+    queue.SetLoopWatcher(nullptr);
+}
+
 TEST(PortOnCom, ClosingEndsTheEventThreadWhileItWaits)
 {
     REQUIRE_TEST_LINE();

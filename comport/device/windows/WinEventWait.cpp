@@ -31,6 +31,7 @@ int WinSerialDevice::ArmEventWait()
         const DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
             FWaitState = WaitState::Pending;
+            ReportBytesFromBeforeTheMaskLocked();
             return 0;
         }
         // Watch the rest of the events on a line whose modem signals the
@@ -38,9 +39,34 @@ int WinSerialDevice::ArmEventWait()
         if (error != ERROR_NOT_SUPPORTED || FModemEventsRefused || (FEventMask & kModemEvents) == 0)
             return static_cast<int>(error);
         FModemEventsRefused = true;
+        FMaskChanged = true;
         if (!SetCommMask(FHandle, FEventMask & ~kModemEvents))
             return static_cast<int>(GetLastError());
     }
+}
+
+// Bytes that arrived before a new event mask took effect raise no event of
+// it: the first wait under a new mask reports them as received at once.
+// Reading the queue's count clears the line errors, which are kept for the
+// next ClearError.
+void WinSerialDevice::ReportBytesFromBeforeTheMaskLocked()
+{
+    if (!FMaskChanged)
+        return;
+    FMaskChanged = false;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if ((FEventMask & kEvRxChar) == 0 || !ClearCommError(FHandle, &errors, &status))
+        return;
+    FStashedErrors |= errors;
+    if (status.cbInQue == 0)
+        return;
+    DWORD ignored = 0;
+    CancelIoEx(FHandle, &FWaitOverlapped);
+    GetOverlappedResult(FHandle, &FWaitOverlapped, &ignored, TRUE);
+    FWaitMask = kEvRxChar;
+    FWaitState = WaitState::Completed;
+    SetEvent(FWaitEvent);
 }
 
 // Takes the outcome of a wait whose event is set; the next wait is armed
@@ -95,10 +121,11 @@ WaitOutcome WinSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
     return CollectEventWait(Occurred, Error);
 }
 
-WaitHandle WinSerialDevice::EventWaitable()
+bool WinSerialDevice::EventWaitable(WaitHandle& Handle)
 {
     ArmEventWait(); // a failure shows in the next CheckEvents
-    return WaitHandleOf(FWaitEvent);
+    Handle = WaitHandleOf(FWaitEvent);
+    return true;
 }
 
 WaitOutcome WinSerialDevice::CheckEvents(uint32_t& Occurred, int& Error)

@@ -65,6 +65,7 @@ int WinSerialDevice::SetEventMask(uint32_t Mask)
     std::lock_guard lock(FMaskMutex);
     FEventMask = Mask;
     FModemEventsRefused = false;
+    FMaskChanged = true;
     return SetCommMask(FHandle, Mask) ? 0 : LastError();
 }
 
@@ -83,7 +84,9 @@ int WinSerialDevice::ClearError(uint32_t& Errors, uint32_t& InQueue)
     COMSTAT status{};
     if (!ClearCommError(FHandle, &errors, &status))
         return LastError();
-    Errors = errors;
+    std::lock_guard lock(FMaskMutex);
+    Errors = errors | FStashedErrors;
+    FStashedErrors = 0;
     InQueue = status.cbInQue;
     return 0;
 }

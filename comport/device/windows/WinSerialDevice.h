@@ -45,8 +45,8 @@ public:
     // a wait has completed, and the collection of its outcome, which never
     // blocks (Events with Occurred 0 when nothing occurred yet) and starts
     // the next wait.
-    WaitHandle EventWaitable();
-    WaitOutcome CheckEvents(uint32_t& Occurred, int& Error);
+    bool EventWaitable(WaitHandle& Handle) override;
+    WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
 
 private:
     enum class WaitState { Idle, Pending, Completed };
@@ -55,6 +55,7 @@ private:
                       uint32_t& Done);
     int CompleteTransfer(WinTransfer& Transfer, bool Wait);
     int ArmEventWait();
+    void ReportBytesFromBeforeTheMaskLocked();
     WaitOutcome CollectEventWait(uint32_t& Occurred, int& Error);
     void EndEventWait();
 
@@ -67,6 +68,8 @@ private:
     // A driver that cannot watch the modem lines (it answers a wait that
     // includes them with ERROR_NOT_SUPPORTED) is asked for the other events.
     bool FModemEventsRefused = false;
+    bool FMaskChanged = false;
+    uint32_t FStashedErrors = 0;  // line errors read along with the queue's count
     // The one serial wait; its block and mask belong to the system while
     // it is pending.
     WaitState FWaitState = WaitState::Idle;

@@ -1,5 +1,6 @@
 #pragma once
-// Everything a user of the serial port component includes.
+/// @file
+/// Everything a user of the serial port component includes.
 #include <velt/comport/ComError.h>
 #include <velt/comport/ComLink.h>
 #include <velt/comport/ComPort.h>
@@ -7,3 +8,4 @@
 #include <velt/comport/ComStorage.h>
 #include <velt/comport/ComTransfer.h>
 #include <velt/comport/ComTypes.h>
+#include <velt/comport/PortList.h>

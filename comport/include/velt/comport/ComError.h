@@ -1,11 +1,14 @@
 #pragma once
-// EComPort: the port's only exception, carrying the component's error code
-// and the platform's error number (errno here; -1 when there is none).
+/// @file
+/// EComPort: the port's only exception, carrying the component's error code
+/// and the platform's error number (errno here; -1 when there is none).
+#include <velt/comport/Export.h>
 #include <cstdint>
 #include <string>
 
 #include <velt/comport/framework/Exception.h>
 
+/// The error codes of EComPort::PortErrorCode(); PortErrorText() gives their texts.
 enum TPortError : int32_t {
     peOpenDevice = 1,
     peWriteFailed = 2,
@@ -32,21 +35,23 @@ enum TPortError : int32_t {
     peRegistry = 23,
 };
 
-// The fixed message of an error code.
-std::string PortErrorText(int32_t Code);
+/// The fixed message of an error code.
+VELT_COMPORT_EXPORT std::string PortErrorText(int32_t Code);
 
-class EComPort : public Exception {
+/// A failure of a port: an error code (TPortError) and the platform's error
+/// number where there is one (-1 otherwise).
+class VELT_COMPORT_EXPORT EComPort : public Exception {
 public:
-    // Message: the code's text followed by " (win error code: N)". The
-    // wording is kept as it is so that reports read the same everywhere.
+    /// Message: the code's text followed by " (win error code: N)". The
+    /// wording is kept as it is so that reports read the same everywhere.
     EComPort(int32_t ACode, int32_t ASystemErrorCode);
-    // Message: the code's text alone; SystemErrorCode is -1.
+    /// Message: the code's text alone; SystemErrorCode is -1.
     explicit EComPort(int32_t ACode);
 
-    int32_t SystemErrorCode() const { return FSystemErrorCode; }
-    int32_t PortErrorCode() const { return FPortErrorCode; }
-    // True when the platform refused this user access to the device, so
-    // that a program can say what to do about it.
+    int32_t SystemErrorCode() const { return FSystemErrorCode; } ///< The platform's error number, or -1.
+    int32_t PortErrorCode() const { return FPortErrorCode; } ///< The error code, a TPortError value.
+    /// True when the platform refused this user access to the device, so
+    /// that a program can say what to do about it.
     bool AccessDenied() const;
 
 private:

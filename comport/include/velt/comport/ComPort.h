@@ -1,7 +1,9 @@
 #pragma once
-// The serial port component: its settings, opening and closing the device,
-// writing the settings to it, moving bytes, turning line events into
-// notifications and keeping the settings in a store.
+/// @file
+/// The serial port component: its settings, opening and closing the device,
+/// writing the settings to it, moving bytes, turning line events into
+/// notifications and keeping the settings in a store.
+#include <velt/comport/Export.h>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -24,172 +26,304 @@ class TNotifyWindow;
 class TRegistry;
 class TIniFile;
 
+/// A handler that only learns which port it comes from.
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
+/// A handler told how many received bytes wait to be read.
 using TRxCharEvent = std::function<void(TComponent* Sender, int32_t Count)>;
+/// A handler given received (or sent) bytes themselves.
 using TRxBufEvent = std::function<void(TComponent* Sender, const char* Buffer, int32_t Count)>;
+/// A handler given the line errors that occurred.
 using TComErrorEvent = std::function<void(TComponent* Sender, TComErrors Errors)>;
+/// A handler told the new state of a modem line (true: on).
 using TComSignalEvent = std::function<void(TComponent* Sender, bool OnOff)>;
 
-class TCustomComPort : public TComponent {
+/// A serial port: its line settings, opening and closing the device, moving
+/// bytes, and notifications of what happens on the line.
+///
+/// Settings may be changed at any time; while the port is open a change is
+/// written to the device at once (or, between BeginSettingsUpdate() and
+/// EndSettingsUpdate(), once at the end). Every failure is an EComPort
+/// exception carrying an error code and, where there is one, the platform's
+/// error number. Handlers (the On... members) are optional; where they run
+/// is decided by SyncMethod().
+class VELT_COMPORT_EXPORT TCustomComPort : public TComponent {
 public:
+    /// A closed port with the default settings (COM1, 9600 bits per second,
+    /// 8 data bits, no parity, 1 stop bit), owned by AOwner (may be null).
     explicit TCustomComPort(TComponent* AOwner);
+    /// Closes the port first if it is open.
     ~TCustomComPort() override;
 
-    // ---- Settings -------------------------------------------------------
+    /// @name Line settings
+    /// @{
+
+    /// Whether the port is open.
     bool Connected() const { return FConnected; }
+    /// Opens (true) or closes (false) the port, as Open() and Close() do.
     void SetConnected(bool Value);
+    /// The bit rate, one of the named rates or brCustom.
     TBaudRate BaudRate() const { return FBaudRate; }
+    /// Sets the bit rate; brCustom uses CustomBaudRate().
     void SetBaudRate(TBaudRate Value);
+    /// The bit rate in bits per second used while BaudRate() is brCustom.
     int32_t CustomBaudRate() const { return FCustomBaudRate; }
+    /// Sets the rate used with brCustom; any rate the device takes is exact.
     void SetCustomBaudRate(int32_t Value);
+    /// The port's name: "COM1" (the first on-board UART), a kernel name such
+    /// as "ttyUSB0", or a path starting with "/".
     const std::string& Port() const { return FPort; }
+    /// Names the port; an open port is closed and opened again on the new one.
     void SetPort(const std::string& Value);
+    /// The number of stop bits.
     TStopBits StopBits() const { return FStopBits; }
+    /// Sets the stop bits (1.5 only together with 5 data bits).
     void SetStopBits(TStopBits Value);
+    /// The number of data bits per character.
     TDataBits DataBits() const { return FDataBits; }
+    /// Sets the data bits.
     void SetDataBits(TDataBits Value);
+    /// Whether received NUL bytes are dropped.
     bool DiscardNull() const { return FDiscardNull; }
+    /// Drops (true) or keeps received NUL bytes.
     void SetDiscardNull(bool Value);
+    /// The byte whose arrival raises evRxFlag (OnRxFlag).
     uint8_t EventChar() const { return FEventChar; }
+    /// Sets the byte that raises evRxFlag.
     void SetEventChar(uint8_t Value);
+    /// The line events the port listens for; all ten by default.
     TComEvents Events() const { return FEvents; }
+    /// Chooses the line events to listen for; takes effect at the next Open().
     void SetEvents(TComEvents Value) { FEvents = Value; }
+    /// Where handlers run: smThreadSync and smWindowSync on the main thread,
+    /// smNone on the port's own event thread.
     TSyncMethod SyncMethod() const { return FSyncMethod; }
+    /// Chooses where handlers run; refused (EComPort) while the port is open.
     void SetSyncMethod(TSyncMethod Value);
 
-    // The port's own settings objects; the setters copy the given object.
+    /// Parity: the kind, whether it is checked, and the byte put in place of
+    /// a byte received with a parity error.
     TComParity& Parity() { return *FParity; }
+    /// @copydoc Parity()
     const TComParity& Parity() const { return *FParity; }
+    /// Copies Value's parity settings into the port's own object.
     void SetParity(const TComParity& Value);
+    /// Flow control: hardware (RTS/CTS, DTR/DSR), software (XON/XOFF) or none.
     TComFlowControl& FlowControl() { return *FFlowControl; }
+    /// @copydoc FlowControl()
     const TComFlowControl& FlowControl() const { return *FFlowControl; }
+    /// Copies Value's flow-control settings into the port's own object.
     void SetFlowControl(const TComFlowControl& Value);
+    /// The five read and write timeouts, in milliseconds.
     TComTimeouts& Timeouts() { return *FTimeouts; }
+    /// @copydoc Timeouts()
     const TComTimeouts& Timeouts() const { return *FTimeouts; }
+    /// Copies Value's timeouts into the port's own object.
     void SetTimeouts(const TComTimeouts& Value);
+    /// The recommended sizes of the input and output queues.
     TComBuffer& Buffer() { return *FBuffer; }
+    /// @copydoc Buffer()
     const TComBuffer& Buffer() const { return *FBuffer; }
+    /// Copies Value's queue sizes into the port's own object.
     void SetBuffer(const TComBuffer& Value);
 
+    /// Which groups of settings SaveSettings() and RestoreSettings() handle.
     TSettingsGroups SettingsGroups() const { return FSettingsGroups; }
+    /// Chooses the groups of settings that are saved and restored.
     void SetSettingsGroups(TSettingsGroups Value) { FSettingsGroups = Value; }
+    /// @}
 
-    // ---- Lifecycle ------------------------------------------------------
+    /// @name Opening and closing
+    /// @{
+
+    /// Opens the device for exclusive use, writes every setting to it and
+    /// starts listening for line events; does nothing when already open.
+    /// Throws EComPort when the device cannot be opened or refuses a setting.
     void Open();
+    /// Stops listening, ends pending transfers and closes the device; does
+    /// nothing when closed.
     void Close();
+    /// Holds back writing changed settings to the device until the matching
+    /// EndSettingsUpdate(); pairs may nest.
     void BeginSettingsUpdate();
+    /// Ends one BeginSettingsUpdate(); the last one writes every setting.
     void EndSettingsUpdate();
+    /// How many BeginSettingsUpdate() calls are still open.
     int32_t SettingsUpdateDepth() const { return FSettingsUpdateDepth; }
+    /// Whether the port's event thread runs (while open, unless a main loop
+    /// waits on the device instead).
     bool EventThreadActive() const { return FEventThreadActive; }
+    /// @}
 
-    // ---- Data transfer --------------------------------------------------
+    /// @name Moving bytes
+    /// Reads and writes follow Timeouts(). The Begin... calls start a
+    /// transfer on a record made by NewTransfer() and return the bytes
+    /// moved so far; AwaitTransfer() waits for its end. All of them throw
+    /// EComPort when the port is closed or the device fails.
+    /// @{
+
+    /// Starts writing Count bytes of Buffer (copied for the links).
     int32_t BeginWrite(const void* Buffer, int32_t Count, PComTransfer Transfer);
+    /// Starts writing Text's bytes; 0 for an empty text.
     int32_t BeginWriteText(const std::string& Text, PComTransfer Transfer);
+    /// Starts reading up to Count bytes into Buffer, which must stay valid
+    /// until AwaitTransfer() returns.
     int32_t BeginRead(void* Buffer, int32_t Count, PComTransfer Transfer);
+    /// Starts reading up to Count bytes into Text (sized to Count).
     int32_t BeginReadText(std::string& Text, int32_t Count, PComTransfer Transfer);
+    /// Waits until the transfer on Transfer ends; returns the bytes moved
+    /// (0 when nothing was started on the record).
     int32_t AwaitTransfer(PComTransfer Transfer);
+    /// Writes Text and waits; returns the bytes written.
     int32_t WriteText(const std::string& Text);
+    /// Reads up to Count bytes into Buffer and waits; returns the bytes read.
     int32_t ReadBytes(void* Buffer, int32_t Count);
+    /// Reads up to Count bytes into Text, which holds exactly what was read.
     int32_t ReadText(std::string& Text, int32_t Count);
+    /// Ends every pending read and write, of any thread, at once as failed.
     void AbortTransfers();
+    /// The number of received bytes waiting to be read.
     int32_t InQueueCount();
+    /// The modem input lines that are on now (none on a line without them).
     TComLineSignals LineSignals();
+    /// The line errors since the last call, which clears them.
     TComErrors FetchLineErrors();
+    /// @}
 
-    // ---- Notifications --------------------------------------------------
-    TNotifyEvent OnAfterOpen;
-    TNotifyEvent OnAfterClose;
-    TNotifyEvent OnBeforeOpen;
-    TNotifyEvent OnBeforeClose;
-    TRxCharEvent OnRxChar;
-    TRxBufEvent OnRxBuf;
-    TNotifyEvent OnTxEmpty;
-    TNotifyEvent OnBreak;
-    TNotifyEvent OnRing;
-    TComSignalEvent OnCTSChange;
-    TComSignalEvent OnDSRChange;
-    TComSignalEvent OnRLSDChange;
-    TNotifyEvent OnRxFlag;
-    TComErrorEvent OnError;
-    TNotifyEvent OnRx80Full;
+    /// @name Notifications
+    /// Optional handlers; each gets the port as Sender. They run where
+    /// SyncMethod() says, one at a time, in the order the events happened.
+    /// @{
 
-    // Received bytes are announced by count through OnRxChar (rather than
-    // read by the port itself) while this holds.
+    TNotifyEvent OnAfterOpen;     ///< The port has been opened.
+    TNotifyEvent OnAfterClose;    ///< The port has been closed.
+    TNotifyEvent OnBeforeOpen;    ///< The port is about to open.
+    TNotifyEvent OnBeforeClose;   ///< The port is about to close.
+    TRxCharEvent OnRxChar;        ///< Bytes arrived; Count of them wait to be read.
+    TRxBufEvent OnRxBuf;          ///< Bytes arrived, already read by the port (instead of OnRxChar).
+    TNotifyEvent OnTxEmpty;       ///< The last byte written has left the transmitter.
+    TNotifyEvent OnBreak;         ///< A break was received.
+    TNotifyEvent OnRing;          ///< The ring indicator came on.
+    TComSignalEvent OnCTSChange;  ///< Clear To Send changed.
+    TComSignalEvent OnDSRChange;  ///< Data Set Ready changed.
+    TComSignalEvent OnRLSDChange; ///< The carrier detect line changed.
+    TNotifyEvent OnRxFlag;        ///< EventChar() arrived.
+    TComErrorEvent OnError;       ///< Line errors occurred.
+    TNotifyEvent OnRx80Full;      ///< The input queue is 80 % full.
+    /// @}
+
+    /// Received bytes are announced by count through OnRxChar (rather than
+    /// read by the port itself) while this holds.
     bool AnnounceRxChar() const { return RxCharAnnounced(); }
+    /// @copydoc AnnounceRxChar()
     bool RxCharAnnounced() const { return FAnnounceRxChar && !FBufferLinked; }
 
-    // Links: listeners kept in the order attached. A link whose OnLinkRxBuf
-    // is assigned when it is attached takes received bytes as buffers.
-    // Attaching a null or already attached link, or detaching one that is not
-    // attached, fails with code 18.
+    /// @name Links
+    /// Listeners kept in the order attached. A link whose OnLinkRxBuf is
+    /// assigned when it is attached takes received bytes as buffers.
+    /// Attaching a null or already attached link, or detaching one that is
+    /// not attached, fails with code 18.
+    /// @{
+
+    /// Attaches Link (not owned; detach it before it goes).
     void RegisterLink(TPortLink* Link);
+    /// Detaches Link.
     void UnRegisterLink(TPortLink* Link);
+    /// Whether a link takes received bytes as buffers.
     bool BufferLinked() const { return FBufferLinked; }
+    /// @}
 
-    // Processing: gather the arguments of one line event from the device and
-    // notify the links and the handler.
-    void ProcessRxChar();
-    void ProcessTxEmpty();
-    void ProcessRxFlag();
-    void ProcessRing();
-    void ProcessBreak();
-    void ProcessCTSChange();
-    void ProcessDSRChange();
-    void ProcessError();
-    void ProcessRLSDChange();
-    void ProcessRx80Full();
-    void ProcessBeforeOpen();
-    void ProcessAfterOpen();
-    void ProcessBeforeClose();
-    void ProcessAfterClose();
+    /// @name Event processing
+    /// What the port does for one line event: gather its arguments from the
+    /// device and notify the links and the handler. Called by the port's
+    /// event machinery; a program calls them only to simulate an event.
+    /// @{
+
+    void ProcessRxChar();      ///< Bytes arrived.
+    void ProcessTxEmpty();     ///< The transmitter ran empty.
+    void ProcessRxFlag();      ///< The event character arrived.
+    void ProcessRing();        ///< The ring indicator came on.
+    void ProcessBreak();       ///< A break arrived.
+    void ProcessCTSChange();   ///< CTS changed.
+    void ProcessDSRChange();   ///< DSR changed.
+    void ProcessError();       ///< Line errors occurred.
+    void ProcessRLSDChange();  ///< The carrier detect line changed.
+    void ProcessRx80Full();    ///< The input queue is 80 % full.
+    void ProcessBeforeOpen();  ///< The port is about to open.
+    void ProcessAfterOpen();   ///< The port has opened.
+    void ProcessBeforeClose(); ///< The port is about to close.
+    void ProcessAfterClose();  ///< The port has closed.
+    /// Tells the links the state of the lines when the port opens or closes.
     void ReportSignals(bool Opened);
+    /// Tells every link of an event of kind Kind.
     void BroadcastLinkEvent(TLinkNotice Kind);
+    /// Tells every link of a state change of kind Kind.
     void BroadcastLinkState(TLinkNotice Kind, bool OnOff);
+    /// Gives every link the bytes just written.
     void BroadcastSentData(const char* Buffer, int32_t Count);
+    /// @}
 
-    // ---- Settings storage -----------------------------------------------
+    /// @name Settings storage
+    /// @{
+
+    /// Stores the groups of SettingsGroups() in the registry (Location is a
+    /// key path such as "HKEY_CURRENT_USER\Software\MyApp"; the values go to
+    /// the subkey named Name()) or in the ini file Location (section Name()).
+    /// Throws EComPort when the store cannot be written.
     void SaveSettings(TSettingsStore Store, const std::string& Location);
+    /// Reads back what SaveSettings() stored and applies it; throws EComPort
+    /// when the store cannot be read.
     void RestoreSettings(TSettingsStore Store, const std::string& Location);
+    /// @}
 
-    // ---- Setup dialog ---------------------------------------------------
-    // Runs the setup dialog on this port (the dialog is installed by the
-    // user interface with SetSettingsDialog).
+    /// Runs the setup dialog on this port (the dialog is installed by the
+    /// user interface with SetSettingsDialog).
     void ShowSettingsDialog();
+    /// Installs the dialog that ShowSettingsDialog() runs (the Qt parts
+    /// install theirs with InstallSetupDialog()).
     static void SetSettingsDialog(std::function<void(TCustomComPort&)> Dialog);
 
 protected:
-    virtual void SaveToRegistry(TRegistry& Registry);
-    virtual void SaveToIniFile(TIniFile& IniFile);
-    virtual void RestoreFromRegistry(TRegistry& Registry);
-    virtual void RestoreFromIniFile(TIniFile& IniFile);
-    virtual void OpenDevice();
-    virtual void CloseDevice();
-    virtual void ApplyAllSettings();
-    virtual void TriggerAfterClose();
-    virtual void TriggerAfterOpen();
-    virtual void TriggerBeforeClose();
-    virtual void TriggerBeforeOpen();
-    virtual void TriggerRxChar(int32_t Count);
-    virtual void TriggerRxBuf(const char* Buffer, int32_t Count);
-    virtual void TriggerTxEmpty();
-    virtual void TriggerBreak();
-    virtual void TriggerRing();
-    virtual void TriggerRxFlag();
-    virtual void TriggerCTSChange(bool OnOff);
-    virtual void TriggerDSRChange(bool OnOff);
-    virtual void TriggerError(TComErrors Errors);
-    virtual void TriggerRLSDChange(bool OnOff);
-    virtual void TriggerRx80Full();
-    virtual void ApplyLineSettings();
-    virtual void ApplyTimeoutSettings();
-    virtual void ApplyBufferSettings();
-    void Loaded() override;
+    /// @name Customisation
+    /// A subclass may override these to change how the port stores its
+    /// settings, reaches its device or raises its notifications.
+    /// @{
 
-    // The open device, or null while closed (the invalid handle).
+    virtual void SaveToRegistry(TRegistry& Registry);      ///< Writes the settings to the open key.
+    virtual void SaveToIniFile(TIniFile& IniFile);         ///< Writes the settings to the ini file.
+    virtual void RestoreFromRegistry(TRegistry& Registry); ///< Reads the settings from the open key.
+    virtual void RestoreFromIniFile(TIniFile& IniFile);    ///< Reads the settings from the ini file.
+    virtual void OpenDevice();       ///< Opens the device named by Port() and installs it.
+    virtual void CloseDevice();      ///< Lets go of the device.
+    virtual void ApplyAllSettings(); ///< Writes every setting to the open device.
+    virtual void TriggerAfterClose();                          ///< Calls OnAfterClose.
+    virtual void TriggerAfterOpen();                           ///< Calls OnAfterOpen.
+    virtual void TriggerBeforeClose();                         ///< Calls OnBeforeClose.
+    virtual void TriggerBeforeOpen();                          ///< Calls OnBeforeOpen.
+    virtual void TriggerRxChar(int32_t Count);                 ///< Calls OnRxChar.
+    virtual void TriggerRxBuf(const char* Buffer, int32_t Count); ///< Calls OnRxBuf.
+    virtual void TriggerTxEmpty();                             ///< Calls OnTxEmpty.
+    virtual void TriggerBreak();                               ///< Calls OnBreak.
+    virtual void TriggerRing();                                ///< Calls OnRing.
+    virtual void TriggerRxFlag();                              ///< Calls OnRxFlag.
+    virtual void TriggerCTSChange(bool OnOff);                 ///< Calls OnCTSChange.
+    virtual void TriggerDSRChange(bool OnOff);                 ///< Calls OnDSRChange.
+    virtual void TriggerError(TComErrors Errors);              ///< Calls OnError.
+    virtual void TriggerRLSDChange(bool OnOff);                ///< Calls OnRLSDChange.
+    virtual void TriggerRx80Full();                            ///< Calls OnRx80Full.
+    virtual void ApplyLineSettings();    ///< Writes rate, format, flow control to the open device.
+    virtual void ApplyTimeoutSettings(); ///< Writes the timeouts to the open device.
+    virtual void ApplyBufferSettings();  ///< Writes the queue sizes to the open device.
+    /// Opens the port when Connected() was set while loading.
+    void Loaded() override;
+    /// @}
+
+    /// The open device, or null while closed (the invalid handle).
     device::SerialDevice* DeviceHandle() const { return FDeviceHandle.load().get(); }
+    /// Installs Device as the port's device (an override of OpenDevice()
+    /// installs a device of its own this way).
     void SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device);
 
-    // The device record the line settings give, built without touching the device.
+    /// The device record the line settings give, built without touching the device.
     device::DeviceControlBlock BuildDeviceControlBlock() const;
 
 private:
@@ -202,8 +336,8 @@ private:
     friend class TComThread;
     friend class TNotifyWindow;
 
-    // The device for one call. A transfer or query on another thread holds
-    // it until the call returns, so Close never pulls it from under that call.
+    /// The device for one call. A transfer or query on another thread holds
+    /// it until the call returns, so Close never pulls it from under that call.
     std::shared_ptr<device::SerialDevice> Device() const { return FDeviceHandle.load(); }
     bool ApplyAllowed() const;
     void StartEventThread();
@@ -216,12 +350,12 @@ private:
     void NotifyWndProc(uint32_t Code);
 
     std::unique_ptr<TComThread> FComThread;
-    // Instead of the thread, where the main loop waits on the device.
+    /// Instead of the thread, where the main loop waits on the device.
     std::shared_ptr<TComLoopEvents> FLoopEvents;
     bool FEventThreadActive = false;
     std::atomic<std::shared_ptr<device::SerialDevice>> FDeviceHandle;
-    std::shared_future<void> FDeviceReleased; // ready once the device is closed
-    int8_t FTxEmptyWanted = -1;               // what the device was told; -1 nothing yet
+    std::shared_future<void> FDeviceReleased; ///< ready once the device is closed
+    int8_t FTxEmptyWanted = -1;               ///< what the device was told; -1 nothing yet
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;
@@ -245,8 +379,8 @@ private:
     TSettingsGroups FSettingsGroups{sgBasic};
 };
 
-// The class placed on a window; it adds nothing to TCustomComPort.
-class TComPort : public TCustomComPort {
+/// The class placed on a window; it adds nothing to TCustomComPort.
+class VELT_COMPORT_EXPORT TComPort : public TCustomComPort {
 public:
     using TCustomComPort::TCustomComPort;
 };

@@ -1,5 +1,7 @@
 #pragma once
-// The port's enumerations and sets, with their texts and device values.
+/// @file
+/// The port's enumerations and sets, with their texts and device values.
+#include <velt/comport/Export.h>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -7,58 +9,75 @@
 
 #include <velt/comport/SmallSet.h>
 
+/// Bit rates by name; brCustom uses the port's CustomBaudRate().
 enum TBaudRate : uint8_t {
     brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
     br19200, br38400, br56000, br57600, br115200, br128000, br256000
 };
+/// Stop bits: 1, 1.5 or 2.
 enum TStopBits : uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+/// Data bits per character: 5 to 8.
 enum TDataBits : uint8_t { dbFive, dbSix, dbSeven, dbEight };
+/// The kind of parity bit.
 enum TParityBits : uint8_t { prNone, prOdd, prEven, prMark, prSpace };
+/// How DTR is driven.
 enum TDTRFlowControl : uint8_t { dtrDisable, dtrEnable, dtrHandshake };
+/// How RTS is driven.
 enum TRTSFlowControl : uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
+/// Flow control summed up.
 enum TFlowControl : uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
+/// The line events a port can listen for (see TCustomComPort::Events()).
 enum TComEvent : uint8_t {
     evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
 };
+/// Where handlers run (see TCustomComPort::SyncMethod()).
 enum TSyncMethod : uint8_t { smThreadSync, smWindowSync, smNone };
+/// Line errors.
 enum TComError : uint8_t { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
+/// Modem input lines.
 enum TComLineSignal : uint8_t { lsCTS, lsDSR, lsRing, lsRLSD };
 
-using TComEvents = SmallSet<TComEvent, uint16_t>;
-using TComErrors = SmallSet<TComError, uint8_t>;
-using TComLineSignals = SmallSet<TComLineSignal, uint8_t>;
+using TComEvents = SmallSet<TComEvent, uint16_t>; ///< A set of line events.
+using TComErrors = SmallSet<TComError, uint8_t>; ///< A set of line errors.
+using TComLineSignals = SmallSet<TComLineSignal, uint8_t>; ///< A set of modem lines.
 
-constexpr int kBaudRateCount = 16;
-constexpr int kComEventCount = 10;
+constexpr int kBaudRateCount = 16; ///< The number of TBaudRate values.
+constexpr int kComEventCount = 10; ///< The number of TComEvent values.
 
-// All ten line events, the default of a port's Events.
-TComEvents AllComEvents();
+/// All ten line events, the default of a port's Events.
+VELT_COMPORT_EXPORT TComEvents AllComEvents();
 
-// The bits per second a named rate stands for (0 for brCustom).
-uint32_t BaudRateValue(TBaudRate Rate);
+/// The bits per second a named rate stands for (0 for brCustom).
+VELT_COMPORT_EXPORT uint32_t BaudRateValue(TBaudRate Rate);
 
-std::string BaudRateToText(TBaudRate Value);
-TBaudRate TextToBaudRate(const std::string& Text);
-std::string StopBitsToText(TStopBits Value);
-TStopBits TextToStopBits(const std::string& Text);
-std::string DataBitsToText(TDataBits Value);
-TDataBits TextToDataBits(const std::string& Text);
-std::string ParityToText(TParityBits Value);
-TParityBits TextToParity(const std::string& Text);
-std::string FlowControlToText(TFlowControl Value);
-TFlowControl TextToFlowControl(const std::string& Text);
+/// @name Texts of the settings
+/// The texts the settings are stored and shown as ("9600", "8", "1.5",
+/// "Even", "Hardware", ...); reading a text compares without regard to
+/// letter case, and an unknown text gives the first value.
+/// @{
+VELT_COMPORT_EXPORT std::string BaudRateToText(TBaudRate Value); ///< The text of a value.
+VELT_COMPORT_EXPORT TBaudRate TextToBaudRate(const std::string& Text); ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string StopBitsToText(TStopBits Value); ///< The text of a value.
+VELT_COMPORT_EXPORT TStopBits TextToStopBits(const std::string& Text); ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string DataBitsToText(TDataBits Value); ///< The text of a value.
+VELT_COMPORT_EXPORT TDataBits TextToDataBits(const std::string& Text); ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string ParityToText(TParityBits Value); ///< The text of a value.
+VELT_COMPORT_EXPORT TParityBits TextToParity(const std::string& Text); ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string FlowControlToText(TFlowControl Value); ///< The text of a value.
+VELT_COMPORT_EXPORT TFlowControl TextToFlowControl(const std::string& Text); ///< The value a text stands for.
+/// @}
 
-// The platform event-mask bit of each event (kEvRxChar and its kin).
-uint32_t EventMaskBit(TComEvent Event);
-uint32_t EventsToMask(TComEvents Events);
-TComEvents MaskToEvents(uint32_t Mask);
+/// The platform event-mask bit of each event (kEvRxChar and its kin).
+VELT_COMPORT_EXPORT uint32_t EventMaskBit(TComEvent Event);
+VELT_COMPORT_EXPORT uint32_t EventsToMask(TComEvents Events); ///< The event-mask bits of a set of events.
+VELT_COMPORT_EXPORT TComEvents MaskToEvents(uint32_t Mask); ///< The events of event-mask bits.
 
-// ASCII-only upper case, as the text conversions compare.
-std::string UpperCaseAscii(std::string Text);
+/// ASCII-only upper case, as the text conversions compare.
+VELT_COMPORT_EXPORT std::string UpperCaseAscii(std::string Text);
 
-// The value whose text (Texts, indexed by ordinal) equals Text without
-// regard to ASCII case, the first in ordinal order; Fallback when none does.
-// Nothing is trimmed.
+/// The value whose text (Texts, indexed by ordinal) equals Text without
+/// regard to ASCII case, the first in ordinal order; Fallback when none does.
+/// Nothing is trimmed.
 template <typename Enum, size_t N>
 Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& Text, Enum Fallback)
 {
@@ -69,7 +88,8 @@ Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& T
     return Fallback;
 }
 
-// Where a port's settings are kept, and which groups of them.
+/// Where a port's settings are kept, and which groups of them.
 enum TSettingsStore : uint8_t { ssRegistry, ssIniFile };
+/// Groups of settings that are stored.
 enum TSettingsGroup : uint8_t { sgBasic, sgFlowDetails, sgBuffer, sgTimeouts, sgParityDetails, sgExtras };
-using TSettingsGroups = SmallSet<TSettingsGroup, uint8_t>;
+using TSettingsGroups = SmallSet<TSettingsGroup, uint8_t>; ///< A set of settings groups.

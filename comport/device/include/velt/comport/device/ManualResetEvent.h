@@ -1,9 +1,11 @@
 #pragma once
-// A manual-reset event: set stays set until reset. Set and Reset are not
-// called at the same time from two threads; IsSet may be asked from anywhere
-// and costs no system call. A thread can wait on it
-// alone, on several at once, or (in the platform's device code) together
-// with the device itself.
+/// @file
+/// A manual-reset event: set stays set until reset. Set and Reset are not
+/// called at the same time from two threads; IsSet may be asked from anywhere
+/// and costs no system call. A thread can wait on it
+/// alone, on several at once, or (in the platform's device code) together
+/// with the device itself.
+#include <velt/comport/Export.h>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -11,33 +13,34 @@
 
 namespace device {
 
-// The platform's waitable object as platform-neutral code sees it: a
-// descriptor on Linux, an event handle on Windows. Only the platform's own
-// device code looks inside.
+/// The platform's waitable object as platform-neutral code sees it: a
+/// descriptor on Linux, an event handle on Windows. Only the platform's own
+/// device code looks inside.
 enum class WaitHandle : std::intptr_t {};
 
-class ManualResetEvent {
+/// An event that stays set until reset, which threads and main loops wait on.
+class VELT_COMPORT_EXPORT ManualResetEvent {
 public:
-    explicit ManualResetEvent(bool InitiallySet = false);
+    explicit ManualResetEvent(bool InitiallySet = false); ///< A clear (or set) event; throws std::runtime_error when the platform has none to give.
     ~ManualResetEvent();
     ManualResetEvent(const ManualResetEvent&) = delete;
     ManualResetEvent& operator=(const ManualResetEvent&) = delete;
 
-    void Set();
-    void Reset();
-    bool IsSet() const;
-    // Blocks until the event is set.
+    void Set(); ///< Sets the event, waking every waiter.
+    void Reset(); ///< Clears the event.
+    bool IsSet() const; ///< Whether the event is set.
+    /// Blocks until the event is set.
     void Wait() const;
-    // The waitable object that is signalled while the event is set.
+    /// The waitable object that is signalled while the event is set.
     WaitHandle Handle() const { return FHandle; }
 
-    // Blocks until one of Events is set; returns the position of the first
-    // one (in the order given) that is set.
+    /// Blocks until one of Events is set; returns the position of the first
+    /// one (in the order given) that is set.
     static size_t WaitAny(std::initializer_list<const ManualResetEvent*> Events);
 
 private:
     WaitHandle FHandle;
-    std::atomic<bool> FSet; // mirrors the waitable object's state
+    std::atomic<bool> FSet; ///< mirrors the waitable object's state
 };
 
 } // namespace device

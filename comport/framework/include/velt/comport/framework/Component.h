@@ -1,38 +1,42 @@
 #pragma once
-// The framework's component: a named object with an owner, which it may be
-// destroyed with, and the states "loading" (its stored properties are being
-// read) and "designing" (it sits in a visual designer).
+/// @file
+/// The framework's component: a named object with an owner, which it may be
+/// destroyed with, and the states "loading" (its stored properties are being
+/// read) and "designing" (it sits in a visual designer).
+#include <velt/comport/Export.h>
 #include <functional>
 #include <string>
 #include <vector>
 
-class TComponent {
+/// A named object with an owner, which destroys it with itself, and the
+/// states "loading" and "designing". The base of the port.
+class VELT_COMPORT_EXPORT TComponent {
 public:
-    explicit TComponent(TComponent* AOwner);
+    explicit TComponent(TComponent* AOwner); ///< Owned by AOwner (null: by nobody).
     virtual ~TComponent();
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;
 
-    TComponent* Owner() const { return FOwner; }
-    const std::string& Name() const { return FName; }
-    void SetName(std::string AName) { FName = std::move(AName); }
+    TComponent* Owner() const { return FOwner; } ///< The owner, or null.
+    const std::string& Name() const { return FName; } ///< The name ("" by default); a port stores its settings under it.
+    void SetName(std::string AName) { FName = std::move(AName); } ///< Sets Name().
 
-    bool IsLoading() const { return FLoading; }
-    bool IsDesigning() const { return FDesigning; }
-    void SetDesigning(bool Value) { FDesigning = Value; }
+    bool IsLoading() const { return FLoading; } ///< Whether stored properties are being read.
+    bool IsDesigning() const { return FDesigning; } ///< Whether the component sits in a visual designer.
+    void SetDesigning(bool Value) { FDesigning = Value; } ///< Sets IsDesigning().
 
-    // Bracket the reading of stored properties: EndLoading clears the loading
-    // state and then runs the after-load step.
+    /// Bracket the reading of stored properties: EndLoading clears the loading
+    /// state and then runs the after-load step.
     void BeginLoading() { FLoading = true; }
-    void EndLoading();
+    void EndLoading(); ///< @copydoc BeginLoading()
 
-    // Registers a callback run when this component is being destroyed, so that
-    // whoever refers to it can let go. Key identifies the registration.
+    /// Registers a callback run when this component is being destroyed, so that
+    /// whoever refers to it can let go. Key identifies the registration.
     void FreeNotification(const void* Key, std::function<void(TComponent*)> Callback);
-    void RemoveFreeNotification(const void* Key);
+    void RemoveFreeNotification(const void* Key); ///< Removes the registration Key.
 
 protected:
-    // The after-load step, run once the stored properties have been read.
+    /// The after-load step, run once the stored properties have been read.
     virtual void Loaded() {}
 
 private:

@@ -1,25 +1,28 @@
 #pragma once
-// How the main thread sleeps while it serves the main-thread queue: until
-// another thread wakes it, one of the given waitable objects is signalled, or
-// a timeout passes. Platform code: a descriptor-backed wake-up and poll() on
-// Linux.
+/// @file
+/// How the main thread sleeps while it serves the main-thread queue: until
+/// another thread wakes it, one of the given waitable objects is signalled, or
+/// a timeout passes. Platform code: a descriptor-backed wake-up and poll() on
+/// Linux.
+#include <velt/comport/Export.h>
 #include <cstdint>
 #include <vector>
 
-class LoopWait {
+/// The main thread's sleep while it serves the main-thread queue.
+class VELT_COMPORT_EXPORT LoopWait {
 public:
-    // Throws std::runtime_error when the wake-up object cannot be made.
+    /// Throws std::runtime_error when the wake-up object cannot be made.
     LoopWait();
     ~LoopWait();
     LoopWait(const LoopWait&) = delete;
     LoopWait& operator=(const LoopWait&) = delete;
 
-    // From any thread: the next (or current) Wait returns.
+    /// From any thread: the next (or current) Wait returns.
     void Wake();
-    // Sleeps until woken, a handle is signalled, or TimeoutMs passes (-1: no
-    // limit, 0: only look). Ready[i] tells whether Handles[i] is signalled.
+    /// Sleeps until woken, a handle is signalled, or TimeoutMs passes (-1: no
+    /// limit, 0: only look). Ready[i] tells whether Handles[i] is signalled.
     void Wait(const std::vector<std::intptr_t>& Handles, int TimeoutMs, std::vector<char>& Ready);
 
 private:
-    std::intptr_t FWake; // a descriptor here, an event handle on Windows
+    std::intptr_t FWake; ///< a descriptor here, an event handle on Windows
 };

@@ -1,7 +1,9 @@
 #pragma once
-// Drop-down lists bound to one setting of a port: TComSelect does the work
-// (fills the list, finds the port's current value, keeps and writes the
-// choice), TComComboBox is the pick-only combo box that shows it.
+/// @file
+/// Drop-down lists bound to one setting of a port: TComSelect does the work
+/// (fills the list, finds the port's current value, keeps and writes the
+/// choice), TComComboBox is the pick-only combo box that shows it.
+#include <velt/comport/Export.h>
 #include <QComboBox>
 #include <cstdint>
 #include <string>
@@ -10,48 +12,50 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/Exception.h>
 
-// Which port setting a list edits.
+/// Which port setting a list edits.
 enum TComProperty : uint8_t { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };
 
-// The failure of reading a form description: names the object and property
-// being read and carries the message of the failure beneath.
-class EReadError : public Exception {
+/// The failure of reading a form description: names the object and property
+/// being read and carries the message of the failure beneath.
+class VELT_COMPORT_UI_EXPORT EReadError : public Exception {
 public:
     using Exception::Exception;
 };
 
-class TComSelect {
+/// What a TComComboBox does, without Qt: fills the item list of one port
+/// setting, finds the port's current value, keeps and writes the choice.
+class VELT_COMPORT_UI_EXPORT TComSelect {
 public:
-    // Items is the owner's item list: filled and searched here, not owned.
+    /// Items is the owner's item list: filled and searched here, not owned.
     explicit TComSelect(std::vector<std::string>& AItems) : Items(AItems) {}
 
-    // The value last chosen for each kind of setting; only the one that
-    // belongs to ComProperty is used.
+    /// The value last chosen for each kind of setting; only the one that
+    /// belongs to ComProperty is used.
     std::string ChosenPort;
-    TBaudRate ChosenBaudRate = brCustom;
-    TDataBits ChosenDataBits = dbFive;
-    TStopBits ChosenStopBits = sbOneStopBit;
-    TParityBits ChosenParity = prNone;
-    TFlowControl ChosenFlowControl = fcHardware;
-    std::vector<std::string>& Items;
-    TCustomComPort* ComPort = nullptr;
-    bool AutoApply = false;
+    TBaudRate ChosenBaudRate = brCustom; ///< The rate chosen (cpBaudRate).
+    TDataBits ChosenDataBits = dbFive; ///< The data bits chosen (cpDataBits).
+    TStopBits ChosenStopBits = sbOneStopBit; ///< The stop bits chosen (cpStopBits).
+    TParityBits ChosenParity = prNone; ///< The parity chosen (cpParity).
+    TFlowControl ChosenFlowControl = fcHardware; ///< The flow control chosen (cpFlowControl).
+    std::vector<std::string>& Items; ///< The owner's item list.
+    TCustomComPort* ComPort = nullptr; ///< The bound port, or null.
+    bool AutoApply = false; ///< Whether a choice is written to the port at once.
 
-    TComProperty ComProperty() const { return FComProperty; }
-    // Stores the value and fills Items with the values it can take (the port
-    // list may raise EComPort; Items is then left empty).
+    TComProperty ComProperty() const { return FComProperty; } ///< The setting the list edits.
+    /// Stores the value and fills Items with the values it can take (the port
+    /// list may raise EComPort; Items is then left empty).
     void SetComProperty(TComProperty Value);
-    // Takes a list text as the chosen value; writes it at once with AutoApply.
+    /// Takes a list text as the chosen value; writes it at once with AutoApply.
     void TakeChoice(const std::string& Text);
-    // Writes the chosen value through the bound port's ordinary setter.
+    /// Writes the chosen value through the bound port's ordinary setter.
     void WriteChoiceToPort();
-    // Sets ItemIndex to the position of the port's current value in Items (-1
-    // when absent) and adopts the listed text as the choice. Does nothing
-    // without a port or for cpNone.
+    /// Sets ItemIndex to the position of the port's current value in Items (-1
+    /// when absent) and adopts the listed text as the choice. Does nothing
+    /// without a port or for cpNone.
     void FindCurrentValue(int& ItemIndex);
-    // For cpPort: adds the bound port's device name to Items when the list
-    // lacks it, whatever it is (an unplugged adapter, a COMn name, a path),
-    // so that the current value can be shown and kept. True when added.
+    /// For cpPort: adds the bound port's device name to Items when the list
+    /// lacks it, whatever it is (an unplugged adapter, a COMn name, a path),
+    /// so that the current value can be shown and kept. True when added.
     bool AddCurrentPort();
 
 private:
@@ -59,40 +63,42 @@ private:
     TComProperty FComProperty = cpNone;
 };
 
-class TComComboBox : public QComboBox {
+/// A pick-only combo box that lists the values of one setting of a port
+/// (ComProperty()) and writes the choice to the port.
+class VELT_COMPORT_UI_EXPORT TComComboBox : public QComboBox {
     Q_OBJECT
 public:
-    // Lets a form description name the values as TComComboBox::cpPort.
+    /// Lets a form description name the values as TComComboBox::cpPort.
     using enum TComProperty;
 
-    explicit TComComboBox(QWidget* Parent = nullptr);
+    explicit TComComboBox(QWidget* Parent = nullptr); ///< An empty list bound to no port.
     ~TComComboBox() override;
 
-    TCustomComPort* ComPort() const { return FSelect.ComPort; }
-    // Binds the port (or none) and shows its current value.
+    TCustomComPort* ComPort() const { return FSelect.ComPort; } ///< The bound port, or null.
+    /// Binds the port (or none) and shows its current value.
     void SetComPort(TCustomComPort* Value);
-    TComProperty ComProperty() const { return FSelect.ComProperty(); }
-    // Regenerates the list and selects the bound port's value, or the first
-    // item when no port is bound.
+    TComProperty ComProperty() const { return FSelect.ComProperty(); } ///< The setting the list edits.
+    /// Regenerates the list and selects the bound port's value, or the first
+    /// item when no port is bound.
     void SetComProperty(TComProperty Value);
-    bool AutoApply() const { return FSelect.AutoApply; }
-    void SetAutoApply(bool Value) { FSelect.AutoApply = Value; }
-    // The selected value, or empty when nothing is selected. A port that is
-    // absent now is shown marked; its value is the plain name.
+    bool AutoApply() const { return FSelect.AutoApply; } ///< Whether a choice is written to the port at once.
+    void SetAutoApply(bool Value) { FSelect.AutoApply = Value; } ///< Sets AutoApply().
+    /// The selected value, or empty when nothing is selected. A port that is
+    /// absent now is shown marked; its value is the plain name.
     QString Text() const;
-    // Selects the item equal to Value without regard to letter case; leaves
-    // the selection alone when there is none. A program's selection is not a
-    // choice: it is not taken or written.
+    /// Selects the item equal to Value without regard to letter case; leaves
+    /// the selection alone when there is none. A program's selection is not a
+    /// choice: it is not taken or written.
     void SetText(const QString& Value);
-    void WriteChoiceToPort() { FSelect.WriteChoiceToPort(); }
-    void ShowCurrentValue();
+    void WriteChoiceToPort() { FSelect.WriteChoiceToPort(); } ///< Writes the chosen value to the bound port.
+    void ShowCurrentValue(); ///< Selects the bound port's current value.
 
-    // The setter the form reader (uic) calls: a failure becomes a reading
-    // error that names this list and the property.
+    /// The setter the form reader (uic) calls: a failure becomes a reading
+    /// error that names this list and the property.
     void setComProperty(TComProperty Value);
 
 signals:
-    // The user picked an item, and the choice has been taken.
+    /// The user picked an item, and the choice has been taken.
     void Changed();
 
 private:
