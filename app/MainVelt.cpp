@@ -131,12 +131,12 @@ void TForm1::bKopiujDoSchowkaClick()
     if (text.isEmpty())
         return;
     const QByteArray rtf = QByteArray::fromStdString(TextToRtf(text));
-    auto* data = new QMimeData;
-    data->setText(text);
-    data->setHtml(selection.toHtml());
-    data->setData(QStringLiteral("text/rtf"), rtf);
-    data->setData(QStringLiteral("application/rtf"), rtf);
-    QApplication::clipboard()->setMimeData(data);
+    auto* mime = new QMimeData;
+    mime->setText(text);
+    mime->setHtml(selection.toHtml());
+    mime->setData(QStringLiteral("text/rtf"), rtf);
+    mime->setData(QStringLiteral("application/rtf"), rtf);
+    QApplication::clipboard()->setMimeData(mime);
 }
 
 // Writes the pane as an RTF document to the file the operator names.

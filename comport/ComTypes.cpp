@@ -51,7 +51,7 @@ uint32_t EventMaskBit(TComEvent Event) { return kEventMaskBits.at(Event); }
 uint32_t EventsToMask(TComEvents Events)
 {
     uint32_t mask = 0;
-    for (int i = 0; i < kComEventCount; ++i)
+    for (size_t i = 0; i < kEventMaskBits.size(); ++i)
         if (Events.Contains(static_cast<TComEvent>(i)))
             mask |= kEventMaskBits[i];
     return mask;
@@ -60,7 +60,7 @@ uint32_t EventsToMask(TComEvents Events)
 TComEvents MaskToEvents(uint32_t Mask)
 {
     TComEvents events;
-    for (int i = 0; i < kComEventCount; ++i)
+    for (size_t i = 0; i < kEventMaskBits.size(); ++i)
         if ((Mask & kEventMaskBits[i]) != 0)
             events.Include(static_cast<TComEvent>(i));
     return events;

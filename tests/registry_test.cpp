@@ -291,7 +291,7 @@ TEST_F(RegistryTest, SaveKilledHalfWayNeverLeavesATornFile)
                 TRegistry registry;
                 registry.OpenKey("Software\\Big", true);
                 registry.WriteString("Counter", std::to_string(i));
-                registry.WriteString("Filler", std::string(200000 + i % 1000, 'y'));
+                registry.WriteString("Filler", std::string(static_cast<size_t>(200000 + i % 1000), 'y'));
                 try {
                     registry.CloseKey();
                 } catch (...) {

@@ -23,7 +23,10 @@
 
 namespace {
 
-int ThreadCount() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
+int ThreadCount()
+{
+    return static_cast<int>(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 bool OnGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 

@@ -97,7 +97,8 @@ void SendAnswer(int Master, const MeterAnswer& Answer, const MeterOptions& Optio
         WriteAll(Master, bytes);
         return;
     }
-    const size_t part = (bytes.size() + Options.Bursts - 1) / Options.Bursts;
+    const auto bursts = static_cast<size_t>(Options.Bursts);
+    const size_t part = (bytes.size() + bursts - 1) / bursts;
     for (size_t start = 0; start < bytes.size(); start += part) {
         if (start > 0 && !Pause(Options.SplitMs))
             return;

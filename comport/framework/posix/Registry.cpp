@@ -23,8 +23,8 @@ std::optional<std::string> NormalizeKeyPath(std::string Path)
         Path.pop_back();
     if (Path.empty() || Path.front() == '\\' || Path.find("\\\\") != std::string::npos)
         return std::nullopt;
-    for (unsigned char c : Path)
-        if (c < 0x20 || c == 0x7f)
+    for (const char c : Path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             return std::nullopt;
     return Path;
 }

@@ -147,10 +147,12 @@ private:
     }
 
     // A value, with the continuation lines of a value ending in a backslash.
+    // A blank line ends the value all the same: the writer puts one after
+    // every key, so taking it would make each rewrite grow the value.
     bool TakeValue(Key& Into)
     {
         std::string raw = FLines[FAt];
-        while (!raw.empty() && raw.back() == '\\' && FAt + 1 < FLines.size())
+        while (!raw.empty() && raw.back() == '\\' && FAt + 1 < FLines.size() && !TrimBlanks(FLines[FAt + 1]).empty())
             raw += '\n' + FLines[++FAt];
         auto value = ParseValueLine(TrimBlanks(raw));
         // Only the hexadecimal kinds may continue on further lines.
@@ -190,8 +192,13 @@ std::string Serialize(const Document& Doc)
         out += "\n";
     for (const Key& key : Doc.Keys) {
         AppendLine(out, "[" + key.Path + "]", "\n");
-        for (const Entry& entry : key.Entries)
+        for (const Entry& entry : key.Entries) {
             AppendLine(out, entry.Raw.empty() ? FormatValue(*entry.Parsed) : entry.Raw, "\n");
+            // A value that ended at a blank line although its last line ends
+            // in a backslash keeps that blank line, or it would take the next.
+            if (!entry.Raw.empty() && entry.Raw.back() == '\\')
+                out += "\n";
+        }
         out += "\n";
     }
     return out;
