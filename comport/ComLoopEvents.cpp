@@ -4,6 +4,7 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainLoopWatcher.h>
+#include <velt/comport/framework/MainThreadQueue.h>
 
 TComLoopEvents::TComLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop)
     : FPort(Port), FLoop(Loop), FSyncMethod(Port.SyncMethod())
@@ -26,9 +27,11 @@ void TComLoopEvents::Start(device::WaitHandle Waitable)
     });
 }
 
+// A loop that has gone meanwhile (the Qt adapter goes with the application)
+// took its watches with it.
 void TComLoopEvents::StopWatching()
 {
-    if (FWatchId != 0)
+    if (FWatchId != 0 && MainThreadQueue::Instance().LoopWatcher() == &FLoop)
         FLoop.Unwatch(FWatchId);
     FWatchId = 0;
 }

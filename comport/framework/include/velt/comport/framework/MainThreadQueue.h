@@ -18,6 +18,7 @@
 /// SetLoopWatcher, or calls ServeAsMainLoop when its serving of this queue is
 /// its main loop. Without either, ports wait for line events on threads.
 #include <velt/comport/Export.h>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -128,7 +129,7 @@ private:
     bool FMainSleeps = false;  ///< the main thread sleeps in FLoopWait
     LoopWait FLoopWait;
     OwnLoop FOwnLoop;
-    MainLoopWatcher* FLoopWatcher = nullptr;  ///< main thread only
+    std::atomic<MainLoopWatcher*> FLoopWatcher{nullptr};  ///< set on the main thread
 
     std::mutex FWakeLock;  ///< keeps the wake-up alive while it runs
     std::function<void()> FWakeup;
