@@ -290,7 +290,7 @@ struct EchoFigures {
 EchoFigures RunEcho(Subject Kind)
 {
     Pty line;
-    const size_t total = static_cast<size_t>(kWarmUp + gEchoes);
+    const size_t total = static_cast<size_t>(kWarmUp) + static_cast<size_t>(gEchoes);
     std::vector<double> trips;
     std::promise<void> subjectReady, farEndDone;
     auto ready = subjectReady.get_future();

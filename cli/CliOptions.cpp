@@ -143,7 +143,7 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& Arguments)
             options.Command = CliCommand::Help;
             return {options, {}};
         }
-        if (argument.rfind("-", 0) != 0 || argument == "-") {
+        if (argument.rfind('-', 0) != 0 || argument == "-") {
             words.push_back(argument);
             continue;
         }

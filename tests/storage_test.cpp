@@ -294,7 +294,7 @@ TEST_F(StorageTest, UnwritableStoreGivesCode16AndLeavesTheSettings)
 
 TEST_F(StorageTest, CorruptRegistryFailsRestoreThenSaveMovesItAside)
 {
-    const std::string garbage("\x00\x01 not a registry \xff", 20);
+    const std::string garbage("\x00\x01 not a registry \xff", 19);
     WriteFile(RegistryFile(), garbage);
     EXPECT_EQ(ErrorCode([&] { FPort.RestoreSettings(ssRegistry, kLocation); }), peSettingsLoad);
     EXPECT_EQ(FPort.Port(), "COM1");

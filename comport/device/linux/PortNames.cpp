@@ -79,7 +79,8 @@ int ListSerialDevicesUnder(const std::string& TtyClassDir, std::vector<std::stri
         const std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        const std::string entryDir = TtyClassDir + "/" + name;
+        std::string entryDir = TtyClassDir;
+        entryDir.append("/").append(name);
         struct stat info {};
         if (stat((entryDir + "/device").c_str(), &info) != 0)
             continue; // virtual terminals, pseudo-terminals and the like
