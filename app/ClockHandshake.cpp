@@ -22,6 +22,6 @@ void TForm1::ReportClockFailed()
 CalendarTime TForm1::ClockNow() const
 {
     const QDateTime now = Clock();
-    return {now.date().year(), now.date().month(), now.date().day(),
+    return {now.date().year(), now.date().month(),  now.date().day(),
             now.time().hour(), now.time().minute(), now.time().second()};
 }

@@ -81,6 +81,7 @@ void InstallExceptionReportBox(QWidget* Parent)
         if (QThread::currentThread() == app->thread())
             ShowExceptionReport(text);
         else // boxes belong to the main thread
-            QMetaObject::invokeMethod(app, [text] { ShowExceptionReport(text); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                app, [text] { ShowExceptionReport(text); }, Qt::QueuedConnection);
     });
 }

@@ -142,8 +142,7 @@ void TForm1::bKopiujDoSchowkaClick()
 // Writes the pane as an RTF document to the file the operator names.
 void TForm1::bZapiszDoPlikuClick()
 {
-    const QString fileName =
-        AskSaveFileName(this, {QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("txt")});
+    const QString fileName = AskSaveFileName(this, {QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("txt")});
     if (fileName.isEmpty())
         return;
     WriteWholeFile(fileName, TextToRtf(ui->Memo->toPlainText()));

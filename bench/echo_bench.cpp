@@ -371,7 +371,7 @@ double IdleWakeups(Subject Kind)
         port.OnRxChar = [](TComponent*, int32_t) {};
         if (WithPort)
             port.Open();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // into its waits
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // into its waits
         const Usage before = UsageOf(RUSAGE_SELF);
         if (Kind == kQtAdapter) {
             QEventLoop loop;
@@ -416,7 +416,7 @@ long BareEchoResidentKiB(const char* Mode)
         close(output[0]);
         return -1;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let it open the line
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // let it open the line
     gEchoes = 1000 - kWarmUp;
     EchoFromFarEnd(line.Master, false);
     char text[64] = {};
@@ -497,9 +497,10 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("Event path on a pseudo-terminal: %d interleaved passes, %d one-byte echoes and %zu MiB streamed "
-                "per pass;\nmedian over the passes, ratio to the plain loop of the same pass.\n",
-                passes, echoes, gStreamBytes >> 20);
+    std::printf(
+        "Event path on a pseudo-terminal: %d interleaved passes, %d one-byte echoes and %zu MiB streamed "
+        "per pass;\nmedian over the passes, ratio to the plain loop of the same pass.\n",
+        passes, echoes, gStreamBytes >> 20);
     struct Figure {
         const char* Title;
         const char* Format;
@@ -519,8 +520,9 @@ int main(int argc, char** argv)
         for (int s = 0; s < kSubjects; ++s)
             PrintRow(kNames[s], (*figure.Values)[s], (*figure.Ratios)[s], figure.Format);
     }
-    std::printf("wake-ups per second of an idle open port (context switches less those of the same wait "
-                "without a port)\n");
+    std::printf(
+        "wake-ups per second of an idle open port (context switches less those of the same wait "
+        "without a port)\n");
     for (int s = kQtAdapter; s < kSubjects; ++s)
         std::printf("  %-26s %9.0f\n", kNames[s], IdleWakeups(static_cast<Subject>(s)));
     const long plainKiB = BareEchoResidentKiB("plain");

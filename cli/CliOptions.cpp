@@ -74,8 +74,7 @@ const std::map<std::string, OptionSetter>& ValueOptions()
          }},
         {"--stop-bits",
          [](CliOptions& o, const std::string& v) {
-             o.StopBits =
-                 ParseEnumText(v, std::array{sbOneStopBit, sbOne5StopBits, sbTwoStopBits}, &StopBitsToText);
+             o.StopBits = ParseEnumText(v, std::array{sbOneStopBit, sbOne5StopBits, sbTwoStopBits}, &StopBitsToText);
              return o.StopBits ? std::string() : WrongValue("--stop-bits", v);
          }},
         {"--flow",
@@ -96,9 +95,10 @@ const std::map<std::string, OptionSetter>& ValueOptions()
 
 std::optional<CliCommand> CommandNamed(const std::string& Word)
 {
-    static const std::map<std::string, CliCommand> commands = {
-        {"last", CliCommand::Last}, {"get", CliCommand::Get}, {"all", CliCommand::All},
-        {"set-clock", CliCommand::SetClock}};
+    static const std::map<std::string, CliCommand> commands = {{"last", CliCommand::Last},
+                                                               {"get", CliCommand::Get},
+                                                               {"all", CliCommand::All},
+                                                               {"set-clock", CliCommand::SetClock}};
     const auto found = commands.find(Word);
     return found == commands.end() ? std::nullopt : std::optional(found->second);
 }

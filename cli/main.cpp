@@ -74,9 +74,12 @@ bool OpenPort(TMeterPort& Port, CliView& View)
 std::string RequestOf(const CliOptions& Options)
 {
     switch (Options.Command) {
-    case CliCommand::Get: return MeasurementRequest(Options.Number);
-    case CliCommand::All: return AllMeasurementsRequest();
-    default: return LastMeasurementRequest();
+    case CliCommand::Get:
+        return MeasurementRequest(Options.Number);
+    case CliCommand::All:
+        return AllMeasurementsRequest();
+    default:
+        return LastMeasurementRequest();
     }
 }
 
@@ -116,9 +119,8 @@ private:
     TMeterPort& FPort;
 };
 
-// Runs one command on the port and returns the exit code. A read whose line reported an error, or whose received bytes could not be
-// taken, may be damaged or cut short: what arrived is still written out, but
-// the command fails.
+// Runs one command on the port and returns the exit code. A read whose line reported an error, or whose received bytes
+// could not be taken, may be damaged or cut short: what arrived is still written out, but the command fails.
 int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool& TransferDamaged)
 {
     SteadyMeterClock clock;
@@ -148,10 +150,13 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
     if (!View.Outcome())
         return kExitMeterFailed;
     switch (*View.Outcome()) {
-    case CliView::Result::ClockSet: return kExitDone;
+    case CliView::Result::ClockSet:
+        return kExitDone;
     case CliView::Result::NoAnswer:
-    case CliView::Result::ClockFailed: return kExitMeterFailed;
-    case CliView::Result::Answered: break;
+    case CliView::Result::ClockFailed:
+        return kExitMeterFailed;
+    case CliView::Result::Answered:
+        break;
     }
     const int written = WriteAnswer(View.Answer(), Options, View);
     return written == kExitDone && TransferDamaged ? kExitMeterFailed : written;

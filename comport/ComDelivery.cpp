@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr std::array<TComEvent, 10> kDeliveryOrder = {
-    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
+constexpr std::array<TComEvent, 10> kDeliveryOrder = {evError, evRxChar, evTxEmpty, evBreak, evRing,
+                                                      evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
 
 } // namespace
 
@@ -17,16 +17,36 @@ void DeliverInOrder(TCustomComPort& Port, TComEvents Events)
         if (!Events.Contains(event))
             continue;
         switch (event) {
-        case evError: Port.ProcessError(); break;
-        case evRxChar: Port.ProcessRxChar(); break;
-        case evTxEmpty: Port.ProcessTxEmpty(); break;
-        case evBreak: Port.ProcessBreak(); break;
-        case evRing: Port.ProcessRing(); break;
-        case evCTS: Port.ProcessCTSChange(); break;
-        case evDSR: Port.ProcessDSRChange(); break;
-        case evRxFlag: Port.ProcessRxFlag(); break;
-        case evRLSD: Port.ProcessRLSDChange(); break;
-        case evRx80Full: Port.ProcessRx80Full(); break;
+        case evError:
+            Port.ProcessError();
+            break;
+        case evRxChar:
+            Port.ProcessRxChar();
+            break;
+        case evTxEmpty:
+            Port.ProcessTxEmpty();
+            break;
+        case evBreak:
+            Port.ProcessBreak();
+            break;
+        case evRing:
+            Port.ProcessRing();
+            break;
+        case evCTS:
+            Port.ProcessCTSChange();
+            break;
+        case evDSR:
+            Port.ProcessDSRChange();
+            break;
+        case evRxFlag:
+            Port.ProcessRxFlag();
+            break;
+        case evRLSD:
+            Port.ProcessRLSDChange();
+            break;
+        case evRx80Full:
+            Port.ProcessRx80Full();
+            break;
         }
     }
 }

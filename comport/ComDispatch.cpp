@@ -7,21 +7,81 @@
 
 // ---- The overridable notification calls -------------------------------------
 
-void TCustomComPort::TriggerAfterClose() { if (OnAfterClose) OnAfterClose(this); }
-void TCustomComPort::TriggerAfterOpen() { if (OnAfterOpen) OnAfterOpen(this); }
-void TCustomComPort::TriggerBeforeClose() { if (OnBeforeClose) OnBeforeClose(this); }
-void TCustomComPort::TriggerBeforeOpen() { if (OnBeforeOpen) OnBeforeOpen(this); }
-void TCustomComPort::TriggerRxChar(int32_t Count) { if (OnRxChar) OnRxChar(this, Count); }
-void TCustomComPort::TriggerRxBuf(const char* Buffer, int32_t Count) { if (OnRxBuf) OnRxBuf(this, Buffer, Count); }
-void TCustomComPort::TriggerTxEmpty() { if (OnTxEmpty) OnTxEmpty(this); }
-void TCustomComPort::TriggerBreak() { if (OnBreak) OnBreak(this); }
-void TCustomComPort::TriggerRing() { if (OnRing) OnRing(this); }
-void TCustomComPort::TriggerRxFlag() { if (OnRxFlag) OnRxFlag(this); }
-void TCustomComPort::TriggerCTSChange(bool OnOff) { if (OnCTSChange) OnCTSChange(this, OnOff); }
-void TCustomComPort::TriggerDSRChange(bool OnOff) { if (OnDSRChange) OnDSRChange(this, OnOff); }
-void TCustomComPort::TriggerError(TComErrors Errors) { if (OnError) OnError(this, Errors); }
-void TCustomComPort::TriggerRLSDChange(bool OnOff) { if (OnRLSDChange) OnRLSDChange(this, OnOff); }
-void TCustomComPort::TriggerRx80Full() { if (OnRx80Full) OnRx80Full(this); }
+void TCustomComPort::TriggerAfterClose()
+{
+    if (OnAfterClose)
+        OnAfterClose(this);
+}
+void TCustomComPort::TriggerAfterOpen()
+{
+    if (OnAfterOpen)
+        OnAfterOpen(this);
+}
+void TCustomComPort::TriggerBeforeClose()
+{
+    if (OnBeforeClose)
+        OnBeforeClose(this);
+}
+void TCustomComPort::TriggerBeforeOpen()
+{
+    if (OnBeforeOpen)
+        OnBeforeOpen(this);
+}
+void TCustomComPort::TriggerRxChar(int32_t Count)
+{
+    if (OnRxChar)
+        OnRxChar(this, Count);
+}
+void TCustomComPort::TriggerRxBuf(const char* Buffer, int32_t Count)
+{
+    if (OnRxBuf)
+        OnRxBuf(this, Buffer, Count);
+}
+void TCustomComPort::TriggerTxEmpty()
+{
+    if (OnTxEmpty)
+        OnTxEmpty(this);
+}
+void TCustomComPort::TriggerBreak()
+{
+    if (OnBreak)
+        OnBreak(this);
+}
+void TCustomComPort::TriggerRing()
+{
+    if (OnRing)
+        OnRing(this);
+}
+void TCustomComPort::TriggerRxFlag()
+{
+    if (OnRxFlag)
+        OnRxFlag(this);
+}
+void TCustomComPort::TriggerCTSChange(bool OnOff)
+{
+    if (OnCTSChange)
+        OnCTSChange(this, OnOff);
+}
+void TCustomComPort::TriggerDSRChange(bool OnOff)
+{
+    if (OnDSRChange)
+        OnDSRChange(this, OnOff);
+}
+void TCustomComPort::TriggerError(TComErrors Errors)
+{
+    if (OnError)
+        OnError(this, Errors);
+}
+void TCustomComPort::TriggerRLSDChange(bool OnOff)
+{
+    if (OnRLSDChange)
+        OnRLSDChange(this, OnOff);
+}
+void TCustomComPort::TriggerRx80Full()
+{
+    if (OnRx80Full)
+        OnRx80Full(this);
+}
 
 // ---- Processing one line event ------------------------------------------------
 
@@ -184,13 +244,26 @@ void TCustomComPort::BroadcastLinkState(TLinkNotice Kind, bool OnOff)
         return;
     TLinkStateEvent TPortLink::*handler = nullptr;
     switch (Kind) {
-    case lnConn: handler = &TPortLink::OnLinkConn; break;
-    case lnCTS: handler = &TPortLink::OnLinkCTS; break;
-    case lnDSR: handler = &TPortLink::OnLinkDSR; break;
-    case lnRLSD: handler = &TPortLink::OnLinkRLSD; break;
-    case lnRx: handler = &TPortLink::OnLinkRx; break;
-    case lnTx: handler = &TPortLink::OnLinkTx; break;
-    default: return;
+    case lnConn:
+        handler = &TPortLink::OnLinkConn;
+        break;
+    case lnCTS:
+        handler = &TPortLink::OnLinkCTS;
+        break;
+    case lnDSR:
+        handler = &TPortLink::OnLinkDSR;
+        break;
+    case lnRLSD:
+        handler = &TPortLink::OnLinkRLSD;
+        break;
+    case lnRx:
+        handler = &TPortLink::OnLinkRx;
+        break;
+    case lnTx:
+        handler = &TPortLink::OnLinkTx;
+        break;
+    default:
+        return;
     }
     CallLinks([&](TPortLink& link) {
         if (link.*handler)
@@ -204,10 +277,17 @@ void TCustomComPort::BroadcastLinkEvent(TLinkNotice Kind)
         return;
     TLinkEvent TPortLink::*handler = nullptr;
     switch (Kind) {
-    case lnRing: handler = &TPortLink::OnLinkRing; break;
-    case lnTxEmpty: handler = &TPortLink::OnLinkTxEmpty; break;
-    case lnRxFlag: handler = &TPortLink::OnLinkRxFlag; break;
-    default: return;
+    case lnRing:
+        handler = &TPortLink::OnLinkRing;
+        break;
+    case lnTxEmpty:
+        handler = &TPortLink::OnLinkTxEmpty;
+        break;
+    case lnRxFlag:
+        handler = &TPortLink::OnLinkRxFlag;
+        break;
+    default:
+        return;
     }
     CallLinks([&](TPortLink& link) {
         if (link.*handler)

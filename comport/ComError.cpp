@@ -45,9 +45,6 @@ EComPort::EComPort(int32_t ACode, int32_t ASystemErrorCode)
 {
 }
 
-EComPort::EComPort(int32_t ACode)
-    : Exception(PortErrorText(ACode)), FSystemErrorCode(-1), FPortErrorCode(ACode)
-{
-}
+EComPort::EComPort(int32_t ACode) : Exception(PortErrorText(ACode)), FSystemErrorCode(-1), FPortErrorCode(ACode) {}
 
 bool EComPort::AccessDenied() const { return device::IsAccessDeniedError(FSystemErrorCode); }

@@ -259,7 +259,7 @@ void TCustomComPort::ApplyBufferSettings()
     if (!ApplyAllowed())
         return;
     const int error = Device()->SetupQueues(static_cast<uint32_t>(FBuffer->InputSize()),
-                                                 static_cast<uint32_t>(FBuffer->OutputSize()));
+                                            static_cast<uint32_t>(FBuffer->OutputSize()));
     if (error != 0)
         throw EComPort(peSetQueuesFailed, error);
 }
@@ -292,8 +292,7 @@ device::DeviceControlBlock TCustomComPort::BuildDeviceControlBlock() const
 {
     using namespace device;
     static constexpr uint32_t kDtrBits[] = {0, kDcbDtrControlEnable, kDcbDtrControlHandshake};
-    static constexpr uint32_t kRtsBits[] = {0, kDcbRtsControlEnable, kDcbRtsControlHandshake,
-                                            kDcbRtsControlToggle};
+    static constexpr uint32_t kRtsBits[] = {0, kDcbRtsControlEnable, kDcbRtsControlHandshake, kDcbRtsControlToggle};
     const TComFlowControl& flow = *FFlowControl;
     const TComParity& parity = *FParity;
     const bool replaceErrors = parity.Check() && parity.Replace();

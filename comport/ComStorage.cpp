@@ -126,69 +126,102 @@ const std::array<StoredSetting, 29>& StoredSettings()
 {
     using S = const std::string&;
     static const std::array<StoredSetting, 29> table = {
-        Text("Port", sgBasic, [](const Port& p) { return p.Port(); }, [](Port& p, S t) { p.SetPort(t); }),
-        Text("BaudRate", sgBasic, [](const Port& p) { return BaudRateToText(p.BaudRate()); },
-             [](Port& p, S t) { p.SetBaudRate(TextToBaudRate(t)); }),
-        Number("CustomBaudRate", sgBasic, [](const Port& p) { return p.CustomBaudRate(); },
-               [](Port& p, int32_t n) { p.SetCustomBaudRate(n); }),
-        Text("StopBits", sgBasic, [](const Port& p) { return StopBitsToText(p.StopBits()); },
-             [](Port& p, S t) { p.SetStopBits(TextToStopBits(t)); }),
-        Text("DataBits", sgBasic, [](const Port& p) { return DataBitsToText(p.DataBits()); },
-             [](Port& p, S t) { p.SetDataBits(TextToDataBits(t)); }),
-        Text("Parity", sgBasic, [](const Port& p) { return ParityToText(p.Parity().Bits()); },
-             [](Port& p, S t) { p.Parity().SetBits(TextToParity(t)); }),
-        Text("FlowControl", sgBasic, [](const Port& p) { return FlowControlToText(p.FlowControl().FlowControl()); },
-             [](Port& p, S t) { p.FlowControl().SetFlowControl(TextToFlowControl(t)); }),
-        Text("EventChar", sgExtras, [](const Port& p) { return CharToText(p.EventChar()); },
-             [](Port& p, S t) { p.SetEventChar(TextToChar(t)); }),
-        Text("DiscardNull", sgExtras, [](const Port& p) { return BoolToText(p.DiscardNull()); },
-             [](Port& p, S t) { p.SetDiscardNull(TextToBool(t)); }),
-        Text("Parity.Check", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Check()); },
-             [](Port& p, S t) { p.Parity().SetCheck(TextToBool(t)); }),
-        Text("Parity.Replace", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Replace()); },
-             [](Port& p, S t) { p.Parity().SetReplace(TextToBool(t)); }),
-        Text("Parity.ReplaceChar", sgParityDetails, [](const Port& p) { return CharToText(p.Parity().ReplaceChar()); },
-             [](Port& p, S t) { p.Parity().SetReplaceChar(TextToChar(t)); }),
-        Number("Buffer.OutputSize", sgBuffer, [](const Port& p) { return p.Buffer().OutputSize(); },
-               [](Port& p, int32_t n) { p.Buffer().SetOutputSize(n); }),
-        Number("Buffer.InputSize", sgBuffer, [](const Port& p) { return p.Buffer().InputSize(); },
-               [](Port& p, int32_t n) { p.Buffer().SetInputSize(n); }),
-        Number("Timeouts.ReadInterval", sgTimeouts, [](const Port& p) { return p.Timeouts().ReadInterval(); },
-               [](Port& p, int32_t n) { p.Timeouts().SetReadInterval(n); }),
-        Number("Timeouts.ReadTotalConstant", sgTimeouts,
-               [](const Port& p) { return p.Timeouts().ReadTotalConstant(); },
-               [](Port& p, int32_t n) { p.Timeouts().SetReadTotalConstant(n); }),
-        Number("Timeouts.ReadTotalMultiplier", sgTimeouts,
-               [](const Port& p) { return p.Timeouts().ReadTotalMultiplier(); },
-               [](Port& p, int32_t n) { p.Timeouts().SetReadTotalMultiplier(n); }),
-        Number("Timeouts.WriteTotalConstant", sgTimeouts,
-               [](const Port& p) { return p.Timeouts().WriteTotalConstant(); },
-               [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalConstant(n); }),
-        Number("Timeouts.WriteTotalMultiplier", sgTimeouts,
-               [](const Port& p) { return p.Timeouts().WriteTotalMultiplier(); },
-               [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalMultiplier(n); }),
-        Text("FlowControl.ControlRTS", sgFlowDetails, [](const Port& p) { return RTSToText(p.FlowControl().ControlRTS()); },
-             [](Port& p, S t) { p.FlowControl().SetControlRTS(TextToRTS(t)); }),
-        Text("FlowControl.ControlDTR", sgFlowDetails, [](const Port& p) { return DTRToText(p.FlowControl().ControlDTR()); },
-             [](Port& p, S t) { p.FlowControl().SetControlDTR(TextToDTR(t)); }),
-        Text("FlowControl.DSRSensitivity", sgFlowDetails,
-             [](const Port& p) { return BoolToText(p.FlowControl().DSRSensitivity()); },
-             [](Port& p, S t) { p.FlowControl().SetDSRSensitivity(TextToBool(t)); }),
-        Text("FlowControl.OutCTSFlow", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().OutCTSFlow()); },
-             [](Port& p, S t) { p.FlowControl().SetOutCTSFlow(TextToBool(t)); }),
-        Text("FlowControl.OutDSRFlow", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().OutDSRFlow()); },
-             [](Port& p, S t) { p.FlowControl().SetOutDSRFlow(TextToBool(t)); }),
-        Text("FlowControl.TxContinueOnXoff", sgFlowDetails,
-             [](const Port& p) { return BoolToText(p.FlowControl().TxContinueOnXoff()); },
-             [](Port& p, S t) { p.FlowControl().SetTxContinueOnXoff(TextToBool(t)); }),
-        Text("FlowControl.XonXoffIn", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().XonXoffIn()); },
-             [](Port& p, S t) { p.FlowControl().SetXonXoffIn(TextToBool(t)); }),
-        Text("FlowControl.XonXoffOut", sgFlowDetails, [](const Port& p) { return BoolToText(p.FlowControl().XonXoffOut()); },
-             [](Port& p, S t) { p.FlowControl().SetXonXoffOut(TextToBool(t)); }),
-        Text("FlowControl.XoffChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XoffChar()); },
-             [](Port& p, S t) { p.FlowControl().SetXoffChar(TextToChar(t)); }),
-        Text("FlowControl.XonChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XonChar()); },
-             [](Port& p, S t) { p.FlowControl().SetXonChar(TextToChar(t)); }),
+        Text(
+            "Port", sgBasic, [](const Port& p) { return p.Port(); }, [](Port& p, S t) { p.SetPort(t); }),
+        Text(
+            "BaudRate", sgBasic, [](const Port& p) { return BaudRateToText(p.BaudRate()); },
+            [](Port& p, S t) { p.SetBaudRate(TextToBaudRate(t)); }),
+        Number(
+            "CustomBaudRate", sgBasic, [](const Port& p) { return p.CustomBaudRate(); },
+            [](Port& p, int32_t n) { p.SetCustomBaudRate(n); }),
+        Text(
+            "StopBits", sgBasic, [](const Port& p) { return StopBitsToText(p.StopBits()); },
+            [](Port& p, S t) { p.SetStopBits(TextToStopBits(t)); }),
+        Text(
+            "DataBits", sgBasic, [](const Port& p) { return DataBitsToText(p.DataBits()); },
+            [](Port& p, S t) { p.SetDataBits(TextToDataBits(t)); }),
+        Text(
+            "Parity", sgBasic, [](const Port& p) { return ParityToText(p.Parity().Bits()); },
+            [](Port& p, S t) { p.Parity().SetBits(TextToParity(t)); }),
+        Text(
+            "FlowControl", sgBasic, [](const Port& p) { return FlowControlToText(p.FlowControl().FlowControl()); },
+            [](Port& p, S t) { p.FlowControl().SetFlowControl(TextToFlowControl(t)); }),
+        Text(
+            "EventChar", sgExtras, [](const Port& p) { return CharToText(p.EventChar()); },
+            [](Port& p, S t) { p.SetEventChar(TextToChar(t)); }),
+        Text(
+            "DiscardNull", sgExtras, [](const Port& p) { return BoolToText(p.DiscardNull()); },
+            [](Port& p, S t) { p.SetDiscardNull(TextToBool(t)); }),
+        Text(
+            "Parity.Check", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Check()); },
+            [](Port& p, S t) { p.Parity().SetCheck(TextToBool(t)); }),
+        Text(
+            "Parity.Replace", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Replace()); },
+            [](Port& p, S t) { p.Parity().SetReplace(TextToBool(t)); }),
+        Text(
+            "Parity.ReplaceChar", sgParityDetails, [](const Port& p) { return CharToText(p.Parity().ReplaceChar()); },
+            [](Port& p, S t) { p.Parity().SetReplaceChar(TextToChar(t)); }),
+        Number(
+            "Buffer.OutputSize", sgBuffer, [](const Port& p) { return p.Buffer().OutputSize(); },
+            [](Port& p, int32_t n) { p.Buffer().SetOutputSize(n); }),
+        Number(
+            "Buffer.InputSize", sgBuffer, [](const Port& p) { return p.Buffer().InputSize(); },
+            [](Port& p, int32_t n) { p.Buffer().SetInputSize(n); }),
+        Number(
+            "Timeouts.ReadInterval", sgTimeouts, [](const Port& p) { return p.Timeouts().ReadInterval(); },
+            [](Port& p, int32_t n) { p.Timeouts().SetReadInterval(n); }),
+        Number(
+            "Timeouts.ReadTotalConstant", sgTimeouts, [](const Port& p) { return p.Timeouts().ReadTotalConstant(); },
+            [](Port& p, int32_t n) { p.Timeouts().SetReadTotalConstant(n); }),
+        Number(
+            "Timeouts.ReadTotalMultiplier", sgTimeouts,
+            [](const Port& p) { return p.Timeouts().ReadTotalMultiplier(); },
+            [](Port& p, int32_t n) { p.Timeouts().SetReadTotalMultiplier(n); }),
+        Number(
+            "Timeouts.WriteTotalConstant", sgTimeouts, [](const Port& p) { return p.Timeouts().WriteTotalConstant(); },
+            [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalConstant(n); }),
+        Number(
+            "Timeouts.WriteTotalMultiplier", sgTimeouts,
+            [](const Port& p) { return p.Timeouts().WriteTotalMultiplier(); },
+            [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalMultiplier(n); }),
+        Text(
+            "FlowControl.ControlRTS", sgFlowDetails,
+            [](const Port& p) { return RTSToText(p.FlowControl().ControlRTS()); },
+            [](Port& p, S t) { p.FlowControl().SetControlRTS(TextToRTS(t)); }),
+        Text(
+            "FlowControl.ControlDTR", sgFlowDetails,
+            [](const Port& p) { return DTRToText(p.FlowControl().ControlDTR()); },
+            [](Port& p, S t) { p.FlowControl().SetControlDTR(TextToDTR(t)); }),
+        Text(
+            "FlowControl.DSRSensitivity", sgFlowDetails,
+            [](const Port& p) { return BoolToText(p.FlowControl().DSRSensitivity()); },
+            [](Port& p, S t) { p.FlowControl().SetDSRSensitivity(TextToBool(t)); }),
+        Text(
+            "FlowControl.OutCTSFlow", sgFlowDetails,
+            [](const Port& p) { return BoolToText(p.FlowControl().OutCTSFlow()); },
+            [](Port& p, S t) { p.FlowControl().SetOutCTSFlow(TextToBool(t)); }),
+        Text(
+            "FlowControl.OutDSRFlow", sgFlowDetails,
+            [](const Port& p) { return BoolToText(p.FlowControl().OutDSRFlow()); },
+            [](Port& p, S t) { p.FlowControl().SetOutDSRFlow(TextToBool(t)); }),
+        Text(
+            "FlowControl.TxContinueOnXoff", sgFlowDetails,
+            [](const Port& p) { return BoolToText(p.FlowControl().TxContinueOnXoff()); },
+            [](Port& p, S t) { p.FlowControl().SetTxContinueOnXoff(TextToBool(t)); }),
+        Text(
+            "FlowControl.XonXoffIn", sgFlowDetails,
+            [](const Port& p) { return BoolToText(p.FlowControl().XonXoffIn()); },
+            [](Port& p, S t) { p.FlowControl().SetXonXoffIn(TextToBool(t)); }),
+        Text(
+            "FlowControl.XonXoffOut", sgFlowDetails,
+            [](const Port& p) { return BoolToText(p.FlowControl().XonXoffOut()); },
+            [](Port& p, S t) { p.FlowControl().SetXonXoffOut(TextToBool(t)); }),
+        Text(
+            "FlowControl.XoffChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XoffChar()); },
+            [](Port& p, S t) { p.FlowControl().SetXoffChar(TextToChar(t)); }),
+        Text(
+            "FlowControl.XonChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XonChar()); },
+            [](Port& p, S t) { p.FlowControl().SetXonChar(TextToChar(t)); }),
     };
     return table;
 }

@@ -146,17 +146,38 @@ void TCustomComPort::NotifyWndProc(uint32_t Code)
         if (!FConnected)
             return;
         switch (Code) {
-        case device::kEvRxChar: ProcessRxChar(); break;
-        case device::kEvRxFlag: ProcessRxFlag(); break;
-        case device::kEvTxEmpty: ProcessTxEmpty(); break;
-        case device::kEvCts: ProcessCTSChange(); break;
-        case device::kEvDsr: ProcessDSRChange(); break;
-        case device::kEvRlsd: ProcessRLSDChange(); break;
-        case device::kEvBreak: ProcessBreak(); break;
-        case device::kEvErr: ProcessError(); break;
-        case device::kEvRing: ProcessRing(); break;
-        case device::kEvRx80Full: ProcessRx80Full(); break;
-        default: break;
+        case device::kEvRxChar:
+            ProcessRxChar();
+            break;
+        case device::kEvRxFlag:
+            ProcessRxFlag();
+            break;
+        case device::kEvTxEmpty:
+            ProcessTxEmpty();
+            break;
+        case device::kEvCts:
+            ProcessCTSChange();
+            break;
+        case device::kEvDsr:
+            ProcessDSRChange();
+            break;
+        case device::kEvRlsd:
+            ProcessRLSDChange();
+            break;
+        case device::kEvBreak:
+            ProcessBreak();
+            break;
+        case device::kEvErr:
+            ProcessError();
+            break;
+        case device::kEvRing:
+            ProcessRing();
+            break;
+        case device::kEvRx80Full:
+            ProcessRx80Full();
+            break;
+        default:
+            break;
         }
     } catch (...) {
         ReportException(std::current_exception());

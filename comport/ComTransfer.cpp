@@ -43,8 +43,8 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
         throw EComPort(peWriteFailed, device::InvalidHandleError());
     TellDeviceWhetherTxEmptyIsWanted(*device);
     uint32_t done = 0;
-    const int result = device->StartWrite(Transfer->IoBlock, static_cast<const char*>(Buffer),
-                                                 static_cast<uint32_t>(Count), done);
+    const int result =
+        device->StartWrite(Transfer->IoBlock, static_cast<const char*>(Buffer), static_cast<uint32_t>(Count), done);
     if (result != 0 && result != kIoPending)
         throw EComPort(peWriteFailed, result);
     BroadcastLinkState(lnTx, true);
@@ -90,8 +90,8 @@ int32_t TCustomComPort::BeginRead(void* Buffer, int32_t Count, PComTransfer Tran
     if (!device)
         throw EComPort(peReadFailed, device::InvalidHandleError());
     uint32_t done = 0;
-    const int result = device->StartRead(Transfer->IoBlock, static_cast<char*>(Buffer),
-                                                static_cast<uint32_t>(Count), done);
+    const int result =
+        device->StartRead(Transfer->IoBlock, static_cast<char*>(Buffer), static_cast<uint32_t>(Count), done);
     if (result != 0 && result != kIoPending)
         throw EComPort(peReadFailed, result);
     return static_cast<int32_t>(done);

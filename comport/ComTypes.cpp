@@ -1,22 +1,20 @@
 #include <velt/comport/ComTypes.h>
 
-
 namespace {
 
 constexpr std::array<const char*, kBaudRateCount> kBaudRateTexts = {
-    "Custom", "110", "300", "600", "1200", "2400", "4800", "9600", "14400",
-    "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+    "Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
+    "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
 constexpr std::array<uint32_t, kBaudRateCount> kBaudRateValues = {
-    0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400,
-    19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
 constexpr std::array<const char*, 3> kStopBitsTexts = {"1", "1.5", "2"};
 constexpr std::array<const char*, 4> kDataBitsTexts = {"5", "6", "7", "8"};
 constexpr std::array<const char*, 5> kParityTexts = {"None", "Odd", "Even", "Mark", "Space"};
 constexpr std::array<const char*, 4> kFlowControlTexts = {"Hardware", "Software", "None", "Custom"};
 
 // Indexed by TComEvent ordinal; the mask bits are not in ordinal order.
-constexpr std::array<uint32_t, kComEventCount> kEventMaskBits = {
-    0x0001, 0x0004, 0x0002, 0x0100, 0x0040, 0x0008, 0x0010, 0x0080, 0x0020, 0x0400};
+constexpr std::array<uint32_t, kComEventCount> kEventMaskBits = {0x0001, 0x0004, 0x0002, 0x0100, 0x0040,
+                                                                 0x0008, 0x0010, 0x0080, 0x0020, 0x0400};
 
 } // namespace
 
@@ -28,10 +26,7 @@ std::string UpperCaseAscii(std::string Text)
     return Text;
 }
 
-TComEvents AllComEvents()
-{
-    return TComEvents::FromBits((1u << kComEventCount) - 1);
-}
+TComEvents AllComEvents() { return TComEvents::FromBits((1u << kComEventCount) - 1); }
 
 uint32_t BaudRateValue(TBaudRate Rate) { return kBaudRateValues.at(Rate); }
 

@@ -16,10 +16,7 @@ TPortNameSource& PortNameSource()
     return source;
 }
 
-bool LessIgnoringCase(const std::string& A, const std::string& B)
-{
-    return UpperCaseAscii(A) < UpperCaseAscii(B);
-}
+bool LessIgnoringCase(const std::string& A, const std::string& B) { return UpperCaseAscii(A) < UpperCaseAscii(B); }
 
 } // namespace
 

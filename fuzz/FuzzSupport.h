@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <string>
 
-#define FUZZ_CHECK(Condition)                                                                    \
-    do {                                                                                         \
-        if (!(Condition)) {                                                                      \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #Condition); \
-            std::abort();                                                                        \
-        }                                                                                        \
+#define FUZZ_CHECK(Condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(Condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #Condition);                         \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (false)
 
 // The entry points libFuzzer calls (and the corpus runner of the other builds).

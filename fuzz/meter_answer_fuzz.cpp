@@ -40,7 +40,11 @@ bool IsValidUtf8(const std::string& Text)
 {
     for (size_t i = 0; i < Text.size();) {
         const auto lead = static_cast<uint8_t>(Text[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
         if (length == 0 || i + length > Text.size())
             return false;
         for (size_t k = 1; k < length; ++k)
@@ -101,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     FakeClock clock;
     DeadlineTimers timers(clock);
     AnswerView view;
-    MeterSession session(port, timers.Timers(), view, [] { return CalendarTime{}; }, kFuzzAnswerBound);
+    MeterSession session(
+        port, timers.Timers(), view, [] { return CalendarTime{}; }, kFuzzAnswerBound);
     ClockHandshake handshake;
     handshake.Begin();
     bool handshakeOver = false;
@@ -122,7 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
             silence = std::chrono::milliseconds(0);
             if (!handshakeOver) {
                 handshake.TakeAnswer(burst);
-                const ClockHandshake::Step step = handshake.Advance([] { return CalendarTime{2026, 12, 31, 23, 59, 59}; });
+                const ClockHandshake::Step step =
+                    handshake.Advance([] { return CalendarTime{2026, 12, 31, 23, 59, 59}; });
                 handshakeOver = step.What != ClockHandshake::Outcome::Send;
                 FUZZ_CHECK(handshake.BytesSent() <= 24);
             }

@@ -20,8 +20,7 @@ QString AsRead(const QString& Text)
         const QChar c = Text.at(i);
         if (c == u'\r' && i + 1 < Text.size() && Text.at(i + 1) == u'\n')
             continue;
-        const bool lineBreak =
-            c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+        const bool lineBreak = c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
         read += lineBreak ? QChar(u'\n') : c;
     }
     return read;

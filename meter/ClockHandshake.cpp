@@ -80,12 +80,19 @@ uint8_t ClockHandshake::SendResync()
 int32_t ClockFieldValue(int32_t Code, const CalendarTime& Time)
 {
     switch (Code) {
-    case kDayCode: return Time.Day;
-    case kMonthCode: return Time.Month;
-    case kYearCode: return Time.Year - 2000;
-    case kSecondCode: return Time.Second;
-    case kMinuteCode: return Time.Minute;
-    case kHourCode: return Time.Hour;
-    default: return 0;
+    case kDayCode:
+        return Time.Day;
+    case kMonthCode:
+        return Time.Month;
+    case kYearCode:
+        return Time.Year - 2000;
+    case kSecondCode:
+        return Time.Second;
+    case kMinuteCode:
+        return Time.Minute;
+    case kHourCode:
+        return Time.Hour;
+    default:
+        return 0;
     }
 }

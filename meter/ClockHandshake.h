@@ -45,9 +45,9 @@ private:
     uint8_t SendValue(int32_t Value);
     uint8_t SendResync();
 
-    int32_t FClockField = 0;      // code of the field being set; 97 once all six are done
-    int32_t FExpectedReply = 0;   // what the next answer must equal
-    int32_t FReceivedReply = 0;   // the last answer's number; -1: none since the last byte
+    int32_t FClockField = 0;    // code of the field being set; 97 once all six are done
+    int32_t FExpectedReply = 0; // what the next answer must equal
+    int32_t FReceivedReply = 0; // the last answer's number; -1: none since the last byte
     int32_t FBytesSent = 0;
     bool FAwaitingCommandAck = false; // the last byte was a field code or the resynchronisation
     bool FResyncing = false;          // the last byte was the resynchronisation

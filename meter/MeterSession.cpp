@@ -5,8 +5,8 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/ExceptionReport.h>
 
-MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View,
-                           std::function<CalendarTime()> Now, size_t MaxAnswerSize)
+MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now,
+                           size_t MaxAnswerSize)
     : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now)), FMaxAnswerSize(MaxAnswerSize)
 {
 }

@@ -23,10 +23,7 @@ void AppendHexByte(std::string& Rtf, uint8_t Byte)
 
 // A character the code page lacks: its UTF-16 unit as a signed number, with
 // '?' for readers that skip \u.
-void AppendUnicode(std::string& Rtf, char16_t Unit)
-{
-    Rtf += "\\u" + std::to_string(static_cast<int16_t>(Unit)) + "?";
-}
+void AppendUnicode(std::string& Rtf, char16_t Unit) { Rtf += "\\u" + std::to_string(static_cast<int16_t>(Unit)) + "?"; }
 
 void AppendCharacter(std::string& Rtf, char16_t Code)
 {

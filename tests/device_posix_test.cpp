@@ -157,8 +157,8 @@ TEST(PortNames, ListsOnlyRealSerialDevicesOfAFakeSysfs)
         if (Type)
             std::ofstream(root / Name / "type") << Type << "\n";
     };
-    device("ttyS0", "4");     // a real on-board UART
-    device("ttyS1", "0");     // a placeholder without hardware
+    device("ttyS0", "4"); // a real on-board UART
+    device("ttyS1", "0"); // a placeholder without hardware
     device("ttyUSB0", nullptr);
     device("ttyACM1", nullptr);
     device("ttyusb9", nullptr);
@@ -641,7 +641,12 @@ TEST(ReceiveQueue, DecodesErrorMarksAcrossFeeds)
     queue.Configure(options);
 
     auto news = queue.Feed("a\xFF", 2); // a mark split between two reads
-    news.Errors |= queue.Feed("\xFF" "b", 2).Errors;
+    news.Errors |= queue
+                       .Feed(
+                           "\xFF"
+                           "b",
+                           2)
+                       .Errors;
     EXPECT_EQ(news.Errors, 0u);
     const ReceiveNews brk = queue.Feed("\xFF\x00", 2);
     const ReceiveNews brkEnd = queue.Feed("\x00", 1);
@@ -653,7 +658,9 @@ TEST(ReceiveQueue, DecodesErrorMarksAcrossFeeds)
 
     char out[16];
     const size_t n = queue.Take(out, sizeof out);
-    EXPECT_EQ(std::string(out, n), "a\xFF" "b?");
+    EXPECT_EQ(std::string(out, n),
+              "a\xFF"
+              "b?");
 }
 
 TEST(ReceiveQueue, WithoutParityAMarkedByteIsAFramingError)
@@ -662,7 +669,10 @@ TEST(ReceiveQueue, WithoutParityAMarkedByteIsAFramingError)
     ReceiveOptions options;
     options.ErrorMarks = true;
     queue.Configure(options);
-    const ReceiveNews news = queue.Feed("\xFF\x00" "c", 3);
+    const ReceiveNews news = queue.Feed(
+        "\xFF\x00"
+        "c",
+        3);
     EXPECT_EQ(news.Errors, static_cast<uint32_t>(kCeFrame));
     char out[4];
     EXPECT_EQ(std::string(out, queue.Take(out, sizeof out)), "c"); // kept: no replacement asked

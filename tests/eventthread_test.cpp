@@ -209,7 +209,7 @@ TEST_F(EventThreadTest, MaskIsSetAtOpenAndClearedWithBothQueuesPurgedAtClose)
     FakePort port;
     port.Open();
     EXPECT_TRUE(port.EventThreadActive());
-    port.SetEvents(TComEvents{evRing});  // takes effect at the next open only
+    port.SetEvents(TComEvents{evRing}); // takes effect at the next open only
     port.Close();
     EXPECT_EQ(port.MasksSet(), (std::vector<uint32_t>{0x05FF, 0}));
     // Close aborts the transfers first; the thread discards both queues last.
@@ -273,8 +273,7 @@ enum class Waiter { Thread, MainLoop };
 // Every case runs for each hand-over and each waiter: the loop-driven path
 // must give handlers exactly what the thread path gives. With smNone an
 // event thread waits either way.
-class EveryHandOver : public EventThreadTest,
-                      public ::testing::WithParamInterface<std::tuple<TSyncMethod, Waiter>> {
+class EveryHandOver : public EventThreadTest, public ::testing::WithParamInterface<std::tuple<TSyncMethod, Waiter>> {
 protected:
     void SetUp() override
     {
@@ -298,16 +297,16 @@ TEST_P(EveryHandOver, OneWaitIsDeliveredInTheFixedOrderOnTheRightThread)
     FakePort port(AllComEvents(), Sync());
     port.Log->SetLineErrors(device::kCeFrame);
     port.Log->AddInput("abc");
-    std::thread([] {}).join();  // the thread checker's own helper thread starts first
+    std::thread([] {}).join(); // the thread checker's own helper thread starts first
     const size_t threadsBefore = DirectoryEntries("/proc/self/task").size();
     port.Open();
     EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threadsBefore + ThreadsOfAnOpenPort());
     Recorder seen;
-    seen.Attach(port);  // after Open: the line report of the open is not wanted here
+    seen.Attach(port); // after Open: the line report of the open is not wanted here
     port.Log->RaiseEvents(0x05FF);
     ASSERT_TRUE(ServeAndWatch([&] { return seen.Count() == 10; }));
     EXPECT_EQ(seen.Names, (std::vector<std::string>{"Error", "RxChar", "TxEmpty", "Break", "Ring", "CTS", "DSR",
-                                                     "RxFlag", "RLSD", "Rx80Full"}));
+                                                    "RxFlag", "RLSD", "Rx80Full"}));
     for (bool onMain : seen.OnMain)
         EXPECT_EQ(onMain, Sync() != smNone);
     port.Close();
@@ -466,7 +465,7 @@ TEST_P(EveryHandOver, AnIdleOpenPortWakesNobody)
             total += Sleeps(tid);
         return total;
     };
-    Serve([] { return false; }, 200ms);  // into their waits
+    Serve([] { return false; }, 200ms); // into their waits
     const long start = switches();
     Serve([] { return false; }, 2s);
     EXPECT_LE(switches() - start, 5);
@@ -508,7 +507,7 @@ TEST_F(EventThreadTest, CloseDeliversTheQueuedHandOverAndTheQuitWinsOverANewEven
     port.OnBreak = [&](TComponent*) { ++breaks; };
     port.Log->RaiseEvents(device::kEvRing);
     ASSERT_TRUE(WaitUntil([] { return Queue().Queued() == 1; }, 10s));
-    port.Log->RaiseEvents(device::kEvBreak);  // waits in the fake until the thread waits again
+    port.Log->RaiseEvents(device::kEvBreak); // waits in the fake until the thread waits again
     port.Close();
     EXPECT_EQ(duringRing, (std::vector<std::string>{"after OnBeforeClose", "connected", "device open"}));
     EXPECT_EQ(breaks, 0);
@@ -534,7 +533,7 @@ TEST_F(EventThreadTest, SyncMethodCannotChangeWhileOpen)
     FakePort port;
     port.SetSyncMethod(smNone);
     port.Open();
-    port.SetSyncMethod(smNone);  // equal value: nothing happens
+    port.SetSyncMethod(smNone); // equal value: nothing happens
     try {
         port.SetSyncMethod(smWindowSync);
         FAIL() << "no exception";
@@ -585,7 +584,7 @@ TEST_P(PtyPort, BurstsArriveOnTheMainThreadAsCountsWithNoByteLostOrDuplicated)
             bytes.push_back(static_cast<char>((burst * 131 + i) & 0xFF));
         FLine.WriteToPort(bytes);
         sent += bytes;
-        if (burst % 3 == 0) {  // now and then let the port catch up, else bursts merge
+        if (burst % 3 == 0) { // now and then let the port catch up, else bursts merge
             ASSERT_TRUE(Serve([&] { return received.size() == sent.size(); }));
         }
     }
@@ -638,13 +637,13 @@ TEST_P(PtyPort, AThousandOpenCloseCyclesWithBytesFlowingLeakNothing)
         FPort.ReadText(text, Count);
         ++rxChars;
     };
-    FPort.Open();  // the first open creates what lives for the whole process
+    FPort.Open(); // the first open creates what lives for the whole process
     FPort.Close();
     const size_t descriptors = DirectoryEntries("/proc/self/fd").size();
     const size_t threads = DirectoryEntries("/proc/self/task").size();
     for (int cycle = 0; cycle < 1000; ++cycle) {
         FPort.Open();
-        (void)!write(FLine.MasterFd(), "0123456789", 10);  // a full line simply refuses more
+        (void)!write(FLine.MasterFd(), "0123456789", 10); // a full line simply refuses more
         if (cycle % 10 == 0) {
             ASSERT_TRUE(Serve([&] { return rxChars > cycle / 10; })) << "cycle " << cycle;
         }

@@ -42,8 +42,7 @@ DeviceControlBlock LineWith(uint32_t Flags)
 
 // Opens the pseudo-terminal's port, with Lines in place of its modem lines
 // when given, and applies Flags.
-std::unique_ptr<PosixSerialDevice> OpenPort(const PseudoTerminal& Pty, uint32_t Flags,
-                                            FakeLine* Lines = nullptr)
+std::unique_ptr<PosixSerialDevice> OpenPort(const PseudoTerminal& Pty, uint32_t Flags, FakeLine* Lines = nullptr)
 {
     int error = -1;
     auto port = PosixSerialDevice::Open(Pty.SlavePath(), error);
@@ -242,10 +241,12 @@ TEST(DsrSensitivity, BytesArrivingWhileDsrIsOffAreDropped)
     ASSERT_NE(port, nullptr);
 
     pty.WriteToPort("lost");
-    ASSERT_TRUE(WaitUntil([&] {
-        int inKernel = 0;
-        return ioctl(pty.SlaveFd(), FIONREAD, &inKernel) == 0 && inKernel == 4;
-    }, 5s));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            int inKernel = 0;
+            return ioctl(pty.SlaveFd(), FIONREAD, &inKernel) == 0 && inKernel == 4;
+        },
+        5s));
     EXPECT_EQ(Queued(*port), 0u);
 
     lines.SetInput(kMsDsrOn, true);

@@ -105,14 +105,28 @@ struct StrictCase {
 TEST(IntParse, StrictReadingTakesOnlyWholeNumbers)
 {
     const StrictCase cases[] = {
-        {"0", true, 0},           {"017", true, 17},        {"  -42", true, -42},
-        {"+7", true, 7},          {"$0D", true, 13},        {"x1f", true, 31},
-        {"X1F", true, 31},        {"0x10", true, 16},       {"0X10", true, 16},
-        {"-$10", true, -16},      {"$FFFFFFFF", true, -1},  {"2147483647", true, 2147483647},
+        {"0", true, 0},
+        {"017", true, 17},
+        {"  -42", true, -42},
+        {"+7", true, 7},
+        {"$0D", true, 13},
+        {"x1f", true, 31},
+        {"X1F", true, 31},
+        {"0x10", true, 16},
+        {"0X10", true, 16},
+        {"-$10", true, -16},
+        {"$FFFFFFFF", true, -1},
+        {"2147483647", true, 2147483647},
         {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0}, {"$100000000", false, 0}, {"", false, 0},
-        {"-", false, 0},          {"$", false, 0},          {"0x", false, 0},
-        {"1x", false, 0},         {"12 ", false, 0},        {"1.5", false, 0},
+        {"2147483648", false, 0},
+        {"$100000000", false, 0},
+        {"", false, 0},
+        {"-", false, 0},
+        {"$", false, 0},
+        {"0x", false, 0},
+        {"1x", false, 0},
+        {"12 ", false, 0},
+        {"1.5", false, 0},
         {"$G", false, 0},
     };
     for (const StrictCase& c : cases) {
@@ -125,9 +139,17 @@ TEST(IntParse, StrictReadingTakesOnlyWholeNumbers)
 TEST(IntParse, LeadingReadingStopsAtTheFirstNonDigit)
 {
     const std::pair<const char*, int32_t> cases[] = {
-        {"91\r\n", 91}, {"  -3abc", -3}, {"+12", 12},       {"", 0},
-        {"abc", 0},     {"\r\n", 0},     {"$1Fz", 31},      {"0x10\r\n", 16},
-        {"1 2", 1},     {"99999999999", INT32_MAX},         {"-99999999999", INT32_MIN},
+        {"91\r\n", 91},
+        {"  -3abc", -3},
+        {"+12", 12},
+        {"", 0},
+        {"abc", 0},
+        {"\r\n", 0},
+        {"$1Fz", 31},
+        {"0x10\r\n", 16},
+        {"1 2", 1},
+        {"99999999999", INT32_MAX},
+        {"-99999999999", INT32_MIN},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(ParseLeadingInteger(text), expected) << '"' << text << '"';

@@ -169,8 +169,8 @@ TEST(PortLifecycle, OpenAndCloseAreIdempotentAndNotifyInOrder)
     port.Open();
     port.Close();
     port.Close();
-    EXPECT_EQ(seen, (std::vector<std::string>{"BeforeOpen", "AfterOpen", "CTS on", "CTS off", "BeforeClose",
-                                              "AfterClose"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"BeforeOpen", "AfterOpen", "CTS on", "CTS off", "BeforeClose", "AfterClose"}));
     EXPECT_EQ(port.DeviceHandle(), nullptr);
     EXPECT_EQ(port.Log->OpenDevices(), 0);
 }

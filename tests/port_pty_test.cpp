@@ -187,7 +187,10 @@ TEST(PortOnPty, BytesMoveBothWaysAndReadsReturnWhatIsWaiting)
     EXPECT_EQ(port.ReadText(text, 10), 0);
     EXPECT_TRUE(text.empty());
 
-    pty.WriteToPort(std::string("abc\0\xFF" "def", 8));
+    pty.WriteToPort(
+        std::string("abc\0\xFF"
+                    "def",
+                    8));
     ASSERT_TRUE(WaitUntil([&] { return port.InQueueCount() == 8; }, 5s));
     EXPECT_EQ(port.ReadText(text, 5), 5);
     EXPECT_EQ(text, std::string("abc\0\xFF", 5));
@@ -247,10 +250,12 @@ TEST(PortOnPty, AbortEndsAReadPendingOnAnotherThread)
     });
     // The abort may come before the read has started; repeat it until the
     // read has ended, which it must without any byte arriving.
-    EXPECT_TRUE(WaitUntil([&] {
-        port.AbortTransfers();
-        return done.load();
-    }, 10s));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            port.AbortTransfers();
+            return done.load();
+        },
+        10s));
     reader.join();
     EXPECT_EQ(code, peReadFailed);
     EXPECT_EQ(error, ECANCELED);
@@ -296,7 +301,10 @@ TEST(PortOnPty, TransferRecordsFollowTheirCallingOrder)
     EXPECT_EQ(pty.ReadFromPort(1, 2s), "V");
 
     for (auto action : {+[](TComPort& p) { p.BeginWrite("x", 1, nullptr); },
-                        +[](TComPort& p) { char c; p.BeginRead(&c, 1, nullptr); },
+                        +[](TComPort& p) {
+                            char c;
+                            p.BeginRead(&c, 1, nullptr);
+                        },
                         +[](TComPort& p) { p.AwaitTransfer(nullptr); }}) {
         auto e = CatchPortError([&] { action(port); });
         EXPECT_EQ(e.PortErrorCode(), peBadTransfer);

@@ -23,7 +23,6 @@ namespace {
 
 class RegistryTest : public TempConfigHomeTest {
 protected:
-
     static void Store(THKey Root, const std::string& Key, const std::string& Name, const std::string& Text)
     {
         TRegistry registry;
@@ -42,7 +41,9 @@ TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
     registry.WriteString("Path", "C:\\dir \"quoted\"");
     registry.WriteInteger("Rate", 9600);
     registry.WriteInteger("Minus", -1);
-    registry.WriteString("Bytes", "\xb3\xf3" "d\xbc");  // Windows-1250 stays as bytes
+    registry.WriteString("Bytes",
+                         "\xb3\xf3"
+                         "d\xbc"); // Windows-1250 stays as bytes
     registry.CloseKey();
 
     EXPECT_EQ(ReadFile(RegistryFile()),
@@ -52,7 +53,8 @@ TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
               "\"Path\"=\"C:\\\\dir \\\"quoted\\\"\"\n"
               "\"Rate\"=dword:00002580\n"
               "\"Minus\"=dword:ffffffff\n"
-              "\"Bytes\"=\"\xb3\xf3" "d\xbc\"\n"
+              "\"Bytes\"=\"\xb3\xf3"
+              "d\xbc\"\n"
               "\n");
 
     TRegistry reader;
@@ -61,7 +63,9 @@ TEST_F(RegistryTest, WritesReadableRegedit4TextWithEscapesAndBothKinds)
     EXPECT_EQ(reader.ReadString("PATH"), "C:\\dir \"quoted\"");
     EXPECT_EQ(reader.ReadInteger("rate"), 9600);
     EXPECT_EQ(reader.ReadInteger("Minus"), -1);
-    EXPECT_EQ(reader.ReadString("Bytes"), "\xb3\xf3" "d\xbc");
+    EXPECT_EQ(reader.ReadString("Bytes"),
+              "\xb3\xf3"
+              "d\xbc");
 }
 
 TEST_F(RegistryTest, ValueKindsAndMissingValues)
@@ -174,7 +178,7 @@ TEST_F(RegistryTest, WritesWaitForFlushAndAreAllOrNothing)
     ASSERT_TRUE(registry.OpenKey("Software\\Pending", true));
     registry.WriteString("A", "1");
     EXPECT_FALSE(fs::exists(RegistryFile()));
-    EXPECT_EQ(registry.ReadString("A"), "1");  // the open key sees its own writes
+    EXPECT_EQ(registry.ReadString("A"), "1"); // the open key sees its own writes
     registry.Flush();
     EXPECT_NE(ReadFile(RegistryFile()).find("\"A\"=\"1\""), std::string::npos);
 }
@@ -194,8 +198,9 @@ TEST_F(RegistryTest, RefusesTextsThatOneLineCannotHold)
 TEST_F(RegistryTest, RefusesToReadTextsThatOneLineCannotHold)
 {
     using namespace std::string_literals;
-    WriteFile(RegistryFile(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Hand]\n"
-                              "\"Cr\"=\"/dev/zero\rX\"\r\n\"Nul\"=\"/dev/zero\0X\"\n\"Ok\"=\"1\"\n"s);
+    WriteFile(RegistryFile(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Hand]\n"
+              "\"Cr\"=\"/dev/zero\rX\"\r\n\"Nul\"=\"/dev/zero\0X\"\n\"Ok\"=\"1\"\n"s);
     TRegistry registry;
     ASSERT_TRUE(registry.OpenKey("Software\\Hand", false));
     EXPECT_THROW(registry.ReadString("Cr"), ERegistryException);

@@ -226,9 +226,10 @@ TEST_F(StorageTest, ValuesOfTheWrongKindFail)
 TEST_F(StorageTest, TextsThatMatchNothingTakeTheFallbacks)
 {
     FPort.SetSettingsGroups({sgBasic, sgFlowDetails});
-    StoreProgramKey("\"Parity\"=\"Even \"\n\"FlowControl\"=\"HARDWARE\"\n"
-                    "\"FlowControl.ControlRTS\"=\"toggle\"\n\"FlowControl.OutCTSFlow\"=\"No\"\n"
-                    "\"FlowControl.XonXoffIn\"=\"yes\"\n\"FlowControl.XonChar\"=\"#$0D\"\n");
+    StoreProgramKey(
+        "\"Parity\"=\"Even \"\n\"FlowControl\"=\"HARDWARE\"\n"
+        "\"FlowControl.ControlRTS\"=\"toggle\"\n\"FlowControl.OutCTSFlow\"=\"No\"\n"
+        "\"FlowControl.XonXoffIn\"=\"yes\"\n\"FlowControl.XonChar\"=\"#$0D\"\n");
     FPort.RestoreSettings(ssRegistry, kLocation);
     EXPECT_EQ(FPort.Parity().Bits(), prNone);
     // The details come after the summary and win over it.
@@ -273,7 +274,7 @@ TEST_F(StorageTest, LocationWithoutKeyPath)
         EXPECT_EQ(ErrorCode([&] { FPort.SaveSettings(ssRegistry, location); }, &message), peSettingsStore);
         EXPECT_EQ(message, "Failed to store settings");
     }
-    FPort.RestoreSettings(ssRegistry, "Software");  // like an empty key
+    FPort.RestoreSettings(ssRegistry, "Software"); // like an empty key
     EXPECT_EQ(FPort.Port(), "");
     FPort.SetPort("COM1");
     EXPECT_EQ(ErrorCode([&] { FPort.RestoreSettings(ssRegistry, "HKEY_LOCAL_MACHINE\\"); }), peSettingsLoad);
@@ -363,7 +364,7 @@ TEST_F(StorageTest, IniDefaultsAreTheCurrentValuesExceptTheCustomRate)
     FPort.SetBaudRate(brCustom);
     FPort.SetCustomBaudRate(31250);
     FPort.Timeouts().SetReadInterval(77);
-    FPort.FlowControl().SetXonXoffIn(true);  // a custom summary
+    FPort.FlowControl().SetXonXoffIn(true); // a custom summary
     FPort.RestoreSettings(ssIniFile, "velt.ini");
     EXPECT_EQ(FPort.Port(), "COM3");
     EXPECT_EQ(FPort.BaudRate(), brCustom);
@@ -389,8 +390,9 @@ TEST_F(StorageTest, RestoreOnAnOpenPortReopensAndWritesTheDeviceOnce)
     FPort.Open();
     ASSERT_EQ(FPort.OpenCount, 1);
     FPort.Log->Clear();
-    StoreProgramKey("\"Port\"=\"second\"\n\"BaudRate\"=\"19200\"\n\"StopBits\"=\"2\"\n\"DataBits\"=\"7\"\n"
-                    "\"Parity\"=\"Odd\"\n\"FlowControl\"=\"Software\"\n");
+    StoreProgramKey(
+        "\"Port\"=\"second\"\n\"BaudRate\"=\"19200\"\n\"StopBits\"=\"2\"\n\"DataBits\"=\"7\"\n"
+        "\"Parity\"=\"Odd\"\n\"FlowControl\"=\"Software\"\n");
     FPort.RestoreSettings(ssRegistry, kLocation);
 
     EXPECT_TRUE(FPort.Connected());
@@ -428,14 +430,14 @@ TEST_F(StorageTest, FailedRestoreOnAnOpenPortStillWritesWhatWasRestored)
 
 TEST(StorageTexts, CharacterForms)
 {
-    const std::pair<uint8_t, std::string> toText[] = {
-        {13, "#13"}, {0, "#0"}, {32, "#32"}, {33, "!"}, {65, "A"}, {127, "\x7f"}, {128, "#128"}, {255, "#255"}};
+    const std::pair<uint8_t, std::string> toText[] = {{13, "#13"}, {0, "#0"},     {32, "#32"},   {33, "!"},
+                                                      {65, "A"},   {127, "\x7f"}, {128, "#128"}, {255, "#255"}};
     for (const auto& [byte, text] : toText)
         EXPECT_EQ(CharToText(byte), text) << int(byte);
 
-    const std::pair<std::string, uint8_t> toChar[] = {
-        {"", 0},     {"#", 35},    {"#13", 13}, {"#017", 17}, {"#$0D", 13}, {"#0x0d", 13},
-        {"#1x", 0},  {"#300", 44}, {"#-1", 255}, {"AB", 65},  {"# 10", 10}, {"#+", 0}};
+    const std::pair<std::string, uint8_t> toChar[] = {{"", 0},      {"#", 35},     {"#13", 13},  {"#017", 17},
+                                                      {"#$0D", 13}, {"#0x0d", 13}, {"#1x", 0},   {"#300", 44},
+                                                      {"#-1", 255}, {"AB", 65},    {"# 10", 10}, {"#+", 0}};
     for (const auto& [text, byte] : toChar)
         EXPECT_EQ(TextToChar(text), byte) << '"' << text << '"';
     for (int b = 0; b < 256; ++b)

@@ -17,11 +17,11 @@
 namespace device {
 
 struct ReceiveOptions {
-    bool DiscardNull = false;     // drop NUL bytes
-    bool ErrorMarks = false;      // the input carries PARMRK marks
-    bool ReplaceErrors = false;   // put ErrorChar in place of a bad byte
+    bool DiscardNull = false;   // drop NUL bytes
+    bool ErrorMarks = false;    // the input carries PARMRK marks
+    bool ReplaceErrors = false; // put ErrorChar in place of a bad byte
     uint8_t ErrorChar = 0;
-    uint8_t EventChar = 0;        // its arrival raises kEvRxFlag
+    uint8_t EventChar = 0; // its arrival raises kEvRxFlag
     // Which error a marked byte counts as when nothing else tells: the kernel
     // marks parity and framing errors alike. With parity checked the mark is
     // taken as a parity error, otherwise it can only be a framing error.

@@ -116,20 +116,14 @@ int RecordingDevice::SetupQueues(uint32_t InputSize, uint32_t OutputSize)
     return FLog->Record({"SetupQueues", {InputSize, OutputSize}, {}, {}});
 }
 
-int RecordingDevice::SetState(const DeviceControlBlock& Dcb)
-{
-    return FLog->Record({"SetState", {}, Dcb, {}});
-}
+int RecordingDevice::SetState(const DeviceControlBlock& Dcb) { return FLog->Record({"SetState", {}, Dcb, {}}); }
 
 int RecordingDevice::SetTimeouts(const CommTimeouts& Timeouts)
 {
     return FLog->Record({"SetTimeouts", {}, {}, Timeouts});
 }
 
-int RecordingDevice::SetEventMask(uint32_t Mask)
-{
-    return FLog->Record({"SetEventMask", {Mask}, {}, {}});
-}
+int RecordingDevice::SetEventMask(uint32_t Mask) { return FLog->Record({"SetEventMask", {Mask}, {}, {}}); }
 
 WaitOutcome RecordingDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error)
 {

@@ -15,10 +15,10 @@
 namespace device {
 
 struct RecordedCall {
-    std::string Name;                 // "SetupQueues", "SetState", "SetTimeouts", ...
-    std::vector<uint32_t> Arguments;  // the numbers passed, in order
-    DeviceControlBlock Dcb;           // for SetState
-    CommTimeouts Timeouts;            // for SetTimeouts
+    std::string Name;                // "SetupQueues", "SetState", "SetTimeouts", ...
+    std::vector<uint32_t> Arguments; // the numbers passed, in order
+    DeviceControlBlock Dcb;          // for SetState
+    CommTimeouts Timeouts;           // for SetTimeouts
 };
 
 // Shared between the test and the device (the port owns the device).
@@ -59,7 +59,7 @@ private:
     std::deque<uint32_t> FRaisedEvents;
     int FWaitFailure = 0;
     int FWaitsBegun = 0;
-    ManualResetEvent FWaitReady;  // set while a mask or a failure waits to be reported
+    ManualResetEvent FWaitReady; // set while a mask or a failure waits to be reported
 };
 
 class RecordingDevice : public SerialDevice {

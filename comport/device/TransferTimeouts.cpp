@@ -27,8 +27,8 @@ ReadRule ReadRuleFor(const CommTimeouts& Timeouts, uint32_t Count)
         rule.ReturnAtOnce = true;
         return rule;
     }
-    if (intervalMax && Timeouts.ReadTotalTimeoutMultiplier == kMaxDword &&
-        Timeouts.ReadTotalTimeoutConstant > 0 && Timeouts.ReadTotalTimeoutConstant < kMaxDword) {
+    if (intervalMax && Timeouts.ReadTotalTimeoutMultiplier == kMaxDword && Timeouts.ReadTotalTimeoutConstant > 0 &&
+        Timeouts.ReadTotalTimeoutConstant < kMaxDword) {
         rule.ReturnAfterFirstByte = true;
         rule.Total = Milliseconds(Timeouts.ReadTotalTimeoutConstant);
         return rule;

@@ -14,14 +14,14 @@ namespace {
 
 struct IniText {
     std::vector<std::string> Lines;
-    std::string LineEnd = NativeLineEnd();  // a file that exists keeps its own
+    std::string LineEnd = NativeLineEnd(); // a file that exists keeps its own
 };
 
 // Where a value stands, or where it would be added.
 struct IniPlace {
     bool SectionFound = false;
     std::optional<size_t> ValueLine;
-    size_t InsertAt = 0;  // after the section's last line that is not blank
+    size_t InsertAt = 0; // after the section's last line that is not blank
 };
 
 IniText SplitIniText(const std::string& Content)
@@ -114,8 +114,8 @@ void RequireStorable(const std::string& Section, const std::string& Name, const 
         throw EIniFileException("The value [" + Section + "] " + Name + " cannot be stored in a profile file");
 }
 
-std::string WithValue(const std::optional<std::string>& Content, const std::string& Section,
-                      const std::string& Name, const std::string& Value)
+std::string WithValue(const std::optional<std::string>& Content, const std::string& Section, const std::string& Name,
+                      const std::string& Value)
 {
     IniText text = SplitIniText(Content.value_or(""));
     const IniPlace place = Locate(text, Section, Name);
@@ -143,8 +143,7 @@ TIniFile::TIniFile(const std::string& FileName)
 {
 }
 
-std::string TIniFile::ReadString(const std::string& Section, const std::string& Name,
-                                 const std::string& Default) const
+std::string TIniFile::ReadString(const std::string& Section, const std::string& Name, const std::string& Default) const
 {
     std::optional<std::string> content;
     try {

@@ -112,7 +112,7 @@ void MainThreadQueue::RunOnMainUntilStarted(std::function<void()> Call)
 bool MainThreadQueue::RunNext()
 {
     Item* entry;
-    std::function<void()> detached;  // a released sender's call, moved here
+    std::function<void()> detached; // a released sender's call, moved here
     const std::function<void()>* call;
     {
         std::lock_guard lock(FLock);
@@ -129,7 +129,7 @@ bool MainThreadQueue::RunNext()
             call = &detached;
             entry->Released = true;
             entry->SenderWakes.notify_one();
-            entry = nullptr;  // gone with its sender
+            entry = nullptr; // gone with its sender
         }
     }
     std::exception_ptr error;
@@ -138,7 +138,7 @@ bool MainThreadQueue::RunNext()
     } catch (...) {
         error = std::current_exception();
     }
-    detached = nullptr;  // what the call captured is released here, on the main thread
+    detached = nullptr; // what the call captured is released here, on the main thread
     if (entry == nullptr) {
         if (error)
             ReportException(error);
@@ -252,7 +252,7 @@ void MainThreadQueue::OwnLoop::Unwatch(int Id)
     auto it = std::find_if(FWatches.begin(), FWatches.end(), [Id](const Watched& w) { return w.Id == Id; });
     if (it == FWatches.end())
         return;
-    *it->Ready = nullptr;  // a call still to come in this turn is skipped
+    *it->Ready = nullptr; // a call still to come in this turn is skipped
     FWatches.erase(it);
 }
 

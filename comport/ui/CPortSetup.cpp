@@ -10,8 +10,8 @@ TComSetupFrm::TComSetupFrm(QWidget* Parent) : QDialog(Parent), FUi(std::make_uni
 {
     FUi->setupUi(this);
     // A fixed dialog border: no resizing, no minimise or maximise button.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
 }
 
 TComSetupFrm::~TComSetupFrm() = default;

@@ -71,7 +71,8 @@ void InstallQtHandOver()
     // Posting is safe from any thread. Drain catches every exception of the
     // calls it runs, so none unwinds through Qt's frames.
     queue.SetWakeup([receiver] {
-        QMetaObject::invokeMethod(receiver, [] { MainThreadQueue::Instance().Drain(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            receiver, [] { MainThreadQueue::Instance().Drain(); }, Qt::QueuedConnection);
     });
     queue.SetLoopWatcher(receiver);
 }

@@ -62,7 +62,7 @@ private slots:
     void initTestCase()
     {
         InstallQtHandOver();
-        InstallQtHandOver();  // a second call changes nothing
+        InstallQtHandOver(); // a second call changes nothing
         SetExceptionReportHandler([this](const std::string& Message) {
             FReportsOnGuiThread = FReportsOnGuiThread && OnGuiThread();
             FReports.push_back(Message);

@@ -45,7 +45,7 @@ const QString kError = QStringLiteral("Błąd");
 const QString kMeterError = QStringLiteral("Wystąpił błąd komunikacji z miernikiem!");
 const QString kOpenError = QStringLiteral("Wystąpił błąd podczas otwierania portu!");
 
-const QStringList kCommandButtons = {"bUstawienia", "bPomZPam", "bOstatniPom", "bWszystPom",
+const QStringList kCommandButtons = {"bUstawienia", "bPomZPam",         "bOstatniPom",    "bWszystPom",
                                      "bCzyscEkran", "bKopiujDoSchowka", "bZapiszDoPliku", "bUstawZegar"};
 
 QString MeterSimPath()
@@ -140,7 +140,7 @@ ScriptedMeter::Answerer ClockMeter(std::optional<size_t> WrongAt = std::nullopt)
 // The bytes the program sends for the clock set to Moment, in a clean run.
 std::string CleanHandshake(const QDateTime& Moment)
 {
-    const int values[] = {Moment.date().day(), Moment.date().month(), Moment.date().year() - 2000,
+    const int values[] = {Moment.date().day(),    Moment.date().month(),  Moment.date().year() - 2000,
                           Moment.time().second(), Moment.time().minute(), Moment.time().hour()};
     std::string bytes;
     for (int field = 0; field < 6; ++field) {

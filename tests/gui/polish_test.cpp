@@ -55,7 +55,8 @@ private slots:
 
     void saveDialogIsPolish()
     {
-        const auto dialog = NewSaveFileDialog(nullptr, {QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("txt")});
+        const auto dialog =
+            NewSaveFileDialog(nullptr, {QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("txt")});
         // The desktop's own dialog would follow the desktop's language.
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         dialog->show();
@@ -88,8 +89,8 @@ private slots:
         QStringList texts;
         for (const auto* action : menu->actions())
             texts << action->text();
-        QCOMPARE(texts, QStringList({"&Cofnij\tCtrl+Z", "&Przywróć\tCtrl+Y", "", "W&ytnij\tCtrl+X",
-                                     "S&kopiuj\tCtrl+C", "&Wklej\tCtrl+V", "Usuń", "", "Zaznacz wszystko\tCtrl+A"}));
+        QCOMPARE(texts, QStringList({"&Cofnij\tCtrl+Z", "&Przywróć\tCtrl+Y", "", "W&ytnij\tCtrl+X", "S&kopiuj\tCtrl+C",
+                                     "&Wklej\tCtrl+V", "Usuń", "", "Zaznacz wszystko\tCtrl+A"}));
     }
 };
 

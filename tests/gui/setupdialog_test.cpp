@@ -139,7 +139,8 @@ private slots:
         QStringList order;
         for (int i = 0; i < 8; ++i, w = w->nextInFocusChain())
             order << w->objectName();
-        QCOMPARE(order, QStringList({"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Button1", "Button2"}));
+        QCOMPARE(order,
+                 QStringList({"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Button1", "Button2"}));
     }
 
     void showsThePortsCurrentValues()
@@ -246,7 +247,7 @@ private slots:
         });
         ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
             changeEverything(d);
-            QTimer::singleShot(0, &d, [&d] { d.close(); }); // the window's close button
+            QTimer::singleShot(0, &d, [&d] { d.close(); });      // the window's close button
             QTimer::singleShot(30000, &d, [&d] { d.done(-1); }); // never hang the suite
             return d.exec();
         });
@@ -295,10 +296,14 @@ private slots:
     {
         QTest::addColumn<QString>("current");
         QTest::addColumn<QString>("shownAs");
-        QTest::newRow("COMn name") << "COM3" << "COM3 (brak)";
-        QTest::newRow("unplugged adapter") << "ttyUSB1" << "ttyUSB1 (brak)";
-        QTest::newRow("gone path") << "/nonexistent/velt-port" << "/nonexistent/velt-port (brak)";
-        QTest::newRow("existing path") << "" << "";
+        QTest::newRow("COMn name") << "COM3"
+                                   << "COM3 (brak)";
+        QTest::newRow("unplugged adapter") << "ttyUSB1"
+                                           << "ttyUSB1 (brak)";
+        QTest::newRow("gone path") << "/nonexistent/velt-port"
+                                   << "/nonexistent/velt-port (brak)";
+        QTest::newRow("existing path") << ""
+                                       << "";
     }
     void currentPortIsListedSelectedAndKept()
     {

@@ -145,8 +145,9 @@ protected:
 
     void StorePort(const std::string& Port, const std::string& DataBits)
     {
-        WriteFile(RegistryFile(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort]\r\n\"Port\"=\"" + Port
-                                      + "\"\r\n\"BaudRate\"=\"9600\"\r\n\"DataBits\"=\"" + DataBits + "\"\r\n\r\n");
+        WriteFile(RegistryFile(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort]\r\n\"Port\"=\"" +
+                                      Port + "\"\r\n\"BaudRate\"=\"9600\"\r\n\"DataBits\"=\"" + DataBits +
+                                      "\"\r\n\r\n");
     }
 };
 

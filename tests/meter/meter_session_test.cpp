@@ -118,8 +118,8 @@ TEST_F(MeterSessionTest, CleanHandshakeSendsTwelveBytesPacedBySixtyMilliseconds)
     FView.Calls.clear();
     const std::string sent = RunHandshake(Echo);
     // Day 7, month 3, year 2026 as 126, second 9, minute 5, hour 14.
-    EXPECT_EQ(sent, std::string("[") + char(107) + "\\" + char(103) + "]" + char(126) + "^" + char(109) + "_"
-                        + char(105) + "`" + char(114));
+    EXPECT_EQ(sent, std::string("[") + char(107) + "\\" + char(103) + "]" + char(126) + "^" + char(109) + "_" +
+                        char(105) + "`" + char(114));
     EXPECT_EQ(FView.Calls, (std::vector<std::string>{"disabled", "end", "clock set"}));
 }
 
@@ -145,7 +145,7 @@ TEST_F(MeterSessionTest, AnswersAreReadLeniently)
     // at all, or with blanks and a sign; codes answered in hexadecimal.
     FMoment = {2000, 1, 1, 0, 0, 0};
     const std::vector<std::string> answers = {"  91 ", "$1", "0x5C", "1\r\n", "+93", "x",
-                                              "94abc", "-0", "0X5f", "\r\n", "96", "0"};
+                                              "94abc", "-0", "0X5f", "\r\n",  "96",  "0"};
     size_t next = 0;
     const std::string sent = RunHandshake([&](uint8_t) { return answers.at(next++); });
     EXPECT_EQ(sent.size(), 12u);

@@ -9,10 +9,7 @@
 
 class RecordingPort : public TComPort {
 public:
-    explicit RecordingPort(TComponent* AOwner = nullptr) : TComPort(AOwner)
-    {
-        SetEvents(TComEvents{});
-    }
+    explicit RecordingPort(TComponent* AOwner = nullptr) : TComPort(AOwner) { SetEvents(TComEvents{}); }
     std::shared_ptr<device::RecordingLog> Log = std::make_shared<device::RecordingLog>();
     int OpenCount = 0;
 

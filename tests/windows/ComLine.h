@@ -14,8 +14,8 @@ std::string TestPortName();
 HANDLE OpenTestPortDirectly();
 
 // Skips the calling test when no line was given.
-#define REQUIRE_TEST_LINE()                                                                             \
-    do {                                                                                                \
-        if (TestPortName().empty())                                                                     \
-            GTEST_SKIP() << "no line: VELT_TEST_PORT names none (tools/windows.sh gives one under Wine)"; \
+#define REQUIRE_TEST_LINE()                                                                                            \
+    do {                                                                                                               \
+        if (TestPortName().empty())                                                                                    \
+            GTEST_SKIP() << "no line: VELT_TEST_PORT names none (tools/windows.sh gives one under Wine)";              \
     } while (0)

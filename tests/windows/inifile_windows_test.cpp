@@ -27,9 +27,8 @@ class IniFileWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FHome = fs::temp_directory_path() /
-                ("velt-appdata-" + std::to_string(GetCurrentProcessId()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        FHome = fs::temp_directory_path() / ("velt-appdata-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(FHome);
         fs::create_directories(FHome);
         SetEnvironmentVariableW(L"APPDATA", FHome.c_str());

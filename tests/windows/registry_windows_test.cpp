@@ -40,8 +40,8 @@ protected:
         const std::string path = FPath + (SubKey.empty() ? "" : "\\" + SubKey);
         const std::wstring key(path.begin(), path.end());
         const std::wstring name(Name.begin(), Name.end());
-        if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &raw.Type,
-                         nullptr, &size) != ERROR_SUCCESS)
+        if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &raw.Type, nullptr,
+                         &size) != ERROR_SUCCESS)
             return raw;
         raw.Data.resize(size);
         RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &raw.Type,

@@ -29,8 +29,8 @@ std::string MeterProtocol::Measurement(int Number)
 {
     const int temperature = 200 + (Number * 37) % 150;
     const int humidity = 30 + (Number * 7) % 50;
-    return Utf8ToCp1250("Pomiar nr " + std::to_string(Number) + ": " + Tenths(temperature) + " °C, wilgotność "
-                        + std::to_string(humidity) + " %\r\n");
+    return Utf8ToCp1250("Pomiar nr " + std::to_string(Number) + ": " + Tenths(temperature) + " °C, wilgotność " +
+                        std::to_string(humidity) + " %\r\n");
 }
 
 std::optional<MeterAnswer> MeterProtocol::Answer(uint8_t Byte)

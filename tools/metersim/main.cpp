@@ -49,7 +49,7 @@ bool OpenTerminal(Terminal& Pty)
     if (openpty(&Pty.Master, &Pty.Slave, name, nullptr, nullptr) != 0)
         return false;
     for (int fd : {Pty.Master, Pty.Slave}) {
-        termios settings {};
+        termios settings{};
         tcgetattr(fd, &settings);
         cfmakeraw(&settings);
         tcsetattr(fd, TCSANOW, &settings);
@@ -61,7 +61,7 @@ bool OpenTerminal(Terminal& Pty)
 // Sleeps unless a stop was requested; false when it was.
 bool Pause(int Ms)
 {
-    timespec left {Ms / 1000, (Ms % 1000) * 1000000L};
+    timespec left{Ms / 1000, (Ms % 1000) * 1000000L};
     while (!stopRequested && nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
     return !stopRequested;

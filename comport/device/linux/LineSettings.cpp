@@ -10,21 +10,30 @@ namespace {
 uint32_t DataBitsFlag(uint8_t ByteSize)
 {
     switch (ByteSize) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
     }
 }
 
 uint32_t ParityFlags(uint8_t Parity)
 {
     switch (Parity) {
-    case kOddParity: return PARENB | PARODD;
-    case kEvenParity: return PARENB;
-    case kMarkParity: return PARENB | CMSPAR | PARODD;
-    case kSpaceParity: return PARENB | CMSPAR;
-    default: return 0;
+    case kOddParity:
+        return PARENB | PARODD;
+    case kEvenParity:
+        return PARENB;
+    case kMarkParity:
+        return PARENB | CMSPAR | PARODD;
+    case kSpaceParity:
+        return PARENB | CMSPAR;
+    default:
+        return 0;
     }
 }
 
@@ -32,15 +41,13 @@ uint32_t ParityFlags(uint8_t Parity)
 
 bool UsesKernelRtsCts(const DeviceControlBlock& Dcb)
 {
-    return (Dcb.Flags & kDcbOutxCtsFlow) != 0 &&
-           (Dcb.Flags & kDcbRtsControlMask) == kDcbRtsControlHandshake;
+    return (Dcb.Flags & kDcbOutxCtsFlow) != 0 && (Dcb.Flags & kDcbRtsControlMask) == kDcbRtsControlHandshake;
 }
 
 void MakeRawLine(Termios2& Settings)
 {
-    Settings.InputFlags &= ~static_cast<uint32_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                                  ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR |
-                                                  IMAXBEL | IUCLC);
+    Settings.InputFlags &= ~static_cast<uint32_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                                                  IXOFF | IXANY | INPCK | IGNPAR | IMAXBEL | IUCLC);
     Settings.OutputFlags &= ~static_cast<uint32_t>(OPOST);
     Settings.LocalFlags &= ~static_cast<uint32_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     Settings.ControlFlags |= CLOCAL | CREAD;
@@ -89,8 +96,7 @@ bool DeviceTookSettings(const Termios2& Wanted, const Termios2& Taken)
     if ((Wanted.ControlFlags & format) != (Taken.ControlFlags & format))
         return false;
     const uint32_t parityKind = PARODD | CMSPAR;
-    if ((Wanted.ControlFlags & PARENB) &&
-        (Wanted.ControlFlags & parityKind) != (Taken.ControlFlags & parityKind))
+    if ((Wanted.ControlFlags & PARENB) && (Wanted.ControlFlags & parityKind) != (Taken.ControlFlags & parityKind))
         return false;
     const uint32_t input = IXON | IXOFF | INPCK | PARMRK;
     if ((Wanted.InputFlags & input) != (Taken.InputFlags & input))

@@ -107,9 +107,6 @@ std::string ListedNameOf(const std::string& Port)
     return node.substr(devices.size());
 }
 
-int ListSerialDevices(std::vector<std::string>& Names)
-{
-    return ListSerialDevicesUnder("/sys/class/tty", Names);
-}
+int ListSerialDevices(std::vector<std::string>& Names) { return ListSerialDevicesUnder("/sys/class/tty", Names); }
 
 } // namespace device

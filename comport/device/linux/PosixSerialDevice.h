@@ -127,8 +127,8 @@ private:
     ReceiveQueue FQueue{kReceiveQueueFloor};
     CommTimeouts FTimeouts;
     uint32_t FEventMask = 0;
-    uint32_t FOccurred = 0;   // events of the mask not yet reported
-    uint32_t FErrors = 0;     // CE_* not yet cleared
+    uint32_t FOccurred = 0; // events of the mask not yet reported
+    uint32_t FErrors = 0;   // CE_* not yet cleared
     uint64_t FMaskChanges = 0;
     bool FHungUp = false;
     bool FDeviceWatched = false; // the line is in the epoll set

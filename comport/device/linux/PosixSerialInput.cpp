@@ -52,7 +52,8 @@ void PosixSerialDevice::PullInputLocked()
     std::optional<bool> keeping; // asked once per pull, and only when bytes came
     while (FQueue.Room() > 0) {
         char raw[4096];
-        auto [into, wanted] = FQueue.Plain() ? FQueue.FreeSpan() : std::pair<char*, size_t>{raw, std::min(sizeof raw, FQueue.Room())};
+        auto [into, wanted] =
+            FQueue.Plain() ? FQueue.FreeSpan() : std::pair<char*, size_t>{raw, std::min(sizeof raw, FQueue.Room())};
         const ssize_t got = ReadLineLocked(into, wanted);
         if (got <= 0)
             break;

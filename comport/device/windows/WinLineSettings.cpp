@@ -36,11 +36,10 @@ DCB ToSystemDcb(const DeviceControlBlock& Dcb)
 
 bool DriverTookSettings(const DCB& Wanted, const DCB& Taken)
 {
-    return Wanted.BaudRate == Taken.BaudRate && Wanted.ByteSize == Taken.ByteSize &&
-           Wanted.Parity == Taken.Parity && Wanted.StopBits == Taken.StopBits &&
-           Wanted.fOutxCtsFlow == Taken.fOutxCtsFlow && Wanted.fOutxDsrFlow == Taken.fOutxDsrFlow &&
-           Wanted.fOutX == Taken.fOutX && Wanted.fInX == Taken.fInX && Wanted.XonChar == Taken.XonChar &&
-           Wanted.XoffChar == Taken.XoffChar;
+    return Wanted.BaudRate == Taken.BaudRate && Wanted.ByteSize == Taken.ByteSize && Wanted.Parity == Taken.Parity &&
+           Wanted.StopBits == Taken.StopBits && Wanted.fOutxCtsFlow == Taken.fOutxCtsFlow &&
+           Wanted.fOutxDsrFlow == Taken.fOutxDsrFlow && Wanted.fOutX == Taken.fOutX && Wanted.fInX == Taken.fInX &&
+           Wanted.XonChar == Taken.XonChar && Wanted.XoffChar == Taken.XoffChar;
 }
 
 } // namespace device

@@ -23,8 +23,8 @@ int ListSerialDevicesIn(HKEY Key, std::vector<std::string>& Names)
         DWORD nameSize = static_cast<DWORD>(name.size());
         DWORD dataSize = static_cast<DWORD>(data.size() * sizeof(wchar_t));
         DWORD type = 0;
-        status = RegEnumValueW(Key, i, name.data(), &nameSize, nullptr, &type,
-                               reinterpret_cast<BYTE*>(data.data()), &dataSize);
+        status = RegEnumValueW(Key, i, name.data(), &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                               &dataSize);
         if (status == ERROR_NO_MORE_ITEMS)
             break; // a port went away while the list was read
         if (status != ERROR_SUCCESS)
@@ -63,8 +63,9 @@ std::string ListedNameOf(const std::string& Port)
     // The system lists a port by its own name ("COM3"), which Windows
     // compares without regard to letter case.
     std::string name = Port;
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c); });
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c);
+    });
     return name;
 }
 

@@ -69,7 +69,7 @@ private:
     // includes them with ERROR_NOT_SUPPORTED) is asked for the other events.
     bool FModemEventsRefused = false;
     bool FMaskChanged = false;
-    uint32_t FStashedErrors = 0;  // line errors read along with the queue's count
+    uint32_t FStashedErrors = 0; // line errors read along with the queue's count
     // The one serial wait; its block and mask belong to the system while
     // it is pending.
     WaitState FWaitState = WaitState::Idle;

@@ -32,7 +32,7 @@ std::optional<std::string> NormalizeKeyPath(std::string Path)
 std::string CorruptSuffix()
 {
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);

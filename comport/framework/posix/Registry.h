@@ -87,5 +87,5 @@ private:
     bool FCreatePending = false;
     std::vector<regfile::Value> FPending;
     regfile::Document FSnapshot;
-    std::string FReadError;  // why the file could not be read; "" when it could
+    std::string FReadError; // why the file could not be read; "" when it could
 };

@@ -212,10 +212,7 @@ Key* FindKey(Document& Doc, std::string_view Path)
     return nullptr;
 }
 
-const Key* FindKey(const Document& Doc, std::string_view Path)
-{
-    return FindKey(const_cast<Document&>(Doc), Path);
-}
+const Key* FindKey(const Document& Doc, std::string_view Path) { return FindKey(const_cast<Document&>(Doc), Path); }
 
 const Value* FindValue(const Key& InKey, std::string_view Name)
 {

@@ -24,7 +24,7 @@ namespace regfile {
 enum class ValueKind { Text, Number, Other };
 
 struct Value {
-    std::string Name;  // "" is the key's default value, written "@"
+    std::string Name; // "" is the key's default value, written "@"
     ValueKind Kind = ValueKind::Text;
     std::string Text;
     uint32_t Number = 0;
@@ -32,17 +32,17 @@ struct Value {
 
 // One line (or, for a continued value, several) inside a key.
 struct Entry {
-    std::optional<Value> Parsed;  // none for a comment
-    std::string Raw;              // the text as read; empty once Parsed is changed
+    std::optional<Value> Parsed; // none for a comment
+    std::string Raw;             // the text as read; empty once Parsed is changed
 };
 
 struct Key {
-    std::string Path;  // with its root word, as in the file
+    std::string Path; // with its root word, as in the file
     std::vector<Entry> Entries;
 };
 
 struct Document {
-    std::vector<std::string> Preamble;  // comments before the first key
+    std::vector<std::string> Preamble; // comments before the first key
     std::vector<Key> Keys;
 };
 

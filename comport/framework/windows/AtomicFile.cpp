@@ -15,8 +15,7 @@ namespace {
 
 [[noreturn]] void ThrowLastError(const std::string& What, const std::filesystem::path& Path)
 {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            What + " " + Utf8FromPath(Path));
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), What + " " + Utf8FromPath(Path));
 }
 
 // A handle closed on every path.

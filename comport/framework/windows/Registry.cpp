@@ -26,9 +26,9 @@ std::string NormalizeKeyPath(std::string Path)
 std::string SystemMessage(LSTATUS Status)
 {
     wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(Status), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(Status), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message(text != nullptr ? text : L"", length);
     LocalFree(text);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
@@ -99,10 +99,10 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
         return false;
     const std::wstring widePath = WideFromUtf8(path);
     HKEY key = nullptr;
-    const LSTATUS status =
-        CanCreate ? RegCreateKeyExW(RootHandle(FRootKey), widePath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    KEY_READ | KEY_WRITE, nullptr, &key, nullptr)
-                  : RegOpenKeyExW(RootHandle(FRootKey), widePath.c_str(), 0, KEY_READ | KEY_WRITE, &key);
+    const LSTATUS status = CanCreate
+                               ? RegCreateKeyExW(RootHandle(FRootKey), widePath.c_str(), 0, nullptr,
+                                                 REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key, nullptr)
+                               : RegOpenKeyExW(RootHandle(FRootKey), widePath.c_str(), 0, KEY_READ | KEY_WRITE, &key);
     if (status != ERROR_SUCCESS)
         return false;
     FCurrentKey = key;

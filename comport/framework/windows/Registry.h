@@ -57,6 +57,6 @@ private:
     std::string ResolvePath(const std::string& Key) const;
 
     THKey FRootKey = kHkeyCurrentUser;
-    void* FCurrentKey = nullptr;  // the open HKEY
+    void* FCurrentKey = nullptr; // the open HKEY
     std::string FCurrentPath;
 };

@@ -49,7 +49,7 @@ public:
     explicit EComPort(int32_t ACode);
 
     int32_t SystemErrorCode() const { return FSystemErrorCode; } ///< The platform's error number, or -1.
-    int32_t PortErrorCode() const { return FPortErrorCode; } ///< The error code, a TPortError value.
+    int32_t PortErrorCode() const { return FPortErrorCode; }     ///< The error code, a TPortError value.
     /// True when the platform refused this user access to the device, so
     /// that a program can say what to do about it.
     bool AccessDenied() const;

@@ -23,14 +23,14 @@ using TLinkBufEvent = std::function<void(TComponent* Sender, const char* Buffer,
 class VELT_COMPORT_EXPORT TPortLink {
 public:
     TLinkStateEvent OnLinkConn; ///< The port opened (true) or closed (false).
-    TLinkBufEvent OnLinkRxBuf; ///< Bytes received (the link then reads them instead of OnRxChar).
-    TLinkBufEvent OnLinkTxBuf; ///< Bytes written.
-    TLinkEvent OnLinkTxEmpty; ///< The transmitter ran empty.
-    TLinkEvent OnLinkRxFlag; ///< The event character arrived.
-    TLinkStateEvent OnLinkCTS; ///< CTS changed.
-    TLinkStateEvent OnLinkDSR; ///< DSR changed.
+    TLinkBufEvent OnLinkRxBuf;  ///< Bytes received (the link then reads them instead of OnRxChar).
+    TLinkBufEvent OnLinkTxBuf;  ///< Bytes written.
+    TLinkEvent OnLinkTxEmpty;   ///< The transmitter ran empty.
+    TLinkEvent OnLinkRxFlag;    ///< The event character arrived.
+    TLinkStateEvent OnLinkCTS;  ///< CTS changed.
+    TLinkStateEvent OnLinkDSR;  ///< DSR changed.
     TLinkStateEvent OnLinkRLSD; ///< The carrier detect line changed.
-    TLinkEvent OnLinkRing; ///< The ring indicator came on.
-    TLinkStateEvent OnLinkTx; ///< Sending started (true) or ended (false).
-    TLinkStateEvent OnLinkRx; ///< Receiving started (true) or the input queue ran empty (false).
+    TLinkEvent OnLinkRing;      ///< The ring indicator came on.
+    TLinkStateEvent OnLinkTx;   ///< Sending started (true) or ended (false).
+    TLinkStateEvent OnLinkRx;   ///< Receiving started (true) or the input queue ran empty (false).
 };

@@ -288,28 +288,28 @@ protected:
     /// settings, reaches its device or raises its notifications.
     /// @{
 
-    virtual void SaveToRegistry(TRegistry& Registry);      ///< Writes the settings to the open key.
-    virtual void SaveToIniFile(TIniFile& IniFile);         ///< Writes the settings to the ini file.
-    virtual void RestoreFromRegistry(TRegistry& Registry); ///< Reads the settings from the open key.
-    virtual void RestoreFromIniFile(TIniFile& IniFile);    ///< Reads the settings from the ini file.
-    virtual void OpenDevice();       ///< Opens the device named by Port() and installs it.
-    virtual void CloseDevice();      ///< Lets go of the device.
-    virtual void ApplyAllSettings(); ///< Writes every setting to the open device.
-    virtual void TriggerAfterClose();                          ///< Calls OnAfterClose.
-    virtual void TriggerAfterOpen();                           ///< Calls OnAfterOpen.
-    virtual void TriggerBeforeClose();                         ///< Calls OnBeforeClose.
-    virtual void TriggerBeforeOpen();                          ///< Calls OnBeforeOpen.
-    virtual void TriggerRxChar(int32_t Count);                 ///< Calls OnRxChar.
+    virtual void SaveToRegistry(TRegistry& Registry);             ///< Writes the settings to the open key.
+    virtual void SaveToIniFile(TIniFile& IniFile);                ///< Writes the settings to the ini file.
+    virtual void RestoreFromRegistry(TRegistry& Registry);        ///< Reads the settings from the open key.
+    virtual void RestoreFromIniFile(TIniFile& IniFile);           ///< Reads the settings from the ini file.
+    virtual void OpenDevice();                                    ///< Opens the device named by Port() and installs it.
+    virtual void CloseDevice();                                   ///< Lets go of the device.
+    virtual void ApplyAllSettings();                              ///< Writes every setting to the open device.
+    virtual void TriggerAfterClose();                             ///< Calls OnAfterClose.
+    virtual void TriggerAfterOpen();                              ///< Calls OnAfterOpen.
+    virtual void TriggerBeforeClose();                            ///< Calls OnBeforeClose.
+    virtual void TriggerBeforeOpen();                             ///< Calls OnBeforeOpen.
+    virtual void TriggerRxChar(int32_t Count);                    ///< Calls OnRxChar.
     virtual void TriggerRxBuf(const char* Buffer, int32_t Count); ///< Calls OnRxBuf.
-    virtual void TriggerTxEmpty();                             ///< Calls OnTxEmpty.
-    virtual void TriggerBreak();                               ///< Calls OnBreak.
-    virtual void TriggerRing();                                ///< Calls OnRing.
-    virtual void TriggerRxFlag();                              ///< Calls OnRxFlag.
-    virtual void TriggerCTSChange(bool OnOff);                 ///< Calls OnCTSChange.
-    virtual void TriggerDSRChange(bool OnOff);                 ///< Calls OnDSRChange.
-    virtual void TriggerError(TComErrors Errors);              ///< Calls OnError.
-    virtual void TriggerRLSDChange(bool OnOff);                ///< Calls OnRLSDChange.
-    virtual void TriggerRx80Full();                            ///< Calls OnRx80Full.
+    virtual void TriggerTxEmpty();                                ///< Calls OnTxEmpty.
+    virtual void TriggerBreak();                                  ///< Calls OnBreak.
+    virtual void TriggerRing();                                   ///< Calls OnRing.
+    virtual void TriggerRxFlag();                                 ///< Calls OnRxFlag.
+    virtual void TriggerCTSChange(bool OnOff);                    ///< Calls OnCTSChange.
+    virtual void TriggerDSRChange(bool OnOff);                    ///< Calls OnDSRChange.
+    virtual void TriggerError(TComErrors Errors);                 ///< Calls OnError.
+    virtual void TriggerRLSDChange(bool OnOff);                   ///< Calls OnRLSDChange.
+    virtual void TriggerRx80Full();                               ///< Calls OnRx80Full.
     virtual void ApplyLineSettings();    ///< Writes rate, format, flow control to the open device.
     virtual void ApplyTimeoutSettings(); ///< Writes the timeouts to the open device.
     virtual void ApplyBufferSettings();  ///< Writes the queue sizes to the open device.

@@ -16,7 +16,10 @@ class TCustomComPort;
 /// to the owning port's device at once while the port is open.
 class VELT_COMPORT_EXPORT TComSettingsObject : public TPersistent {
 public:
-    TCustomComPort* OwnerPort() const { return FOwnerPort; } ///< The port whose settings these are (null for a free-standing copy).
+    TCustomComPort* OwnerPort() const
+    {
+        return FOwnerPort;
+    } ///< The port whose settings these are (null for a free-standing copy).
     void SetOwnerPort(TCustomComPort* Port) { FOwnerPort = Port; } ///< Binds the settings to Port.
 
 private:
@@ -30,16 +33,19 @@ private:
 class VELT_COMPORT_EXPORT TComTimeouts : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComTimeouts"; } ///< "TComTimeouts".
-    int32_t ReadInterval() const { return FReadInterval; } ///< Longest gap between two bytes of a read; -1 returns at once.
-    int32_t ReadTotalMultiplier() const { return FReadTotalMultiplier; } ///< Read limit per byte asked for.
-    int32_t ReadTotalConstant() const { return FReadTotalConstant; } ///< Read limit added once.
+    int32_t ReadInterval() const
+    {
+        return FReadInterval;
+    } ///< Longest gap between two bytes of a read; -1 returns at once.
+    int32_t ReadTotalMultiplier() const { return FReadTotalMultiplier; }   ///< Read limit per byte asked for.
+    int32_t ReadTotalConstant() const { return FReadTotalConstant; }       ///< Read limit added once.
     int32_t WriteTotalMultiplier() const { return FWriteTotalMultiplier; } ///< Write limit per byte written.
-    int32_t WriteTotalConstant() const { return FWriteTotalConstant; } ///< Write limit added once.
-    void SetReadInterval(int32_t Value); ///< Sets ReadInterval().
-    void SetReadTotalMultiplier(int32_t Value); ///< Sets ReadTotalMultiplier().
-    void SetReadTotalConstant(int32_t Value); ///< Sets ReadTotalConstant().
-    void SetWriteTotalMultiplier(int32_t Value); ///< Sets WriteTotalMultiplier().
-    void SetWriteTotalConstant(int32_t Value); ///< Sets WriteTotalConstant().
+    int32_t WriteTotalConstant() const { return FWriteTotalConstant; }     ///< Write limit added once.
+    void SetReadInterval(int32_t Value);                                   ///< Sets ReadInterval().
+    void SetReadTotalMultiplier(int32_t Value);                            ///< Sets ReadTotalMultiplier().
+    void SetReadTotalConstant(int32_t Value);                              ///< Sets ReadTotalConstant().
+    void SetWriteTotalMultiplier(int32_t Value);                           ///< Sets WriteTotalMultiplier().
+    void SetWriteTotalConstant(int32_t Value);                             ///< Sets WriteTotalConstant().
 
 protected:
     bool AssignFrom(const TPersistent& Source) override;
@@ -57,26 +63,29 @@ private:
 class VELT_COMPORT_EXPORT TComFlowControl : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComFlowControl"; } ///< "TComFlowControl".
-    bool OutCTSFlow() const { return FOutCTSFlow; } ///< Output waits while CTS is off.
-    bool OutDSRFlow() const { return FOutDSRFlow; } ///< Output waits while DSR is off.
+    bool OutCTSFlow() const { return FOutCTSFlow; }                      ///< Output waits while CTS is off.
+    bool OutDSRFlow() const { return FOutDSRFlow; }                      ///< Output waits while DSR is off.
     TDTRFlowControl ControlDTR() const { return FControlDTR; } ///< How DTR is driven: off, on, or as input handshake.
-    TRTSFlowControl ControlRTS() const { return FControlRTS; } ///< How RTS is driven: off, on, handshake, or on while sending.
+    TRTSFlowControl ControlRTS() const
+    {
+        return FControlRTS;
+    }                                               ///< How RTS is driven: off, on, handshake, or on while sending.
     bool XonXoffOut() const { return FXonXoffOut; } ///< Output stops at XOFF and goes on at XON.
-    bool XonXoffIn() const { return FXonXoffIn; } ///< XOFF and XON are sent as the input queue fills and empties.
-    bool DSRSensitivity() const { return FDSRSensitivity; } ///< Bytes received while DSR is off are dropped.
+    bool XonXoffIn() const { return FXonXoffIn; }   ///< XOFF and XON are sent as the input queue fills and empties.
+    bool DSRSensitivity() const { return FDSRSensitivity; }     ///< Bytes received while DSR is off are dropped.
     bool TxContinueOnXoff() const { return FTxContinueOnXoff; } ///< Output goes on after XOFF was sent.
-    uint8_t XonChar() const { return FXonChar; } ///< The XON character (17 by default).
-    uint8_t XoffChar() const { return FXoffChar; } ///< The XOFF character (19 by default).
-    void SetOutCTSFlow(bool Value); ///< Sets OutCTSFlow().
-    void SetOutDSRFlow(bool Value); ///< Sets OutDSRFlow().
-    void SetControlDTR(TDTRFlowControl Value); ///< Sets ControlDTR().
-    void SetControlRTS(TRTSFlowControl Value); ///< Sets ControlRTS().
-    void SetXonXoffOut(bool Value); ///< Sets XonXoffOut().
-    void SetXonXoffIn(bool Value); ///< Sets XonXoffIn().
-    void SetDSRSensitivity(bool Value); ///< Sets DSRSensitivity().
-    void SetTxContinueOnXoff(bool Value); ///< Sets TxContinueOnXoff().
-    void SetXonChar(uint8_t Value); ///< Sets XonChar().
-    void SetXoffChar(uint8_t Value); ///< Sets XoffChar().
+    uint8_t XonChar() const { return FXonChar; }                ///< The XON character (17 by default).
+    uint8_t XoffChar() const { return FXoffChar; }              ///< The XOFF character (19 by default).
+    void SetOutCTSFlow(bool Value);                             ///< Sets OutCTSFlow().
+    void SetOutDSRFlow(bool Value);                             ///< Sets OutDSRFlow().
+    void SetControlDTR(TDTRFlowControl Value);                  ///< Sets ControlDTR().
+    void SetControlRTS(TRTSFlowControl Value);                  ///< Sets ControlRTS().
+    void SetXonXoffOut(bool Value);                             ///< Sets XonXoffOut().
+    void SetXonXoffIn(bool Value);                              ///< Sets XonXoffIn().
+    void SetDSRSensitivity(bool Value);                         ///< Sets DSRSensitivity().
+    void SetTxContinueOnXoff(bool Value);                       ///< Sets TxContinueOnXoff().
+    void SetXonChar(uint8_t Value);                             ///< Sets XonChar().
+    void SetXoffChar(uint8_t Value);                            ///< Sets XoffChar().
 
     /// The summary of the fields above, derived on every read.
     TFlowControl FlowControl() const;
@@ -107,14 +116,14 @@ private:
 class VELT_COMPORT_EXPORT TComParity : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComParity"; } ///< "TComParity".
-    TParityBits Bits() const { return FBits; } ///< The kind of parity.
-    bool Check() const { return FCheck; } ///< Whether received bytes are checked.
+    TParityBits Bits() const { return FBits; }                      ///< The kind of parity.
+    bool Check() const { return FCheck; }                           ///< Whether received bytes are checked.
     bool Replace() const { return FReplace; } ///< Whether a byte with a parity error is replaced by ReplaceChar().
     uint8_t ReplaceChar() const { return FReplaceChar; } ///< The byte put in place of one with a parity error.
-    void SetBits(TParityBits Value); ///< Sets Bits().
-    void SetCheck(bool Value); ///< Sets Check().
-    void SetReplace(bool Value); ///< Sets Replace().
-    void SetReplaceChar(uint8_t Value); ///< Sets ReplaceChar().
+    void SetBits(TParityBits Value);                     ///< Sets Bits().
+    void SetCheck(bool Value);                           ///< Sets Check().
+    void SetReplace(bool Value);                         ///< Sets Replace().
+    void SetReplaceChar(uint8_t Value);                  ///< Sets ReplaceChar().
 
 protected:
     bool AssignFrom(const TPersistent& Source) override;
@@ -133,8 +142,8 @@ private:
 class VELT_COMPORT_EXPORT TComBuffer : public TComSettingsObject {
 public:
     std::string ClassName() const override { return "TComBuffer"; } ///< "TComBuffer".
-    int32_t InputSize() const { return FInputSize; } ///< Input queue size (1024 by default).
-    int32_t OutputSize() const { return FOutputSize; } ///< Output queue size (1024 by default).
+    int32_t InputSize() const { return FInputSize; }                ///< Input queue size (1024 by default).
+    int32_t OutputSize() const { return FOutputSize; }              ///< Output queue size (1024 by default).
     /// A positive odd size is stored one less, so the queues stay even.
     void SetInputSize(int32_t Value);
     void SetOutputSize(int32_t Value); ///< Sets OutputSize(), stored even as SetInputSize() does.

@@ -15,10 +15,10 @@ enum TTransferDirection : uint8_t { tdWrite, tdRead };
 /// The record of one read or write started with TCustomComPort::BeginRead()
 /// or BeginWrite(); made by NewTransfer(), released by FreeTransfer().
 struct VELT_COMPORT_EXPORT TComTransfer {
-    device::IoBlock IoBlock; ///< The device's state of the transfer.
+    device::IoBlock IoBlock;                     ///< The device's state of the transfer.
     std::optional<TTransferDirection> Direction; ///< Set when a transfer was started on the record.
-    std::unique_ptr<char[]> WrittenCopy; ///< For a write: a copy of the bytes, for the links.
-    int32_t WrittenSize = 0; ///< The size of WrittenCopy.
+    std::unique_ptr<char[]> WrittenCopy;         ///< For a write: a copy of the bytes, for the links.
+    int32_t WrittenSize = 0;                     ///< The size of WrittenCopy.
 };
 using PComTransfer = TComTransfer*; ///< A reference to a transfer record.
 

@@ -11,8 +11,22 @@
 
 /// Bit rates by name; brCustom uses the port's CustomBaudRate().
 enum TBaudRate : uint8_t {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
-    br19200, br38400, br56000, br57600, br115200, br128000, br256000
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
 };
 /// Stop bits: 1, 1.5 or 2.
 enum TStopBits : uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
@@ -27,9 +41,7 @@ enum TRTSFlowControl : uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle 
 /// Flow control summed up.
 enum TFlowControl : uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
 /// The line events a port can listen for (see TCustomComPort::Events()).
-enum TComEvent : uint8_t {
-    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
-};
+enum TComEvent : uint8_t { evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full };
 /// Where handlers run (see TCustomComPort::SyncMethod()).
 enum TSyncMethod : uint8_t { smThreadSync, smWindowSync, smNone };
 /// Line errors.
@@ -37,8 +49,8 @@ enum TComError : uint8_t { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode
 /// Modem input lines.
 enum TComLineSignal : uint8_t { lsCTS, lsDSR, lsRing, lsRLSD };
 
-using TComEvents = SmallSet<TComEvent, uint16_t>; ///< A set of line events.
-using TComErrors = SmallSet<TComError, uint8_t>; ///< A set of line errors.
+using TComEvents = SmallSet<TComEvent, uint16_t>;          ///< A set of line events.
+using TComErrors = SmallSet<TComError, uint8_t>;           ///< A set of line errors.
 using TComLineSignals = SmallSet<TComLineSignal, uint8_t>; ///< A set of modem lines.
 
 constexpr int kBaudRateCount = 16; ///< The number of TBaudRate values.
@@ -55,22 +67,22 @@ VELT_COMPORT_EXPORT uint32_t BaudRateValue(TBaudRate Rate);
 /// "Even", "Hardware", ...); reading a text compares without regard to
 /// letter case, and an unknown text gives the first value.
 /// @{
-VELT_COMPORT_EXPORT std::string BaudRateToText(TBaudRate Value); ///< The text of a value.
-VELT_COMPORT_EXPORT TBaudRate TextToBaudRate(const std::string& Text); ///< The value a text stands for.
-VELT_COMPORT_EXPORT std::string StopBitsToText(TStopBits Value); ///< The text of a value.
-VELT_COMPORT_EXPORT TStopBits TextToStopBits(const std::string& Text); ///< The value a text stands for.
-VELT_COMPORT_EXPORT std::string DataBitsToText(TDataBits Value); ///< The text of a value.
-VELT_COMPORT_EXPORT TDataBits TextToDataBits(const std::string& Text); ///< The value a text stands for.
-VELT_COMPORT_EXPORT std::string ParityToText(TParityBits Value); ///< The text of a value.
-VELT_COMPORT_EXPORT TParityBits TextToParity(const std::string& Text); ///< The value a text stands for.
-VELT_COMPORT_EXPORT std::string FlowControlToText(TFlowControl Value); ///< The text of a value.
+VELT_COMPORT_EXPORT std::string BaudRateToText(TBaudRate Value);             ///< The text of a value.
+VELT_COMPORT_EXPORT TBaudRate TextToBaudRate(const std::string& Text);       ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string StopBitsToText(TStopBits Value);             ///< The text of a value.
+VELT_COMPORT_EXPORT TStopBits TextToStopBits(const std::string& Text);       ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string DataBitsToText(TDataBits Value);             ///< The text of a value.
+VELT_COMPORT_EXPORT TDataBits TextToDataBits(const std::string& Text);       ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string ParityToText(TParityBits Value);             ///< The text of a value.
+VELT_COMPORT_EXPORT TParityBits TextToParity(const std::string& Text);       ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string FlowControlToText(TFlowControl Value);       ///< The text of a value.
 VELT_COMPORT_EXPORT TFlowControl TextToFlowControl(const std::string& Text); ///< The value a text stands for.
 /// @}
 
 /// The platform event-mask bit of each event (kEvRxChar and its kin).
 VELT_COMPORT_EXPORT uint32_t EventMaskBit(TComEvent Event);
 VELT_COMPORT_EXPORT uint32_t EventsToMask(TComEvents Events); ///< The event-mask bits of a set of events.
-VELT_COMPORT_EXPORT TComEvents MaskToEvents(uint32_t Mask); ///< The events of event-mask bits.
+VELT_COMPORT_EXPORT TComEvents MaskToEvents(uint32_t Mask);   ///< The events of event-mask bits.
 
 /// ASCII-only upper case, as the text conversions compare.
 VELT_COMPORT_EXPORT std::string UpperCaseAscii(std::string Text);

@@ -17,7 +17,8 @@ VELT_COMPORT_EXPORT void ListPortNames(std::vector<std::string>& List);
 /// when the names cannot be read. An empty source restores the device layer's
 /// own list; tests install a fixed one so they never depend on this machine.
 using TPortNameSource = std::function<int(std::vector<std::string>& Names)>;
-VELT_COMPORT_EXPORT void SetPortNameSource(TPortNameSource Source); ///< Installs Source (empty: the machine's own list).
+VELT_COMPORT_EXPORT void
+SetPortNameSource(TPortNameSource Source); ///< Installs Source (empty: the machine's own list).
 
 /// Whether Port is a path ("/dev/pts/5", a socat link) to a character device
 /// that exists now. Such a port is usable though the kernel does not list it

@@ -24,12 +24,12 @@ public:
         return s;
     }
 
-    constexpr bool Contains(Enum v) const { return (FBits & BitOf(v)) != 0; } ///< Whether v is a member.
-    constexpr bool Empty() const { return FBits == 0; } ///< Whether the set has no member.
-    constexpr Bits ToBits() const { return FBits; } ///< The bits of the set.
-    constexpr void Include(Enum v) { FBits = static_cast<Bits>(FBits | BitOf(v)); } ///< Adds v.
+    constexpr bool Contains(Enum v) const { return (FBits & BitOf(v)) != 0; }        ///< Whether v is a member.
+    constexpr bool Empty() const { return FBits == 0; }                              ///< Whether the set has no member.
+    constexpr Bits ToBits() const { return FBits; }                                  ///< The bits of the set.
+    constexpr void Include(Enum v) { FBits = static_cast<Bits>(FBits | BitOf(v)); }  ///< Adds v.
     constexpr void Exclude(Enum v) { FBits = static_cast<Bits>(FBits & ~BitOf(v)); } ///< Removes v.
-    constexpr bool operator==(const SmallSet&) const = default; ///< Same members.
+    constexpr bool operator==(const SmallSet&) const = default;                      ///< Same members.
 
 private:
     static constexpr Bits BitOf(Enum v) { return static_cast<Bits>(Bits{1} << static_cast<unsigned>(v)); }

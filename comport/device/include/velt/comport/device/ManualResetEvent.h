@@ -21,13 +21,14 @@ enum class WaitHandle : std::intptr_t {};
 /// An event that stays set until reset, which threads and main loops wait on.
 class VELT_COMPORT_EXPORT ManualResetEvent {
 public:
-    explicit ManualResetEvent(bool InitiallySet = false); ///< A clear (or set) event; throws std::runtime_error when the platform has none to give.
+    explicit ManualResetEvent(bool InitiallySet = false); ///< A clear (or set) event; throws std::runtime_error when
+                                                          ///< the platform has none to give.
     ~ManualResetEvent();
     ManualResetEvent(const ManualResetEvent&) = delete;
     ManualResetEvent& operator=(const ManualResetEvent&) = delete;
 
-    void Set(); ///< Sets the event, waking every waiter.
-    void Reset(); ///< Clears the event.
+    void Set();         ///< Sets the event, waking every waiter.
+    void Reset();       ///< Clears the event.
     bool IsSet() const; ///< Whether the event is set.
     /// Blocks until the event is set.
     void Wait() const;

@@ -88,29 +88,29 @@ inline constexpr uint8_t kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
 
 /// The device control record: rate, format, flow control, special characters.
 struct VELT_COMPORT_EXPORT DeviceControlBlock {
-    uint32_t DCBlength = 28;   ///< The size of the record on the first platform.
-    uint32_t BaudRate = 0;     ///< Bits per second.
-    uint32_t Flags = 0;        ///< kDcb* flag bits.
-    uint16_t XonLim = 0;       ///< Input-queue fill below which XON is sent.
-    uint16_t XoffLim = 0;      ///< Free input-queue room below which XOFF is sent.
-    uint8_t ByteSize = 8;      ///< Data bits, 5 to 8.
-    uint8_t Parity = kNoParity; ///< kNoParity ... kSpaceParity.
+    uint32_t DCBlength = 28;        ///< The size of the record on the first platform.
+    uint32_t BaudRate = 0;          ///< Bits per second.
+    uint32_t Flags = 0;             ///< kDcb* flag bits.
+    uint16_t XonLim = 0;            ///< Input-queue fill below which XON is sent.
+    uint16_t XoffLim = 0;           ///< Free input-queue room below which XOFF is sent.
+    uint8_t ByteSize = 8;           ///< Data bits, 5 to 8.
+    uint8_t Parity = kNoParity;     ///< kNoParity ... kSpaceParity.
     uint8_t StopBits = kOneStopBit; ///< kOneStopBit, kOne5StopBits or kTwoStopBits.
-    uint8_t XonChar = 0;       ///< The XON character.
-    uint8_t XoffChar = 0;      ///< The XOFF character.
-    uint8_t ErrorChar = 0;     ///< Put in place of a byte received with a parity error.
-    uint8_t EofChar = 0;       ///< End-of-input character (unused).
-    uint8_t EvtChar = 0;       ///< Its arrival raises kEvRxFlag.
+    uint8_t XonChar = 0;            ///< The XON character.
+    uint8_t XoffChar = 0;           ///< The XOFF character.
+    uint8_t ErrorChar = 0;          ///< Put in place of a byte received with a parity error.
+    uint8_t EofChar = 0;            ///< End-of-input character (unused).
+    uint8_t EvtChar = 0;            ///< Its arrival raises kEvRxFlag.
     bool operator==(const DeviceControlBlock&) const = default; ///< Field by field.
 };
 
 /// The five timeouts in milliseconds; 0xFFFFFFFF is kMaxDword.
 struct VELT_COMPORT_EXPORT CommTimeouts {
-    uint32_t ReadIntervalTimeout = 0;         ///< Longest gap between two received bytes.
-    uint32_t ReadTotalTimeoutMultiplier = 0;  ///< Per byte asked for, added to the read limit.
-    uint32_t ReadTotalTimeoutConstant = 0;    ///< Added once to the read limit.
-    uint32_t WriteTotalTimeoutMultiplier = 0; ///< Per byte written, added to the write limit.
-    uint32_t WriteTotalTimeoutConstant = 0;   ///< Added once to the write limit.
+    uint32_t ReadIntervalTimeout = 0;                     ///< Longest gap between two received bytes.
+    uint32_t ReadTotalTimeoutMultiplier = 0;              ///< Per byte asked for, added to the read limit.
+    uint32_t ReadTotalTimeoutConstant = 0;                ///< Added once to the read limit.
+    uint32_t WriteTotalTimeoutMultiplier = 0;             ///< Per byte written, added to the write limit.
+    uint32_t WriteTotalTimeoutConstant = 0;               ///< Added once to the write limit.
     bool operator==(const CommTimeouts&) const = default; ///< Field by field.
 };
 /// The timeout value that means "none" or "at once" depending on the field.

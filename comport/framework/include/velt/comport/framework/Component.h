@@ -18,11 +18,14 @@ public:
     TComponent& operator=(const TComponent&) = delete;
 
     TComponent* Owner() const { return FOwner; } ///< The owner, or null.
-    const std::string& Name() const { return FName; } ///< The name ("" by default); a port stores its settings under it.
+    const std::string& Name() const
+    {
+        return FName;
+    } ///< The name ("" by default); a port stores its settings under it.
     void SetName(std::string AName) { FName = std::move(AName); } ///< Sets Name().
 
-    bool IsLoading() const { return FLoading; } ///< Whether stored properties are being read.
-    bool IsDesigning() const { return FDesigning; } ///< Whether the component sits in a visual designer.
+    bool IsLoading() const { return FLoading; }           ///< Whether stored properties are being read.
+    bool IsDesigning() const { return FDesigning; }       ///< Whether the component sits in a visual designer.
     void SetDesigning(bool Value) { FDesigning = Value; } ///< Sets IsDesigning().
 
     /// Bracket the reading of stored properties: EndLoading clears the loading

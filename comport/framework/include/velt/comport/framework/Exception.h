@@ -10,8 +10,8 @@
 class VELT_COMPORT_EXPORT Exception : public std::exception {
 public:
     explicit Exception(std::string message) : FMessage(std::move(message)) {} ///< An exception with the given message.
-    const char* what() const noexcept override { return FMessage.c_str(); } ///< The message.
-    const std::string& Message() const { return FMessage; } ///< The message.
+    const char* what() const noexcept override { return FMessage.c_str(); }   ///< The message.
+    const std::string& Message() const { return FMessage; }                   ///< The message.
 
 private:
     std::string FMessage;

@@ -86,7 +86,7 @@ private:
     /// A queued call, on the stack of the thread that queued it.
     struct Item {
         const std::function<void()>* Call = nullptr;
-        bool SenderWaitsForEnd = true;  ///< else released at the start
+        bool SenderWaitsForEnd = true; ///< else released at the start
         bool Released = false;
         std::exception_ptr Error;
         std::condition_variable SenderWakes;
@@ -126,11 +126,11 @@ private:
     size_t FQueued = 0;
     std::thread::id FMainThread;
     bool FWakePending = false;
-    bool FMainSleeps = false;  ///< the main thread sleeps in FLoopWait
+    bool FMainSleeps = false; ///< the main thread sleeps in FLoopWait
     LoopWait FLoopWait;
     OwnLoop FOwnLoop;
-    std::atomic<MainLoopWatcher*> FLoopWatcher{nullptr};  ///< set on the main thread
+    std::atomic<MainLoopWatcher*> FLoopWatcher{nullptr}; ///< set on the main thread
 
-    std::mutex FWakeLock;  ///< keeps the wake-up alive while it runs
+    std::mutex FWakeLock; ///< keeps the wake-up alive while it runs
     std::function<void()> FWakeup;
 };

@@ -32,14 +32,14 @@ public:
     /// The value last chosen for each kind of setting; only the one that
     /// belongs to ComProperty is used.
     std::string ChosenPort;
-    TBaudRate ChosenBaudRate = brCustom; ///< The rate chosen (cpBaudRate).
-    TDataBits ChosenDataBits = dbFive; ///< The data bits chosen (cpDataBits).
-    TStopBits ChosenStopBits = sbOneStopBit; ///< The stop bits chosen (cpStopBits).
-    TParityBits ChosenParity = prNone; ///< The parity chosen (cpParity).
+    TBaudRate ChosenBaudRate = brCustom;         ///< The rate chosen (cpBaudRate).
+    TDataBits ChosenDataBits = dbFive;           ///< The data bits chosen (cpDataBits).
+    TStopBits ChosenStopBits = sbOneStopBit;     ///< The stop bits chosen (cpStopBits).
+    TParityBits ChosenParity = prNone;           ///< The parity chosen (cpParity).
     TFlowControl ChosenFlowControl = fcHardware; ///< The flow control chosen (cpFlowControl).
-    std::vector<std::string>& Items; ///< The owner's item list.
-    TCustomComPort* ComPort = nullptr; ///< The bound port, or null.
-    bool AutoApply = false; ///< Whether a choice is written to the port at once.
+    std::vector<std::string>& Items;             ///< The owner's item list.
+    TCustomComPort* ComPort = nullptr;           ///< The bound port, or null.
+    bool AutoApply = false;                      ///< Whether a choice is written to the port at once.
 
     TComProperty ComProperty() const { return FComProperty; } ///< The setting the list edits.
     /// Stores the value and fills Items with the values it can take (the port
@@ -81,7 +81,7 @@ public:
     /// Regenerates the list and selects the bound port's value, or the first
     /// item when no port is bound.
     void SetComProperty(TComProperty Value);
-    bool AutoApply() const { return FSelect.AutoApply; } ///< Whether a choice is written to the port at once.
+    bool AutoApply() const { return FSelect.AutoApply; }         ///< Whether a choice is written to the port at once.
     void SetAutoApply(bool Value) { FSelect.AutoApply = Value; } ///< Sets AutoApply().
     /// The selected value, or empty when nothing is selected. A port that is
     /// absent now is shown marked; its value is the plain name.
@@ -91,7 +91,7 @@ public:
     /// choice: it is not taken or written.
     void SetText(const QString& Value);
     void WriteChoiceToPort() { FSelect.WriteChoiceToPort(); } ///< Writes the chosen value to the bound port.
-    void ShowCurrentValue(); ///< Selects the bound port's current value.
+    void ShowCurrentValue();                                  ///< Selects the bound port's current value.
 
     /// The setter the form reader (uic) calls: a failure becomes a reading
     /// error that names this list and the property.

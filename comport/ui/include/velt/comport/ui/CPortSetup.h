@@ -27,7 +27,7 @@ public:
     /// Combo1 to Combo6: port, baud rate, data bits, stop bits, parity and
     /// flow control.
     std::array<TComComboBox*, 6> Combos() const;
-    QPushButton* OkButton() const; ///< The OK button.
+    QPushButton* OkButton() const;     ///< The OK button.
     QPushButton* CancelButton() const; ///< The Cancel button.
 
 protected:
