@@ -10,17 +10,7 @@ build=${VELT_BUILD_DIR:-$top/build}
 # appstream, dpkg-dev and file validate the desktop files and build the package.
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-base-dev-tools
           libgl-dev xvfb xauth qt6-translations-l10n desktop-file-utils appstream dpkg-dev file pkgconf)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash "$top/tools/install-packages.sh" "${packages[@]}"
 [ "${1:-}" = "--packages-only" ] && exit 0
 
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${VELT_CMAKE_ARGS:-} >/dev/null

@@ -8,17 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELT_WINDOWS_BUILD_DIR:-$top/build-windows}
 
 packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 googletest qt6-base-dev qt6-base-dev-tools)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash "$top/tools/install-packages.sh" "${packages[@]}"
 
 mkdir -p "$build"
 # The far ends of the lines run on Linux, beside Wine: an echo for the line

@@ -10,16 +10,7 @@ build=${VELT_FUZZ_BUILD_DIR:-$top/build-fuzz}
 seconds=${VELT_FUZZ_SECONDS:-30}
 
 packages=(clang libclang-rt-14-dev qt6-base-dev cmake make)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash "$top/tools/install-packages.sh" "${packages[@]}"
 
 cmake -S "$top" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DVELT_FUZZ=ON -DVELT_WERROR=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

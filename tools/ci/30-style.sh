@@ -9,16 +9,7 @@ build=${VELT_BUILD_DIR:-$top/build}
 cd "$top"
 
 packages=(clang-format clang-tidy)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash "$top/tools/install-packages.sh" "${packages[@]}"
 
 echo "--- clang-format"
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
