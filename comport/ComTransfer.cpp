@@ -2,6 +2,7 @@
 // None of these test Connected: a closed port has no device, which fails
 // every operation with the platform's invalid-handle error number.
 #include <cstring>
+#include <system_error>
 
 #include <velt/comport/ComPort.h>
 
@@ -13,6 +14,21 @@ void FreeTransfer(PComTransfer& Transfer)
 {
     delete Transfer;
     Transfer = nullptr;
+}
+
+bool TComTransfer::Ended() const { return !IoBlock.State || IoBlock.State->Ended(); }
+
+device::WaitHandle TComTransfer::EndWaitable()
+{
+    try {
+        if (!IoBlock.State) // a record never used: as a transfer that has ended
+            IoBlock.State = std::make_unique<device::TransferState>();
+        return IoBlock.State->EndWaitable();
+    } catch (const std::system_error& e) {
+        throw EComPort(peTransferStatus, e.code().value());
+    } catch (const std::runtime_error&) {
+        throw EComPort(peTransferStatus);
+    }
 }
 
 namespace {

@@ -44,8 +44,11 @@ PosixSerialDevice::~PosixSerialDevice()
     // their callbacks take.
     FLines->StopWatching();
     FTxEmptyWatcher.reset();
-    // States that outlive the device end as aborted and no longer reach it.
-    FTransfers->Abort(true, true);
+    // States that outlive the device end as aborted and no longer reach it:
+    // the last round, on this thread once the pump has stopped, ends them.
+    FPending->Abort(true, true);
+    FPump.Stop();
+    AdvancePending();
     close(FEpollFd);
     close(FWakeFd);
     close(FFd); // also releases the flock
@@ -104,7 +107,7 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
     if (FFlow.WatchesInputLines())
         StartModemWatcherLocked();
     QueueLevelChangedLocked();
-    FTransfers->WakeAll(); // a write held by the old flow control looks again
+    TellPendingTransfers(); // a write held by the old flow control looks again
     return 0;
 }
 
@@ -153,7 +156,10 @@ int PosixSerialDevice::SetEventMask(uint32_t Mask)
 int PosixSerialDevice::Purge(uint32_t Flags)
 {
     if (Flags & (kPurgeRxAbort | kPurgeTxAbort))
-        FTransfers->Abort((Flags & kPurgeRxAbort) != 0, (Flags & kPurgeTxAbort) != 0);
+        {
+        FPending->Abort((Flags & kPurgeRxAbort) != 0, (Flags & kPurgeTxAbort) != 0);
+        TellPendingTransfers();
+    }
     std::lock_guard lock(FMutex);
     if (Flags & kPurgeRxClear) {
         FQueue.Clear();
@@ -194,7 +200,7 @@ void PosixSerialDevice::StartModemWatcherLocked()
 void PosixSerialDevice::QueueLevelChangedLocked()
 {
     if (FFlow.QueueLevel(FQueue.Count()))
-        FTransfers->WakeAll(); // XON went out: a write held by XOFF may go on
+        TellPendingTransfers(); // XON went out: a write held by XOFF may go on
 }
 
 void PosixSerialDevice::RequestTxEmptyLocked()

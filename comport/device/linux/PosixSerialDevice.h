@@ -20,6 +20,7 @@
 #include "PosixTransfer.h"
 #include "ReceiveQueue.h"
 #include <velt/comport/device/SerialDevice.h>
+#include "TransferPump.h"
 #include "TxEmptyWatcher.h"
 #include "WaitDescriptor.h"
 
@@ -105,12 +106,18 @@ private:
     };
 
     // Transfers (PosixSerialTransfers.cpp).
-    int Begun(PosixTransfer& Transfer, uint32_t& Done);
+    int Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, uint32_t& Done);
     ReadProgress ReadQueuedLocked(PosixTransfer& Transfer);
     StepOutcome ConcludeRead(PosixTransfer& Transfer, const ReadProgress& Progress);
     StepOutcome StepWrite(PosixTransfer& Transfer, bool First);
     StepOutcome Step(PosixTransfer& Transfer);
-    void WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome);
+    StepOutcome StepWaitingTurn(PosixTransfer& Transfer);
+    PumpWait AdvancePending();
+    StepOutcome AdvanceQueue(PendingTransfers::Queue& Queue);
+    void PumpSawHangup();
+    // Pending transfers have news (bytes, a hang-up, flow control let go):
+    // the pump looks again. Costs nothing while none is pending.
+    void TellPendingTransfers();
     // Writes the transfer's bytes up to Until, as far as the kernel takes
     // them; true when it took them all.
     bool TransmitStep(PosixTransfer& Transfer, uint32_t Until, bool Tracked);
@@ -121,7 +128,8 @@ private:
     const int FWakeFd;  // eventfd: other threads tell the waiter to look again
     const int FEpollFd; // the waitable object: the line and FWakeFd
     std::unique_ptr<LineSource> FLines;
-    const std::shared_ptr<TransferRegistry> FTransfers = std::make_shared<TransferRegistry>();
+    const std::shared_ptr<PendingTransfers> FPending = std::make_shared<PendingTransfers>();
+    TransferPump FPump{FFd, [this] { return AdvancePending(); }, [this] { PumpSawHangup(); }};
 
     std::mutex FMutex;
     ReceiveQueue FQueue{kReceiveQueueFloor};

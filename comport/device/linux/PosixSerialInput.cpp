@@ -74,7 +74,7 @@ void PosixSerialDevice::PullInputLocked()
     UpdateDeviceWatchLocked();
     if (news.Events & kEvRxChar) {
         QueueLevelChangedLocked();
-        FTransfers->WakeAll(); // a read waiting elsewhere has bytes now
+        TellPendingTransfers(); // a read waiting elsewhere has bytes now
     }
 }
 
@@ -196,7 +196,7 @@ void PosixSerialDevice::NoteHangupLocked()
     FErrors |= kCeIoe;
     RecordEventsLocked(kEvErr); // reported once; the device is not watched again
     UpdateDeviceWatchLocked();
-    FTransfers->WakeAll();
+    TellPendingTransfers();
 }
 
 bool PosixSerialDevice::WatchingDeviceLocked() const
@@ -225,10 +225,10 @@ void PosixSerialDevice::OnHelperEvents(uint32_t Events)
     std::lock_guard lock(FMutex);
     RecordEventsLocked(Events);
     if ((Events & (kEvCts | kEvDsr)) && FFlow.WatchesInputLines())
-        FTransfers->WakeAll(); // a write held by CTS or DSR looks again
+        TellPendingTransfers(); // a write held by CTS or DSR looks again
     if (Events & kEvTxEmpty) {
         if (FFlow.LineEmpty())
-            FTransfers->WakeAll(); // a write waiting for room in the output queue
+            TellPendingTransfers(); // a write waiting for room in the output queue
         if (FFlow.WantsLineEmpty())
             RequestTxEmptyLocked(); // bytes went out after the drain was seen
     }

@@ -1,10 +1,10 @@
 // Reads and writes of the Linux serial device. A transfer is started with one
-// look that never blocks; when that does not end it, AwaitTransfer waits in
-// poll() over the device and the transfer's own wake-up descriptor, with the
-// deadlines of the timeouts counted from the start.
+// look that never blocks; when that does not end it, it joins the queue of
+// its direction and the device's transfer pump moves it on, with the
+// deadlines of the timeouts counted from the start. AwaitTransfer only waits
+// for the end.
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <poll.h>
 #include <unistd.h>
 
@@ -14,8 +14,6 @@ namespace device {
 
 namespace {
 
-constexpr short kHangupEvents = POLLHUP | POLLERR | POLLNVAL;
-
 std::optional<SteadyClock::time_point> Earlier(std::optional<SteadyClock::time_point> A,
                                                std::optional<SteadyClock::time_point> B)
 {
@@ -24,14 +22,6 @@ std::optional<SteadyClock::time_point> Earlier(std::optional<SteadyClock::time_p
     if (!B)
         return A;
     return std::min(*A, *B);
-}
-
-int PollTimeout(const std::optional<SteadyClock::time_point>& Deadline)
-{
-    if (!Deadline)
-        return -1;
-    const auto left = std::chrono::ceil<Milliseconds>(*Deadline - SteadyClock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
 }
 
 bool ReadHasEnough(const PosixTransfer& Transfer)
@@ -44,42 +34,57 @@ bool ReadHasEnough(const PosixTransfer& Transfer)
 
 int PosixSerialDevice::StartRead(IoBlock& Block, char* Buffer, uint32_t Count, uint32_t& Done)
 {
-    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Read);
+    auto transfer = std::make_unique<PosixTransfer>(FPending, PosixTransfer::Kind::Read);
     transfer->ReadBuffer = Buffer;
     transfer->Count = Count;
     PosixTransfer& state = *transfer;
     Block.State = std::move(transfer);
+    PendingTransfers::Queue& queue = FPending->Of(PosixTransfer::Kind::Read);
+    std::lock_guard turn(queue.Mutex);
+    const bool first = queue.Order.empty(); // else the bytes are the earlier reads' first
     ReadProgress progress;
     {
         std::lock_guard lock(FMutex);
         state.Rule = ReadRuleFor(FTimeouts, Count);
-        progress = ReadQueuedLocked(state);
+        if (first)
+            progress = ReadQueuedLocked(state);
     }
-    ConcludeRead(state, progress);
-    return Begun(state, Done);
+    if (first)
+        ConcludeRead(state, progress);
+    return Begun(queue, state, Done);
 }
 
 int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done)
 {
-    auto transfer = std::make_unique<PosixTransfer>(FTransfers, PosixTransfer::Kind::Write);
+    auto transfer = std::make_unique<PosixTransfer>(FPending, PosixTransfer::Kind::Write);
     transfer->WriteBuffer = Buffer;
     transfer->Count = Count;
     PosixTransfer& state = *transfer;
     Block.State = std::move(transfer);
-    StepWrite(state, true);
-    return Begun(state, Done);
+    PendingTransfers::Queue& queue = FPending->Of(PosixTransfer::Kind::Write);
+    std::lock_guard turn(queue.Mutex);
+    if (queue.Order.empty()) {
+        StepWrite(state, true);
+    } else {
+        std::lock_guard lock(FMutex); // it waits its turn behind the earlier writes
+        state.WriteLimit = WriteLimitFor(FTimeouts, Count);
+    }
+    return Begun(queue, state, Done);
 }
 
 // After the first step: a transfer that has ended reports its outcome; one
-// that goes on gets what a pending transfer needs. A transfer that cannot get
-// its wake-up event (out of descriptors) ends with the reason.
-int PosixSerialDevice::Begun(PosixTransfer& Transfer, uint32_t& Done)
+// that goes on joins its queue, and the pump moves it on. A transfer that
+// cannot have the pump (out of threads or descriptors) ends with the reason.
+int PosixSerialDevice::Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, uint32_t& Done)
 {
     Done = 0;
     if (Transfer.Pending) {
-        const int error = Transfer.BecomePending();
-        if (error == 0)
+        const int error = FPump.Start();
+        if (error == 0) {
+            FPending->Add(Queue, &Transfer);
+            FPump.Wake();
             return kIoPending;
+        }
         Transfer.Finish(error);
     }
     Done = Transfer.Done;
@@ -93,20 +98,50 @@ int PosixSerialDevice::AwaitTransfer(IoBlock& Block, uint32_t& Done)
         Done = 0; // nothing was ever started on this block
         return 0;
     }
-    while (state->Pending) {
-        const StepOutcome outcome = Step(*state);
-        if (!outcome.Ended)
-            WaitForProgress(*state, outcome);
-    }
+    state->AwaitEnd();
     Done = state->Done;
     return state->Result;
 }
 
+// One round of the pump: every pending transfer of both directions is
+// looked at once.
+PumpWait PosixSerialDevice::AdvancePending()
+{
+    PumpWait wait;
+    for (const auto direction : {PosixTransfer::Kind::Read, PosixTransfer::Kind::Write}) {
+        const StepOutcome outcome = AdvanceQueue(FPending->Of(direction));
+        if (outcome.WatchDevice)
+            wait.DeviceEvents |= direction == PosixTransfer::Kind::Read ? POLLIN : POLLOUT;
+        wait.Deadline = Earlier(wait.Deadline, outcome.Deadline);
+    }
+    return wait;
+}
+
+// The first transfer of a queue moves bytes; those behind it only wait for
+// their turn, their deadline or an abort. Returns what the queue waits for:
+// the device when its first transfer does, and the earliest deadline.
+PosixSerialDevice::StepOutcome PosixSerialDevice::AdvanceQueue(PendingTransfers::Queue& Queue)
+{
+    std::lock_guard turn(Queue.Mutex);
+    StepOutcome waits;
+    bool first = true;
+    for (auto position = Queue.Order.begin(); position != Queue.Order.end();) {
+        PosixTransfer& transfer = **position;
+        const StepOutcome outcome = first ? Step(transfer) : StepWaitingTurn(transfer);
+        if (outcome.Ended) {
+            FPending->RemoveLocked(Queue, position);
+            continue;
+        }
+        waits.WatchDevice = waits.WatchDevice || (first && outcome.WatchDevice);
+        waits.Deadline = Earlier(waits.Deadline, outcome.Deadline);
+        first = false;
+        ++position;
+    }
+    return waits;
+}
+
 PosixSerialDevice::StepOutcome PosixSerialDevice::Step(PosixTransfer& Transfer)
 {
-    if (!Transfer.Pending)
-        return StepOutcome::Finished();
-    Transfer.ConsumeWake(); // what woke it is looked at now
     if (Transfer.Aborted()) {
         Transfer.Finish(AbortedTransferError());
         return StepOutcome::Finished();
@@ -119,6 +154,39 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::Step(PosixTransfer& Transfer)
         progress = ReadQueuedLocked(Transfer);
     }
     return ConcludeRead(Transfer, progress);
+}
+
+// A transfer behind others moves no byte, so only its total limit can end it
+// (a read that returns at once returns with nothing).
+PosixSerialDevice::StepOutcome PosixSerialDevice::StepWaitingTurn(PosixTransfer& Transfer)
+{
+    if (Transfer.Aborted()) {
+        Transfer.Finish(AbortedTransferError());
+        return StepOutcome::Finished();
+    }
+    const bool read = Transfer.Direction() == PosixTransfer::Kind::Read;
+    const std::optional<Milliseconds> limit = read ? Transfer.Rule.Total : Transfer.WriteLimit;
+    std::optional<SteadyClock::time_point> deadline;
+    if (limit)
+        deadline = Transfer.Started + *limit;
+    if ((read && Transfer.Rule.ReturnAtOnce) || (deadline && SteadyClock::now() >= *deadline)) {
+        Transfer.Finish(0);
+        return StepOutcome::Finished();
+    }
+    return {false, false, deadline};
+}
+
+void PosixSerialDevice::TellPendingTransfers()
+{
+    if (FPending->AnyPending())
+        FPump.Wake();
+}
+
+void PosixSerialDevice::PumpSawHangup()
+{
+    std::lock_guard lock(FMutex);
+    PullInputLocked();
+    NoteHangupLocked();
 }
 
 // Moves what the queue holds into the read's buffer; the line is asked only
@@ -262,20 +330,6 @@ void PosixSerialDevice::EndWriteLocked(PosixTransfer& Transfer, int Result)
     if (Result == 0 && Transfer.Done > 0)
         RequestTxEmptyLocked();
     Transfer.Finish(Result);
-}
-
-void PosixSerialDevice::WaitForProgress(PosixTransfer& Transfer, const StepOutcome& Outcome)
-{
-    const short deviceEvents = Transfer.Direction() == PosixTransfer::Kind::Read ? POLLIN : POLLOUT;
-    pollfd watched[2] = {{Transfer.WakeDescriptor(), POLLIN, 0}, {FFd, deviceEvents, 0}};
-    const nfds_t count = Outcome.WatchDevice ? 2 : 1;
-    if (poll(watched, count, PollTimeout(Outcome.Deadline)) <= 0)
-        return; // timed out or interrupted: the next step decides
-    if (count == 2 && (watched[1].revents & kHangupEvents)) {
-        std::lock_guard lock(FMutex);
-        PullInputLocked();
-        NoteHangupLocked();
-    }
 }
 
 } // namespace device

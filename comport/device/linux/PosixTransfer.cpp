@@ -1,110 +1,89 @@
 #include "PosixTransfer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/eventfd.h>
+#include <system_error>
 #include <unistd.h>
+
+#include "WaitDescriptor.h"
 
 namespace device {
 
-PosixTransfer::PosixTransfer(std::shared_ptr<TransferRegistry> Registry, Kind Direction)
-    : FRegistry(std::move(Registry)), FDirection(Direction), FAbortMark(FRegistry->Aborts(Direction))
+PosixTransfer::PosixTransfer(std::shared_ptr<PendingTransfers> Transfers, Kind Direction)
+    : FPending(std::move(Transfers)), FDirection(Direction), FAbortMark(FPending->Of(Direction).Aborts.load())
 {
     Started = LastByte = SteadyClock::now();
 }
 
 PosixTransfer::~PosixTransfer()
 {
-    if (FRegistered)
-        FRegistry->Remove(this);
-    if (FWakeFd >= 0)
-        close(FWakeFd);
+    // Under the queue's lock, which the pump holds while it steps the state.
+    if (Queued)
+        FPending->Remove(this);
+    // Waits for a Finish still signalling on another thread.
+    std::lock_guard lock(FEndMutex);
+    if (FEndFd >= 0)
+        close(FEndFd);
 }
 
-int PosixTransfer::BecomePending()
+WaitHandle PosixTransfer::EndWaitable()
 {
-    FWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (FWakeFd < 0)
-        return errno;
-    FRegistry->Add(this);
-    FRegistered = true;
-    return 0;
-}
-
-bool PosixTransfer::Aborted() const { return FAborted.load() || FRegistry->Aborts(FDirection) != FAbortMark; }
-
-void PosixTransfer::Wake()
-{
-    if (FWakeFd < 0)
-        return;
-    const uint64_t one = 1;
-    while (write(FWakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    std::lock_guard lock(FEndMutex);
+    if (FEndFd < 0) {
+        FEndFd = eventfd(Ended() ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (FEndFd < 0)
+            throw std::system_error(errno, std::generic_category(), "Cannot create a transfer's end event");
     }
+    return WaitHandleOf(FEndFd);
 }
 
-void PosixTransfer::ConsumeWake()
-{
-    if (FWakeFd < 0)
-        return;
-    uint64_t value;
-    while (read(FWakeFd, &value, sizeof value) < 0 && errno == EINTR) {
-    }
-}
+void PosixTransfer::AwaitEnd() const { FEnded.wait(false, std::memory_order_acquire); }
 
-void PosixTransfer::Abort()
-{
-    FAborted = true;
-    Wake();
-}
+bool PosixTransfer::Aborted() const { return FPending->Of(FDirection).Aborts.load() != FAbortMark; }
 
 void PosixTransfer::Finish(int EndResult)
 {
     Result = EndResult;
     Pending = false;
-    if (FRegistered)
-        FRegistry->Remove(this);
-    FRegistered = false;
+    std::lock_guard lock(FEndMutex);
+    FEnded.store(true, std::memory_order_release);
+    if (FEndFd >= 0) {
+        const uint64_t one = 1;
+        while (write(FEndFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    FEnded.notify_all();
 }
 
-void TransferRegistry::Add(PosixTransfer* Transfer)
+void PendingTransfers::Add(Queue& Into, PosixTransfer* Transfer)
 {
-    std::lock_guard lock(FMutex);
-    FPending.insert(Transfer);
+    Into.Order.push_back(Transfer);
+    Transfer->Queued = true;
+    ++FCount;
 }
 
-void TransferRegistry::Remove(PosixTransfer* Transfer)
+void PendingTransfers::Remove(PosixTransfer* Transfer)
 {
-    std::lock_guard lock(FMutex);
-    FPending.erase(Transfer);
+    Queue& queue = Of(Transfer->Direction());
+    std::lock_guard lock(queue.Mutex);
+    auto position = std::find(queue.Order.begin(), queue.Order.end(), Transfer);
+    if (position != queue.Order.end())
+        RemoveLocked(queue, position);
 }
 
-void TransferRegistry::Abort(bool Reads, bool Writes)
+void PendingTransfers::RemoveLocked(Queue& From, std::deque<PosixTransfer*>::iterator& Position)
+{
+    Position = From.Order.erase(Position);
+    --FCount;
+}
+
+void PendingTransfers::Abort(bool Reads, bool Writes)
 {
     if (Reads)
-        ++FReadAborts;
+        ++FReads.Aborts;
     if (Writes)
-        ++FWriteAborts;
-    std::lock_guard lock(FMutex);
-    for (PosixTransfer* transfer : FPending) {
-        const bool isRead = transfer->Direction() == PosixTransfer::Kind::Read;
-        if (isRead ? Reads : Writes)
-            transfer->Abort();
-    }
-}
-
-void TransferRegistry::WakeAll()
-{
-    std::lock_guard lock(FMutex);
-    for (PosixTransfer* transfer : FPending)
-        transfer->Wake();
-}
-
-} // namespace device
-
-namespace device {
-
-uint64_t TransferRegistry::Aborts(PosixTransfer::Kind Direction) const
-{
-    return Direction == PosixTransfer::Kind::Read ? FReadAborts.load() : FWriteAborts.load();
+        ++FWrites.Aborts;
 }
 
 } // namespace device

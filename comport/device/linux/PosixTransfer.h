@@ -1,50 +1,46 @@
 #pragma once
 // The state of one read or write on a Linux serial device, kept in the
-// IoBlock, and the registry of pending ones through which any thread can
-// abort them or wake them up.
+// IoBlock, and the queues of pending ones: reads and writes each in the order
+// they began, advanced by the device's transfer pump whether or not anyone
+// awaits them.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 
 #include <velt/comport/device/SerialDevice.h>
 #include "TransferTimeouts.h"
 
 namespace device {
 
-class TransferRegistry;
+class PendingTransfers;
 using SteadyClock = std::chrono::steady_clock;
 
 class PosixTransfer final : public TransferState {
 public:
     enum class Kind { Read, Write };
 
-    // Nothing is created or registered yet: a transfer that ends in its first
+    // Nothing is created or queued yet: a transfer that ends in its first
     // step never needs either.
-    PosixTransfer(std::shared_ptr<TransferRegistry> Registry, Kind Direction);
-    // Leaves the registry, so a state freed while pending leaves nothing behind.
+    PosixTransfer(std::shared_ptr<PendingTransfers> Transfers, Kind Direction);
+    // Leaves its queue, so a state freed while pending leaves nothing behind.
     ~PosixTransfer() override;
-
-    // The transfer goes on beyond its first step: it gets its wake-up
-    // descriptor and joins the registry, through which other threads abort or
-    // wake it. An abort since the transfer began counts. 0 or the errno.
-    int BecomePending();
     PosixTransfer(const PosixTransfer&) = delete;
     PosixTransfer& operator=(const PosixTransfer&) = delete;
 
-    Kind Direction() const { return FDirection; }
-    // Readable while the transfer has something new to look at (bytes,
-    // hang-up, abort); the awaiting thread polls it together with the device.
-    int WakeDescriptor() const { return FWakeFd; }
-    void Wake();
-    void ConsumeWake();
-    void Abort();
-    bool Aborted() const;
+    bool Ended() const override { return FEnded.load(std::memory_order_acquire); }
+    WaitHandle EndWaitable() override;
+    // Blocks until the transfer has ended.
+    void AwaitEnd() const;
 
-    // Marks the transfer ended with Result and leaves the registry.
+    Kind Direction() const { return FDirection; }
+    // An abort of its direction since the transfer began ends it.
+    bool Aborted() const;
+    // Marks the transfer ended with Result: its awaiter and its waitable
+    // object learn of it. Nothing touches the state afterwards but its owner.
     void Finish(int Result);
 
     char* ReadBuffer = nullptr;
@@ -56,35 +52,48 @@ public:
     ReadRule Rule;
     std::optional<Milliseconds> WriteLimit;
     bool Pending = true;
+    bool Queued = false; // it went past its first step, into its queue
     int Result = 0;
 
 private:
-    std::shared_ptr<TransferRegistry> FRegistry;
+    std::shared_ptr<PendingTransfers> FPending;
     Kind FDirection;
-    int FWakeFd = -1;
-    uint64_t FAbortMark; // the registry's abort count when the transfer began
-    bool FRegistered = false;
-    std::atomic<bool> FAborted{false};
+    uint64_t FAbortMark; // the aborts of its direction when the transfer began
+    std::atomic<bool> FEnded{false};
+    mutable std::mutex FEndMutex; // orders Finish against EndWaitable and the destructor
+    int FEndFd = -1;              // the waitable object, made when first asked for
 };
 
 // Shared by a device and its transfer states, so that either may go first.
-class TransferRegistry {
+class PendingTransfers {
 public:
-    void Add(PosixTransfer* Transfer);
+    struct Queue {
+        std::mutex Mutex; // held while a transfer of the direction is begun or stepped
+        std::deque<PosixTransfer*> Order;
+        std::atomic<uint64_t> Aborts{0};
+    };
+
+    Queue& Of(PosixTransfer::Kind Direction)
+    {
+        return Direction == PosixTransfer::Kind::Read ? FReads : FWrites;
+    }
+    // Appends a transfer that goes on past its first step (Into.Mutex held).
+    void Add(Queue& Into, PosixTransfer* Transfer);
+    // Takes a transfer out of its queue, wherever it stands.
     void Remove(PosixTransfer* Transfer);
-    // Ends the pending transfers of the given directions as aborted.
+    // Takes an ended transfer out (From.Mutex held).
+    void RemoveLocked(Queue& From, std::deque<PosixTransfer*>::iterator& Position);
+    // Counts an abort of the given directions: their pending transfers end
+    // at their next step.
     void Abort(bool Reads, bool Writes);
-    // Makes the pending transfers look at the device again.
-    void WakeAll();
-    // How many aborts of a direction there have been: a transfer not yet
-    // registered learns from it that it was aborted meanwhile.
-    uint64_t Aborts(PosixTransfer::Kind Direction) const;
+    // Whether any transfer is queued; asked without a lock, so that news for
+    // transfers costs nothing while there are none.
+    bool AnyPending() const { return FCount.load(std::memory_order_acquire) > 0; }
 
 private:
-    std::atomic<uint64_t> FReadAborts{0};
-    std::atomic<uint64_t> FWriteAborts{0};
-    std::mutex FMutex;
-    std::set<PosixTransfer*> FPending;
+    Queue FReads;
+    Queue FWrites;
+    std::atomic<uint32_t> FCount{0};
 };
 
 } // namespace device

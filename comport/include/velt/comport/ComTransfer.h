@@ -19,6 +19,16 @@ struct VELT_COMPORT_EXPORT TComTransfer {
     std::optional<TTransferDirection> Direction; ///< Set when a transfer was started on the record.
     std::unique_ptr<char[]> WrittenCopy;         ///< For a write: a copy of the bytes, for the links.
     int32_t WrittenSize = 0;                     ///< The size of WrittenCopy.
+
+    /// Whether the transfer has ended, so that TCustomComPort::AwaitTransfer()
+    /// returns at once; true when none was started. Never blocks; a pending
+    /// transfer goes on without being awaited.
+    bool Ended() const;
+    /// The waitable object (a descriptor on Linux, an event handle on Windows)
+    /// that becomes signalled when the transfer ends and stays so until the
+    /// next is started on the record: for waiting on it together with other
+    /// things. Throws EComPort (peTransferStatus) when the system has none to give.
+    device::WaitHandle EndWaitable();
 };
 using PComTransfer = TComTransfer*; ///< A reference to a transfer record.
 

@@ -126,10 +126,24 @@ VELT_COMPORT_EXPORT int AbortedTransferError();
 /// True when an error number means that the user may not use the device.
 VELT_COMPORT_EXPORT bool IsAccessDeniedError(int SystemErrorCode);
 
-/// A device's own state of the transfer started on an IoBlock.
+/// A device's own state of the transfer started on an IoBlock. A pending
+/// transfer goes on by itself; these ask about its end from any thread. As
+/// they stand they describe a transfer that ended in its first step, which is
+/// all a device that never leaves one pending needs.
 class VELT_COMPORT_EXPORT TransferState {
 public:
-    virtual ~TransferState() = default;
+    virtual ~TransferState();
+    /// Whether the transfer has ended (its outcome waits for AwaitTransfer);
+    /// never blocks.
+    virtual bool Ended() const { return true; }
+    /// The waitable object that becomes signalled when the transfer ends and
+    /// stays so, for waiting on it together with other things. Throws
+    /// std::system_error or std::runtime_error when the platform has no
+    /// object to give.
+    virtual WaitHandle EndWaitable();
+
+private:
+    std::unique_ptr<ManualResetEvent> FEndedAlready; // made when first asked for
 };
 
 /// Stands in for the platform's overlapped block: one per transfer record.
@@ -197,7 +211,9 @@ public:
     /// @copydoc StartRead
     [[nodiscard]] virtual int StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done) = 0;
     /// Waits until the transfer on Block has ended, bounded by the timeouts;
-    /// 0 with Done, or the error number it ended with.
+    /// 0 with Done, or the error number it ended with. A pending transfer
+    /// does not need this to go on: reads are served and writes go out in the
+    /// order they began, each direction on its own.
     [[nodiscard]] virtual int AwaitTransfer(IoBlock& Block, uint32_t& Done) = 0;
 
     /// PURGE_*ABORT end pending transfers of every thread at once (they fail

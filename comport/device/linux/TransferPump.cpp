@@ -1,0 +1,99 @@
+#include "TransferPump.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace device {
+
+namespace {
+
+constexpr short kHangupEvents = POLLHUP | POLLERR | POLLNVAL;
+
+int PollTimeout(const std::optional<std::chrono::steady_clock::time_point>& Deadline)
+{
+    if (!Deadline)
+        return -1;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*Deadline - std::chrono::steady_clock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
+}
+
+} // namespace
+
+TransferPump::TransferPump(int DeviceFd, std::function<PumpWait()> Round, std::function<void()> Hangup)
+    : FDeviceFd(DeviceFd), FRound(std::move(Round)), FHangup(std::move(Hangup))
+{
+}
+
+TransferPump::~TransferPump() { Stop(); }
+
+int TransferPump::Start()
+{
+    std::lock_guard lock(FStartMutex);
+    if (FThread.joinable())
+        return 0;
+    const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0)
+        return errno;
+    FWakeFd = wakeFd;
+    try {
+        FThread = std::thread([this] { Run(); });
+    } catch (const std::system_error& e) {
+        FWakeFd = -1;
+        close(wakeFd);
+        return e.code().value();
+    }
+    return 0;
+}
+
+void TransferPump::Wake()
+{
+    const int wakeFd = FWakeFd.load();
+    if (wakeFd < 0)
+        return;
+    const uint64_t one = 1;
+    while (write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void TransferPump::Stop()
+{
+    std::lock_guard lock(FStartMutex);
+    if (!FThread.joinable())
+        return;
+    FQuit = true;
+    Wake();
+    FThread.join();
+    close(FWakeFd.exchange(-1));
+}
+
+void TransferPump::ConsumeWake()
+{
+    uint64_t value;
+    while (read(FWakeFd.load(), &value, sizeof value) < 0 && errno == EINTR) {
+    }
+}
+
+// The wake-up is taken before the round, so news arriving during the round
+// makes the next poll return at once instead of being lost.
+void TransferPump::Run()
+{
+    while (!FQuit.load()) {
+        const PumpWait wait = FRound();
+        pollfd watched[2] = {{FWakeFd.load(), POLLIN, 0}, {FDeviceFd, wait.DeviceEvents, 0}};
+        const nfds_t count = wait.DeviceEvents != 0 ? 2 : 1;
+        if (poll(watched, count, PollTimeout(wait.Deadline)) <= 0)
+            continue; // a deadline passed, or a signal: the next round decides
+        if (watched[0].revents & POLLIN)
+            ConsumeWake();
+        if (count == 2 && (watched[1].revents & kHangupEvents))
+            FHangup();
+    }
+}
+
+} // namespace device

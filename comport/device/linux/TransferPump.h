@@ -1,0 +1,51 @@
+#pragma once
+// The one helper thread of a device that moves its pending transfers on while
+// nobody awaits them. It starts with the first transfer that goes past its
+// first step and then sleeps in poll() over its wake-up eventfd and, while a
+// transfer waits for the line, the device itself, until the earliest of the
+// transfers' deadlines. With nothing pending it waits on the eventfd alone.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace device {
+
+// What a round of the pump leaves to wait for.
+struct PumpWait {
+    short DeviceEvents = 0; // POLLIN, POLLOUT: the line's readiness a transfer waits for
+    std::optional<std::chrono::steady_clock::time_point> Deadline;
+};
+
+class TransferPump {
+public:
+    // Round steps every pending transfer and says what to wait for next;
+    // Hangup is told when the line reports a hang-up or an error.
+    TransferPump(int DeviceFd, std::function<PumpWait()> Round, std::function<void()> Hangup);
+    ~TransferPump();
+    TransferPump(const TransferPump&) = delete;
+    TransferPump& operator=(const TransferPump&) = delete;
+
+    // Starts the thread unless it runs; 0 or the error number.
+    int Start();
+    // Makes the thread run a round soon; nothing before Start.
+    void Wake();
+    // Ends and joins the thread.
+    void Stop();
+
+private:
+    void Run();
+    void ConsumeWake();
+
+    const int FDeviceFd;
+    const std::function<PumpWait()> FRound;
+    const std::function<void()> FHangup;
+    std::mutex FStartMutex;
+    std::atomic<int> FWakeFd{-1};
+    std::atomic<bool> FQuit{false};
+    std::thread FThread;
+};
+
+} // namespace device
