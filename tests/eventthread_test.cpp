@@ -6,11 +6,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <dirent.h>
-#include <fstream>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -25,6 +22,7 @@
 #include <velt/comport/framework/MainThreadQueue.h>
 #include "support/PseudoTerminal.h"
 #include "support/RecordingPort.h"
+#include "support/ThreadStats.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -49,59 +47,6 @@ bool ServeAndWatch(const std::function<bool()>& Condition)
             return Condition();
         },
         10s);
-}
-
-std::set<std::string> DirectoryEntries(const char* Path)
-{
-    std::set<std::string> names;
-    if (DIR* dir = opendir(Path)) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.')
-                names.insert(entry->d_name);
-        closedir(dir);
-    }
-    return names;
-}
-
-// How often a thread went to sleep: each wake-up of a waiting thread ends in
-// one. Preemptions of a running thread (a loaded machine) are not counted.
-long Sleeps(const std::string& Tid)
-{
-    std::ifstream status("/proc/self/task/" + Tid + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-            return std::stol(line.substr(line.find(':') + 1));
-    return 0;
-}
-
-// The CPU time a thread of this process has used (user and system), from
-// the kernel's tick counts. Only the threads looked at count, so neither the
-// test's other threads nor a sanitizer's own ones disturb the figure.
-double ThreadCpuSeconds(const std::string& Tid)
-{
-    std::ifstream stat("/proc/self/task/" + Tid + "/stat");
-    std::string text;
-    std::getline(stat, text);
-    std::istringstream fields(text.substr(text.rfind(')') + 2)); // the name may hold blanks
-    std::string field;
-    for (int i = 3; i <= 13; ++i) // state (field 3) to cmajflt (field 13)
-        fields >> field;
-    long user = 0, system = 0;
-    fields >> user >> system;
-    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// The threads that Action starts and leaves running.
-std::vector<std::string> ThreadsStartedBy(const std::function<void()>& Action)
-{
-    const auto before = DirectoryEntries("/proc/self/task");
-    Action();
-    std::vector<std::string> started;
-    for (const auto& name : DirectoryEntries("/proc/self/task"))
-        if (!before.count(name))
-            started.push_back(name);
-    return started;
 }
 
 // The exception reports, with the thread each was made on.

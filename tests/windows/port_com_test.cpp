@@ -265,6 +265,40 @@ TEST(PortOnCom, ReadWithBothMaxdwordWaitsUpToTheConstantForTheFirstByte)
     EXPECT_EQ(port.ReadText(text, 10), 0);
 }
 
+// ---- Transfers that go on without an await -----------------------------------------
+
+// The record's event is what a program waits on together with other things.
+bool EndSignalled(PComTransfer Transfer, DWORD Milliseconds)
+{
+    const HANDLE event = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(Transfer->EndWaitable()));
+    return WaitForSingleObject(event, Milliseconds) == WAIT_OBJECT_0;
+}
+
+TEST(PortOnCom, PendingReadEndsAtItsCountAndAtItsTimeoutWithoutAnAwait)
+{
+    REQUIRE_TEST_LINE();
+    LinePort port;
+    port.Timeouts().SetReadInterval(0);
+    port.Timeouts().SetReadTotalConstant(20000);
+    port.Open();
+    std::string text;
+    PComTransfer transfer = nullptr;
+    NewTransfer(transfer);
+    port.BeginReadText(text, 5, transfer);
+    EXPECT_FALSE(transfer->Ended());
+    port.WriteText("hello"); // comes back through the echo
+    EXPECT_TRUE(EndSignalled(transfer, 10000));
+    EXPECT_TRUE(transfer->Ended());
+    EXPECT_EQ(port.AwaitTransfer(transfer), 5);
+    EXPECT_EQ(text, "hello");
+
+    port.Timeouts().SetReadTotalConstant(200);
+    port.BeginReadText(text, 5, transfer);
+    EXPECT_TRUE(EndSignalled(transfer, 10000)); // nothing came: the timeout ends it
+    EXPECT_EQ(port.AwaitTransfer(transfer), 0);
+    FreeTransfer(transfer);
+}
+
 // ---- Abort ----------------------------------------------------------------------------
 
 TEST(PortOnCom, AbortEndsAPendingReadAsFailed)

@@ -22,6 +22,7 @@ int WinSerialDevice::StartTransfer(IoBlock& Block, WinTransfer::Kind Direction,
     const int started = FTransfers->Issue(state, [&] { return Start(state.Overlapped()); });
     if (started == kIoPending)
         return kIoPending;
+    SetEvent(state.Overlapped().hEvent); // ended at once, or never started: ended either way
     if (started != 0) {
         state.Finish(started, 0);
         return started;

@@ -1,0 +1,195 @@
+// Transfers that go on while nobody awaits them, on a real pseudo-terminal:
+// their end is seen through the record's check and its waitable object, and
+// several in flight keep the order in which they began.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include <velt/comport/ComPort.h>
+#include "support/PseudoTerminal.h"
+#include "support/ThreadStats.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A port without an event thread: the tests start and await transfers themselves.
+struct PtyPort : TComPort {
+    explicit PtyPort(const PseudoTerminal& Pty) : TComPort(nullptr)
+    {
+        SetPort(Pty.SlavePath());
+        SetEvents({});
+        Timeouts().SetReadInterval(0); // all zero: reads wait for their full count
+    }
+};
+
+// A record freed on every path, so that a failed check leaves no transfer
+// writing into a buffer that is gone.
+struct Record {
+    Record() { NewTransfer(Transfer); }
+    ~Record() { FreeTransfer(Transfer); }
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+    PComTransfer Transfer = nullptr;
+};
+
+// Waits on the record's waitable object, as a program waiting on several
+// things at once would.
+bool EndSignalled(PComTransfer Transfer, std::chrono::milliseconds Deadline = 10s)
+{
+    pollfd watched{static_cast<int>(Transfer->EndWaitable()), POLLIN, 0};
+    return poll(&watched, 1, static_cast<int>(Deadline.count())) == 1;
+}
+
+int AwaitError(TComPort& Port, PComTransfer Transfer)
+{
+    try {
+        Port.AwaitTransfer(Transfer);
+    } catch (const EComPort& e) {
+        return e.SystemErrorCode();
+    }
+    return 0;
+}
+
+std::string Pattern(size_t Size)
+{
+    std::string bytes(Size, '\0');
+    for (size_t i = 0; i < Size; ++i)
+        bytes[i] = static_cast<char>(i * 31 + i / 509);
+    return bytes;
+}
+
+} // namespace
+
+TEST(PendingTransfer, WriteDrainsWhileNobodyAwaits)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Open();
+    const std::string sent = Pattern(256 * 1024); // far more than the line's buffers hold
+    Record write;
+    port.BeginWriteText(sent, write.Transfer);
+    EXPECT_FALSE(write.Transfer->Ended());
+    // The far end reads steadily; this thread never awaits until all is there.
+    const std::string received = pty.ReadFromPort(sent.size(), 30s);
+    EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes arrived";
+    EXPECT_TRUE(EndSignalled(write.Transfer));
+    EXPECT_EQ(port.AwaitTransfer(write.Transfer), static_cast<int32_t>(sent.size()));
+}
+
+TEST(PendingTransfer, ReadEndsAtItsCountAndAtItsTimeoutWithoutAnAwait)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Timeouts().SetReadTotalConstant(20000);
+    port.Open();
+    Record read;
+    EXPECT_TRUE(read.Transfer->Ended()); // nothing started yet
+    EXPECT_TRUE(EndSignalled(read.Transfer, 0ms));
+
+    std::string text;
+    port.BeginReadText(text, 4, read.Transfer);
+    EXPECT_FALSE(read.Transfer->Ended());
+    EXPECT_FALSE(EndSignalled(read.Transfer, 50ms));
+    pty.WriteToPort("ab");
+    pty.WriteToPort("cd");
+    EXPECT_TRUE(WaitUntil([&] { return read.Transfer->Ended(); }, 10s));
+    EXPECT_TRUE(EndSignalled(read.Transfer, 0ms));
+    EXPECT_EQ(port.AwaitTransfer(read.Transfer), 4);
+    EXPECT_EQ(text, "abcd");
+
+    // Nothing comes: the total timeout, counted from the start, ends it.
+    port.Timeouts().SetReadTotalConstant(300);
+    const auto begun = std::chrono::steady_clock::now();
+    port.BeginReadText(text, 4, read.Transfer);
+    EXPECT_FALSE(EndSignalled(read.Transfer, 0ms)); // the next transfer's event starts clear
+    EXPECT_TRUE(EndSignalled(read.Transfer));
+    EXPECT_GE(std::chrono::steady_clock::now() - begun, 250ms);
+    EXPECT_EQ(port.AwaitTransfer(read.Transfer), 0);
+}
+
+TEST(PendingTransfer, ReadsAndWritesInFlightKeepTheirOrderEachDirectionOnItsOwn)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Open();
+    // Two writes that the line cannot take at once, and nobody reads yet.
+    const std::string first(96 * 1024, 'x');
+    const std::string second(96 * 1024, 'y');
+    Record writeFirst, writeSecond, readFirst, readSecond;
+    port.BeginWriteText(first, writeFirst.Transfer);
+    port.BeginWriteText(second, writeSecond.Transfer);
+    // Reads go on while the writes are held up.
+    std::string one, two;
+    port.BeginReadText(one, 3, readFirst.Transfer);
+    port.BeginReadText(two, 3, readSecond.Transfer);
+    pty.WriteToPort("abcdef");
+    EXPECT_TRUE(EndSignalled(readSecond.Transfer));
+    EXPECT_TRUE(readFirst.Transfer->Ended());
+    EXPECT_FALSE(writeFirst.Transfer->Ended());
+    EXPECT_EQ(port.AwaitTransfer(readFirst.Transfer), 3);
+    EXPECT_EQ(port.AwaitTransfer(readSecond.Transfer), 3);
+    EXPECT_EQ(one, "abc");
+    EXPECT_EQ(two, "def");
+
+    const std::string received = pty.ReadFromPort(first.size() + second.size(), 30s);
+    EXPECT_TRUE(received == first + second) << "the second write's bytes came before the first's ended";
+    EXPECT_EQ(port.AwaitTransfer(writeFirst.Transfer), static_cast<int32_t>(first.size()));
+    EXPECT_EQ(port.AwaitTransfer(writeSecond.Transfer), static_cast<int32_t>(second.size()));
+}
+
+TEST(PendingTransfer, AbortAndCloseEndWhatNobodyAwaits)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Open();
+    const std::string stuck(256 * 1024, 'z');
+    std::string text;
+    Record write, read, queuedRead;
+    port.BeginWriteText(stuck, write.Transfer);
+    port.BeginReadText(text, 8, read.Transfer);
+    port.BeginReadText(text, 8, queuedRead.Transfer);
+    port.AbortTransfers();
+    for (PComTransfer transfer : {write.Transfer, read.Transfer, queuedRead.Transfer}) {
+        EXPECT_TRUE(EndSignalled(transfer));
+        EXPECT_EQ(AwaitError(port, transfer), ECANCELED);
+    }
+
+    // Close ends a pending read; a record freed while pending leaves nothing behind.
+    {
+        Record freedPending;
+        port.BeginReadText(text, 8, freedPending.Transfer);
+    }
+    port.BeginReadText(text, 8, read.Transfer);
+    port.Close();
+    EXPECT_TRUE(read.Transfer->Ended());
+    EXPECT_EQ(AwaitError(port, read.Transfer), EBADF); // the port is closed
+    EXPECT_NO_THROW(port.Open());
+}
+
+// The pump that moves pending transfers sleeps while none is pending.
+TEST(PendingTransfer, NothingWakesOnceTransfersHaveEnded)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Timeouts().SetReadTotalConstant(50);
+    port.Open();
+    Record read;
+    std::string text;
+    std::thread([] {}).join(); // the thread checker's own thread starts with the first
+    const auto started = ThreadsStartedBy([&] { port.BeginReadText(text, 4, read.Transfer); });
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(port.AwaitTransfer(read.Transfer), 0);
+    pty.WriteToPort("bytes nobody reads"); // news for transfers is not news for the pump
+    std::this_thread::sleep_for(100ms);
+    const long before = Sleeps(started.front());
+    std::this_thread::sleep_for(1s);
+    EXPECT_LE(Sleeps(started.front()) - before, 1);
+}
