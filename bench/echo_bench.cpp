@@ -12,7 +12,8 @@
 //  - the peak resident size of a bare echo program (bare_echo).
 // Subjects: the plain loop; a bare thread that hands each wake-up to the main
 // thread and waits (the classic design); the component with the Qt adapter,
-// with its own queue as main loop, and with smNone (an event thread).
+// with its own queue as main loop, with smNone (an event thread), and
+// without events, reading in a loop with ReadBytes.
 // The far end runs on its own CPU where there are two. Figures, not a test:
 // nothing here fails on time.
 #include <QCoreApplication>
@@ -182,9 +183,9 @@ void StreamFromFarEnd(int Master)
 
 // ---- The subjects ---------------------------------------------------------------------------
 
-enum Subject { kPlain, kBareThread, kQtAdapter, kOwnQueue, kNoneThread, kSubjects };
+enum Subject { kPlain, kBareThread, kQtAdapter, kOwnQueue, kNoneThread, kBlockingReads, kSubjects };
 const char* const kNames[kSubjects] = {"plain poll/read loop", "bare thread + hand-over", "Velt, Qt adapter",
-                                       "Velt, own queue", "Velt, smNone"};
+                                       "Velt, own queue",      "Velt, smNone",            "Velt, blocking reads"};
 
 MainLoopWatcher* gQtWatcher = nullptr;
 
@@ -242,6 +243,31 @@ void BareThreadLoop(int Slave, size_t Total, bool Echo)
     waiter.join();
 }
 
+// The component without events: ReadBytes waits for the first byte and takes
+// what has come (the timeouts MAXDWORD, MAXDWORD, constant), as a program
+// that reads in a loop of its own does.
+void BlockingReadLoop(const std::string& Path, size_t Total, bool Echo, const std::function<void()>& Started,
+                      const std::shared_future<void>& FarEndDone)
+{
+    TComPort port(nullptr);
+    port.SetPort(Path);
+    port.SetEvents({});
+    port.Timeouts().SetReadInterval(-1);
+    port.Timeouts().SetReadTotalMultiplier(-1);
+    port.Timeouts().SetReadTotalConstant(60000);
+    port.Open();
+    Started();
+    std::vector<char> buffer(64 * 1024);
+    for (size_t got = 0; got < Total;) {
+        const int32_t n = port.ReadBytes(buffer.data(), static_cast<int32_t>(buffer.size()));
+        got += static_cast<size_t>(n);
+        if (Echo && n > 0)
+            port.WriteText(std::string(buffer.data(), static_cast<size_t>(n)));
+    }
+    FarEndDone.wait();
+    port.Close();
+}
+
 // The component: OnRxChar reads the count with ReadText and, for the echo,
 // writes it back with WriteText; all ten events on, as the program has them.
 // Closing discards what the line has not sent yet: the far end must have had
@@ -249,6 +275,10 @@ void BareThreadLoop(int Slave, size_t Total, bool Echo)
 void PortLoop(Subject Kind, const std::string& Path, size_t Total, bool Echo, const std::function<void()>& Started,
               std::shared_future<void> FarEndDone)
 {
+    if (Kind == kBlockingReads) {
+        BlockingReadLoop(Path, Total, Echo, Started, FarEndDone);
+        return;
+    }
     MainThreadQueue& queue = MainThreadQueue::Instance();
     queue.SetLoopWatcher(Kind == kQtAdapter ? gQtWatcher : nullptr);
     if (Kind == kOwnQueue)
@@ -523,7 +553,7 @@ int main(int argc, char** argv)
     std::printf(
         "wake-ups per second of an idle open port (context switches less those of the same wait "
         "without a port)\n");
-    for (int s = kQtAdapter; s < kSubjects; ++s)
+    for (int s = kQtAdapter; s <= kNoneThread; ++s)
         std::printf("  %-26s %9.0f\n", kNames[s], IdleWakeups(static_cast<Subject>(s)));
     const long plainKiB = BareEchoResidentKiB("plain");
     const long portKiB = BareEchoResidentKiB("port");

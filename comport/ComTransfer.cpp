@@ -32,9 +32,14 @@ device::WaitHandle TComTransfer::EndWaitable()
 }
 
 namespace {
-// Frees the synchronous operations' record on every path.
+// The synchronous operations' record: awaited right after each start, and
+// freed on every path.
 struct ScopedTransfer {
-    ScopedTransfer() { NewTransfer(Record); }
+    ScopedTransfer()
+    {
+        NewTransfer(Record);
+        Record->IoBlock.AwaitFollows = true;
+    }
     ~ScopedTransfer() { FreeTransfer(Record); }
     ScopedTransfer(const ScopedTransfer&) = delete;
     ScopedTransfer& operator=(const ScopedTransfer&) = delete;

@@ -48,7 +48,8 @@ PosixSerialDevice::~PosixSerialDevice()
     // the last round, on this thread once the pump has stopped, ends them.
     FPending->Abort(true, true);
     FPump.Stop();
-    AdvancePending();
+    for (const auto direction : {PosixTransfer::Kind::Read, PosixTransfer::Kind::Write})
+        AdvanceQueue(FPending->Of(direction));
     close(FEpollFd);
     close(FWakeFd);
     close(FFd); // also releases the flock

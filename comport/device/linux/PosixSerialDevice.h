@@ -106,7 +106,8 @@ private:
     };
 
     // Transfers (PosixSerialTransfers.cpp).
-    int Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, uint32_t& Done);
+    int Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, bool AwaitFollows, uint32_t& Done);
+    void DriveUntilEnded(PosixTransfer& Transfer);
     ReadProgress ReadQueuedLocked(PosixTransfer& Transfer);
     StepOutcome ConcludeRead(PosixTransfer& Transfer, const ReadProgress& Progress);
     StepOutcome StepWrite(PosixTransfer& Transfer, bool First);
@@ -114,7 +115,7 @@ private:
     StepOutcome StepWaitingTurn(PosixTransfer& Transfer);
     PumpWait AdvancePending();
     StepOutcome AdvanceQueue(PendingTransfers::Queue& Queue);
-    void PumpSawHangup();
+    void LineHungUp();
     // Pending transfers have news (bytes, a hang-up, flow control let go):
     // the pump looks again. Costs nothing while none is pending.
     void TellPendingTransfers();
@@ -129,7 +130,7 @@ private:
     const int FEpollFd; // the waitable object: the line and FWakeFd
     std::unique_ptr<LineSource> FLines;
     const std::shared_ptr<PendingTransfers> FPending = std::make_shared<PendingTransfers>();
-    TransferPump FPump{FFd, [this] { return AdvancePending(); }, [this] { PumpSawHangup(); }};
+    TransferPump FPump{FFd, [this] { return AdvancePending(); }, [this] { LineHungUp(); }};
 
     std::mutex FMutex;
     ReceiveQueue FQueue{kReceiveQueueFloor};

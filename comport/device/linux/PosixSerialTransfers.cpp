@@ -51,7 +51,7 @@ int PosixSerialDevice::StartRead(IoBlock& Block, char* Buffer, uint32_t Count, u
     }
     if (first)
         ConcludeRead(state, progress);
-    return Begun(queue, state, Done);
+    return Begun(queue, state, Block.AwaitFollows, Done);
 }
 
 int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t Count, uint32_t& Done)
@@ -69,20 +69,26 @@ int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t C
         std::lock_guard lock(FMutex); // it waits its turn behind the earlier writes
         state.WriteLimit = WriteLimitFor(FTimeouts, Count);
     }
-    return Begun(queue, state, Done);
+    return Begun(queue, state, Block.AwaitFollows, Done);
 }
 
 // After the first step: a transfer that has ended reports its outcome; one
-// that goes on joins its queue, and the pump moves it on. A transfer that
-// cannot have the pump (out of threads or descriptors) ends with the reason.
-int PosixSerialDevice::Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, uint32_t& Done)
+// that goes on joins its queue. The pump moves it on, unless it leads its
+// queue and its starter awaits it at once: then that await does, as cheaply
+// as a plain wait on the line. A transfer that cannot have either (out of
+// threads or descriptors) ends with the reason.
+int PosixSerialDevice::Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, bool AwaitFollows,
+                             uint32_t& Done)
 {
     Done = 0;
     if (Transfer.Pending) {
-        const int error = FPump.Start();
+        const bool awaiterDrives = AwaitFollows && Queue.Order.empty();
+        const int error = awaiterDrives ? FPending->LetAwaiterDrive(Queue) : FPump.Start();
         if (error == 0) {
+            Transfer.DrivenByAwaiter = awaiterDrives;
             FPending->Add(Queue, &Transfer);
-            FPump.Wake();
+            if (!awaiterDrives)
+                FPump.Wake();
             return kIoPending;
         }
         Transfer.Finish(error);
@@ -98,9 +104,40 @@ int PosixSerialDevice::AwaitTransfer(IoBlock& Block, uint32_t& Done)
         Done = 0; // nothing was ever started on this block
         return 0;
     }
+    if (state->DrivenByAwaiter)
+        DriveUntilEnded(*state);
     state->AwaitEnd();
     Done = state->Done;
     return state->Result;
+}
+
+// The awaiter of a synchronous transfer moves its queue on, waiting in
+// poll() over the line and its wake-up descriptor, until its transfer ends;
+// what is left in the queue then goes to the pump.
+void PosixSerialDevice::DriveUntilEnded(PosixTransfer& Transfer)
+{
+    PendingTransfers::Queue& queue = FPending->Of(Transfer.Direction());
+    const short lineReady = Transfer.Direction() == PosixTransfer::Kind::Read ? POLLIN : POLLOUT;
+    for (;;) {
+        const StepOutcome waits = AdvanceQueue(queue);
+        if (Transfer.Ended())
+            break;
+        if (WaitForTransferNews(queue.AwaiterWakeFd, FFd, {waits.WatchDevice ? lineReady : short{0}, waits.Deadline}))
+            LineHungUp();
+    }
+    std::unique_lock turn(queue.Mutex);
+    queue.AwaiterDrives = false;
+    if (queue.Order.empty())
+        return;
+    if (const int error = FPump.Start(); error != 0) {
+        for (auto position = queue.Order.begin(); position != queue.Order.end();) {
+            (*position)->Finish(error);
+            FPending->RemoveLocked(queue, position);
+        }
+        return;
+    }
+    turn.unlock();
+    FPump.Wake();
 }
 
 // One round of the pump: every pending transfer of both directions is
@@ -109,7 +146,10 @@ PumpWait PosixSerialDevice::AdvancePending()
 {
     PumpWait wait;
     for (const auto direction : {PosixTransfer::Kind::Read, PosixTransfer::Kind::Write}) {
-        const StepOutcome outcome = AdvanceQueue(FPending->Of(direction));
+        PendingTransfers::Queue& queue = FPending->Of(direction);
+        if (queue.AwaiterDrives.load())
+            continue;
+        const StepOutcome outcome = AdvanceQueue(queue);
         if (outcome.WatchDevice)
             wait.DeviceEvents |= direction == PosixTransfer::Kind::Read ? POLLIN : POLLOUT;
         wait.Deadline = Earlier(wait.Deadline, outcome.Deadline);
@@ -178,11 +218,13 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWaitingTurn(PosixTransfer&
 
 void PosixSerialDevice::TellPendingTransfers()
 {
-    if (FPending->AnyPending())
-        FPump.Wake();
+    if (!FPending->AnyPending())
+        return;
+    FPump.Wake();
+    FPending->WakeAwaiters();
 }
 
-void PosixSerialDevice::PumpSawHangup()
+void PosixSerialDevice::LineHungUp()
 {
     std::lock_guard lock(FMutex);
     PullInputLocked();

@@ -78,6 +78,33 @@ void PendingTransfers::RemoveLocked(Queue& From, std::deque<PosixTransfer*>::ite
     --FCount;
 }
 
+PendingTransfers::~PendingTransfers()
+{
+    for (Queue* queue : {&FReads, &FWrites})
+        if (queue->AwaiterWakeFd >= 0)
+            close(queue->AwaiterWakeFd);
+}
+
+int PendingTransfers::LetAwaiterDrive(Queue& Into)
+{
+    if (Into.AwaiterWakeFd < 0) {
+        Into.AwaiterWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (Into.AwaiterWakeFd < 0)
+            return errno;
+    }
+    Into.AwaiterDrives.store(true, std::memory_order_release);
+    return 0;
+}
+
+void PendingTransfers::WakeAwaiters()
+{
+    const uint64_t one = 1;
+    for (Queue* queue : {&FReads, &FWrites})
+        if (queue->AwaiterDrives.load(std::memory_order_acquire))
+            while (write(queue->AwaiterWakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+            }
+}
+
 void PendingTransfers::Abort(bool Reads, bool Writes)
 {
     if (Reads)

@@ -52,7 +52,8 @@ public:
     ReadRule Rule;
     std::optional<Milliseconds> WriteLimit;
     bool Pending = true;
-    bool Queued = false; // it went past its first step, into its queue
+    bool Queued = false;          // it went past its first step, into its queue
+    bool DrivenByAwaiter = false; // its awaiter moves it on, not the pump
     int Result = 0;
 
 private:
@@ -71,7 +72,17 @@ public:
         std::mutex Mutex; // held while a transfer of the direction is begun or stepped
         std::deque<PosixTransfer*> Order;
         std::atomic<uint64_t> Aborts{0};
+        // While a synchronous transfer's awaiter moves the queue on itself,
+        // the pump leaves it alone and news reaches the awaiter through
+        // AwaiterWakeFd (made once, kept until the device goes).
+        std::atomic<bool> AwaiterDrives{false};
+        int AwaiterWakeFd = -1;
     };
+
+    ~PendingTransfers();
+    PendingTransfers() = default;
+    PendingTransfers(const PendingTransfers&) = delete;
+    PendingTransfers& operator=(const PendingTransfers&) = delete;
 
     Queue& Of(PosixTransfer::Kind Direction)
     {
@@ -86,6 +97,11 @@ public:
     // Counts an abort of the given directions: their pending transfers end
     // at their next step.
     void Abort(bool Reads, bool Writes);
+    // Hands Into over to the awaiter of its only transfer (Into.Mutex held);
+    // 0 or the error number when it cannot be woken.
+    int LetAwaiterDrive(Queue& Into);
+    // News for the queues: the awaiters that drive one look again.
+    void WakeAwaiters();
     // Whether any transfer is queued; asked without a lock, so that news for
     // transfers costs nothing while there are none.
     bool AnyPending() const { return FCount.load(std::memory_order_acquire) > 0; }

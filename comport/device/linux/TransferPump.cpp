@@ -72,28 +72,29 @@ void TransferPump::Stop()
     close(FWakeFd.exchange(-1));
 }
 
-void TransferPump::ConsumeWake()
-{
-    uint64_t value;
-    while (read(FWakeFd.load(), &value, sizeof value) < 0 && errno == EINTR) {
-    }
-}
-
 // The wake-up is taken before the round, so news arriving during the round
 // makes the next poll return at once instead of being lost.
 void TransferPump::Run()
 {
     while (!FQuit.load()) {
         const PumpWait wait = FRound();
-        pollfd watched[2] = {{FWakeFd.load(), POLLIN, 0}, {FDeviceFd, wait.DeviceEvents, 0}};
-        const nfds_t count = wait.DeviceEvents != 0 ? 2 : 1;
-        if (poll(watched, count, PollTimeout(wait.Deadline)) <= 0)
-            continue; // a deadline passed, or a signal: the next round decides
-        if (watched[0].revents & POLLIN)
-            ConsumeWake();
-        if (count == 2 && (watched[1].revents & kHangupEvents))
+        if (WaitForTransferNews(FWakeFd.load(), FDeviceFd, wait))
             FHangup();
     }
+}
+
+bool WaitForTransferNews(int WakeFd, int DeviceFd, const PumpWait& Wait)
+{
+    pollfd watched[2] = {{WakeFd, POLLIN, 0}, {DeviceFd, Wait.DeviceEvents, 0}};
+    const nfds_t count = Wait.DeviceEvents != 0 ? 2 : 1;
+    if (poll(watched, count, PollTimeout(Wait.Deadline)) <= 0)
+        return false; // a deadline passed, or a signal: the next round decides
+    if (watched[0].revents & POLLIN) {
+        uint64_t value;
+        while (read(WakeFd, &value, sizeof value) < 0 && errno == EINTR) {
+        }
+    }
+    return count == 2 && (watched[1].revents & kHangupEvents) != 0;
 }
 
 } // namespace device

@@ -19,6 +19,11 @@ struct PumpWait {
     std::optional<std::chrono::steady_clock::time_point> Deadline;
 };
 
+// Waits in poll() over the wake-up eventfd WakeFd and, when Wait asks, the
+// line DeviceFd, until Wait's deadline, and takes a wake-up that came. True
+// when the line reported a hang-up or an error.
+bool WaitForTransferNews(int WakeFd, int DeviceFd, const PumpWait& Wait);
+
 class TransferPump {
 public:
     // Round steps every pending transfer and says what to wait for next;
@@ -37,7 +42,6 @@ public:
 
 private:
     void Run();
-    void ConsumeWake();
 
     const int FDeviceFd;
     const std::function<PumpWait()> FRound;

@@ -151,6 +151,11 @@ private:
 /// started reads as a transfer that ended with 0 bytes.
 struct VELT_COMPORT_EXPORT IoBlock {
     std::unique_ptr<TransferState> State; ///< The device's state of the transfer; null before the first.
+    /// Set by a starter that awaits each transfer on the block right after
+    /// starting it (the port's synchronous reads and writes): the device may
+    /// then leave moving it on to that await, which costs no helper. A block
+    /// with this set must be awaited at once.
+    bool AwaitFollows = false;
 };
 
 /// How a wait for line events ended.
