@@ -80,7 +80,7 @@ TEST(PendingTransfer, WriteDrainsWhileNobodyAwaits)
     // The far end reads steadily; this thread never awaits until all is there.
     const std::string received = pty.ReadFromPort(sent.size(), 30s);
     EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes arrived";
-    EXPECT_TRUE(EndSignalled(write.Transfer));
+    ASSERT_TRUE(EndSignalled(write.Transfer));
     EXPECT_EQ(port.AwaitTransfer(write.Transfer), static_cast<int32_t>(sent.size()));
 }
 
@@ -90,17 +90,17 @@ TEST(PendingTransfer, ReadEndsAtItsCountAndAtItsTimeoutWithoutAnAwait)
     PtyPort port(pty);
     port.Timeouts().SetReadTotalConstant(20000);
     port.Open();
+    std::string text;
     Record read;
     EXPECT_TRUE(read.Transfer->Ended()); // nothing started yet
     EXPECT_TRUE(EndSignalled(read.Transfer, 0ms));
 
-    std::string text;
     port.BeginReadText(text, 4, read.Transfer);
     EXPECT_FALSE(read.Transfer->Ended());
     EXPECT_FALSE(EndSignalled(read.Transfer, 50ms));
     pty.WriteToPort("ab");
     pty.WriteToPort("cd");
-    EXPECT_TRUE(WaitUntil([&] { return read.Transfer->Ended(); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return read.Transfer->Ended(); }, 10s));
     EXPECT_TRUE(EndSignalled(read.Transfer, 0ms));
     EXPECT_EQ(port.AwaitTransfer(read.Transfer), 4);
     EXPECT_EQ(text, "abcd");
@@ -110,7 +110,7 @@ TEST(PendingTransfer, ReadEndsAtItsCountAndAtItsTimeoutWithoutAnAwait)
     const auto begun = std::chrono::steady_clock::now();
     port.BeginReadText(text, 4, read.Transfer);
     EXPECT_FALSE(EndSignalled(read.Transfer, 0ms)); // the next transfer's event starts clear
-    EXPECT_TRUE(EndSignalled(read.Transfer));
+    ASSERT_TRUE(EndSignalled(read.Transfer));
     EXPECT_GE(std::chrono::steady_clock::now() - begun, 250ms);
     EXPECT_EQ(port.AwaitTransfer(read.Transfer), 0);
 }
@@ -123,16 +123,16 @@ TEST(PendingTransfer, ReadsAndWritesInFlightKeepTheirOrderEachDirectionOnItsOwn)
     // Two writes that the line cannot take at once, and nobody reads yet.
     const std::string first(96 * 1024, 'x');
     const std::string second(96 * 1024, 'y');
+    std::string one, two;
     Record writeFirst, writeSecond, readFirst, readSecond;
     port.BeginWriteText(first, writeFirst.Transfer);
     port.BeginWriteText(second, writeSecond.Transfer);
     // Reads go on while the writes are held up.
-    std::string one, two;
     port.BeginReadText(one, 3, readFirst.Transfer);
     port.BeginReadText(two, 3, readSecond.Transfer);
     pty.WriteToPort("abcdef");
-    EXPECT_TRUE(EndSignalled(readSecond.Transfer));
-    EXPECT_TRUE(readFirst.Transfer->Ended());
+    ASSERT_TRUE(EndSignalled(readSecond.Transfer));
+    ASSERT_TRUE(readFirst.Transfer->Ended());
     EXPECT_FALSE(writeFirst.Transfer->Ended());
     EXPECT_EQ(port.AwaitTransfer(readFirst.Transfer), 3);
     EXPECT_EQ(port.AwaitTransfer(readSecond.Transfer), 3);
@@ -140,9 +140,31 @@ TEST(PendingTransfer, ReadsAndWritesInFlightKeepTheirOrderEachDirectionOnItsOwn)
     EXPECT_EQ(two, "def");
 
     const std::string received = pty.ReadFromPort(first.size() + second.size(), 30s);
-    EXPECT_TRUE(received == first + second) << "the second write's bytes came before the first's ended";
+    ASSERT_TRUE(received == first + second) << "the second write's bytes came before the first's ended";
     EXPECT_EQ(port.AwaitTransfer(writeFirst.Transfer), static_cast<int32_t>(first.size()));
     EXPECT_EQ(port.AwaitTransfer(writeSecond.Transfer), static_cast<int32_t>(second.size()));
+}
+
+// A synchronous read moves its queue on itself; a read begun behind it goes
+// on without an await once the first has ended.
+TEST(PendingTransfer, ReadQueuedBehindASynchronousOneEndsByItself)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Timeouts().SetReadTotalConstant(10000);
+    port.Open();
+    std::string synchronous, pending;
+    std::thread reader([&] { port.ReadText(synchronous, 3); });
+    std::this_thread::sleep_for(100ms); // most often the synchronous read is first by now
+    Record read;
+    port.BeginReadText(pending, 3, read.Transfer);
+    pty.WriteToPort("abc");
+    reader.join();
+    pty.WriteToPort("def");
+    ASSERT_TRUE(EndSignalled(read.Transfer));
+    EXPECT_EQ(port.AwaitTransfer(read.Transfer), 3);
+    // Had the pending read come first, it took the first three bytes.
+    EXPECT_EQ(pending, synchronous == "abc" ? "def" : "abc");
 }
 
 TEST(PendingTransfer, AbortAndCloseEndWhatNobodyAwaits)
@@ -158,7 +180,7 @@ TEST(PendingTransfer, AbortAndCloseEndWhatNobodyAwaits)
     port.BeginReadText(text, 8, queuedRead.Transfer);
     port.AbortTransfers();
     for (PComTransfer transfer : {write.Transfer, read.Transfer, queuedRead.Transfer}) {
-        EXPECT_TRUE(EndSignalled(transfer));
+        ASSERT_TRUE(EndSignalled(transfer));
         EXPECT_EQ(AwaitError(port, transfer), ECANCELED);
     }
 
@@ -169,7 +191,7 @@ TEST(PendingTransfer, AbortAndCloseEndWhatNobodyAwaits)
     }
     port.BeginReadText(text, 8, read.Transfer);
     port.Close();
-    EXPECT_TRUE(read.Transfer->Ended());
+    ASSERT_TRUE(read.Transfer->Ended());
     EXPECT_EQ(AwaitError(port, read.Transfer), EBADF); // the port is closed
     EXPECT_NO_THROW(port.Open());
 }
@@ -181,8 +203,8 @@ TEST(PendingTransfer, NothingWakesOnceTransfersHaveEnded)
     PtyPort port(pty);
     port.Timeouts().SetReadTotalConstant(50);
     port.Open();
-    Record read;
     std::string text;
+    Record read;
     std::thread([] {}).join(); // the thread checker's own thread starts with the first
     const auto started = ThreadsStartedBy([&] { port.BeginReadText(text, 4, read.Transfer); });
     ASSERT_EQ(started.size(), 1u);

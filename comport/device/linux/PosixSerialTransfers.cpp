@@ -1,8 +1,9 @@
 // Reads and writes of the Linux serial device. A transfer is started with one
 // look that never blocks; when that does not end it, it joins the queue of
-// its direction and the device's transfer pump moves it on, with the
-// deadlines of the timeouts counted from the start. AwaitTransfer only waits
-// for the end.
+// its direction, where only the first moves bytes, with the deadlines of the
+// timeouts counted from the start. The device's transfer pump moves the
+// queues on while nobody awaits; a synchronous read or write is moved on by
+// its own await instead.
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
@@ -104,7 +105,7 @@ int PosixSerialDevice::AwaitTransfer(IoBlock& Block, uint32_t& Done)
         Done = 0; // nothing was ever started on this block
         return 0;
     }
-    if (state->DrivenByAwaiter)
+    if (state->DrivenByAwaiter && !state->Ended())
         DriveUntilEnded(*state);
     state->AwaitEnd();
     Done = state->Done;
