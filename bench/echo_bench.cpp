@@ -184,8 +184,9 @@ void StreamFromFarEnd(int Master)
 // ---- The subjects ---------------------------------------------------------------------------
 
 enum Subject { kPlain, kBareThread, kQtAdapter, kOwnQueue, kNoneThread, kBlockingReads, kSubjects };
-const char* const kNames[kSubjects] = {"plain poll/read loop", "bare thread + hand-over", "Velt, Qt adapter",
-                                       "Velt, own queue",      "Velt, smNone",            "Velt, blocking reads"};
+const char* const kNames[kSubjects] = {"plain poll/read loop", "bare thread + hand-over",
+                                       "Velt, Qt adapter",     "Velt, own queue",
+                                       "Velt, smNone",         "Velt, blocking reads"};
 
 MainLoopWatcher* gQtWatcher = nullptr;
 

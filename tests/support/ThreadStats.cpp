@@ -55,4 +55,3 @@ std::vector<std::string> ThreadsStartedBy(const std::function<void()>& Action)
             started.push_back(name);
     return started;
 }
-

@@ -156,8 +156,7 @@ int PosixSerialDevice::SetEventMask(uint32_t Mask)
 
 int PosixSerialDevice::Purge(uint32_t Flags)
 {
-    if (Flags & (kPurgeRxAbort | kPurgeTxAbort))
-        {
+    if (Flags & (kPurgeRxAbort | kPurgeTxAbort)) {
         FPending->Abort((Flags & kPurgeRxAbort) != 0, (Flags & kPurgeTxAbort) != 0);
         TellPendingTransfers();
     }

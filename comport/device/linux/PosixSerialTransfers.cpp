@@ -78,8 +78,7 @@ int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t C
 // queue and its starter awaits it at once: then that await does, as cheaply
 // as a plain wait on the line. A transfer that cannot have either (out of
 // threads or descriptors) ends with the reason.
-int PosixSerialDevice::Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, bool AwaitFollows,
-                             uint32_t& Done)
+int PosixSerialDevice::Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, bool AwaitFollows, uint32_t& Done)
 {
     Done = 0;
     if (Transfer.Pending) {

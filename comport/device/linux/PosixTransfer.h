@@ -84,10 +84,7 @@ public:
     PendingTransfers(const PendingTransfers&) = delete;
     PendingTransfers& operator=(const PendingTransfers&) = delete;
 
-    Queue& Of(PosixTransfer::Kind Direction)
-    {
-        return Direction == PosixTransfer::Kind::Read ? FReads : FWrites;
-    }
+    Queue& Of(PosixTransfer::Kind Direction) { return Direction == PosixTransfer::Kind::Read ? FReads : FWrites; }
     // Appends a transfer that goes on past its first step (Into.Mutex held).
     void Add(Queue& Into, PosixTransfer* Transfer);
     // Takes a transfer out of its queue, wherever it stands.
