@@ -104,9 +104,11 @@ int PosixSerialDevice::AwaitTransfer(IoBlock& Block, uint32_t& Done)
         Done = 0; // nothing was ever started on this block
         return 0;
     }
-    if (state->DrivenByAwaiter && !state->Ended())
-        DriveUntilEnded(*state);
-    state->AwaitEnd();
+    if (!state->Ended()) {
+        if (state->DrivenByAwaiter)
+            DriveUntilEnded(*state);
+        state->AwaitEnd();
+    }
     Done = state->Done;
     return state->Result;
 }

@@ -18,11 +18,12 @@ PosixTransfer::PosixTransfer(std::shared_ptr<PendingTransfers> Transfers, Kind D
 
 PosixTransfer::~PosixTransfer()
 {
-    // Under the queue's lock, which the pump holds while it steps the state.
-    if (Queued)
+    if (Queued) {
+        // Under the queue's lock, which the pump holds while it steps the state.
         FPending->Remove(this);
-    // Waits for a Finish still signalling on another thread.
-    std::lock_guard lock(FEndMutex);
+        // Waits for a Finish still signalling on another thread.
+        std::lock_guard lock(FEndMutex);
+    }
     if (FEndFd >= 0)
         close(FEndFd);
 }
@@ -46,6 +47,11 @@ void PosixTransfer::Finish(int EndResult)
 {
     Result = EndResult;
     Pending = false;
+    if (!Queued) {
+        // Ended in its first step: only its starter has seen it.
+        FEnded.store(true, std::memory_order_relaxed);
+        return;
+    }
     std::lock_guard lock(FEndMutex);
     FEnded.store(true, std::memory_order_release);
     if (FEndFd >= 0) {
