@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "EventFd.h"
 #include "WaitDescriptor.h"
 
 namespace device {
@@ -33,18 +34,14 @@ void ManualResetEvent::Set()
 {
     // The counter only ever holds 0 or 1: set when clear, else nothing.
     if (!FSet.exchange(true)) {
-        const uint64_t one = 1;
-        while (write(DescriptorOf(FHandle), &one, sizeof one) < 0 && errno == EINTR) {
-        }
+        SignalEventFd(DescriptorOf(FHandle));
     }
 }
 
 void ManualResetEvent::Reset()
 {
     FSet = false;
-    uint64_t value;
-    while (read(DescriptorOf(FHandle), &value, sizeof value) < 0 && errno == EINTR) {
-    }
+    ConsumeEventFd(DescriptorOf(FHandle));
 }
 
 bool ManualResetEvent::IsSet() const { return FSet.load(); }

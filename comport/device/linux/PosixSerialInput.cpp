@@ -8,6 +8,7 @@
 #include <sys/epoll.h>
 #include <unistd.h>
 
+#include "EventFd.h"
 #include "PosixSerialDevice.h"
 #include "WaitDescriptor.h"
 
@@ -206,19 +207,9 @@ bool PosixSerialDevice::WatchingDeviceLocked() const
     return !FHungUp && !FInputEnded && !FQueue.Full();
 }
 
-void PosixSerialDevice::WakeWaiter()
-{
-    const uint64_t one = 1;
-    while (write(FWakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
+void PosixSerialDevice::WakeWaiter() { SignalEventFd(FWakeFd); }
 
-void PosixSerialDevice::ConsumeWaiterWake()
-{
-    uint64_t value;
-    while (read(FWakeFd, &value, sizeof value) < 0 && errno == EINTR) {
-    }
-}
+void PosixSerialDevice::ConsumeWaiterWake() { ConsumeEventFd(FWakeFd); }
 
 void PosixSerialDevice::OnHelperEvents(uint32_t Events)
 {

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "EventFd.h"
 #include "WaitDescriptor.h"
 
 namespace device {
@@ -54,11 +55,8 @@ void PosixTransfer::Finish(int EndResult)
     }
     std::lock_guard lock(FEndMutex);
     FEnded.store(true, std::memory_order_release);
-    if (FEndFd >= 0) {
-        const uint64_t one = 1;
-        while (write(FEndFd, &one, sizeof one) < 0 && errno == EINTR) {
-        }
-    }
+    if (FEndFd >= 0)
+        SignalEventFd(FEndFd);
     FEnded.notify_all();
 }
 
@@ -104,11 +102,9 @@ int PendingTransfers::LetAwaiterDrive(Queue& Into)
 
 void PendingTransfers::WakeAwaiters()
 {
-    const uint64_t one = 1;
     for (Queue* queue : {&FReads, &FWrites})
         if (queue->AwaiterDrives.load(std::memory_order_acquire))
-            while (write(queue->AwaiterWakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-            }
+            SignalEventFd(queue->AwaiterWakeFd);
 }
 
 void PendingTransfers::Abort(bool Reads, bool Writes)

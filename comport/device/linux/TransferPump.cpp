@@ -8,6 +8,8 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "EventFd.h"
+
 namespace device {
 
 namespace {
@@ -54,11 +56,8 @@ int TransferPump::Start()
 void TransferPump::Wake()
 {
     const int wakeFd = FWakeFd.load();
-    if (wakeFd < 0)
-        return;
-    const uint64_t one = 1;
-    while (write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    if (wakeFd >= 0)
+        SignalEventFd(wakeFd);
 }
 
 void TransferPump::Stop()
@@ -89,11 +88,8 @@ bool WaitForTransferNews(int WakeFd, int DeviceFd, const PumpWait& Wait)
     const nfds_t count = Wait.DeviceEvents != 0 ? 2 : 1;
     if (poll(watched, count, PollTimeout(Wait.Deadline)) <= 0)
         return false; // a deadline passed, or a signal: the next round decides
-    if (watched[0].revents & POLLIN) {
-        uint64_t value;
-        while (read(WakeFd, &value, sizeof value) < 0 && errno == EINTR) {
-        }
-    }
+    if (watched[0].revents & POLLIN)
+        ConsumeEventFd(WakeFd);
     return count == 2 && (watched[1].revents & kHangupEvents) != 0;
 }
 
