@@ -112,6 +112,7 @@ private:
     StepOutcome ConcludeRead(PosixTransfer& Transfer, const ReadProgress& Progress);
     StepOutcome StepWrite(PosixTransfer& Transfer, bool First);
     StepOutcome Step(PosixTransfer& Transfer);
+    StepOutcome StepOrFail(PosixTransfer& Transfer);
     StepOutcome StepWaitingTurn(PosixTransfer& Transfer);
     PumpWait AdvancePending();
     StepOutcome AdvanceQueue(PendingTransfers::Queue& Queue);

@@ -6,6 +6,7 @@
 // its own await instead.
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <poll.h>
 #include <unistd.h>
 
@@ -169,7 +170,7 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::AdvanceQueue(PendingTransfers:
     bool first = true;
     for (auto position = Queue.Order.begin(); position != Queue.Order.end();) {
         PosixTransfer& transfer = **position;
-        const StepOutcome outcome = first ? Step(transfer) : StepWaitingTurn(transfer);
+        const StepOutcome outcome = first ? StepOrFail(transfer) : StepWaitingTurn(transfer);
         if (outcome.Ended) {
             FPending->RemoveLocked(Queue, position);
             continue;
@@ -196,6 +197,19 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::Step(PosixTransfer& Transfer)
         progress = ReadQueuedLocked(Transfer);
     }
     return ConcludeRead(Transfer, progress);
+}
+
+// A step runs on the pump's thread as often as on the caller's: what it
+// throws (the receive queue's first bytes find no memory) ends the transfer
+// with the reason instead of the program.
+PosixSerialDevice::StepOutcome PosixSerialDevice::StepOrFail(PosixTransfer& Transfer)
+{
+    try {
+        return Step(Transfer);
+    } catch (const std::bad_alloc&) {
+        Transfer.Finish(ENOMEM);
+        return StepOutcome::Finished();
+    }
 }
 
 // A transfer behind others moves no byte, so only its total limit can end it
