@@ -33,17 +33,32 @@ device::WaitHandle TComTransfer::EndWaitable()
 
 namespace {
 // The synchronous operations' record: awaited right after each start, and
-// freed on every path.
-struct ScopedTransfer {
-    ScopedTransfer()
+// freed on every path. When something throws after its transfer began (a
+// link's handler), the transfer is still awaited: the device leaves it to
+// that await, and its buffer is the caller's, alive only until we return.
+class SyncTransfer {
+public:
+    explicit SyncTransfer(TCustomComPort& Port) : FPort(Port)
     {
         NewTransfer(Record);
         Record->IoBlock.AwaitFollows = true;
     }
-    ~ScopedTransfer() { FreeTransfer(Record); }
-    ScopedTransfer(const ScopedTransfer&) = delete;
-    ScopedTransfer& operator=(const ScopedTransfer&) = delete;
+    ~SyncTransfer()
+    {
+        if (!Record->Ended()) {
+            try {
+                FPort.AwaitTransfer(Record);
+            } catch (...) { // the exception already leaving says what went wrong
+            }
+        }
+        FreeTransfer(Record);
+    }
+    SyncTransfer(const SyncTransfer&) = delete;
+    SyncTransfer& operator=(const SyncTransfer&) = delete;
     PComTransfer Record = nullptr;
+
+private:
+    TCustomComPort& FPort;
 };
 } // namespace
 
@@ -151,21 +166,21 @@ int32_t TCustomComPort::AwaitTransfer(PComTransfer Transfer)
 
 int32_t TCustomComPort::WriteText(const std::string& Text)
 {
-    ScopedTransfer transfer;
+    SyncTransfer transfer(*this);
     BeginWriteText(Text, transfer.Record);
     return AwaitTransfer(transfer.Record);
 }
 
 int32_t TCustomComPort::ReadBytes(void* Buffer, int32_t Count)
 {
-    ScopedTransfer transfer;
+    SyncTransfer transfer(*this);
     BeginRead(Buffer, Count, transfer.Record);
     return AwaitTransfer(transfer.Record);
 }
 
 int32_t TCustomComPort::ReadText(std::string& Text, int32_t Count)
 {
-    ScopedTransfer transfer;
+    SyncTransfer transfer(*this);
     BeginReadText(Text, Count, transfer.Record);
     const int32_t n = AwaitTransfer(transfer.Record);
     Text.resize(static_cast<size_t>(n));

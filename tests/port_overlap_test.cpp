@@ -11,6 +11,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <velt/comport/ComPort.h>
 #include "support/PseudoTerminal.h"
@@ -214,4 +215,65 @@ TEST(PendingTransfer, NothingWakesOnceTransfersHaveEnded)
     const long before = Sleeps(started.front());
     std::this_thread::sleep_for(1s);
     EXPECT_LE(Sleeps(started.front()) - before, 1);
+}
+
+// Synchronous and pending transfers of several threads on one port, with
+// aborts between them and a far end that answers half of what it gets:
+// every transfer ends, whoever moves it on. A hang fails by the test's timeout.
+TEST(PendingTransfer, MixedTransfersOfSeveralThreadsWithAbortsAllEnd)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Timeouts().SetReadTotalConstant(20);
+    port.Timeouts().SetWriteTotalConstant(50);
+    port.Open();
+    std::atomic<bool> stop{false};
+    std::thread farEnd([&] {
+        char buffer[4096];
+        while (!stop) {
+            pollfd readable{pty.MasterFd(), POLLIN, 0};
+            const ssize_t got = poll(&readable, 1, 10) > 0 ? read(pty.MasterFd(), buffer, sizeof buffer) : 0;
+            if (got > 1)
+                (void)!write(pty.MasterFd(), buffer, static_cast<size_t>(got / 2));
+        }
+    });
+    std::atomic<long> rounds[3] = {0, 0, 0};
+    auto run = [&](int Kind) {
+        const std::string bytes(3000, 'w');
+        while (!stop) {
+            try {
+                std::string text;
+                if (Kind == 0) {
+                    port.WriteText(bytes);
+                } else if (Kind == 1) {
+                    port.ReadText(text, 100);
+                } else {
+                    Record write, read;
+                    port.BeginWriteText(bytes, write.Transfer);
+                    port.BeginReadText(text, 50, read.Transfer);
+                    ASSERT_TRUE(EndSignalled(write.Transfer) && EndSignalled(read.Transfer));
+                    AwaitError(port, write.Transfer);
+                    AwaitError(port, read.Transfer);
+                }
+            } catch (const EComPort&) { // aborted
+            }
+            ++rounds[Kind];
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int kind = 0; kind < 3; ++kind)
+        threads.emplace_back(run, kind);
+    threads.emplace_back([&] {
+        while (!stop) {
+            std::this_thread::sleep_for(7ms);
+            port.AbortTransfers();
+        }
+    });
+    std::this_thread::sleep_for(2s);
+    stop = true;
+    for (auto& thread : threads)
+        thread.join();
+    farEnd.join();
+    for (const auto& count : rounds)
+        EXPECT_GT(count.load(), 10);
 }

@@ -49,7 +49,7 @@ PosixSerialDevice::~PosixSerialDevice()
     FPending->Abort(true, true);
     FPump.Stop();
     for (const auto direction : {PosixTransfer::Kind::Read, PosixTransfer::Kind::Write})
-        AdvanceQueue(FPending->Of(direction));
+        AdvanceQueue(FPending->Of(direction), false);
     close(FEpollFd);
     close(FWakeFd);
     close(FFd); // also releases the flock

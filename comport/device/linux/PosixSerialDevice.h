@@ -115,7 +115,7 @@ private:
     StepOutcome StepOrFail(PosixTransfer& Transfer);
     StepOutcome StepWaitingTurn(PosixTransfer& Transfer);
     PumpWait AdvancePending();
-    StepOutcome AdvanceQueue(PendingTransfers::Queue& Queue);
+    StepOutcome AdvanceQueue(PendingTransfers::Queue& Queue, bool ForPump);
     void LineHungUp();
     // Pending transfers have news (bytes, a hang-up, flow control let go):
     // the pump looks again. Costs nothing while none is pending.

@@ -105,9 +105,10 @@ int PosixSerialDevice::AwaitTransfer(IoBlock& Block, uint32_t& Done)
         Done = 0; // nothing was ever started on this block
         return 0;
     }
-    if (!state->Ended()) {
-        if (state->DrivenByAwaiter)
-            DriveUntilEnded(*state);
+    if (state->DrivenByAwaiter) {
+        DriveUntilEnded(*state);
+        state->DrivenByAwaiter = false; // out of its queue: only this thread sees it
+    } else if (!state->Ended()) {
         state->AwaitEnd();
     }
     Done = state->Done;
@@ -122,14 +123,14 @@ void PosixSerialDevice::DriveUntilEnded(PosixTransfer& Transfer)
     PendingTransfers::Queue& queue = FPending->Of(Transfer.Direction());
     const short lineReady = Transfer.Direction() == PosixTransfer::Kind::Read ? POLLIN : POLLOUT;
     for (;;) {
-        const StepOutcome waits = AdvanceQueue(queue);
+        const StepOutcome waits = AdvanceQueue(queue, false);
         if (Transfer.Ended())
             break;
         if (WaitForTransferNews(queue.AwaiterWakeFd, FFd, {waits.WatchDevice ? lineReady : short{0}, waits.Deadline}))
             LineHungUp();
     }
     std::unique_lock turn(queue.Mutex);
-    queue.AwaiterDrives = false;
+    FPending->AwaiterDone(queue);
     if (queue.Order.empty())
         return;
     if (const int error = FPump.Start(); error != 0) {
@@ -149,10 +150,7 @@ PumpWait PosixSerialDevice::AdvancePending()
 {
     PumpWait wait;
     for (const auto direction : {PosixTransfer::Kind::Read, PosixTransfer::Kind::Write}) {
-        PendingTransfers::Queue& queue = FPending->Of(direction);
-        if (queue.AwaiterDrives.load())
-            continue;
-        const StepOutcome outcome = AdvanceQueue(queue);
+        const StepOutcome outcome = AdvanceQueue(FPending->Of(direction), true);
         if (outcome.WatchDevice)
             wait.DeviceEvents |= direction == PosixTransfer::Kind::Read ? POLLIN : POLLOUT;
         wait.Deadline = Earlier(wait.Deadline, outcome.Deadline);
@@ -162,11 +160,14 @@ PumpWait PosixSerialDevice::AdvancePending()
 
 // The first transfer of a queue moves bytes; those behind it only wait for
 // their turn, their deadline or an abort. Returns what the queue waits for:
-// the device when its first transfer does, and the earliest deadline.
-PosixSerialDevice::StepOutcome PosixSerialDevice::AdvanceQueue(PendingTransfers::Queue& Queue)
+// the device when its first transfer does, and the earliest deadline. The
+// pump (ForPump) leaves a queue that a synchronous transfer's awaiter leads.
+PosixSerialDevice::StepOutcome PosixSerialDevice::AdvanceQueue(PendingTransfers::Queue& Queue, bool ForPump)
 {
     std::lock_guard turn(Queue.Mutex);
     StepOutcome waits;
+    if (ForPump && Queue.AwaiterLeads())
+        return waits;
     bool first = true;
     for (auto position = Queue.Order.begin(); position != Queue.Order.end();) {
         PosixTransfer& transfer = **position;

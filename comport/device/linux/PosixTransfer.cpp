@@ -96,14 +96,14 @@ int PendingTransfers::LetAwaiterDrive(Queue& Into)
         if (Into.AwaiterWakeFd < 0)
             return errno;
     }
-    Into.AwaiterDrives.store(true, std::memory_order_release);
+    ++Into.Awaiters;
     return 0;
 }
 
 void PendingTransfers::WakeAwaiters()
 {
     for (Queue* queue : {&FReads, &FWrites})
-        if (queue->AwaiterDrives.load(std::memory_order_acquire))
+        if (queue->Awaiters.load() > 0)
             SignalEventFd(queue->AwaiterWakeFd);
 }
 

@@ -72,11 +72,12 @@ public:
         std::mutex Mutex; // held while a transfer of the direction is begun or stepped
         std::deque<PosixTransfer*> Order;
         std::atomic<uint64_t> Aborts{0};
-        // While a synchronous transfer's awaiter moves the queue on itself,
-        // the pump leaves it alone and news reaches the awaiter through
-        // AwaiterWakeFd (made once, kept until the device goes).
-        std::atomic<bool> AwaiterDrives{false};
+        // While a synchronous transfer leads the queue, its awaiter moves the
+        // queue on and the pump leaves it alone; news reaches the awaiter
+        // through AwaiterWakeFd (made once, kept until the device goes).
+        std::atomic<int> Awaiters{0}; // awaiters that drive, or are about to
         int AwaiterWakeFd = -1;
+        bool AwaiterLeads() const { return !Order.empty() && Order.front()->DrivenByAwaiter; }
     };
 
     ~PendingTransfers();
@@ -94,9 +95,11 @@ public:
     // Counts an abort of the given directions: their pending transfers end
     // at their next step.
     void Abort(bool Reads, bool Writes);
-    // Hands Into over to the awaiter of its only transfer (Into.Mutex held);
-    // 0 or the error number when it cannot be woken.
+    // Hands Into over to the awaiter of the transfer about to lead it
+    // (Into.Mutex held); 0 or the error number when it cannot be woken.
     int LetAwaiterDrive(Queue& Into);
+    // That awaiter's transfer has ended (Into.Mutex held).
+    void AwaiterDone(Queue& Into) { --Into.Awaiters; }
     // News for the queues: the awaiters that drive one look again.
     void WakeAwaiters();
     // Whether any transfer is queued; asked without a lock, so that news for
