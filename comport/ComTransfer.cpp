@@ -33,32 +33,17 @@ device::WaitHandle TComTransfer::EndWaitable()
 
 namespace {
 // The synchronous operations' record: awaited right after each start, and
-// freed on every path. When something throws after its transfer began (a
-// link's handler), the transfer is still awaited: the device leaves it to
-// that await, and its buffer is the caller's, alive only until we return.
-class SyncTransfer {
-public:
-    explicit SyncTransfer(TCustomComPort& Port) : FPort(Port)
+// freed on every path (a transfer freed before it ended is dropped).
+struct SyncTransfer {
+    SyncTransfer()
     {
         NewTransfer(Record);
         Record->IoBlock.AwaitFollows = true;
     }
-    ~SyncTransfer()
-    {
-        if (!Record->Ended()) {
-            try {
-                FPort.AwaitTransfer(Record);
-            } catch (...) { // the exception already leaving says what went wrong
-            }
-        }
-        FreeTransfer(Record);
-    }
+    ~SyncTransfer() { FreeTransfer(Record); }
     SyncTransfer(const SyncTransfer&) = delete;
     SyncTransfer& operator=(const SyncTransfer&) = delete;
     PComTransfer Record = nullptr;
-
-private:
-    TCustomComPort& FPort;
 };
 } // namespace
 
@@ -166,21 +151,21 @@ int32_t TCustomComPort::AwaitTransfer(PComTransfer Transfer)
 
 int32_t TCustomComPort::WriteText(const std::string& Text)
 {
-    SyncTransfer transfer(*this);
+    SyncTransfer transfer;
     BeginWriteText(Text, transfer.Record);
     return AwaitTransfer(transfer.Record);
 }
 
 int32_t TCustomComPort::ReadBytes(void* Buffer, int32_t Count)
 {
-    SyncTransfer transfer(*this);
+    SyncTransfer transfer;
     BeginRead(Buffer, Count, transfer.Record);
     return AwaitTransfer(transfer.Record);
 }
 
 int32_t TCustomComPort::ReadText(std::string& Text, int32_t Count)
 {
-    SyncTransfer transfer(*this);
+    SyncTransfer transfer;
     BeginReadText(Text, Count, transfer.Record);
     const int32_t n = AwaitTransfer(transfer.Record);
     Text.resize(static_cast<size_t>(n));

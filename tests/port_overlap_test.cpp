@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <stdexcept>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -168,6 +169,38 @@ TEST(PendingTransfer, ReadQueuedBehindASynchronousOneEndsByItself)
     EXPECT_EQ(pending, synchronous == "abc" ? "def" : "abc");
 }
 
+// A link's handler that throws after a synchronous write began: the write is
+// dropped with its record, and the next write goes out behind what the line
+// already took.
+TEST(PendingTransfer, SynchronousWriteLeftByAnExceptionHoldsNothingUp)
+{
+    PseudoTerminal pty;
+    PtyPort port(pty);
+    port.Open();
+    TPortLink link;
+    link.OnLinkTx = [](TComponent*, bool Sending) {
+        if (Sending)
+            throw std::runtime_error("link failed");
+    };
+    port.RegisterLink(&link);
+    const std::string stuck(256 * 1024, 's'); // more than the line takes while nobody reads
+    EXPECT_THROW(port.WriteText(stuck), std::runtime_error);
+    port.UnRegisterLink(&link);
+    const std::string sent = "after";
+    Record write;
+    port.BeginWriteText(sent, write.Transfer);
+    std::string received;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            received += pty.ReadFromPort(64 * 1024, 10ms);
+            return received.size() >= sent.size() && received.substr(received.size() - sent.size()) == sent;
+        },
+        10s))
+        << received.size() << " bytes arrived";
+    ASSERT_TRUE(EndSignalled(write.Transfer));
+    EXPECT_EQ(port.AwaitTransfer(write.Transfer), static_cast<int32_t>(sent.size()));
+}
+
 TEST(PendingTransfer, AbortAndCloseEndWhatNobodyAwaits)
 {
     PseudoTerminal pty;
@@ -225,6 +258,7 @@ TEST(PendingTransfer, MixedTransfersOfSeveralThreadsWithAbortsAllEnd)
     PseudoTerminal pty;
     PtyPort port(pty);
     port.Timeouts().SetReadTotalConstant(20);
+    port.Timeouts().SetWriteTotalMultiplier(0);
     port.Timeouts().SetWriteTotalConstant(50);
     port.Open();
     std::atomic<bool> stop{false};

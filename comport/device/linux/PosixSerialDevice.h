@@ -117,6 +117,8 @@ private:
     PumpWait AdvancePending();
     StepOutcome AdvanceQueue(PendingTransfers::Queue& Queue, bool ForPump);
     void LineHungUp();
+    // Starts the pump unless it runs; 0 or the error number.
+    int StartPump();
     // Pending transfers have news (bytes, a hang-up, flow control let go):
     // the pump looks again. Costs nothing while none is pending.
     void TellPendingTransfers();

@@ -84,12 +84,12 @@ int PosixSerialDevice::Begun(PendingTransfers::Queue& Queue, PosixTransfer& Tran
     Done = 0;
     if (Transfer.Pending) {
         const bool awaiterDrives = AwaitFollows && Queue.Order.empty();
-        const int error = awaiterDrives ? FPending->LetAwaiterDrive(Queue) : FPump.Start();
+        const int error = awaiterDrives ? FPending->LetAwaiterDrive(Queue) : StartPump();
         if (error == 0) {
             Transfer.DrivenByAwaiter = awaiterDrives;
             FPending->Add(Queue, &Transfer);
             if (!awaiterDrives)
-                FPump.Wake();
+                FPending->WakePump();
             return kIoPending;
         }
         Transfer.Finish(error);
@@ -133,7 +133,7 @@ void PosixSerialDevice::DriveUntilEnded(PosixTransfer& Transfer)
     FPending->AwaiterDone(queue);
     if (queue.Order.empty())
         return;
-    if (const int error = FPump.Start(); error != 0) {
+    if (const int error = StartPump(); error != 0) {
         for (auto position = queue.Order.begin(); position != queue.Order.end();) {
             (*position)->Finish(error);
             FPending->RemoveLocked(queue, position);
@@ -141,7 +141,7 @@ void PosixSerialDevice::DriveUntilEnded(PosixTransfer& Transfer)
         return;
     }
     turn.unlock();
-    FPump.Wake();
+    FPending->WakePump();
 }
 
 // One round of the pump: every pending transfer of both directions is
@@ -233,11 +233,17 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWaitingTurn(PosixTransfer&
     return {false, false, deadline};
 }
 
+int PosixSerialDevice::StartPump()
+{
+    const int wakeFd = FPending->PumpWakeFd();
+    return wakeFd < 0 ? errno : FPump.Start(wakeFd);
+}
+
 void PosixSerialDevice::TellPendingTransfers()
 {
     if (!FPending->AnyPending())
         return;
-    FPump.Wake();
+    FPending->WakePump();
     FPending->WakeAwaiters();
 }
 

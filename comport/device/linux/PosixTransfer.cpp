@@ -72,8 +72,15 @@ void PendingTransfers::Remove(PosixTransfer* Transfer)
     Queue& queue = Of(Transfer->Direction());
     std::lock_guard lock(queue.Mutex);
     auto position = std::find(queue.Order.begin(), queue.Order.end(), Transfer);
-    if (position != queue.Order.end())
-        RemoveLocked(queue, position);
+    if (position == queue.Order.end())
+        return;
+    RemoveLocked(queue, position);
+    if (!Transfer->DrivenByAwaiter)
+        return;
+    // Freed before its awaiter came: what queued behind it goes to the pump.
+    AwaiterDone(queue);
+    if (!queue.Order.empty())
+        WakePump();
 }
 
 void PendingTransfers::RemoveLocked(Queue& From, std::deque<PosixTransfer*>::iterator& Position)
@@ -87,6 +94,23 @@ PendingTransfers::~PendingTransfers()
     for (Queue* queue : {&FReads, &FWrites})
         if (queue->AwaiterWakeFd >= 0)
             close(queue->AwaiterWakeFd);
+    if (FPumpWakeFd >= 0)
+        close(FPumpWakeFd);
+}
+
+int PendingTransfers::PumpWakeFd()
+{
+    std::lock_guard lock(FPumpFdMutex);
+    if (FPumpWakeFd < 0)
+        FPumpWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return FPumpWakeFd;
+}
+
+void PendingTransfers::WakePump()
+{
+    const int wakeFd = FPumpWakeFd.load();
+    if (wakeFd >= 0)
+        SignalEventFd(wakeFd);
 }
 
 int PendingTransfers::LetAwaiterDrive(Queue& Into)

@@ -102,6 +102,12 @@ public:
     void AwaiterDone(Queue& Into) { --Into.Awaiters; }
     // News for the queues: the awaiters that drive one look again.
     void WakeAwaiters();
+    // The eventfd that wakes the device's pump, made on first request and
+    // kept until the queues go, so that any thread can signal it at any
+    // time; -1 with errno when none can be made.
+    int PumpWakeFd();
+    // Signals it, once it is made.
+    void WakePump();
     // Whether any transfer is queued; asked without a lock, so that news for
     // transfers costs nothing while there are none.
     bool AnyPending() const { return FCount.load(std::memory_order_acquire) > 0; }
@@ -110,6 +116,8 @@ private:
     Queue FReads;
     Queue FWrites;
     std::atomic<uint32_t> FCount{0};
+    std::mutex FPumpFdMutex;
+    std::atomic<int> FPumpWakeFd{-1};
 };
 
 } // namespace device

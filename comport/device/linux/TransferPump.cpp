@@ -4,9 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <system_error>
-#include <unistd.h>
 
 #include "EventFd.h"
 
@@ -34,30 +32,18 @@ TransferPump::TransferPump(int DeviceFd, std::function<PumpWait()> Round, std::f
 
 TransferPump::~TransferPump() { Stop(); }
 
-int TransferPump::Start()
+int TransferPump::Start(int WakeFd)
 {
     std::lock_guard lock(FStartMutex);
     if (FThread.joinable())
         return 0;
-    const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0)
-        return errno;
-    FWakeFd = wakeFd;
+    FWakeFd = WakeFd;
     try {
         FThread = std::thread([this] { Run(); });
     } catch (const std::system_error& e) {
-        FWakeFd = -1;
-        close(wakeFd);
         return e.code().value();
     }
     return 0;
-}
-
-void TransferPump::Wake()
-{
-    const int wakeFd = FWakeFd.load();
-    if (wakeFd >= 0)
-        SignalEventFd(wakeFd);
 }
 
 void TransferPump::Stop()
@@ -66,9 +52,8 @@ void TransferPump::Stop()
     if (!FThread.joinable())
         return;
     FQuit = true;
-    Wake();
+    SignalEventFd(FWakeFd);
     FThread.join();
-    close(FWakeFd.exchange(-1));
 }
 
 // The wake-up is taken before the round, so news arriving during the round
@@ -77,7 +62,7 @@ void TransferPump::Run()
 {
     while (!FQuit.load()) {
         const PumpWait wait = FRound();
-        if (WaitForTransferNews(FWakeFd.load(), FDeviceFd, wait))
+        if (WaitForTransferNews(FWakeFd, FDeviceFd, wait))
             FHangup();
     }
 }

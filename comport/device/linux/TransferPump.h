@@ -4,6 +4,7 @@
 // first step and then sleeps in poll() over its wake-up eventfd and, while a
 // transfer waits for the line, the device itself, until the earliest of the
 // transfers' deadlines. With nothing pending it waits on the eventfd alone.
+// The eventfd is the caller's, which anyone may signal to wake the pump.
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -33,10 +34,8 @@ public:
     TransferPump(const TransferPump&) = delete;
     TransferPump& operator=(const TransferPump&) = delete;
 
-    // Starts the thread unless it runs; 0 or the error number.
-    int Start();
-    // Makes the thread run a round soon; nothing before Start.
-    void Wake();
+    // Starts the thread, waking on WakeFd, unless it runs; 0 or the error number.
+    int Start(int WakeFd);
     // Ends and joins the thread.
     void Stop();
 
@@ -47,7 +46,7 @@ private:
     const std::function<PumpWait()> FRound;
     const std::function<void()> FHangup;
     std::mutex FStartMutex;
-    std::atomic<int> FWakeFd{-1};
+    int FWakeFd = -1;
     std::atomic<bool> FQuit{false};
     std::thread FThread;
 };
