@@ -82,7 +82,7 @@ int PosixSerialDevice::StartWrite(IoBlock& Block, const char* Buffer, uint32_t C
 int PosixSerialDevice::Begun(PendingTransfers::Queue& Queue, PosixTransfer& Transfer, bool AwaitFollows, uint32_t& Done)
 {
     Done = 0;
-    if (Transfer.Pending) {
+    if (!Transfer.Ended()) {
         const bool awaiterDrives = AwaitFollows && Queue.Order.empty();
         const int error = awaiterDrives ? FPending->LetAwaiterDrive(Queue) : StartPump();
         if (error == 0) {
@@ -311,7 +311,7 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
     // goes on with the next part while the kernel takes every byte.
     bool held = false;
     bool kernelTookAll = true;
-    while (kernelTookAll && Transfer.Pending && Transfer.Done < Transfer.Count) {
+    while (kernelTookAll && !Transfer.Ended() && Transfer.Done < Transfer.Count) {
         size_t room = 0;
         bool tracked = false;
         {
@@ -334,7 +334,7 @@ PosixSerialDevice::StepOutcome PosixSerialDevice::StepWrite(PosixTransfer& Trans
             break;
         kernelTookAll = TransmitStep(Transfer, Transfer.Done + static_cast<uint32_t>(room), tracked);
     }
-    if (!Transfer.Pending)
+    if (Transfer.Ended())
         return StepOutcome::Finished();
     std::optional<SteadyClock::time_point> deadline;
     if (Transfer.WriteLimit)

@@ -47,7 +47,6 @@ bool PosixTransfer::Aborted() const { return FPending->Of(FDirection).Aborts.loa
 void PosixTransfer::Finish(int EndResult)
 {
     Result = EndResult;
-    Pending = false;
     if (!Queued) {
         // Ended in its first step: only its starter has seen it.
         FEnded.store(true, std::memory_order_relaxed);

@@ -51,7 +51,6 @@ public:
     SteadyClock::time_point LastByte;
     ReadRule Rule;
     std::optional<Milliseconds> WriteLimit;
-    bool Pending = true;
     bool Queued = false;          // it went past its first step, into its queue
     bool DrivenByAwaiter = false; // its awaiter moves it on, not the pump
     int Result = 0;
