@@ -21,7 +21,7 @@ void TComLoopEvents::Start(device::WaitHandle Waitable)
     // The loop may call back after this object is gone from the port (a
     // handler closed it): the call then holds it until it returns.
     std::weak_ptr<TComLoopEvents> self = weak_from_this();
-    FWatchId = FLoop.Watch(static_cast<std::intptr_t>(Waitable), [self] {
+    FWatchId = FLoop.Watch(Waitable, [self] {
         if (auto events = self.lock())
             events->OnSignalled();
     });

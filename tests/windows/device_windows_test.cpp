@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "ComLine.h"
-#include "WaitHandleWin.h"
+#include "EventHandle.h"
 #include "WinSerialDevice.h"
 
 namespace {
