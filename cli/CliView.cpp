@@ -45,6 +45,13 @@ void CliView::EndTransfer()
         Finish(Result::Answered);
 }
 
+void CliView::ReportAnswerCut(size_t KeptBytes)
+{
+    Message("odpowiedź miernika jest dłuższa niż " + std::to_string(KeptBytes) +
+            " B: zapisano tylko jej początek, reszta przepadła");
+    FAnswerCut = true;
+}
+
 void CliView::ReportOpenFailed(const std::string& Reason, bool AccessDenied)
 {
     Message(std::string(meter_text::kOpenFailed) + " (" + Reason + ")");

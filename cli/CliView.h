@@ -24,6 +24,8 @@ public:
     const std::optional<Result>& Outcome() const { return FResult; }
     // The answer's bytes, once Outcome is Answered.
     const std::string& Answer() const { return FAnswer; }
+    // Whether the answer was longer than the session keeps (its end is lost).
+    bool AnswerCut() const { return FAnswerCut; }
     // Prints a message on its own line, below a progress line if one is drawn.
     void Message(const std::string& Text);
 
@@ -33,6 +35,7 @@ public:
     void StepProgress(int Amount) override;
     void EndTransfer() override;
     void ShowAnswer(const std::string& Bytes) override { FAnswer = Bytes; }
+    void ReportAnswerCut(size_t KeptBytes) override;
     void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
     void ReportNoAnswer() override;
     void ReportClockSet() override;
@@ -49,4 +52,5 @@ private:
     size_t FProgressWidth = 0; // characters of the progress line on screen
     std::optional<Result> FResult;
     std::string FAnswer;
+    bool FAnswerCut = false;
 };

@@ -8,6 +8,7 @@
 #include "CliOptions.h"
 #include "CliView.h"
 #include "DeadlineTimers.h"
+#include "LineErrorText.h"
 #include "LocalTime.h"
 #include "MeterPort.h"
 #include "MeterRequests.h"
@@ -100,8 +101,9 @@ private:
     TMeterPort& FPort;
 };
 
-// Runs one command on the port and returns the exit code. A read whose line reported an error, or whose received bytes
-// could not be taken, may be damaged or cut short: what arrived is still written out, but the command fails.
+// Runs one command on the port and returns the exit code. A read whose line reported an error, whose received bytes
+// could not be taken, or whose answer was longer than a session keeps, is damaged or cut short: what arrived is still
+// written out, but the command fails.
 int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool& TransferDamaged)
 {
     SteadyMeterClock clock;
@@ -109,8 +111,8 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
     MeterSession session(Port, timers.Timers(), View, LocalTimeNow);
     View.Watch(session);
     Port.OnRxChar = [&](TComponent*, int32_t Count) { session.ReceiveFromPort(Count); };
-    Port.OnError = [&](TComponent*, TComErrors) {
-        View.Message(meter_text::kChoosePort);
+    Port.OnError = [&](TComponent*, TComErrors Errors) {
+        View.Message(LineErrorText(Errors));
         TransferDamaged = true;
     };
     // The port closes after the session is gone, serving what the line still
@@ -140,7 +142,8 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
         break;
     }
     const int written = WriteAnswer(View.Answer(), Options, View);
-    return written == kExitDone && TransferDamaged ? kExitMeterFailed : written;
+    const bool damaged = TransferDamaged || View.AnswerCut();
+    return written == kExitDone && damaged ? kExitMeterFailed : written;
 }
 
 int Run(const CliOptions& Options)

@@ -78,6 +78,7 @@ void MeterSession::Receive(const std::string& Burst)
         // Collected first, so that the progress shown counts this burst.
         const size_t room = FMaxAnswerSize - std::min(FMaxAnswerSize, FReceiveBuffer.size());
         FReceiveBuffer.append(Burst, 0, room);
+        FAnswerCut = FAnswerCut || Burst.size() > room;
         FView.StepProgress(1);
     }
 }
@@ -89,7 +90,10 @@ void MeterSession::IdleTimerTick()
     FTimers.Idle.Stop();
     if (!FReceiveBuffer.empty())
         FView.ShowAnswer(FReceiveBuffer);
+    if (FAnswerCut)
+        FView.ReportAnswerCut(FReceiveBuffer.size());
     FReceiveBuffer.clear();
+    FAnswerCut = false;
 }
 
 // One second after a request that got no byte at all.

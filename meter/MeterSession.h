@@ -62,5 +62,6 @@ private:
     std::function<CalendarTime()> FNow;
     size_t FMaxAnswerSize;
     std::string FReceiveBuffer;
+    bool FAnswerCut = false; // bytes beyond FMaxAnswerSize arrived and were left out
     ClockHandshake FHandshake;
 };

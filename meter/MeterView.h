@@ -1,6 +1,7 @@
 #pragma once
 // What a meter session shows: the window's pane, buttons and boxes, or the
 // command-line tool's output and messages.
+#include <cstddef>
 #include <string>
 
 class MeterView {
@@ -16,6 +17,10 @@ public:
     virtual void EndTransfer() = 0;
     // A complete answer, the meter's bytes as they came (Windows-1250).
     virtual void ShowAnswer(const std::string& Bytes) = 0;
+    // The answer just shown was longer than a session keeps: only its first
+    // KeptBytes came through. The window shows what it got and says nothing;
+    // a view whose output feeds other programs says so.
+    virtual void ReportAnswerCut(size_t /*KeptBytes*/) {}
 
     // The port could not be opened; Reason is the component's message, and
     // AccessDenied tells that the account may not use the device.

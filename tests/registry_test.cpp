@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,9 +12,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
+#include <utility>
+#include <vector>
 
+#include <velt/comport/framework/ExceptionReport.h>
+#include "AtomicFile.h"
 #include "Registry.h"
 #include "RegistryFile.h"
 
@@ -239,6 +245,93 @@ TEST_F(RegistryTest, CorruptFileFailsReadsAndIsMovedAsideByTheNextWrite)
     TRegistry reader;
     ASSERT_TRUE(reader.OpenKey("Software\\Fresh", false));
     EXPECT_EQ(reader.ReadString("Port"), "COM2");
+}
+
+// The files in the registry's directory whose names start with Prefix.
+std::vector<fs::path> FilesStartingWith(const fs::path& Directory, const std::string& Prefix)
+{
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(Directory))
+        if (entry.path().filename().string().starts_with(Prefix))
+            found.push_back(entry.path());
+    return found;
+}
+
+// A file just under the size readers take: one key with one long value.
+std::string FileOfSize(size_t Size)
+{
+    const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Big]\n\"Filler\"=\"";
+    const std::string tail = "\"\n\n";
+    return head + std::string(Size - head.size() - tail.size(), 'x') + tail;
+}
+
+TEST_F(RegistryTest, SaveNeverWritesWhatReadersRefuseAndKeepsTheOldFile)
+{
+    const std::string nearlyFull = FileOfSize(kMaxReadFileSize - 100);
+    WriteFile(RegistryFile(), nearlyFull);
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Big", false));
+    registry.WriteString("More", std::string(200, 'y'));
+    EXPECT_THROW(registry.Flush(), ERegistryException);
+    EXPECT_EQ(ReadFile(RegistryFile()), nearlyFull);
+
+    // Too many lines, though small, are refused by the writer as well.
+    std::string manyLines = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Many]\n";
+    for (size_t i = 0; i + 4 < regfile::kMaxLines; ++i)
+        manyLines += "\"" + std::to_string(i) + "\"=dword:00000000\n";
+    WriteFile(RegistryFile(), manyLines);
+    TRegistry many;
+    ASSERT_TRUE(many.OpenKey("Software\\Many", false));
+    EXPECT_EQ(many.ReadInteger("7"), 0);
+    for (int i = 0; i < 8; ++i)
+        many.WriteInteger("new" + std::to_string(i), i);
+    EXPECT_THROW(many.Flush(), ERegistryException);
+    EXPECT_EQ(ReadFile(RegistryFile()), manyLines);
+}
+
+// A registry that no reader takes would fail every start and every save for
+// good: the next save moves it aside once, keeps it, and says where.
+TEST_F(RegistryTest, FileReadersRefuseIsMovedAsideOnceAndTheUserToldWhere)
+{
+    std::vector<std::string> reports;
+    SetExceptionReportHandler([&](const std::string& Message) { reports.push_back(Message); });
+    std::string tooManyLines = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Many]\n";
+    for (size_t i = 0; i <= regfile::kMaxLines; ++i)
+        tooManyLines += "\"v\"=dword:00000000\n";
+    const std::string tooLarge = FileOfSize(kMaxReadFileSize + 1);
+    const std::vector<std::pair<std::string, std::function<void()>>> kinds = {
+        {"refused", [&] { WriteFile(RegistryFile(), tooLarge); }},
+        {"refused", [&] { fs::create_directories(RegistryFile()); }},
+        {"refused", [&] { ASSERT_EQ(mkfifo(RegistryFile().c_str(), 0600), 0); }},
+        {"corrupt", [&] { WriteFile(RegistryFile(), tooManyLines); }},
+    };
+    for (const auto& [word, makeFile] : kinds) {
+        SCOPED_TRACE(word + " " + std::to_string(reports.size()));
+        fs::remove_all(RegistryFile().parent_path());
+        fs::create_directories(RegistryFile().parent_path());
+        makeFile();
+        const auto type = fs::status(RegistryFile()).type();
+        {
+            TRegistry reader;
+            reader.OpenKey("Software\\Any", true);
+            EXPECT_THROW(reader.ReadString("Port"), ERegistryException);
+        }
+        reports.clear();
+        Store(kHkeyCurrentUser, "Software\\Fresh", "Port", "COM2");
+        const std::vector<fs::path> aside =
+            FilesStartingWith(RegistryFile().parent_path(), "registry.reg." + word + "-");
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(fs::status(aside[0]).type(), type) << "the user's file is kept as it was";
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_NE(reports[0].find(aside[0].string()), std::string::npos) << reports[0];
+
+        Store(kHkeyCurrentUser, "Software\\Fresh", "Port", "COM3");
+        EXPECT_EQ(reports.size(), 1u) << "moved aside once";
+        TRegistry reader;
+        ASSERT_TRUE(reader.OpenKey("Software\\Fresh", false));
+        EXPECT_EQ(reader.ReadString("Port"), "COM3");
+    }
+    SetExceptionReportHandler(nullptr);
 }
 
 // Each child process stores its own keys while the others do the same.

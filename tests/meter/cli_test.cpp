@@ -243,7 +243,22 @@ TEST_F(CliTest, LineLostDuringTheAnswerFailsTheRead)
     shown += screen.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(100));
     EXPECT_EQ(read.ExitCode, 1);
     EXPECT_EQ(read.Out, "Pomiar nr 28: 2"); // what arrived is still written
-    EXPECT_NE(shown.find("Wybierz port komunikacyjny"), std::string::npos) << shown;
+    // The tool says the line failed; asking to choose a port would mislead.
+    EXPECT_NE(shown.find("błąd linii szeregowej (utrata połączenia z portem)"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Wybierz port komunikacyjny"), std::string::npos) << shown;
+}
+
+TEST_F(CliTest, AnswerBeyondTheBoundIsWrittenCutAndFailsTheRead)
+{
+    PseudoTerminal line; // the test plays a meter that sends too much
+    const Started cli = StartProgram(VELT_CLI_PATH, {"--port", line.SlavePath(), "last"});
+    EXPECT_EQ(line.ReadFromPort(1, std::chrono::seconds(10)), "T");
+    constexpr size_t kBound = 16u << 20;
+    line.WriteToPort(std::string(kBound + 4096, 'x'));
+    const Finished read = Collect(cli);
+    EXPECT_EQ(read.ExitCode, 1);
+    EXPECT_EQ(read.Out.size(), kBound) << "what came within the bound is still written";
+    EXPECT_NE(read.Err.find("zapisano tylko jej początek"), std::string::npos) << read.Err;
 }
 
 TEST_F(CliTest, OutWritesUtf8TextOrRtf)

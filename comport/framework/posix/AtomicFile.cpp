@@ -16,20 +16,34 @@ namespace {
     throw std::system_error(errno, std::generic_category(), What + " " + Path.string());
 }
 
-[[noreturn]] void ThrowError(int Error, const std::string& What, const std::filesystem::path& Path)
+[[noreturn]] void ThrowRefused(int Error, const std::string& What, const std::filesystem::path& Path)
 {
-    throw std::system_error(Error, std::generic_category(), What + " " + Path.string());
+    throw FileRefusedError(Error, std::generic_category(), What + " " + Path.string());
 }
 
 // Only a regular file of a sane size is read whole.
 void RequireReadableSize(const struct stat& Info, const std::filesystem::path& Path)
 {
     if (S_ISDIR(Info.st_mode))
-        ThrowError(EISDIR, "Not a file:", Path);
+        ThrowRefused(EISDIR, "Not a file:", Path);
     if (!S_ISREG(Info.st_mode))
-        ThrowError(EINVAL, "Not a regular file:", Path);
+        ThrowRefused(EINVAL, "Not a regular file:", Path);
     if (static_cast<uintmax_t>(Info.st_size) > kMaxReadFileSize)
-        ThrowError(EFBIG, "Too large:", Path);
+        ThrowRefused(EFBIG, "Too large:", Path);
+}
+
+// The current content for an update: a refused file goes to OnRefused,
+// which may move it out of the way.
+std::optional<std::string> ReadForUpdate(const std::filesystem::path& File, const RefusedFileHandler& OnRefused)
+{
+    try {
+        return ReadWholeFile(File);
+    } catch (const FileRefusedError& refusal) {
+        if (!OnRefused)
+            throw;
+        OnRefused(refusal);
+    }
+    return ReadWholeFile(File);
 }
 
 // A descriptor closed on every path.
@@ -138,12 +152,13 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& File)
             return content;
         content.append(chunk, static_cast<size_t>(n));
         if (content.size() > kMaxReadFileSize) // it grew while being read
-            ThrowError(EFBIG, "Too large:", File);
+            ThrowRefused(EFBIG, "Too large:", File);
     }
 }
 
 void UpdateFileAtomically(const std::filesystem::path& File, const std::filesystem::path& LockFile,
-                          const std::function<std::string(const std::optional<std::string>&)>& Update)
+                          const std::function<std::string(const std::optional<std::string>&)>& Update,
+                          const RefusedFileHandler& OnRefused)
 {
     const bool lockDirectory = std::filesystem::is_directory(LockFile);
     FileDescriptor lock(lockDirectory ? ::open(LockFile.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
@@ -151,7 +166,8 @@ void UpdateFileAtomically(const std::filesystem::path& File, const std::filesyst
     if (lock.Get() < 0)
         ThrowErrno("Cannot open", LockFile);
     LockExclusive(lock.Get(), LockFile);
-    const std::string content = Update(ReadWholeFile(File));
+    const std::string content = Update(ReadForUpdate(File, OnRefused));
+    RequireReadableContent(content, File);
     // One temporary name is enough: only the lock holder writes it, and what
     // a writer killed earlier left there is simply overwritten.
     std::filesystem::path temp = File;

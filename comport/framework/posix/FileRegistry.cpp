@@ -1,7 +1,9 @@
 #include "FileRegistry.h"
 
 #include <ctime>
+#include <utility>
 
+#include <velt/comport/framework/ExceptionReport.h>
 #include "AtomicFile.h"
 #include "ConfigHome.h"
 
@@ -14,14 +16,24 @@ std::filesystem::path LockPath()
     return lock;
 }
 
-std::string CorruptSuffix()
+// ".<Word>-<local time>", the ending of a file moved aside.
+std::string AsideSuffix(const std::string& Word)
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    return std::string(".corrupt-") + stamp;
+    return "." + Word + "-" + stamp;
+}
+
+// Tells the user where a file that could not be read went, once the save
+// that moved it is over (never while the file's lock is held).
+void ReportMovedAside(const std::string& Why, const std::filesystem::path& Aside)
+{
+    ReportException(std::make_exception_ptr(
+        ERegistryException("The settings file " + FileRegistry::FilePath().string() + " could not be read (" + Why +
+                           "); it was moved to " + Aside.string() + " and the settings were stored anew")));
 }
 
 } // namespace
@@ -99,25 +111,38 @@ void FileRegistry::Flush()
     // could not be read: a read must not move anything aside.
     if (FPending.empty() && (!FCreatePending || !FReadError.empty()))
         return;
+    // A file that no reader takes (not a regular file, too large, not
+    // parsable) is moved aside, so that this save works and the user's old
+    // file is kept; the user learns where once the save is over.
+    std::optional<std::pair<std::string, std::filesystem::path>> movedAside;
+    const auto moveAside = [&](const std::string& Why, const std::string& Word) {
+        movedAside.emplace(Why, MoveFileAside(FilePath(), AsideSuffix(Word)));
+    };
     try {
         EnsureDirectory(FilePath().parent_path());
-        UpdateFileAtomically(FilePath(), LockPath(),
-                             [this](const std::optional<std::string>& Content) { return ApplyPending(Content); });
+        UpdateFileAtomically(
+            FilePath(), LockPath(),
+            [&](const std::optional<std::string>& Content) { return ApplyPending(Content, moveAside); },
+            [&](const FileRefusedError& Refusal) { moveAside(Refusal.what(), "refused"); });
     } catch (const std::exception& e) {
         throw ERegistryException(std::string("Cannot write the registry: ") + e.what());
     }
     FPending.clear();
     FCreatePending = false;
     LoadSnapshot();
+    if (movedAside)
+        ReportMovedAside(movedAside->first, movedAside->second);
 }
 
 // Runs under the file's lock, on the file as it is now, so that whatever
 // another process wrote since this key was opened is kept.
-std::string FileRegistry::ApplyPending(const std::optional<std::string>& Content) const
+std::string
+FileRegistry::ApplyPending(const std::optional<std::string>& Content,
+                           const std::function<void(const std::string&, const std::string&)>& MoveAside) const
 {
     std::optional<regfile::Document> doc = Content ? regfile::Parse(*Content) : regfile::Document{};
     if (!doc) {
-        MoveFileAside(FilePath(), CorruptSuffix());
+        MoveAside("it cannot be parsed or has more than " + std::to_string(regfile::kMaxLines) + " lines", "corrupt");
         doc = regfile::Document{};
     }
     const std::string path = FullPath(FCurrentPath);
@@ -126,7 +151,12 @@ std::string FileRegistry::ApplyPending(const std::optional<std::string>& Content
         key = &regfile::AddKey(*doc, path);
     for (const regfile::Value& value : FPending)
         regfile::SetValue(*key, value);
-    return regfile::Serialize(*doc);
+    std::string content = regfile::Serialize(*doc);
+    // What the readers would refuse is not written: the old file stays.
+    if (!regfile::WithinLineLimit(content))
+        throw ERegistryException("The settings would take more than " + std::to_string(regfile::kMaxLines) +
+                                 " lines; kept the old " + FilePath().string());
+    return content;
 }
 
 void FileRegistry::LoadSnapshot()

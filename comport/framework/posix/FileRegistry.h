@@ -7,11 +7,16 @@
 // key are collected and reach the file together, at Flush() or CloseKey(),
 // in one locked read-modify-write that replaces the file atomically: another
 // process saving at the same time keeps its own keys, and a save killed
-// half-way leaves the old file or the new one. A file that cannot be parsed
-// makes every read fail; the next write moves it aside
-// (registry.reg.corrupt-<time>) instead of overwriting it.
+// half-way leaves the old file or the new one. A file that cannot be parsed,
+// or that readers refuse (not a regular file, larger than they take), makes
+// every read fail; the next write moves it aside
+// (registry.reg.corrupt-<time>, registry.reg.refused-<time>) instead of
+// overwriting it, and tells the user where through the exception report. A
+// write never leaves a file that the readers would refuse: it fails instead,
+// and the old file stays.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,7 +71,8 @@ private:
     void ThrowIfUnreadable() const;
     std::optional<regfile::Value> FindCurrent(const std::string& Name) const;
     void Stage(regfile::Value Value);
-    std::string ApplyPending(const std::optional<std::string>& Content) const;
+    std::string ApplyPending(const std::optional<std::string>& Content,
+                             const std::function<void(const std::string&, const std::string&)>& MoveAside) const;
     void ForgetCurrentKey();
 
     THKey FRootKey = kHkeyCurrentUser;

@@ -2,6 +2,7 @@
 
 #include "TextLines.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace regfile {
@@ -181,7 +182,18 @@ std::string FormatValue(const Value& V)
 
 bool SameName(std::string_view A, std::string_view B) { return SameTextNoCase(A, B); }
 
-std::optional<Document> Parse(std::string_view Content) { return Parser(Content).Run(); }
+bool WithinLineLimit(std::string_view Content)
+{
+    // Counted before the lines are split, which is what costs the memory.
+    return static_cast<size_t>(std::count(Content.begin(), Content.end(), '\n')) <= kMaxLines;
+}
+
+std::optional<Document> Parse(std::string_view Content)
+{
+    if (!WithinLineLimit(Content))
+        return std::nullopt;
+    return Parser(Content).Run();
+}
 
 std::string Serialize(const Document& Doc)
 {

@@ -46,8 +46,16 @@ struct Document {
     std::vector<Key> Keys;
 };
 
+// The most lines a file may have. A parsed document takes a few hundred bytes
+// a line, so a file of millions of tiny values would take hundreds of MB: it
+// is refused like one that cannot be parsed. Settings take a few dozen lines.
+constexpr size_t kMaxLines = 65536;
+// Whether Content has no more line ends than kMaxLines.
+bool WithinLineLimit(std::string_view Content);
+
 // The document a file holds, or nothing when it is not a REGEDIT4 file this
-// reader understands. An empty file is an empty document.
+// reader understands or has more than kMaxLines lines. An empty file is an
+// empty document.
 std::optional<Document> Parse(std::string_view Content);
 std::string Serialize(const Document& Doc);
 

@@ -118,10 +118,13 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& File)
 }
 
 void UpdateFileAtomically(const std::filesystem::path& File, const std::filesystem::path& LockFile,
-                          const std::function<std::string(const std::optional<std::string>&)>& Update)
+                          const std::function<std::string(const std::optional<std::string>&)>& Update,
+                          const RefusedFileHandler&)
 {
+    // Files are read here without refusal: OnRefused has nothing to handle.
     FileLock lock(LockFile);
     const std::string content = Update(ReadWholeFile(File));
+    RequireReadableContent(content, File);
     // One temporary name is enough: only the lock holder writes it.
     std::filesystem::path temp = File;
     temp += ".tmp";
