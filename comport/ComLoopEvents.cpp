@@ -1,4 +1,6 @@
 #include "ComLoopEvents.h"
+#include "ComPortPrivate.h"
+#include "ComPortPrivate.h"
 
 #include "ComDelivery.h"
 #include <velt/comport/ComPort.h>
@@ -11,7 +13,7 @@ TComLoopEvents::TComLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop)
 {
     // A mask the device refuses makes its waits fail, and a failed wait is
     // reported by the loop: the result needs no look of its own here.
-    static_cast<void>(FPort.DeviceHandle()->SetEventMask(EventsToMask(FPort.Events())));
+    static_cast<void>(TComPortPrivate::DeviceOf(FPort)->SetEventMask(EventsToMask(FPort.Events())));
 }
 
 TComLoopEvents::~TComLoopEvents() { StopWatching(); }
@@ -40,7 +42,7 @@ void TComLoopEvents::OnSignalled()
 {
     if (FStopped)
         return;
-    device::SerialDevice& device = *FPort.DeviceHandle();
+    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FPort);
     uint32_t occurred = 0;
     int error = 0;
     if (device.CheckEvents(occurred, error) != device::WaitOutcome::Events) {
@@ -68,7 +70,7 @@ void TComLoopEvents::Deliver(TComEvents Events)
     } delivering(FDelivering);
     if (FSyncMethod == smWindowSync) {
         TCustomComPort& port = FPort;
-        SendCodesInOrder(Events, [&port](uint32_t Code) { port.NotifyWndProc(Code); });
+        SendCodesInOrder(Events, [&port](uint32_t Code) { TComPortPrivate::NotifyWndProc(port, Code); });
         return;
     }
     try {
@@ -88,7 +90,8 @@ void TComLoopEvents::Stop()
     if (!FDelivering) {
         uint32_t occurred = 0;
         int error = 0;
-        if (FPort.DeviceHandle()->CheckEvents(occurred, error) == device::WaitOutcome::Events && occurred != 0)
+        if (TComPortPrivate::DeviceOf(FPort)->CheckEvents(occurred, error) == device::WaitOutcome::Events &&
+            occurred != 0)
             Deliver(MaskToEvents(occurred));
     }
     FStopped = true;
@@ -101,7 +104,7 @@ bool TComLoopEvents::IsCurrentDelivery() const { return FDelivering && FSyncMeth
 // results are not examined, as there is nobody left to tell.
 void TComLoopEvents::CleanUpDevice()
 {
-    device::SerialDevice& device = *FPort.DeviceHandle();
+    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FPort);
     static_cast<void>(device.SetEventMask(0));
     static_cast<void>(device.Purge(device::kPurgeTxClear | device::kPurgeRxClear));
 }

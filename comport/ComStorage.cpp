@@ -7,6 +7,8 @@
 #include <array>
 
 #include <velt/comport/ComPort.h>
+
+#include "ComPortPrivate.h"
 #include <velt/comport/ComSettingsTable.h>
 #include <velt/comport/framework/IniFile.h>
 #include <velt/comport/framework/IntParse.h>
