@@ -9,7 +9,10 @@
 
 class RegistryBackend {
 public:
+    RegistryBackend() = default;
     virtual ~RegistryBackend() = default;
+    RegistryBackend(const RegistryBackend&) = delete;
+    RegistryBackend& operator=(const RegistryBackend&) = delete;
 
     virtual THKey RootKey() const = 0;
     virtual void SetRootKey(THKey Value) = 0;

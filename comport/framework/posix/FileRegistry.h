@@ -27,10 +27,7 @@
 class FileRegistry : public RegistryBackend {
 public:
     // Root kHkeyCurrentUser, no key open.
-    FileRegistry() = default;
     ~FileRegistry() override;
-    FileRegistry(const FileRegistry&) = delete;
-    FileRegistry& operator=(const FileRegistry&) = delete;
 
     THKey RootKey() const override { return FRootKey; }
     // A different root closes the open key first.

@@ -1,4 +1,8 @@
-#include "SystemRegistry.h"
+// The registry behind TRegistry on Windows: the system's own registry. Texts
+// are stored as REG_SZ and numbers as REG_DWORD, the kinds the REGEDIT4 file
+// of other platforms holds, so that a key exported on one platform imports
+// on the other. Writes reach the registry at once.
+#include "RegistryBackend.h"
 
 #include <windows.h>
 
@@ -56,6 +60,32 @@ std::optional<StoredValue> QueryValue(HKEY Key, const std::string& Name)
         return value;
     }
 }
+
+class SystemRegistry : public RegistryBackend {
+public:
+    ~SystemRegistry() override;
+    THKey RootKey() const override { return FRootKey; }
+    void SetRootKey(THKey Value) override;
+
+    bool OpenKey(const std::string& Path, bool CanCreate) override;
+    void CloseKey() override;
+    void Flush() override;
+
+    bool HasCurrentKey() const override { return FCurrentKey != nullptr; }
+    const std::string& CurrentPath() const override { return FCurrentPath; }
+    bool KeyExists(const std::string& Path) override;
+    bool ValueExists(const std::string& Name) const override;
+
+    void WriteString(const std::string& Name, const std::string& Value) override;
+    void WriteInteger(const std::string& Name, int32_t Value) override;
+    std::string ReadString(const std::string& Name) const override;
+    int32_t ReadInteger(const std::string& Name) const override;
+
+private:
+    THKey FRootKey = kHkeyCurrentUser;
+    void* FCurrentKey = nullptr; // the open HKEY
+    std::string FCurrentPath;
+};
 
 } // namespace
 
