@@ -49,6 +49,14 @@ function(velt_component_library Name OutputName ExportSet)
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ARG_RUNTIME_COMPONENT}
       NAMELINK_COMPONENT development
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${ARG_RUNTIME_COMPONENT})
+  # A stripped install (cmake --install --strip, and so the Debian packages)
+  # drops the static library's debug information, as Debian's own do.
+  if(NOT VELT_COMPORT_SHARED AND CMAKE_STRIP)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --enable-deterministic-archives
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${installed}>\")
+endif()" COMPONENT development)
+  endif()
   install(EXPORT ${ExportSet} NAMESPACE Velt:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/VeltComPort
     COMPONENT development)
 endfunction()

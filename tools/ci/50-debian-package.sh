@@ -28,21 +28,11 @@ rm -f "$build"/*.deb
 cmake --build "$build" --target package >/dev/null
 debs=("$build"/*.deb)
 for deb in "${debs[@]}"; do
-  echo "== ${deb##*/}: $(du -k "$deb" | cut -f1) KiB"
-  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print "   " $6 }'
+  echo "== ${deb##*/}: $(du -k "$deb" | cut -f1) KiB, $(dpkg-deb -f "$deb" Installed-Size) KiB installed"
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print "   " $6 " " $7 " " $8 }'
 done
 
-# lintian: the placeholder address of the maintainer is the one finding
-# allowed (a packager sets a real one, see the README).
-placeholder='bogus-mail-host|bogus-mail-host-in-debian-changelog'
-for deb in "${debs[@]}"; do
-  echo "== lintian ${deb##*/}"
-  lintian --no-tag-display-limit "$deb" 2>&1 | grep -v 'running with root privileges' | tee "$work/lintian" || true
-  if grep -E '^[EW]: ' "$work/lintian" | grep -vqE ": ($placeholder) "; then
-    echo "FAIL: lintian reports more than the maintainer placeholder on ${deb##*/}"
-    exit 1
-  fi
-done
+bash "$top/tools/ci/debian/lint.sh" "${debs[@]}"
 
 echo "Installing ${debs[*]##*/}"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${debs[@]}" >/dev/null

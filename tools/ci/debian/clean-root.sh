@@ -29,11 +29,17 @@ echo "debootstrap --variant=minbase $suite from $mirror: $((SECONDS - start)) s"
 
 mkdir "$root/debs"
 cp "$@" "$root/debs/"
+inside=()
+for deb in "$@"; do inside+=("/debs/${deb##*/}"); done
 mount -t proc proc "$root/proc" && proc_mounted=true
 start=$SECONDS
-chroot "$root" apt-get update -qq
-chroot "$root" env DEBIAN_FRONTEND=noninteractive \
-  sh -c 'apt-get install -y -qq --no-install-recommends /debs/*.deb >/dev/null'
+if ! { chroot "$root" apt-get update -qq &&
+  chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${inside[@]}"
+} >"$root.log" 2>&1; then
+  tail -n 30 "$root.log"
+  echo "FAIL: apt could not install the packages into the clean root"
+  exit 1
+fi
 echo "apt install of ${*##*/} into it: $((SECONDS - start)) s"
 
 chroot "$root" velt-cli --help >/dev/null || { echo "FAIL: velt-cli does not run in the clean root"; exit 1; }
