@@ -51,6 +51,7 @@ This package holds the headers, the libraries, the CMake package
 if(VELT_COMPORT_SHARED)
   # Programs built against the shared libraries depend on exactly this version.
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
   set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${VELT_RUNTIME_PACKAGE})
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
@@ -63,6 +64,11 @@ reads and writes with timeouts, and settings stored in a file.
 This package holds the shared library that programs built with it need.]])
   if(TARGET comport_ui_shared)
     list(APPEND CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime_ui)
+    # The dialog's library links the port's, which no installed package
+    # provides yet: dpkg-shlibdeps finds it in the build, and the dependency
+    # on its package is stated here.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/comport)
+    set(CPACK_COMPONENT_RUNTIME_UI_DEPENDS runtime)
     set(CPACK_DEBIAN_RUNTIME_UI_PACKAGE_NAME ${VELT_RUNTIME_UI_PACKAGE})
     set(CPACK_DEBIAN_RUNTIME_UI_PACKAGE_SECTION libs)
     set(CPACK_DEBIAN_RUNTIME_UI_DESCRIPTION [[
@@ -73,12 +79,12 @@ event loop.
 .
 This package holds the shared library that programs built with it need.]])
   endif()
-  # The dynamic linker's cache is refreshed by dpkg's trigger, not by scripts.
+  # The dynamic linker's cache is refreshed by dpkg's ldconfig trigger, as
+  # Debian wants, not by maintainer scripts: naming a postinst and postrm
+  # that do not exist keeps CPack from writing ones that call ldconfig.
   foreach(component RUNTIME RUNTIME_UI)
-    set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA
-        ${CMAKE_CURRENT_SOURCE_DIR}/debian/triggers ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst
-        ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
-    set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+    set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/debian/triggers
+        ${CMAKE_CURRENT_BINARY_DIR}/no-scripts/postinst ${CMAKE_CURRENT_BINARY_DIR}/no-scripts/postrm)
   endforeach()
 endif()
 include(CPack)
