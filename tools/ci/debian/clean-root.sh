@@ -6,12 +6,13 @@
 # machine happens to have it.
 #   clean-root.sh DEB...
 set -euo pipefail
+[ $# -gt 0 ] || { echo "usage: clean-root.sh DEB..."; exit 2; }
 [ "$(id -u)" -eq 0 ] || exec sudo bash "$0" "$@" # debootstrap and chroot need root
 
 # The Debian archive of apt's own sources (not the security archive).
-mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
+mirror=$({ cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null || true; } |
   sed -nE 's/^URIs:[[:space:]]*([^[:space:]]+).*/\1/p; s/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?([^[:space:]]+).*/\2/p' |
-  grep -v security | head -n 1)
+  grep -v security | head -n 1 || true)
 [ -n "$mirror" ] || { echo "FAIL: no Debian archive in apt's sources"; exit 1; }
 suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
 
