@@ -21,7 +21,20 @@ cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
 debs=("$work"/velt_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { fail "expected one velt_*.deb, found: ${debs[*]}"; exit 1; }
 deb=${debs[0]}
-[ -f "$(echo "$work"/libvelt-comport-dev_*.deb)" ] || fail "no libvelt-comport-dev package beside it"
+# The component's package beside it: headers, library, CMake package and
+# pkg-config file, its own licence and changelog, no program.
+dev=$(echo "$work"/libvelt-comport-dev_*.deb)
+if [ -f "$dev" ]; then
+  dev_files=$(dpkg-deb -c "$dev" | awk '$1 !~ /^d/ { print $6 }')
+  for pattern in '/usr/include/velt/comport/CPort\.h$' '/usr/lib/[^/]+/libvelt-comport\.(a|so)$' \
+                 '/usr/lib/[^/]+/cmake/VeltComPort/VeltComPortConfig\.cmake$' '/usr/lib/[^/]+/pkgconfig/velt-comport\.pc$' \
+                 '/usr/share/doc/libvelt-comport-dev/copyright$' '/usr/share/doc/libvelt-comport-dev/changelog\.gz$'; do
+    grep -qE "$pattern" <<<"$dev_files" || fail "libvelt-comport-dev lacks $pattern"
+  done
+  ! grep -q '/usr/bin/' <<<"$dev_files" || fail "libvelt-comport-dev carries a program"
+else
+  fail "no libvelt-comport-dev package beside it"
+fi
 
 expected=(./usr/share/applications/$id.desktop ./usr/share/icons/hicolor/scalable/apps/$id.svg
           ./usr/share/metainfo/$id.metainfo.xml ./usr/share/doc/velt/copyright ./usr/share/doc/velt/changelog.gz)
