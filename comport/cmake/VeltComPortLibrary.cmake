@@ -53,7 +53,7 @@ function(velt_component_library Name OutputName ExportSet)
   # drops the static library's debug information, as Debian's own do.
   if(NOT VELT_COMPORT_SHARED AND CMAKE_STRIP)
     install(CODE "if(CMAKE_INSTALL_DO_STRIP)
-  execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --enable-deterministic-archives
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --remove-section=.comment --enable-deterministic-archives
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${installed}>\")
 endif()" COMPONENT development)
   endif()
