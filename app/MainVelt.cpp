@@ -29,11 +29,23 @@ QTimer* NewTimer(QObject* Owner, const char* Name, int IntervalMs)
     return timer;
 }
 
+// The transfer's label and bar keep their place in the panel while hidden,
+// so the panel's height (at least the designed 460 pixels) and the buttons
+// above them stay put when a read shows them.
+void KeepPlaceWhenHidden(QWidget* Widget)
+{
+    QSizePolicy policy = Widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    Widget->setSizePolicy(policy);
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* Parent) : QWidget(Parent), ui(std::make_unique<Ui::TForm1>())
 {
     ui->setupUi(this);
+    KeepPlaceWhenHidden(ui->lTransmisja);
+    KeepPlaceWhenHidden(ui->pb);
     setGeometry(269, 90, 541, 494); // the bounds the window returns to from maximized
     CreatePort();
     CreateTimers();

@@ -178,7 +178,8 @@ std::string CliUsage()
 {
     std::string settings;
     for (const TPortSetting& setting : PortSettings())
-        settings += UsageLine(setting);
+        if (FindPortSettingOption(setting.Option()) == &setting) // each word once
+            settings += UsageLine(setting);
     return "Użycie: velt-cli [opcje] POLECENIE\n"
            "\n"
            "Polecenia:\n"

@@ -7,9 +7,11 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELT_BUILD_DIR:-$top/build}
 
 # Qt's own Polish texts come from qt6-translations-l10n; desktop-file-utils,
-# appstream, dpkg-dev and file validate the desktop files and build the package.
+# appstream, dpkg-dev and file validate the desktop files and build the package;
+# fonts-dejavu-core is the wide face the window's captions are tested with.
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-base-dev-tools
-          libgl-dev xvfb xauth qt6-translations-l10n desktop-file-utils appstream dpkg-dev file pkgconf)
+          libgl-dev xvfb xauth qt6-translations-l10n desktop-file-utils appstream dpkg-dev file pkgconf
+          fonts-dejavu-core)
 bash "$top/tools/install-packages.sh" "${packages[@]}"
 [ "${1:-}" = "--packages-only" ] && exit 0
 

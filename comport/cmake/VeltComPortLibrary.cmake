@@ -21,10 +21,12 @@ endfunction()
 
 # The in-tree static library Name made of the OBJECT libraries Parts, and the
 # library installed as Velt::<Name> (file lib<OutputName>) in ExportSet:
-# the static one itself, or a shared twin linked against SharedDeps.
+# the static one itself, or a shared twin linked against SharedDeps. What a
+# program needs at run time (the shared library with its version links) goes
+# to the install component RuntimeComponent, everything else to development.
 function(velt_component_library Name OutputName ExportSet)
   include(GNUInstallDirs)
-  cmake_parse_arguments(ARG "" "" "PARTS;DEPS;SHARED_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RUNTIME_COMPONENT" "PARTS;DEPS;SHARED_DEPS" ${ARGN})
   set(part_links)
   foreach(part ${ARG_PARTS})
     list(APPEND part_links $<BUILD_INTERFACE:${part}>)
@@ -44,8 +46,17 @@ function(velt_component_library Name OutputName ExportSet)
   target_compile_features(${installed} INTERFACE cxx_std_20)
   install(TARGETS ${installed} EXPORT ${ExportSet}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT development)
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ARG_RUNTIME_COMPONENT}
+      NAMELINK_COMPONENT development
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${ARG_RUNTIME_COMPONENT})
+  # A stripped install (cmake --install --strip, and so the Debian packages)
+  # drops the static library's debug information, as Debian's own do.
+  if(NOT VELT_COMPORT_SHARED AND CMAKE_STRIP)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --remove-section=.comment --enable-deterministic-archives
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${installed}>\")
+endif()" COMPONENT development)
+  endif()
   install(EXPORT ${ExportSet} NAMESPACE Velt:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/VeltComPort
     COMPONENT development)
 endfunction()

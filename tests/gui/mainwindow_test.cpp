@@ -239,14 +239,17 @@ private slots:
     {
         QCOMPARE(FForm->windowTitle(), QStringLiteral("Velt v.4.1"));
         QCOMPARE(FForm->minimumWidth(), 370);
+        // The panel is as wide as its captions need, at least 180, and keeps
+        // that width: the pane takes every change of the window's width.
         QWidget* panel = Child("Panel1");
-        QCOMPARE(panel->minimumHeight(), 460);
+        QVERIFY(panel->minimumSizeHint().height() >= 460);
         FForm->resize(900, 600);
-        QTRY_COMPARE(panel->width(), 180);
-        QCOMPARE(Memo()->width(), 900 - 180);
+        QTRY_COMPARE(Memo()->width() + panel->width(), 900);
+        const int panelWidth = panel->width();
+        QVERIFY(panelWidth >= 180);
         FForm->resize(600, 600);
-        QTRY_COMPARE(Memo()->width(), 600 - 180);
-        QCOMPARE(panel->width(), 180);
+        QTRY_COMPARE(Memo()->width(), 600 - panelWidth);
+        QCOMPARE(panel->width(), panelWidth);
         QVERIFY(!Child("lTransmisja")->isVisible());
         QVERIFY(!Child("pb")->isVisible());
         QCOMPARE(Spin()->minimum(), 1);

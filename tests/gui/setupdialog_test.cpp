@@ -110,14 +110,18 @@ private slots:
     void formHasTheDesignedLayout()
     {
         TComSetupFrm dialog;
+        dialog.show(); // lays the controls out
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.windowTitle(), QString("Ustawienia"));
-        QCOMPARE(dialog.minimumSize(), QSize(231, 216));
-        QCOMPARE(dialog.maximumSize(), QSize(231, 216));
+        // Sized from the font, never below the designed size, and fixed.
+        QVERIFY(dialog.minimumSize().width() >= 231 && dialog.minimumSize().height() >= 216);
+        QCOMPARE(dialog.maximumSize(), dialog.minimumSize());
         QVERIFY(!(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         auto* group = dialog.findChild<QGroupBox*>("GroupBox1");
         QVERIFY(group);
         QCOMPARE(group->title(), QString("Ustawienia portu szeregowego"));
-        QCOMPARE(group->geometry(), QRect(8, 8, 217, 169));
+        QCOMPARE(group->pos(), QPoint(8, 8));
+        QVERIFY(group->width() >= 217 && group->height() >= 169);
         const QStringList labels{"Port", "Prędkość", "Bity danych", "Bity stopu", "Parzystość", "Sterowanie"};
         const auto combos = dialog.Combos();
         for (int i = 0; i < 6; ++i) {
@@ -125,15 +129,22 @@ private slots:
             QCOMPARE(group->findChild<QLabel*>("Label" + n)->text(), labels[i]);
             QCOMPARE(combos[i]->objectName(), "Combo" + n);
             QCOMPARE(combos[i]->parentWidget(), group);
-            QCOMPARE(combos[i]->geometry(), QRect(80, 16 + 24 * i, 129, 21));
+            QVERIFY(combos[i]->x() >= 80 && combos[i]->width() >= 129 && combos[i]->height() >= 21);
+            QCOMPARE(combos[i]->x(), combos[0]->x());
+            QVERIFY(i == 0 || combos[i]->y() >= combos[i - 1]->y() + 24);
             QVERIFY(!combos[i]->isEditable() && !combos[i]->AutoApply() && !combos[i]->ComPort());
         }
         QCOMPARE(ItemsOf(combos[0]), QStringList({"COM1", "COM2", "ttyUSB0"}));
         QCOMPARE(combos[1]->count(), 16);
         QCOMPARE(ItemsOf(combos[5]), QStringList({"Hardware", "Software", "None", "Custom"}));
-        QCOMPARE(dialog.OkButton()->geometry(), QRect(70, 184, 75, 25));
+        // OK and Cancel side by side under the group, at its right edge.
+        const QRect ok = dialog.OkButton()->geometry();
+        const QRect cancel = dialog.CancelButton()->geometry();
+        QVERIFY(ok.width() >= 75 && ok.height() >= 25 && cancel.width() >= 75 && cancel.height() == ok.height());
+        QVERIFY(ok.top() >= group->geometry().bottom() + 7 && cancel.top() == ok.top());
+        QCOMPARE(cancel.left(), ok.right() + 1 + 5);
+        QCOMPARE(cancel.right(), group->geometry().right());
         QVERIFY(dialog.OkButton()->isDefault());
-        QCOMPARE(dialog.CancelButton()->geometry(), QRect(150, 184, 75, 25));
         // Tab order: the six lists, then OK, then Cancel.
         QWidget* w = combos[0];
         QStringList order;

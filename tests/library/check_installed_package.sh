@@ -10,7 +10,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
-cmake --install "$build" --prefix "$prefix" --component development >/dev/null
+# A shared build puts its libraries' runtime files in components of their own.
+for component in runtime runtime_ui development; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
 if find "$prefix/include" -name '*.h' | grep -qvE '/velt/comport/'; then
   echo "headers installed outside velt/comport/"; exit 1
 fi
