@@ -89,10 +89,8 @@ bool TCustomComPort::TxEmptyListened() const
 void TCustomComPort::TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device)
 {
     const int8_t wanted = TxEmptyListened() ? 1 : 0;
-    if (wanted == FTxEmptyWanted)
-        return;
-    Device.SetTxEmptyWanted(wanted == 1);
-    FTxEmptyWanted = wanted;
+    if (FTxEmptyWanted.exchange(wanted) != wanted)
+        Device.SetTxEmptyWanted(wanted == 1);
 }
 
 int32_t TCustomComPort::BeginWriteText(const std::string& Text, PComTransfer Transfer)

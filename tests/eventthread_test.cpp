@@ -4,7 +4,9 @@
 // failed wait), a pseudo-terminal everywhere else.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cerrno>
 #include <mutex>
 #include <set>
@@ -302,7 +304,7 @@ TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased
         return;
     }
     ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
-    EXPECT_EQ(FReports.Messages[0], "The port cannot be closed from its own event handler");
+    EXPECT_EQ(FReports.Messages[0], PortErrorText(peThreadRunning));
     EXPECT_TRUE(port.Connected());
     port.Close();
 }
@@ -432,6 +434,86 @@ INSTANTIATE_TEST_SUITE_P(SyncMethods, HandOverToMain,
                          ::testing::Combine(::testing::Values(smThreadSync, smWindowSync),
                                             ::testing::Values(Waiter::Thread, Waiter::MainLoop)),
                          CaseName);
+
+// With the thread hand-over a handler's nested loop never sees the next wait
+// of its port, whoever waits for the line: what arrives meanwhile comes after
+// the handler has returned, in order; Close stays refused throughout.
+class ThreadSyncRoute : public EventThreadTest, public ::testing::WithParamInterface<Waiter> {
+protected:
+    void SetUp() override
+    {
+        EventThreadTest::SetUp();
+        if (GetParam() == Waiter::MainLoop)
+            Queue().ServeAsMainLoop();
+    }
+    void TearDown() override
+    {
+        Queue().SetLoopWatcher(nullptr);
+        EventThreadTest::TearDown();
+    }
+};
+
+TEST_P(ThreadSyncRoute, AHandlerRunningANestedLoopIsNeverEnteredAgainAndLosesNothing)
+{
+    FakePort port(AllComEvents(), smThreadSync);
+    port.Open();
+    int depth = 0;
+    int deepest = 0;
+    std::vector<std::string> seen;
+    std::vector<bool> closeRefused;
+    auto tryClose = [&] {
+        try {
+            port.Close();
+            closeRefused.push_back(false);
+        } catch (const EComPort& e) {
+            closeRefused.push_back(e.PortErrorCode() == peThreadRunning);
+        }
+    };
+    auto enter = [&](const std::string& Name) {
+        deepest = std::max(deepest, ++depth);
+        seen.push_back(Name);
+    };
+    port.OnRxChar = [&](TComponent*, int32_t Count) {
+        enter("RxChar");
+        std::string bytes;
+        port.ReadText(bytes, Count);
+        --depth;
+    };
+    port.OnCTSChange = [&](TComponent*, bool) {
+        enter("CTS");
+        --depth;
+    };
+    port.OnBreak = [&](TComponent*) {
+        enter("Break");
+        --depth;
+    };
+    port.OnRing = [&](TComponent*) {
+        enter("Ring");
+        tryClose();
+        std::thread line([&] {
+            port.Log->AddInput("ab");
+            port.Log->RaiseEvents(device::kEvRxChar);
+            port.Log->RaiseEvents(device::kEvCts);
+            port.Log->RaiseEvents(device::kEvBreak);
+        });
+        Queue().ServeUntil([] { return false; }, std::chrono::steady_clock::now() + 200ms);
+        line.join();
+        tryClose();
+        --depth;
+    };
+    port.Log->RaiseEvents(device::kEvRing);
+    ASSERT_TRUE(ServeAndWatch([&] { return seen.size() >= 4; }));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Ring", "RxChar", "CTS", "Break"}));
+    EXPECT_EQ(closeRefused, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(port.Connected());
+    port.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Waiters, ThreadSyncRoute, ::testing::Values(Waiter::Thread, Waiter::MainLoop),
+                         [](const ::testing::TestParamInfo<Waiter>& Info) {
+                             return std::string(Info.param == Waiter::Thread ? "Thread" : "MainLoop");
+                         });
 
 // Close while the thread waits in a hand-over: the queued events are
 // delivered during Close (port connected, device open, after OnBeforeClose);
@@ -596,6 +678,53 @@ TEST_P(PtyPort, AThousandOpenCloseCyclesWithBytesFlowingLeakNothing)
     }
     EXPECT_EQ(DirectoryEntries("/proc/self/fd").size(), descriptors);
     EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threads);
+}
+
+// Writers on other threads that start right after Open share the device and
+// the transmitter-empty request with each other and with Open and Close.
+TEST_P(PtyPort, ThreeWritersRightAfterEachOpenRaceWithNobody)
+{
+    FPort.OnTxEmpty = [](TComponent*) {}; // the first write asks for the watch
+    std::mutex lock;
+    std::condition_variable changed;
+    int opened = 0; // the number of Opens so far; -1 ends the writers
+    int written = 0;
+    auto writer = [&] {
+        for (int seen = 0;;) {
+            {
+                std::unique_lock guard(lock);
+                changed.wait(guard, [&] { return opened != seen; });
+                if (opened < 0)
+                    return;
+                seen = opened;
+            }
+            FPort.WriteText("x");
+            std::lock_guard guard(lock);
+            ++written;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 3; ++i)
+        writers.emplace_back(writer);
+    for (int round = 1; round <= 500; ++round) {
+        FPort.Open();
+        {
+            std::unique_lock guard(lock);
+            opened = round;
+            changed.notify_all();
+            changed.wait(guard, [&] { return written == 3 * round; });
+        }
+        EXPECT_EQ(FLine.ReadFromPort(3, 10s), "xxx");
+        FPort.Close();
+    }
+    {
+        std::lock_guard guard(lock);
+        opened = -1;
+        changed.notify_all();
+    }
+    for (std::thread& t : writers)
+        t.join();
 }
 
 INSTANTIATE_TEST_SUITE_P(Waiters, PtyPort, ::testing::Values(Waiter::Thread, Waiter::MainLoop),
