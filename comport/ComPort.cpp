@@ -25,6 +25,7 @@ TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner)
     FFlowControl->SetOwnerPort(this);
     FTimeouts->SetOwnerPort(this);
     FBuffer->SetOwnerPort(this);
+    FBaseTxEmptyTrigger = TxEmptyTriggerInUse();
 }
 
 TCustomComPort::~TCustomComPort()
@@ -138,6 +139,7 @@ void TCustomComPort::Open()
     if (FConnected || IsDesigning())
         return;
     ProcessBeforeOpen();
+    FTxEmptyTriggerReplaced = TxEmptyTriggerReplaced();
     OpenDevice();
     if (DeviceHandle() == nullptr)
         throw EComPort(peOpenDevice, device::InvalidHandleError());

@@ -73,12 +73,12 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
 }
 
 // Watching for the end of a write costs the device a helper: it is asked for
-// only while a handler or a link listens.
+// only while a handler, a link or a subclass's own TriggerTxEmpty listens.
 bool TCustomComPort::TxEmptyListened() const
 {
     if (!FEvents.Contains(evTxEmpty))
         return false;
-    if (OnTxEmpty)
+    if (OnTxEmpty || FTxEmptyTriggerReplaced)
         return true;
     for (const TPortLink* link : FLinkList)
         if (link->OnLinkTxEmpty || link->OnLinkTx)

@@ -510,6 +510,41 @@ TEST_P(ThreadSyncRoute, AHandlerRunningANestedLoopIsNeverEnteredAgainAndLosesNot
     port.Close();
 }
 
+// A subclass that replaces the Trigger operations hears every event of
+// Events with no handler assigned.
+class OverridingPort : public FakePort {
+public:
+    using FakePort::FakePort;
+    std::vector<std::string> Called;
+
+protected:
+    void TriggerError(TComErrors) override { Called.emplace_back("Error"); }
+    void TriggerRxChar(int32_t) override { Called.emplace_back("RxChar"); }
+    void TriggerRxBuf(const char*, int32_t) override { Called.emplace_back("RxBuf"); }
+    void TriggerTxEmpty() override { Called.emplace_back("TxEmpty"); }
+    void TriggerBreak() override { Called.emplace_back("Break"); }
+    void TriggerRing() override { Called.emplace_back("Ring"); }
+    void TriggerCTSChange(bool) override { Called.emplace_back("CTS"); }
+    void TriggerDSRChange(bool) override { Called.emplace_back("DSR"); }
+    void TriggerRxFlag() override { Called.emplace_back("RxFlag"); }
+    void TriggerRLSDChange(bool) override { Called.emplace_back("RLSD"); }
+    void TriggerRx80Full() override { Called.emplace_back("Rx80Full"); }
+};
+
+TEST_P(ThreadSyncRoute, ASubclassTriggerHearsEveryEventWithNoHandler)
+{
+    OverridingPort port(AllComEvents(), smThreadSync);
+    port.Log->SetLineErrors(device::kCeFrame);
+    port.Log->AddInput("abc");
+    port.Open();
+    port.Called.clear(); // the line report of the open
+    port.Log->RaiseEvents(0x05FF);
+    ASSERT_TRUE(ServeAndWatch([&] { return port.Called.size() >= 10; }));
+    EXPECT_EQ(port.Called, (std::vector<std::string>{"Error", "RxChar", "TxEmpty", "Break", "Ring", "CTS", "DSR",
+                                                     "RxFlag", "RLSD", "Rx80Full"}));
+    port.Close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Waiters, ThreadSyncRoute, ::testing::Values(Waiter::Thread, Waiter::MainLoop),
                          [](const ::testing::TestParamInfo<Waiter>& Info) {
                              return std::string(Info.param == Waiter::Thread ? "Thread" : "MainLoop");
@@ -639,6 +674,23 @@ TEST_P(PtyPort, TxEmptyIsWatchedOnlyWhileSomeoneListens)
     EXPECT_EQ(FPort.WriteText("b"), 1);
     EXPECT_EQ(FLine.ReadFromPort(1, 10s), "b");
     EXPECT_TRUE(Serve([&] { return txEmpty == 1; }));
+}
+
+// A subclass's own TriggerTxEmpty listens as a handler does: the device
+// watches for the end of its writes.
+TEST_P(PtyPort, ASubclassTriggerTxEmptyIsCalledWithNoHandler)
+{
+    struct TxEmptyPort : TComPort {
+        using TComPort::TComPort;
+        int Calls = 0;
+        void TriggerTxEmpty() override { ++Calls; }
+    } port(nullptr);
+    port.SetPort(FLine.SlavePath());
+    port.Open();
+    EXPECT_EQ(port.WriteText("a"), 1);
+    EXPECT_EQ(FLine.ReadFromPort(1, 10s), "a");
+    EXPECT_TRUE(Serve([&] { return port.Calls == 1; }));
+    port.Close();
 }
 
 TEST_P(PtyPort, EventsWrittenWhileOpenDoNotChangeReporting)

@@ -345,6 +345,10 @@ private:
     void StopEventThread();
     void CallLinks(const std::function<void(TPortLink&)>& Call);
     bool TxEmptyListened() const;
+    /// The TriggerTxEmpty that a call on this port reaches, where the
+    /// compiler can tell, and whether it is another than the port's own.
+    const void* TxEmptyTriggerInUse();
+    bool TxEmptyTriggerReplaced();
     void TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device);
     template <typename Value>
     void ChangeLineSetting(Value& Field, Value NewValue);
@@ -363,6 +367,10 @@ private:
     /// What the device was told; -1 nothing yet. Writes on several threads
     /// may ask at once.
     std::atomic<int8_t> FTxEmptyWanted{-1};
+    /// Taken while this class constructs, where calls reach its own functions.
+    const void* FBaseTxEmptyTrigger = nullptr;
+    /// Set at Open: a subclass replaces TriggerTxEmpty, so it listens.
+    bool FTxEmptyTriggerReplaced = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;
