@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cerrno>
 #include <mutex>
 #include <set>
@@ -274,7 +275,8 @@ TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComin
     port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
     EXPECT_EQ(FReports.Messages[0], "handler failed");
-    EXPECT_EQ(FReports.Threads[0], std::this_thread::get_id());
+    // With smNone and no main loop the event thread reports by itself.
+    EXPECT_EQ(FReports.Threads[0] == std::this_thread::get_id(), Sync() != smNone || Path() == Waiter::MainLoop);
 
     port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return rings == 2 && fulls >= (Sync() == smWindowSync ? 2 : 1); }));
@@ -457,6 +459,7 @@ TEST_P(ThreadSyncRoute, AHandlerRunningANestedLoopIsNeverEnteredAgainAndLosesNot
 {
     FakePort port(AllComEvents(), smThreadSync);
     port.Open();
+    EXPECT_EQ(port.EventThreadActive(), GetParam() == Waiter::Thread); // no thread where the loop waits
     int depth = 0;
     int deepest = 0;
     std::vector<std::string> seen;
@@ -549,6 +552,46 @@ INSTANTIATE_TEST_SUITE_P(Waiters, ThreadSyncRoute, ::testing::Values(Waiter::Thr
                          [](const ::testing::TestParamInfo<Waiter>& Info) {
                              return std::string(Info.param == Waiter::Thread ? "Thread" : "MainLoop");
                          });
+
+// With smNone and no main loop nobody serves the main thread until Close: a
+// failing handler is reported at once and the next events still come.
+TEST_F(EventThreadTest, WithNoMainLoopAFailingSmNoneHandlerIsReportedAtOnceAndEventsGoOn)
+{
+    FakePort port(AllComEvents(), smNone);
+    std::atomic<int> rings{0};
+    port.OnRing = [&](TComponent*) {
+        if (++rings == 1)
+            throw std::runtime_error("handler failed");
+    };
+    port.Open();
+    port.Log->RaiseEvents(device::kEvRing);
+    port.Log->RaiseEvents(device::kEvRing);
+    EXPECT_TRUE(WaitUntil([&] { return FReports.Count() == 1 && rings == 2; }, 10s));
+    port.Close();
+}
+
+// Attaching a link twice or detaching one never attached fails with code 18
+// and the platform's number for a bad argument.
+TEST_F(EventThreadTest, LinkFailuresCarryThePlatformErrorNumber)
+{
+    FakePort port;
+    TPortLink link;
+    port.RegisterLink(&link);
+    for (const auto& misuse :
+         std::vector<std::function<void()>>{[&] { port.RegisterLink(&link); }, [&] { port.RegisterLink(nullptr); },
+                                            [&] {
+                                                port.UnRegisterLink(&link);
+                                                port.UnRegisterLink(&link);
+                                            }}) {
+        try {
+            misuse();
+            ADD_FAILURE() << "accepted";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.PortErrorCode(), peLinkFailed);
+            EXPECT_EQ(e.SystemErrorCode(), device::InvalidArgumentError());
+        }
+    }
+}
 
 // Close while the thread waits in a hand-over: the queued events are
 // delivered during Close (port connected, device open, after OnBeforeClose);
