@@ -138,6 +138,8 @@ int32_t TCustomComPort::AwaitTransfer(PComTransfer Transfer)
     const int result = device->AwaitTransfer(Transfer->IoBlock, done);
     if (result != 0)
         throw EComPort(failCode, result);
+    // Sent bytes go to the links for write records only: a record reused for
+    // a read keeps its last write's copy, which was handed out already.
     if (*Transfer->Direction == tdRead) {
         if (InQueueCount() == 0)
             BroadcastLinkState(lnRx, false);
