@@ -368,6 +368,6 @@ void TCustomComPort::SetSettingsDialog(std::function<void(TCustomComPort&)> Dial
 void TCustomComPort::ShowSettingsDialog()
 {
     if (!SettingsDialog())
-        throw Exception("No settings dialog is available in this program");
+        throw EComPort(peNoSettingsDialog);
     SettingsDialog()(*this);
 }

@@ -277,7 +277,8 @@ public:
     /// @}
 
     /// Runs the setup dialog on this port (the dialog is installed by the
-    /// user interface with SetSettingsDialog).
+    /// user interface with SetSettingsDialog); without one it raises EComPort
+    /// peNoSettingsDialog.
     void ShowSettingsDialog();
     /// Installs the dialog that ShowSettingsDialog() runs (the Qt parts
     /// install theirs with InstallSetupDialog()).
