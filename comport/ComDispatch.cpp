@@ -212,7 +212,7 @@ void TCustomComPort::ReportSignals(bool Opened)
 void TCustomComPort::RegisterLink(TPortLink* Link)
 {
     if (Link == nullptr || std::find(FLinkList.begin(), FLinkList.end(), Link) != FLinkList.end())
-        throw EComPort(peLinkFailed);
+        throw EComPort(peLinkFailed, device::InvalidArgumentError());
     FLinkList.push_back(Link);
     if (Link->OnLinkRxBuf)
         FBufferLinked = true;
@@ -222,7 +222,7 @@ void TCustomComPort::UnRegisterLink(TPortLink* Link)
 {
     auto it = std::find(FLinkList.begin(), FLinkList.end(), Link);
     if (it == FLinkList.end())
-        throw EComPort(peLinkFailed);
+        throw EComPort(peLinkFailed, device::InvalidArgumentError());
     FLinkList.erase(it);
     FBufferLinked = std::any_of(FLinkList.begin(), FLinkList.end(),
                                 [](const TPortLink* l) { return static_cast<bool>(l->OnLinkRxBuf); });

@@ -25,6 +25,7 @@ TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner)
     FFlowControl->SetOwnerPort(this);
     FTimeouts->SetOwnerPort(this);
     FBuffer->SetOwnerPort(this);
+    FBaseTxEmptyTrigger = TxEmptyTriggerInUse();
 }
 
 TCustomComPort::~TCustomComPort()
@@ -138,6 +139,7 @@ void TCustomComPort::Open()
     if (FConnected || IsDesigning())
         return;
     ProcessBeforeOpen();
+    FTxEmptyTriggerReplaced = TxEmptyTriggerReplaced();
     OpenDevice();
     if (DeviceHandle() == nullptr)
         throw EComPort(peOpenDevice, device::InvalidHandleError());
@@ -163,7 +165,7 @@ void TCustomComPort::Close()
     // Stopping the event thread waits for its delivery to end: from inside
     // that delivery it would wait for itself.
     if ((FComThread && FComThread->IsCurrentDelivery()) || (FLoopEvents && FLoopEvents->IsCurrentDelivery()))
-        throw Exception("The port cannot be closed from its own event handler");
+        throw EComPort(peThreadRunning);
     ProcessBeforeClose();
     AbortTransfers();
     StopEventThread();
@@ -185,8 +187,7 @@ void TCustomComPort::StartEventThread()
     device::WaitHandle waitable{};
     if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
         FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
-        FLoopEvents->Start(waitable);
-        FEventThreadActive = true;
+        FLoopEvents->Start(waitable); // no thread: EventThreadActive stays false
         return;
     }
     if (FSyncMethod == smWindowSync)
@@ -220,15 +221,29 @@ void TCustomComPort::SetDeviceHandle(std::unique_ptr<device::SerialDevice> Devic
     FTxEmptyWanted = -1;
     auto released = std::make_shared<std::promise<void>>();
     FDeviceReleased = released->get_future().share();
-    FDeviceHandle.store(std::shared_ptr<device::SerialDevice>(Device.release(), [released](device::SerialDevice* d) {
+    std::shared_ptr<device::SerialDevice> installed(Device.release(), [released](device::SerialDevice* d) {
         delete d;
         released->set_value();
-    }));
+    });
+    std::lock_guard lock(FDeviceMutex);
+    FDeviceHandle.swap(installed); // a device replaced goes after the lock
+}
+
+std::shared_ptr<device::SerialDevice> TCustomComPort::Device() const
+{
+    std::lock_guard lock(FDeviceMutex);
+    return FDeviceHandle;
 }
 
 void TCustomComPort::CloseDevice()
 {
-    std::weak_ptr<device::SerialDevice> closing = FDeviceHandle.exchange(nullptr);
+    std::shared_ptr<device::SerialDevice> taken;
+    {
+        std::lock_guard lock(FDeviceMutex);
+        taken.swap(FDeviceHandle);
+    }
+    std::weak_ptr<device::SerialDevice> closing = taken;
+    taken.reset(); // outside the lock: the device may close right here
     if (closing.expired())
         return;
     // A call on another thread still holds the device. Its transfers have
@@ -353,6 +368,6 @@ void TCustomComPort::SetSettingsDialog(std::function<void(TCustomComPort&)> Dial
 void TCustomComPort::ShowSettingsDialog()
 {
     if (!SettingsDialog())
-        throw Exception("No settings dialog is available in this program");
+        throw EComPort(peNoSettingsDialog);
     SettingsDialog()(*this);
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -149,8 +150,8 @@ public:
     void EndSettingsUpdate();
     /// How many BeginSettingsUpdate() calls are still open.
     int32_t SettingsUpdateDepth() const { return FSettingsUpdateDepth; }
-    /// Whether the port's event thread runs (while open, unless a main loop
-    /// waits on the device instead).
+    /// Whether the last Open() started an event thread: false while closed,
+    /// with empty Events, and where the main loop waits on the device itself.
     bool EventThreadActive() const { return FEventThreadActive; }
     /// @}
 
@@ -276,7 +277,8 @@ public:
     /// @}
 
     /// Runs the setup dialog on this port (the dialog is installed by the
-    /// user interface with SetSettingsDialog).
+    /// user interface with SetSettingsDialog); without one it raises EComPort
+    /// peNoSettingsDialog.
     void ShowSettingsDialog();
     /// Installs the dialog that ShowSettingsDialog() runs (the Qt parts
     /// install theirs with InstallSetupDialog()).
@@ -318,7 +320,7 @@ protected:
     /// @}
 
     /// The open device, or null while closed (the invalid handle).
-    device::SerialDevice* DeviceHandle() const { return FDeviceHandle.load().get(); }
+    device::SerialDevice* DeviceHandle() const { return Device().get(); }
     /// Installs Device as the port's device (an override of OpenDevice()
     /// installs a device of its own this way).
     void SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device);
@@ -338,12 +340,16 @@ private:
 
     /// The device for one call. A transfer or query on another thread holds
     /// it until the call returns, so Close never pulls it from under that call.
-    std::shared_ptr<device::SerialDevice> Device() const { return FDeviceHandle.load(); }
+    std::shared_ptr<device::SerialDevice> Device() const;
     bool ApplyAllowed() const;
     void StartEventThread();
     void StopEventThread();
     void CallLinks(const std::function<void(TPortLink&)>& Call);
     bool TxEmptyListened() const;
+    /// The TriggerTxEmpty that a call on this port reaches, where the
+    /// compiler can tell, and whether it is another than the port's own.
+    const void* TxEmptyTriggerInUse();
+    bool TxEmptyTriggerReplaced();
     void TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device);
     template <typename Value>
     void ChangeLineSetting(Value& Field, Value NewValue);
@@ -353,9 +359,19 @@ private:
     /// Instead of the thread, where the main loop waits on the device.
     std::shared_ptr<TComLoopEvents> FLoopEvents;
     bool FEventThreadActive = false;
-    std::atomic<std::shared_ptr<device::SerialDevice>> FDeviceHandle;
+    /// Guards FDeviceHandle: a plain lock, which the thread checker follows
+    /// (the atomic shared pointer of the standard library releases its inner
+    /// lock in a way the checker cannot see).
+    mutable std::mutex FDeviceMutex;
+    std::shared_ptr<device::SerialDevice> FDeviceHandle;
     std::shared_future<void> FDeviceReleased; ///< ready once the device is closed
-    int8_t FTxEmptyWanted = -1;               ///< what the device was told; -1 nothing yet
+    /// What the device was told; -1 nothing yet. Writes on several threads
+    /// may ask at once.
+    std::atomic<int8_t> FTxEmptyWanted{-1};
+    /// Taken while this class constructs, where calls reach its own functions.
+    const void* FBaseTxEmptyTrigger = nullptr;
+    /// Set at Open: a subclass replaces TriggerTxEmpty, so it listens.
+    bool FTxEmptyTriggerReplaced = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;
