@@ -215,7 +215,7 @@ void TCustomComPort::RegisterLink(TPortLink* Link)
 {
     if (Link == nullptr ||
         std::find(FPrivate->FLinkList.begin(), FPrivate->FLinkList.end(), Link) != FPrivate->FLinkList.end())
-        throw EComPort(peLinkFailed);
+        throw EComPort(peLinkFailed, device::InvalidArgumentError());
     FPrivate->FLinkList.push_back(Link);
     if (Link->OnLinkRxBuf)
         FPrivate->FBufferLinked = true;
@@ -225,7 +225,7 @@ void TCustomComPort::UnRegisterLink(TPortLink* Link)
 {
     auto it = std::find(FPrivate->FLinkList.begin(), FPrivate->FLinkList.end(), Link);
     if (it == FPrivate->FLinkList.end())
-        throw EComPort(peLinkFailed);
+        throw EComPort(peLinkFailed, device::InvalidArgumentError());
     FPrivate->FLinkList.erase(it);
     FPrivate->FBufferLinked = std::any_of(FPrivate->FLinkList.begin(), FPrivate->FLinkList.end(),
                                           [](const TPortLink* l) { return static_cast<bool>(l->OnLinkRxBuf); });

@@ -5,7 +5,7 @@
 #include <velt/comport/device/SerialDevice.h>
 
 namespace {
-constexpr std::array<const char*, 23> kMessages = {
+constexpr std::array<const char*, 24> kMessages = {
     "Unable to open com port",
     "WriteFile function failed",
     "ReadFile function failed",
@@ -29,6 +29,7 @@ constexpr std::array<const char*, 23> kMessages = {
     "WaitForEvent method failed",
     "A component is linked to OnRxBuf event",
     "Registry error",
+    "No settings dialog is available in this program",
 };
 } // namespace
 

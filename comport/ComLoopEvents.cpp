@@ -1,6 +1,5 @@
 #include "ComLoopEvents.h"
 #include "ComPortPrivate.h"
-#include "ComPortPrivate.h"
 
 #include "ComDelivery.h"
 #include <velt/comport/ComPort.h>
@@ -20,10 +19,16 @@ TComLoopEvents::~TComLoopEvents() { StopWatching(); }
 
 void TComLoopEvents::Start(device::WaitHandle Waitable)
 {
+    FWaitable = Waitable;
+    Watch();
+}
+
+void TComLoopEvents::Watch()
+{
     // The loop may call back after this object is gone from the port (a
     // handler closed it): the call then holds it until it returns.
     std::weak_ptr<TComLoopEvents> self = weak_from_this();
-    FWatchId = FLoop.Watch(Waitable, [self] {
+    FWatchId = FLoop.Watch(FWaitable, [self] {
         if (auto events = self.lock())
             events->OnSignalled();
     });
@@ -42,6 +47,13 @@ void TComLoopEvents::OnSignalled()
 {
     if (FStopped)
         return;
+    if (IsCurrentDelivery()) {
+        // A handler of this port runs a nested loop: what the device holds
+        // stays there, in order, until that handler has returned.
+        StopWatching();
+        FWatchResting = true;
+        return;
+    }
     device::SerialDevice& device = *TComPortPrivate::DeviceOf(FPort);
     uint32_t occurred = 0;
     int error = 0;
@@ -55,18 +67,27 @@ void TComLoopEvents::OnSignalled()
     const TComEvents events = MaskToEvents(occurred);
     if (!events.Empty())
         Deliver(events);
-    if (!FStopped) // a handler may have closed the port, device and all
-        device.EventsDelivered();
+    if (FStopped) // a handler may have closed the port, device and all
+        return;
+    device.EventsDelivered();
+    if (FWatchResting) {
+        // The device is still signalled: the loop's next turn delivers.
+        FWatchResting = false;
+        Watch();
+    }
 }
 
 // A failing handler is reported and ends the delivery of this wait with the
 // thread hand-over; with the window hand-over each code has its own guard.
 void TComLoopEvents::Deliver(TComEvents Events)
 {
+    // With the window hand-over a nested loop may deliver the next codes:
+    // the mark outlives such an inner delivery.
     struct Mark {
         bool& Flag;
-        explicit Mark(bool& F) : Flag(F) { Flag = true; }
-        ~Mark() { Flag = false; }
+        const bool Before;
+        explicit Mark(bool& F) : Flag(F), Before(F) { Flag = true; }
+        ~Mark() { Flag = Before; }
     } delivering(FDelivering);
     if (FSyncMethod == smWindowSync) {
         TCustomComPort& port = FPort;

@@ -36,13 +36,18 @@ public:
 private:
     void OnSignalled();
     void Deliver(TComEvents Events);
+    void Watch();
     void StopWatching();
     void CleanUpDevice();
 
     TCustomComPort& FPort;
     MainLoopWatcher& FLoop;
     const TSyncMethod FSyncMethod;
+    device::WaitHandle FWaitable{};
     int FWatchId = 0;
     bool FDelivering = false;
+    // A handler's nested loop found the device signalled: the watch rests
+    // until that delivery has ended, so that deliveries never nest.
+    bool FWatchResting = false;
     bool FStopped = false;
 };

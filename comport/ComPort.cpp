@@ -27,6 +27,7 @@ TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner), FPrivat
     FPrivate->FFlowControl->SetOwnerPort(this);
     FPrivate->FTimeouts->SetOwnerPort(this);
     FPrivate->FBuffer->SetOwnerPort(this);
+    FPrivate->FBaseTxEmptyTrigger = TxEmptyTriggerInUse();
 }
 
 TCustomComPort::~TCustomComPort()
@@ -140,6 +141,7 @@ void TCustomComPort::Open()
     if (FPrivate->FConnected || IsDesigning())
         return;
     ProcessBeforeOpen();
+    FPrivate->FTxEmptyTriggerReplaced = TxEmptyTriggerReplaced();
     OpenDevice();
     if (DeviceHandle() == nullptr)
         throw EComPort(peOpenDevice, device::InvalidHandleError());
@@ -166,7 +168,7 @@ void TCustomComPort::Close()
     // that delivery it would wait for itself.
     if ((FPrivate->FComThread && FPrivate->FComThread->IsCurrentDelivery()) ||
         (FPrivate->FLoopEvents && FPrivate->FLoopEvents->IsCurrentDelivery()))
-        throw Exception("The port cannot be closed from its own event handler");
+        throw EComPort(peThreadRunning);
     ProcessBeforeClose();
     AbortTransfers();
     StopEventThread();
@@ -188,8 +190,7 @@ void TCustomComPort::StartEventThread()
     device::WaitHandle waitable{};
     if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
         FPrivate->FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
-        FPrivate->FLoopEvents->Start(waitable);
-        FPrivate->FEventThreadActive = true;
+        FPrivate->FLoopEvents->Start(waitable); // no thread: EventThreadActive stays false
         return;
     }
     if (FPrivate->FSyncMethod == smWindowSync)
@@ -223,16 +224,29 @@ void TCustomComPort::SetDeviceHandle(std::unique_ptr<device::SerialDevice> Devic
     FPrivate->FTxEmptyWanted = -1;
     auto released = std::make_shared<std::promise<void>>();
     FPrivate->FDeviceReleased = released->get_future().share();
-    FPrivate->FDeviceHandle.store(
-        std::shared_ptr<device::SerialDevice>(Device.release(), [released](device::SerialDevice* d) {
-            delete d;
-            released->set_value();
-        }));
+    std::shared_ptr<device::SerialDevice> installed(Device.release(), [released](device::SerialDevice* d) {
+        delete d;
+        released->set_value();
+    });
+    std::lock_guard lock(FPrivate->FDeviceMutex);
+    FPrivate->FDeviceHandle.swap(installed); // a device replaced goes after the lock
+}
+
+std::shared_ptr<device::SerialDevice> TCustomComPort::Device() const
+{
+    std::lock_guard lock(FPrivate->FDeviceMutex);
+    return FPrivate->FDeviceHandle;
 }
 
 void TCustomComPort::CloseDevice()
 {
-    std::weak_ptr<device::SerialDevice> closing = FPrivate->FDeviceHandle.exchange(nullptr);
+    std::shared_ptr<device::SerialDevice> taken;
+    {
+        std::lock_guard lock(FPrivate->FDeviceMutex);
+        taken.swap(FPrivate->FDeviceHandle);
+    }
+    std::weak_ptr<device::SerialDevice> closing = taken;
+    taken.reset(); // outside the lock: the device may close right here
     if (closing.expired())
         return;
     // A call on another thread still holds the device. Its transfers have
@@ -359,6 +373,6 @@ void TCustomComPort::SetSettingsDialog(std::function<void(TCustomComPort&)> Dial
 void TCustomComPort::ShowSettingsDialog()
 {
     if (!SettingsDialog())
-        throw Exception("No settings dialog is available in this program");
+        throw EComPort(peNoSettingsDialog);
     SettingsDialog()(*this);
 }

@@ -33,5 +33,4 @@ int32_t TCustomComPort::SettingsUpdateDepth() const { return FPrivate->FSettings
 bool TCustomComPort::EventThreadActive() const { return FPrivate->FEventThreadActive; }
 bool TCustomComPort::RxCharAnnounced() const { return FPrivate->FAnnounceRxChar && !FPrivate->FBufferLinked; }
 bool TCustomComPort::BufferLinked() const { return FPrivate->FBufferLinked; }
-device::SerialDevice* TCustomComPort::DeviceHandle() const { return FPrivate->FDeviceHandle.load().get(); }
-std::shared_ptr<device::SerialDevice> TCustomComPort::Device() const { return FPrivate->FDeviceHandle.load(); }
+device::SerialDevice* TCustomComPort::DeviceHandle() const { return Device().get(); }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,19 @@ public:
     // Instead of the thread, where the main loop waits on the device.
     std::shared_ptr<TComLoopEvents> FLoopEvents;
     bool FEventThreadActive = false;
-    std::atomic<std::shared_ptr<device::SerialDevice>> FDeviceHandle;
+    // Guards FDeviceHandle: a plain lock, which the thread checker follows
+    // (the atomic shared pointer of the standard library releases its inner
+    // lock in a way the checker cannot see).
+    mutable std::mutex FDeviceMutex;
+    std::shared_ptr<device::SerialDevice> FDeviceHandle;
     std::shared_future<void> FDeviceReleased; // ready once the device is closed
-    int8_t FTxEmptyWanted = -1;               // what the device was told; -1 nothing yet
+    // What the device was told; -1 nothing yet. Writes on several threads
+    // may ask at once.
+    std::atomic<int8_t> FTxEmptyWanted{-1};
+    // Taken while the port's class constructs, where calls reach its own functions.
+    const void* FBaseTxEmptyTrigger = nullptr;
+    // Set at Open: a subclass replaces TriggerTxEmpty, so it listens.
+    bool FTxEmptyTriggerReplaced = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;

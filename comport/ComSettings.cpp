@@ -2,8 +2,6 @@
 
 #include "ComPortPrivate.h"
 
-#include "ComPortPrivate.h"
-
 #include <velt/comport/ComPort.h>
 
 // ---- TComTimeouts ---------------------------------------------------------

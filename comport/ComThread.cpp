@@ -4,7 +4,6 @@
 // hand-over), or on the event thread itself.
 #include "ComThread.h"
 #include "ComPortPrivate.h"
-#include "ComPortPrivate.h"
 
 #include "ComDelivery.h"
 #include <velt/comport/ComPort.h>
@@ -119,6 +118,14 @@ void TComThread::DeliverEvents() { DeliverInOrder(FOwnerPort, FPendingEvents); }
 // until the main thread has shown it, so reports never pile up.
 void TComThread::ReportOnMainThread(std::exception_ptr Error)
 {
+    // With smNone and no main loop the component knows, the main thread may
+    // serve the queue only at Close: waiting for it would silence the port
+    // until then. The report is made on this thread, which runs the
+    // program's handlers anyway.
+    if (FSyncMethod == smNone && MainThreadQueue::Instance().LoopWatcher() == nullptr) {
+        ReportException(Error);
+        return;
+    }
     try {
         MainThreadQueue::Instance().RunOnMain([Error] { ReportException(Error); });
     } catch (...) {

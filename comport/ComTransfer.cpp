@@ -76,12 +76,12 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
 }
 
 // Watching for the end of a write costs the device a helper: it is asked for
-// only while a handler or a link listens.
+// only while a handler, a link or a subclass's own TriggerTxEmpty listens.
 bool TCustomComPort::TxEmptyListened() const
 {
     if (!FPrivate->FEvents.Contains(evTxEmpty))
         return false;
-    if (OnTxEmpty)
+    if (OnTxEmpty || FPrivate->FTxEmptyTriggerReplaced)
         return true;
     for (const TPortLink* link : FPrivate->FLinkList)
         if (link->OnLinkTxEmpty || link->OnLinkTx)
@@ -92,10 +92,8 @@ bool TCustomComPort::TxEmptyListened() const
 void TCustomComPort::TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device)
 {
     const int8_t wanted = TxEmptyListened() ? 1 : 0;
-    if (wanted == FPrivate->FTxEmptyWanted)
-        return;
-    Device.SetTxEmptyWanted(wanted == 1);
-    FPrivate->FTxEmptyWanted = wanted;
+    if (FPrivate->FTxEmptyWanted.exchange(wanted) != wanted)
+        Device.SetTxEmptyWanted(wanted == 1);
 }
 
 int32_t TCustomComPort::BeginWriteText(const std::string& Text, PComTransfer Transfer)
@@ -143,6 +141,8 @@ int32_t TCustomComPort::AwaitTransfer(PComTransfer Transfer)
     const int result = device->AwaitTransfer(Transfer->IoBlock, done);
     if (result != 0)
         throw EComPort(failCode, result);
+    // Sent bytes go to the links for write records only: a record reused for
+    // a read keeps its last write's copy, which was handed out already.
     if (*Transfer->Direction == tdRead) {
         if (InQueueCount() == 0)
             BroadcastLinkState(lnRx, false);

@@ -678,6 +678,21 @@ TEST(ReceiveQueue, WithoutParityAMarkedByteIsAFramingError)
     EXPECT_EQ(std::string(out, queue.Take(out, sizeof out)), "c"); // kept: no replacement asked
 }
 
+// The queue may be larger than the input size asked for (it has a floor):
+// the mark is 80 % of the size asked for.
+TEST(ReceiveQueue, EightyPercentFollowsTheSizeAskedForBelowTheCapacity)
+{
+    ReceiveQueue queue(64 * 1024);
+    queue.SetNominalSize(10);
+    EXPECT_EQ(queue.Feed("1234567", 7).Events & kEvRx80Full, 0u);
+    EXPECT_EQ(queue.Feed("8", 1).Events & kEvRx80Full, kEvRx80Full);
+    queue.SetNominalSize(1u << 30); // more than the queue holds: its capacity counts
+    queue.Clear();
+    const std::string bulk(64 * 1024 - 64 * 1024 / 5 - 1, 'x');
+    EXPECT_EQ(queue.Feed(bulk.data(), bulk.size()).Events & kEvRx80Full, 0u);
+    EXPECT_EQ(queue.Feed("y", 1).Events & kEvRx80Full, kEvRx80Full);
+}
+
 TEST(ReceiveQueue, RaisesEightyPercentOnceWhenCrossing)
 {
     ReceiveQueue queue(10);

@@ -4,7 +4,10 @@
 // failed wait), a pseudo-terminal everywhere else.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <cerrno>
 #include <mutex>
 #include <set>
@@ -272,7 +275,8 @@ TEST_P(EveryHandOver, AFailingHandlerIsReportedOnTheMainThreadAndEventsKeepComin
     port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
     EXPECT_EQ(FReports.Messages[0], "handler failed");
-    EXPECT_EQ(FReports.Threads[0], std::this_thread::get_id());
+    // With smNone and no main loop the event thread reports by itself.
+    EXPECT_EQ(FReports.Threads[0] == std::this_thread::get_id(), Sync() != smNone || Path() == Waiter::MainLoop);
 
     port.Log->RaiseEvents(device::kEvRing | device::kEvRx80Full);
     ASSERT_TRUE(ServeAndWatch([&] { return rings == 2 && fulls >= (Sync() == smWindowSync ? 2 : 1); }));
@@ -302,7 +306,7 @@ TEST_P(EveryHandOver, ClosingFromItsOwnHandlerIsRefusedUnlessTheSenderIsReleased
         return;
     }
     ASSERT_TRUE(ServeAndWatch([&] { return FReports.Count() == 1; }));
-    EXPECT_EQ(FReports.Messages[0], "The port cannot be closed from its own event handler");
+    EXPECT_EQ(FReports.Messages[0], PortErrorText(peThreadRunning));
     EXPECT_TRUE(port.Connected());
     port.Close();
 }
@@ -433,6 +437,162 @@ INSTANTIATE_TEST_SUITE_P(SyncMethods, HandOverToMain,
                                             ::testing::Values(Waiter::Thread, Waiter::MainLoop)),
                          CaseName);
 
+// With the thread hand-over a handler's nested loop never sees the next wait
+// of its port, whoever waits for the line: what arrives meanwhile comes after
+// the handler has returned, in order; Close stays refused throughout.
+class ThreadSyncRoute : public EventThreadTest, public ::testing::WithParamInterface<Waiter> {
+protected:
+    void SetUp() override
+    {
+        EventThreadTest::SetUp();
+        if (GetParam() == Waiter::MainLoop)
+            Queue().ServeAsMainLoop();
+    }
+    void TearDown() override
+    {
+        Queue().SetLoopWatcher(nullptr);
+        EventThreadTest::TearDown();
+    }
+};
+
+TEST_P(ThreadSyncRoute, AHandlerRunningANestedLoopIsNeverEnteredAgainAndLosesNothing)
+{
+    FakePort port(AllComEvents(), smThreadSync);
+    port.Open();
+    EXPECT_EQ(port.EventThreadActive(), GetParam() == Waiter::Thread); // no thread where the loop waits
+    int depth = 0;
+    int deepest = 0;
+    std::vector<std::string> seen;
+    std::vector<bool> closeRefused;
+    auto tryClose = [&] {
+        try {
+            port.Close();
+            closeRefused.push_back(false);
+        } catch (const EComPort& e) {
+            closeRefused.push_back(e.PortErrorCode() == peThreadRunning);
+        }
+    };
+    auto enter = [&](const std::string& Name) {
+        deepest = std::max(deepest, ++depth);
+        seen.push_back(Name);
+    };
+    port.OnRxChar = [&](TComponent*, int32_t Count) {
+        enter("RxChar");
+        std::string bytes;
+        port.ReadText(bytes, Count);
+        --depth;
+    };
+    port.OnCTSChange = [&](TComponent*, bool) {
+        enter("CTS");
+        --depth;
+    };
+    port.OnBreak = [&](TComponent*) {
+        enter("Break");
+        --depth;
+    };
+    port.OnRing = [&](TComponent*) {
+        enter("Ring");
+        tryClose();
+        std::thread line([&] {
+            port.Log->AddInput("ab");
+            port.Log->RaiseEvents(device::kEvRxChar);
+            port.Log->RaiseEvents(device::kEvCts);
+            port.Log->RaiseEvents(device::kEvBreak);
+        });
+        Queue().ServeUntil([] { return false; }, std::chrono::steady_clock::now() + 200ms);
+        line.join();
+        tryClose();
+        --depth;
+    };
+    port.Log->RaiseEvents(device::kEvRing);
+    ASSERT_TRUE(ServeAndWatch([&] { return seen.size() >= 4; }));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Ring", "RxChar", "CTS", "Break"}));
+    EXPECT_EQ(closeRefused, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(port.Connected());
+    port.Close();
+}
+
+// A subclass that replaces the Trigger operations hears every event of
+// Events with no handler assigned.
+class OverridingPort : public FakePort {
+public:
+    using FakePort::FakePort;
+    std::vector<std::string> Called;
+
+protected:
+    void TriggerError(TComErrors) override { Called.emplace_back("Error"); }
+    void TriggerRxChar(int32_t) override { Called.emplace_back("RxChar"); }
+    void TriggerRxBuf(const char*, int32_t) override { Called.emplace_back("RxBuf"); }
+    void TriggerTxEmpty() override { Called.emplace_back("TxEmpty"); }
+    void TriggerBreak() override { Called.emplace_back("Break"); }
+    void TriggerRing() override { Called.emplace_back("Ring"); }
+    void TriggerCTSChange(bool) override { Called.emplace_back("CTS"); }
+    void TriggerDSRChange(bool) override { Called.emplace_back("DSR"); }
+    void TriggerRxFlag() override { Called.emplace_back("RxFlag"); }
+    void TriggerRLSDChange(bool) override { Called.emplace_back("RLSD"); }
+    void TriggerRx80Full() override { Called.emplace_back("Rx80Full"); }
+};
+
+TEST_P(ThreadSyncRoute, ASubclassTriggerHearsEveryEventWithNoHandler)
+{
+    OverridingPort port(AllComEvents(), smThreadSync);
+    port.Log->SetLineErrors(device::kCeFrame);
+    port.Log->AddInput("abc");
+    port.Open();
+    port.Called.clear(); // the line report of the open
+    port.Log->RaiseEvents(0x05FF);
+    ASSERT_TRUE(ServeAndWatch([&] { return port.Called.size() >= 10; }));
+    EXPECT_EQ(port.Called, (std::vector<std::string>{"Error", "RxChar", "TxEmpty", "Break", "Ring", "CTS", "DSR",
+                                                     "RxFlag", "RLSD", "Rx80Full"}));
+    port.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Waiters, ThreadSyncRoute, ::testing::Values(Waiter::Thread, Waiter::MainLoop),
+                         [](const ::testing::TestParamInfo<Waiter>& Info) {
+                             return std::string(Info.param == Waiter::Thread ? "Thread" : "MainLoop");
+                         });
+
+// With smNone and no main loop nobody serves the main thread until Close: a
+// failing handler is reported at once and the next events still come.
+TEST_F(EventThreadTest, WithNoMainLoopAFailingSmNoneHandlerIsReportedAtOnceAndEventsGoOn)
+{
+    FakePort port(AllComEvents(), smNone);
+    std::atomic<int> rings{0};
+    port.OnRing = [&](TComponent*) {
+        if (++rings == 1)
+            throw std::runtime_error("handler failed");
+    };
+    port.Open();
+    port.Log->RaiseEvents(device::kEvRing);
+    port.Log->RaiseEvents(device::kEvRing);
+    EXPECT_TRUE(WaitUntil([&] { return FReports.Count() == 1 && rings == 2; }, 10s));
+    port.Close();
+}
+
+// Attaching a link twice or detaching one never attached fails with code 18
+// and the platform's number for a bad argument.
+TEST_F(EventThreadTest, LinkFailuresCarryThePlatformErrorNumber)
+{
+    FakePort port;
+    TPortLink link;
+    port.RegisterLink(&link);
+    for (const auto& misuse :
+         std::vector<std::function<void()>>{[&] { port.RegisterLink(&link); }, [&] { port.RegisterLink(nullptr); },
+                                            [&] {
+                                                port.UnRegisterLink(&link);
+                                                port.UnRegisterLink(&link);
+                                            }}) {
+        try {
+            misuse();
+            ADD_FAILURE() << "accepted";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.PortErrorCode(), peLinkFailed);
+            EXPECT_EQ(e.SystemErrorCode(), device::InvalidArgumentError());
+        }
+    }
+}
+
 // Close while the thread waits in a hand-over: the queued events are
 // delivered during Close (port connected, device open, after OnBeforeClose);
 // an event that completes together with the quit request is not.
@@ -559,6 +719,23 @@ TEST_P(PtyPort, TxEmptyIsWatchedOnlyWhileSomeoneListens)
     EXPECT_TRUE(Serve([&] { return txEmpty == 1; }));
 }
 
+// A subclass's own TriggerTxEmpty listens as a handler does: the device
+// watches for the end of its writes.
+TEST_P(PtyPort, ASubclassTriggerTxEmptyIsCalledWithNoHandler)
+{
+    struct TxEmptyPort : TComPort {
+        using TComPort::TComPort;
+        int Calls = 0;
+        void TriggerTxEmpty() override { ++Calls; }
+    } port(nullptr);
+    port.SetPort(FLine.SlavePath());
+    port.Open();
+    EXPECT_EQ(port.WriteText("a"), 1);
+    EXPECT_EQ(FLine.ReadFromPort(1, 10s), "a");
+    EXPECT_TRUE(Serve([&] { return port.Calls == 1; }));
+    port.Close();
+}
+
 TEST_P(PtyPort, EventsWrittenWhileOpenDoNotChangeReporting)
 {
     int rxChars = 0;
@@ -596,6 +773,53 @@ TEST_P(PtyPort, AThousandOpenCloseCyclesWithBytesFlowingLeakNothing)
     }
     EXPECT_EQ(DirectoryEntries("/proc/self/fd").size(), descriptors);
     EXPECT_EQ(DirectoryEntries("/proc/self/task").size(), threads);
+}
+
+// Writers on other threads that start right after Open share the device and
+// the transmitter-empty request with each other and with Open and Close.
+TEST_P(PtyPort, ThreeWritersRightAfterEachOpenRaceWithNobody)
+{
+    FPort.OnTxEmpty = [](TComponent*) {}; // the first write asks for the watch
+    std::mutex lock;
+    std::condition_variable changed;
+    int opened = 0; // the number of Opens so far; -1 ends the writers
+    int written = 0;
+    auto writer = [&] {
+        for (int seen = 0;;) {
+            {
+                std::unique_lock guard(lock);
+                changed.wait(guard, [&] { return opened != seen; });
+                if (opened < 0)
+                    return;
+                seen = opened;
+            }
+            FPort.WriteText("x");
+            std::lock_guard guard(lock);
+            ++written;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 3; ++i)
+        writers.emplace_back(writer);
+    for (int round = 1; round <= 500; ++round) {
+        FPort.Open();
+        {
+            std::unique_lock guard(lock);
+            opened = round;
+            changed.notify_all();
+            changed.wait(guard, [&] { return written == 3 * round; });
+        }
+        EXPECT_EQ(FLine.ReadFromPort(3, 10s), "xxx");
+        FPort.Close();
+    }
+    {
+        std::lock_guard guard(lock);
+        opened = -1;
+        changed.notify_all();
+    }
+    for (std::thread& t : writers)
+        t.join();
 }
 
 INSTANTIATE_TEST_SUITE_P(Waiters, PtyPort, ::testing::Values(Waiter::Thread, Waiter::MainLoop),

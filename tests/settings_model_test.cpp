@@ -155,4 +155,14 @@ TEST(SettingsModel, PortErrorsCarryCodeAndPlatformNumber)
     EXPECT_EQ(bare.SystemErrorCode(), -1);
     EXPECT_EQ(PortErrorText(23), "Registry error");
     EXPECT_EQ(PortErrorText(6), "Unable to get async status");
+
+    // A program that installed no setup dialog: a port error like any other.
+    TComPort port(nullptr);
+    try {
+        port.ShowSettingsDialog();
+        ADD_FAILURE() << "no dialog, yet no failure";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortErrorCode(), peNoSettingsDialog);
+        EXPECT_STREQ(e.what(), "No settings dialog is available in this program");
+    }
 }

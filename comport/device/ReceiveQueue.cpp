@@ -38,6 +38,12 @@ void ReceiveQueue::Reshape()
     FCount = n;
 }
 
+size_t ReceiveQueue::EightyPercent() const
+{
+    const size_t size = FNominalSize == 0 ? FCapacity : std::min(FNominalSize, FCapacity);
+    return size - size / 5;
+}
+
 size_t ReceiveQueue::Tail() const { return FRing.empty() ? 0 : (FHead + FCount) % FRing.size(); }
 
 ReceiveNews ReceiveQueue::Appended(const char* Bytes, size_t Size, size_t CountBefore) const

@@ -41,6 +41,9 @@ public:
     void Configure(const ReceiveOptions& Options);
     // The capacity never drops below what the queue holds.
     void SetCapacity(size_t Capacity);
+    // The size the 80 % mark refers to: the input size the port asked for,
+    // which the capacity may exceed (it has a floor); 0 means the capacity.
+    void SetNominalSize(size_t Size) { FNominalSize = Size; }
 
     size_t Count() const { return FCount; }
     size_t Capacity() const { return FCapacity; }
@@ -78,12 +81,13 @@ private:
     // The storage matches the capacity (made on first use, kept in order).
     void Reshape();
     size_t Tail() const;
-    size_t EightyPercent() const { return FCapacity - FCapacity / 5; }
+    size_t EightyPercent() const;
 
     std::vector<char> FRing;
     size_t FHead = 0;
     size_t FCount = 0;
     size_t FCapacity;
+    size_t FNominalSize = 0;
     ReceiveOptions FOptions;
     MarkState FMark = MarkState::None;
 };

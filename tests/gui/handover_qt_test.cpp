@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <poll.h>
 #include <unistd.h>
@@ -113,6 +114,86 @@ private slots:
         QVERIFY(countsMatched);
         QCOMPARE(received.size(), sent.size());
         QVERIFY(received == sent);
+    }
+
+    // With the thread hand-over a handler that runs a nested loop is never
+    // entered again: the bytes that come meanwhile are delivered after it has
+    // returned, in order, and Close from the handler is refused throughout.
+    void aHandlerRunningANestedLoopIsNeverEnteredAgain()
+    {
+        PseudoTerminal line;
+        TComPort port(nullptr);
+        port.SetPort(line.SlavePath());
+        LoopRun loop;
+        const std::string sent = Pattern(3000, 7);
+        std::string received;
+        int depth = 0, deepest = 0, refusals = 0;
+        auto tryClose = [&] {
+            try {
+                port.Close();
+            } catch (const EComPort& e) {
+                refusals += e.PortErrorCode() == peThreadRunning ? 1 : 0;
+            }
+        };
+        port.OnRxChar = [&](TComponent*, int32_t Count) {
+            deepest = std::max(deepest, ++depth);
+            std::string text;
+            port.ReadText(text, Count);
+            received += text;
+            if (received.size() == text.size()) { // the first delivery
+                tryClose();
+                std::thread farEnd([&] { line.WriteToPort(sent.substr(1)); });
+                QEventLoop nested;
+                QTimer::singleShot(200, &nested, &QEventLoop::quit);
+                nested.exec();
+                farEnd.join();
+                tryClose();
+            }
+            --depth;
+            if (received.size() >= sent.size())
+                loop.Finish();
+        };
+        port.Open();
+        line.WriteToPort(sent.substr(0, 1));
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, [&] { loop.Finish(); });
+        deadline.start(10000);
+        loop.Exec();
+        QVERIFY(port.Connected());
+        port.Close();
+        QCOMPARE(deepest, 1);
+        QCOMPARE(refusals, 2);
+        QVERIFY(received == sent);
+    }
+
+    // A subclass's own TriggerTxEmpty hears the end of a write with no
+    // handler assigned.
+    void aSubclassTriggerTxEmptyIsCalledWithNoHandler()
+    {
+        struct TxEmptyPort : TComPort {
+            using TComPort::TComPort;
+            LoopRun* Loop = nullptr;
+            void TriggerTxEmpty() override { Loop->Finish(); }
+        };
+        PseudoTerminal line;
+        TxEmptyPort port(nullptr);
+        LoopRun loop;
+        port.Loop = &loop;
+        port.SetPort(line.SlavePath());
+        port.Open();
+        bool timedOut = false;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, [&] {
+            timedOut = true;
+            loop.Finish();
+        });
+        deadline.start(10000);
+        QCOMPARE(port.WriteText("a"), 1);
+        loop.Exec();
+        port.Close();
+        QVERIFY(!timedOut);
     }
 
     // A failing handler is reported on the GUI thread and the port goes on

@@ -130,6 +130,7 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Err
 }
 
 int InvalidHandleError() { return EBADF; }
+int InvalidArgumentError() { return EINVAL; }
 
 // The device node's permissions exclude the user (on Debian, serial devices
 // belong to the group dialout).

@@ -62,6 +62,7 @@ int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t OutputSize)
     // within the output size.
     std::lock_guard lock(FMutex);
     FQueue.SetCapacity(std::clamp<size_t>(InputSize, kReceiveQueueFloor, kReceiveQueueCeiling));
+    FQueue.SetNominalSize(InputSize);
     FFlow.SetQueueSizes(InputSize, OutputSize, FQueue.Capacity());
     QueueLevelChangedLocked();
     UpdateDeviceWatchLocked(); // a queue no longer full is worth watching the device for

@@ -33,6 +33,7 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Err
 }
 
 int InvalidHandleError() { return ERROR_INVALID_HANDLE; }
+int InvalidArgumentError() { return ERROR_INVALID_PARAMETER; }
 
 // Windows answers ERROR_ACCESS_DENIED when another program holds the port,
 // not because the user lacks a right that could be granted: no advice on

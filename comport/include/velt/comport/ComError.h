@@ -33,6 +33,8 @@ enum TPortError : int32_t {
     peWaitFailed = 21,
     peRxBufLinked = 22,
     peRegistry = 23,
+    /// ShowSettingsDialog() in a program that installed no dialog.
+    peNoSettingsDialog = 24,
 };
 
 /// The fixed message of an error code.

@@ -148,8 +148,8 @@ public:
     void EndSettingsUpdate();
     /// How many BeginSettingsUpdate() calls are still open.
     int32_t SettingsUpdateDepth() const;
-    /// Whether the port's event thread runs (while open, unless a main loop
-    /// waits on the device instead).
+    /// Whether the last Open() started an event thread: false while closed,
+    /// with empty Events, and where the main loop waits on the device itself.
     bool EventThreadActive() const;
     /// @}
 
@@ -276,7 +276,8 @@ public:
     /// @}
 
     /// Runs the setup dialog on this port (the dialog is installed by the
-    /// user interface with SetSettingsDialog).
+    /// user interface with SetSettingsDialog); without one it raises EComPort
+    /// peNoSettingsDialog.
     void ShowSettingsDialog();
     /// Installs the dialog that ShowSettingsDialog() runs (the Qt parts
     /// install theirs with InstallSetupDialog()).
@@ -340,6 +341,10 @@ private:
     void StopEventThread();
     void CallLinks(const std::function<void(TPortLink&)>& Call);
     bool TxEmptyListened() const;
+    /// The TriggerTxEmpty that a call on this port reaches, where the
+    /// compiler can tell, and whether it is another than the port's own.
+    const void* TxEmptyTriggerInUse();
+    bool TxEmptyTriggerReplaced();
     void TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device);
     template <typename Value>
     void ChangeLineSetting(Value& Field, Value NewValue);

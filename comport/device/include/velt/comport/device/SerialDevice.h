@@ -121,6 +121,8 @@ inline constexpr int kIoPending = -1;
 
 /// The error number of any operation on a device that is not open.
 VELT_COMPORT_EXPORT int InvalidHandleError();
+/// The platform's error number for an argument a call cannot take.
+VELT_COMPORT_EXPORT int InvalidArgumentError();
 /// The error number a transfer ends with when it was aborted.
 VELT_COMPORT_EXPORT int AbortedTransferError();
 /// True when an error number means that the user may not use the device.
