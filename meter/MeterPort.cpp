@@ -1,6 +1,7 @@
 #include "MeterPort.h"
 
 #include "Registry.h"
+#include "SettingsPlace.h"
 
 void ApplyMeterPortSettings(TCustomComPort& Port)
 {
@@ -25,18 +26,18 @@ void ApplyMeterPortSettings(TCustomComPort& Port)
 
 TMeterPort::TMeterPort() : TComPort(nullptr) { ApplyMeterPortSettings(*this); }
 
-// The location's root is kHkeyLocalMachine, its key the text after the
-// root's backslash. The key is opened without the right to create it; a
-// missing key reads as an empty one, which is what the program's own restore
-// finds on a first run.
+// The settings are read from where the program restores them (the account's
+// own copy or the machine-wide key). The key is opened without the right to
+// create it; a missing key reads as an empty one, which is what the
+// program's own restore finds on a first run.
 void TMeterPort::ReadStoredSettings()
 {
     bool failed = false;
     BeginSettingsUpdate();
     try {
+        const std::string location = StoredSettingsLocation(*this);
         TRegistry registry;
-        registry.SetRootKey(kHkeyLocalMachine);
-        const std::string location = kSettingsLocation;
+        registry.SetRootKey(location.rfind("HKEY_LOCAL_MACHINE", 0) == 0 ? kHkeyLocalMachine : kHkeyCurrentUser);
         registry.OpenKey(location.substr(location.find('\\') + 1) + "\\" + Name(), false);
         RestoreFromRegistry(registry);
     } catch (...) {
