@@ -185,7 +185,8 @@ void TForm1::CreateControls()
     SendMessageW(memo, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
     rich_pane::UseCentralEuropeanText(memo);
     for (const PanelControl& control : PanelControls()) {
-        HWND child = CreateWindowExW(0, control.Class, control.Text, control.Style, 0, 0, 0, 0, FWindow,
+        const DWORD sunken = control.Id == TControl::SpinEdit1 ? WS_EX_CLIENTEDGE : 0;
+        HWND child = CreateWindowExW(sunken, control.Class, control.Text, control.Style, 0, 0, 0, 0, FWindow,
                                      reinterpret_cast<HMENU>(control.Id), instance, nullptr);
         const HFONT font = control.Id == TControl::lTransmisja ? FTransferFont : FFont;
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
