@@ -169,7 +169,7 @@ void WriteChoices(TCustomComPort& Port, const DialogRun& Run)
     try {
         for (size_t i = 0; i < Run.Rows.size(); ++i)
             if (Run.Chosen[i])
-                Run.Rows[i].Write(Port, *Run.Chosen[i]);
+                Run.Rows[i].Setting.SetText(Port, *Run.Chosen[i]);
     } catch (...) {
         try {
             Port.EndSettingsUpdate();

@@ -1,59 +1,69 @@
 #include "SetupRows.h"
 
-#include <velt/comport/ComPort.h>
-#include <velt/comport/PortList.h>
-
 #include <windows.h>
+
+#include <algorithm>
+
+#include <velt/comport/ComPort.h>
+
+#include "WideText.h"
 
 namespace {
 
+// The dialog's label of each list; a list the dialog has no label for shows
+// the setting's stored name.
+std::wstring CaptionOf(const TPortSetting& Setting)
+{
+    switch (Setting.ComProperty()) {
+    case cpPort:
+        return L"Port";
+    case cpBaudRate:
+        return L"Prędkość";
+    case cpDataBits:
+        return L"Bity danych";
+    case cpStopBits:
+        return L"Bity stopu";
+    case cpParity:
+        return L"Parzystość";
+    case cpFlowControl:
+        return L"Sterowanie";
+    default:
+        return WideFromUtf8(Setting.Name());
+    }
+}
+
 bool SameText(const std::string& A, const std::string& B)
 {
-    return A.size() == B.size() &&
-           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, A.data(), static_cast<int>(A.size()), B.data(),
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, A.data(), static_cast<int>(A.size()), B.data(),
                           static_cast<int>(B.size())) == CSTR_EQUAL;
 }
 
-std::vector<std::string> PortChoices(const std::string& Current)
+// A device name the system does not list (an adapter not plugged in now) is
+// offered all the same: the stored port survives an OK.
+void KeepCurrentName(SetupRow& Row)
 {
-    std::vector<std::string> names;
-    ListPortNames(names);
-    bool listed = false;
-    for (const std::string& name : names)
-        listed = listed || SameText(name, Current);
-    if (!listed && !Current.empty())
-        names.push_back(Current);
-    return names;
+    if (Row.Setting.Kind() != skName || Row.Current.empty())
+        return;
+    const bool listed = std::any_of(Row.Choices.begin(), Row.Choices.end(),
+                                    [&](const std::string& Choice) { return SameText(Choice, Row.Current); });
+    if (!listed)
+        Row.Choices.push_back(Row.Current);
 }
 
 } // namespace
 
-// Every text of an enumeration with Count values, in ordinal order.
-template <typename Enum>
-std::vector<std::string> AllTexts(int Count, std::string (*ToText)(Enum))
-{
-    std::vector<std::string> texts;
-    for (int value = 0; value < Count; ++value)
-        texts.push_back(ToText(static_cast<Enum>(value)));
-    return texts;
-}
-
 std::vector<SetupRow> MakeSetupRows(const TCustomComPort& Port)
 {
-    using P = TCustomComPort;
-    using S = const std::string&;
     std::vector<SetupRow> rows;
-    rows.push_back({L"Port", PortChoices(Port.Port()), Port.Port(), [](P& p, S t) { p.SetPort(t); }});
-    rows.push_back({L"Prędkość", AllTexts<TBaudRate>(16, BaudRateToText), BaudRateToText(Port.BaudRate()),
-                    [](P& p, S t) { p.SetBaudRate(TextToBaudRate(t)); }});
-    rows.push_back({L"Bity danych", AllTexts<TDataBits>(4, DataBitsToText), DataBitsToText(Port.DataBits()),
-                    [](P& p, S t) { p.SetDataBits(TextToDataBits(t)); }});
-    rows.push_back({L"Bity stopu", AllTexts<TStopBits>(3, StopBitsToText), StopBitsToText(Port.StopBits()),
-                    [](P& p, S t) { p.SetStopBits(TextToStopBits(t)); }});
-    rows.push_back({L"Parzystość", AllTexts<TParityBits>(5, ParityToText), ParityToText(Port.Parity().Bits()),
-                    [](P& p, S t) { p.Parity().SetBits(TextToParity(t)); }});
-    rows.push_back({L"Sterowanie", AllTexts<TFlowControl>(4, FlowControlToText),
-                    FlowControlToText(Port.FlowControl().FlowControl()),
-                    [](P& p, S t) { p.FlowControl().SetFlowControl(TextToFlowControl(t)); }});
+    for (const TPortSetting& setting : PortSettings()) {
+        if (setting.ComProperty() == cpNone)
+            continue;
+        SetupRow row{setting, CaptionOf(setting), setting.Choices(), setting.Text(Port)};
+        KeepCurrentName(row);
+        rows.push_back(std::move(row));
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const SetupRow& A, const SetupRow& B) {
+        return A.Setting.ComProperty() < B.Setting.ComProperty();
+    });
     return rows;
 }
