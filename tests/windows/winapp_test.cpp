@@ -420,3 +420,32 @@ TEST_F(HandOverUnderWine, ThreadHandOverNeverDeliversAPortsEventsInsideItsOwnHan
 }
 
 } // namespace
+
+namespace {
+
+// A known fault, left disabled until it is mended: under Wine a port kept open
+// reports one or two answers, then bytes wait in its queue (57 here) and no
+// received-characters event ever comes, with the message loop's watch as with
+// the event thread. Run with --gtest_also_run_disabled_tests.
+TEST_F(HandOverUnderWine, DISABLED_EveryAnswerOnAPortKeptOpenIsReported)
+{
+    REQUIRE_METER();
+    TComPort port(nullptr);
+    port.SetPort(MeterPortName());
+    std::string received;
+    port.OnRxChar = [&](TComponent*, int32_t Count) {
+        std::string bytes;
+        port.ReadText(bytes, Count);
+        received += bytes;
+    };
+    port.Open();
+    for (int round = 0; round < 15; ++round) {
+        received.clear();
+        port.WriteText("T");
+        ASSERT_TRUE(PumpUntil([&] { return received.find("%\r\n") != std::string::npos; }, 3s))
+            << "round " << round << ": received " << received.size() << " bytes, " << port.InQueueCount() << " waiting";
+        PumpFor(1100ms); // as the window's idle second
+    }
+}
+
+} // namespace
