@@ -1,8 +1,7 @@
 #include "CliOptions.h"
 
-#include <array>
+#include <cctype>
 #include <charconv>
-#include <functional>
 #include <map>
 
 #include "MeterRequests.h"
@@ -20,77 +19,34 @@ std::optional<int32_t> ParseNumber(const std::string& Text, int32_t Min, int32_t
     return value;
 }
 
-// The enumeration value whose text (as the component writes it) equals Text
-// without regard to case.
-template <typename Enum, size_t N>
-std::optional<Enum> ParseEnumText(const std::string& Text, const std::array<Enum, N>& Values,
-                                  std::string (*ToText)(Enum))
-{
-    for (Enum value : Values)
-        if (UpperCaseAscii(ToText(value)) == UpperCaseAscii(Text))
-            return value;
-    return std::nullopt;
-}
-
 std::string WrongValue(const std::string& Option, const std::string& Value)
 {
     return "błędna wartość opcji " + Option + ": \"" + Value + "\"";
 }
 
-// Sets one line option; an error text when the value is wrong.
-using OptionSetter = std::function<std::string(CliOptions&, const std::string&)>;
-
-const std::map<std::string, OptionSetter>& ValueOptions()
+// The port setting an option names: the rows of the settings table, each
+// under its own word.
+const TPortSetting* SettingOption(const std::string& Option)
 {
-    static const std::map<std::string, OptionSetter> options = {
-        {"--port",
-         [](CliOptions& o, const std::string& v) {
-             if (v.empty())
-                 return std::string("pusta nazwa portu");
-             o.Port = v;
-             return std::string();
-         }},
-        {"--baud",
-         [](CliOptions& o, const std::string& v) {
-             const auto rate = ParseNumber(v, 1, INT32_MAX);
-             if (!rate)
-                 return WrongValue("--baud", v);
-             o.BaudRate = brCustom;
-             o.CustomBaudRate = *rate;
-             for (int i = 0; i < kBaudRateCount; ++i)
-                 if (BaudRateValue(static_cast<TBaudRate>(i)) == static_cast<uint32_t>(*rate))
-                     o.BaudRate = static_cast<TBaudRate>(i);
-             return std::string();
-         }},
-        {"--data-bits",
-         [](CliOptions& o, const std::string& v) {
-             o.DataBits = ParseEnumText(v, std::array{dbFive, dbSix, dbSeven, dbEight}, &DataBitsToText);
-             return o.DataBits ? std::string() : WrongValue("--data-bits", v);
-         }},
-        {"--parity",
-         [](CliOptions& o, const std::string& v) {
-             o.Parity = ParseEnumText(v, std::array{prNone, prOdd, prEven, prMark, prSpace}, &ParityToText);
-             return o.Parity ? std::string() : WrongValue("--parity", v);
-         }},
-        {"--stop-bits",
-         [](CliOptions& o, const std::string& v) {
-             o.StopBits = ParseEnumText(v, std::array{sbOneStopBit, sbOne5StopBits, sbTwoStopBits}, &StopBitsToText);
-             return o.StopBits ? std::string() : WrongValue("--stop-bits", v);
-         }},
-        {"--flow",
-         [](CliOptions& o, const std::string& v) {
-             o.FlowControl = ParseEnumText(v, std::array{fcNone, fcHardware, fcSoftware}, &FlowControlToText);
-             return o.FlowControl ? std::string() : WrongValue("--flow", v);
-         }},
-        {"--out",
-         [](CliOptions& o, const std::string& v) {
-             if (v.empty())
-                 return std::string("pusta nazwa pliku");
-             o.OutFile = v;
-             return std::string();
-         }},
-    };
-    return options;
+    return Option.rfind("--", 0) == 0 ? FindPortSettingOption(std::string_view(Option).substr(2)) : nullptr;
+}
+
+bool IsKnownOption(const std::string& Option) { return Option == "--out" || SettingOption(Option) != nullptr; }
+
+// Takes the value of a known option; an error text when it is wrong.
+std::string TakeOption(const std::string& Option, const std::string& Value, CliOptions& Options)
+{
+    if (Option == "--out") {
+        if (Value.empty())
+            return "pusta nazwa pliku";
+        Options.OutFile = Value;
+        return {};
+    }
+    const TPortSetting* setting = SettingOption(Option);
+    if (!setting->Accepts(Value))
+        return WrongValue(Option, Value);
+    Options.Settings.emplace_back(*setting, Value);
+    return {};
 }
 
 std::optional<CliCommand> CommandNamed(const std::string& Word)
@@ -149,8 +105,7 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& Arguments)
         }
         const size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
-        const auto option = ValueOptions().find(name);
-        if (option == ValueOptions().end())
+        if (!IsKnownOption(name))
             return Fail("nieznana opcja: \"" + name + "\"");
         std::string value;
         if (equals != std::string::npos)
@@ -159,7 +114,7 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& Arguments)
             value = Arguments[++i];
         else
             return Fail("brak wartości opcji " + name);
-        if (std::string error = option->second(options, value); !error.empty())
+        if (std::string error = TakeOption(name, value, options); !error.empty())
             return Fail(error);
     }
     if (std::string error = TakeCommand(words, options); !error.empty())
@@ -167,26 +122,78 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& Arguments)
     return {options, {}};
 }
 
+void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port)
+{
+    for (const auto& [setting, text] : Options.Settings)
+        setting.SetTyped(Port, text);
+}
+
+namespace {
+
+// "a, b lub c": the values of a list, as a person types them.
+std::string ValuesOf(const TPortSetting& Setting)
+{
+    std::string values;
+    const auto texts = Setting.Texts();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0)
+            values += i + 1 == texts.size() ? " lub " : ", ";
+        std::string text = texts[i];
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        values += text;
+    }
+    return values;
+}
+
+// How many characters a UTF-8 text shows: the bytes that start one.
+size_t Width(const std::string& Text)
+{
+    size_t width = 0;
+    for (const char c : Text)
+        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return width;
+}
+
+// One line of the usage text: the option, what it takes and what it is.
+std::string UsageLine(const TPortSetting& Setting)
+{
+    static const std::map<TSettingKind, std::string> placeholders = {
+        {skName, "NAZWA"}, {skList, "WARTOŚĆ"}, {skRate, "N"}, {skNumber, "N"}, {skChar, "ZNAK"}};
+    std::string line = "  --" + std::string(Setting.Option()) + " " + placeholders.at(Setting.Kind());
+    const size_t shown = Width(line);
+    line += std::string(shown < 30 ? 30 - shown : 1, ' ') + Setting.Description();
+    if (Setting.Kind() == skList)
+        line += ": " + ValuesOf(Setting);
+    else if (Setting.Kind() == skNumber)
+        line += " (" + std::to_string(Setting.Min()) + ".." + std::to_string(Setting.Max()) + ")";
+    else if (Setting.Kind() == skChar)
+        line += " (znak albo #kod 0..255)";
+    return line + "\n";
+}
+
+} // namespace
+
 std::string CliUsage()
 {
+    std::string settings;
+    for (const TPortSetting& setting : PortSettings())
+        settings += UsageLine(setting);
     return "Użycie: velt-cli [opcje] POLECENIE\n"
            "\n"
            "Polecenia:\n"
-           "  last              ostatni pomiar\n"
-           "  get N             pomiar z pamięci o numerze N (1..28)\n"
-           "  all               wszystkie pomiary\n"
-           "  set-clock         ustawia datę i czas miernika według zegara komputera\n"
+           "  last                        ostatni pomiar\n"
+           "  get N                       pomiar z pamięci o numerze N (1..28)\n"
+           "  all                         wszystkie pomiary\n"
+           "  set-clock                   ustawia datę i czas miernika według zegara komputera\n"
            "\n"
-           "Opcje (zastępują ustawienia zapisane przez program Velt; narzędzie ich nie zmienia):\n"
-           "  --port NAZWA      port szeregowy: ttyUSB0, /dev/ttyS0, COM1, ...\n"
-           "  --baud N          prędkość w bodach, np. 9600\n"
-           "  --data-bits N     bity danych: 5, 6, 7 lub 8\n"
-           "  --parity P        parzystość: none, odd, even, mark lub space\n"
-           "  --stop-bits S     bity stopu: 1, 1.5 lub 2\n"
-           "  --flow F          sterowanie przepływem: none, hardware lub software\n"
-           "  --out PLIK        odczyt do pliku zamiast na standardowe wyjście:\n"
-           "                    *.rtf jako dokument RTF, każdy inny jako tekst UTF-8\n"
-           "  --help            ten opis\n"
+           "Opcje portu (zastępują ustawienia zapisane przez program Velt; narzędzie ich nie zmienia):\n" +
+           settings +
+           "\n"
+           "Inne opcje:\n"
+           "  --out PLIK                  odczyt do pliku zamiast na standardowe wyjście:\n"
+           "                              *.rtf jako dokument RTF, każdy inny jako tekst UTF-8\n"
+           "  --help                      ten opis\n"
            "\n"
            "Odczyt trafia na standardowe wyjście (UTF-8), komunikaty na standardowe wyjście błędów.\n"
            "\n"

@@ -4,24 +4,24 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <velt/comport/ComTypes.h>
+#include <velt/comport/ComSettingsTable.h>
 
 enum class CliCommand { Last, Get, All, SetClock, Help };
 
 struct CliOptions {
     CliCommand Command = CliCommand::Help;
     uint8_t Number = 1; // the measurement of "get"
-    std::optional<std::string> Port;
-    std::optional<TBaudRate> BaudRate;
-    int32_t CustomBaudRate = 0; // the rate when BaudRate is brCustom
-    std::optional<TDataBits> DataBits;
-    std::optional<TParityBits> Parity;
-    std::optional<TStopBits> StopBits;
-    std::optional<TFlowControl> FlowControl;
+    // The port settings given, in the order given: each a row of the
+    // settings table and a text that the row accepts.
+    std::vector<std::pair<TPortSetting, std::string>> Settings;
     std::string OutFile; // empty: standard output
 };
+
+// Gives Port the settings of the options, in their order.
+void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port);
 
 struct CliParseResult {
     std::optional<CliOptions> Options;

@@ -15,7 +15,7 @@
 #include "MeterSession.h"
 #include "MeterTexts.h"
 #include "SessionLoop.h"
-#include "Console.h"
+#include <velt/comport/framework/Console.h>
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
 
@@ -24,25 +24,6 @@ namespace {
 constexpr int kExitDone = 0;
 constexpr int kExitMeterFailed = 1;
 constexpr int kExitPortOrOptions = 2;
-
-void ApplyOverrides(TMeterPort& Port, const CliOptions& Options)
-{
-    if (Options.Port)
-        Port.SetPort(*Options.Port);
-    if (Options.BaudRate) {
-        if (*Options.BaudRate == brCustom)
-            Port.SetCustomBaudRate(Options.CustomBaudRate);
-        Port.SetBaudRate(*Options.BaudRate);
-    }
-    if (Options.DataBits)
-        Port.SetDataBits(*Options.DataBits);
-    if (Options.Parity)
-        Port.Parity().SetBits(*Options.Parity);
-    if (Options.StopBits)
-        Port.SetStopBits(*Options.StopBits);
-    if (Options.FlowControl)
-        Port.FlowControl().SetFlowControl(*Options.FlowControl);
-}
 
 // The stored settings, read as the program reads them at start. A store
 // that cannot be read is reported; what the options give may still do.
@@ -181,7 +162,7 @@ int Run(const CliOptions& Options)
     {
         TMeterPort port;
         ReadSettings(port, view);
-        ApplyOverrides(port, Options);
+        ApplyCliSettings(Options, port);
         result = RunSession(port, Options, view, transferDamaged);
     }
     SetExceptionReportHandler(nullptr);

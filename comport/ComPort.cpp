@@ -2,6 +2,7 @@
 
 #include "ComLoopEvents.h"
 #include "ComThread.h"
+#include "NotifyWindow.h"
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
 
@@ -185,6 +186,9 @@ void TCustomComPort::StartEventThread()
     MainThreadQueue& queue = MainThreadQueue::Instance();
     MainLoopWatcher* loop = FSyncMethod == smNone ? nullptr : queue.LoopWatcher();
     device::WaitHandle waitable{};
+    // A hidden window of the platform's own is sent to by the event thread.
+    if (FSyncMethod == smWindowSync && NotifyWindow::NeedsSendingThread())
+        loop = nullptr;
     if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
         FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
         FLoopEvents->Start(waitable); // no thread: EventThreadActive stays false

@@ -7,18 +7,13 @@
 #include <array>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComSettingsTable.h>
 #include <velt/comport/framework/IniFile.h>
-#include "IntParse.h"
+#include <velt/comport/framework/IntParse.h>
 #include "Registry.h"
+#include "SettingTexts.h"
 
 // ---- Text forms -------------------------------------------------------------
-
-namespace {
-
-constexpr std::array<const char*, 3> kDTRTexts = {"Disable", "Enable", "Handshake"};
-constexpr std::array<const char*, 4> kRTSTexts = {"Disable", "Enable", "Handshake", "Toggle"};
-
-} // namespace
 
 std::string BoolToText(bool Value) { return Value ? "Yes" : "No"; }
 bool TextToBool(const std::string& Text) { return UpperCaseAscii(Text) == "YES"; }
@@ -70,7 +65,7 @@ void RequireKeyPath(const std::string& Location)
 
 } // namespace
 
-void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std::string& SubKey)
+void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std::string& SubKey, bool CanCreate)
 {
     const size_t slash = Location.find('\\');
     if (slash == std::string::npos)
@@ -85,7 +80,7 @@ void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std
         return;
     if (path.back() != '\\')
         path += '\\';
-    Registry.OpenKey(path + SubKey, true);
+    Registry.OpenKey(path + SubKey, CanCreate);
 }
 
 // ---- The stored values ------------------------------------------------------
@@ -93,138 +88,6 @@ void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std
 namespace {
 
 using Port = TCustomComPort;
-
-// One stored value: its name, its group and how it is taken from and given
-// back to the port, as text or as a number.
-struct StoredSetting {
-    const char* Name;
-    TSettingsGroup Group;
-    std::string (*GetText)(const Port&) = nullptr;
-    void (*SetText)(Port&, const std::string&) = nullptr;
-    int32_t (*GetNumber)(const Port&) = nullptr;
-    void (*SetNumber)(Port&, int32_t) = nullptr;
-
-    bool IsNumber() const { return GetNumber != nullptr; }
-    // The custom rate is stored and read only while the rate is custom.
-    bool IsCustomRate() const { return std::string_view(Name) == "CustomBaudRate"; }
-};
-
-StoredSetting Text(const char* Name, TSettingsGroup Group, std::string (*Get)(const Port&),
-                   void (*Set)(Port&, const std::string&))
-{
-    return StoredSetting{Name, Group, Get, Set, nullptr, nullptr};
-}
-
-StoredSetting Number(const char* Name, TSettingsGroup Group, int32_t (*Get)(const Port&), void (*Set)(Port&, int32_t))
-{
-    return StoredSetting{Name, Group, nullptr, nullptr, Get, Set};
-}
-
-// In the order the values are written and read; the groups follow the fixed
-// order sgBasic, sgExtras, sgParityDetails, sgBuffer, sgTimeouts, sgFlowDetails.
-const std::array<StoredSetting, 29>& StoredSettings()
-{
-    using S = const std::string&;
-    static const std::array<StoredSetting, 29> table = {
-        Text(
-            "Port", sgBasic, [](const Port& p) { return p.Port(); }, [](Port& p, S t) { p.SetPort(t); }),
-        Text(
-            "BaudRate", sgBasic, [](const Port& p) { return BaudRateToText(p.BaudRate()); },
-            [](Port& p, S t) { p.SetBaudRate(TextToBaudRate(t)); }),
-        Number(
-            "CustomBaudRate", sgBasic, [](const Port& p) { return p.CustomBaudRate(); },
-            [](Port& p, int32_t n) { p.SetCustomBaudRate(n); }),
-        Text(
-            "StopBits", sgBasic, [](const Port& p) { return StopBitsToText(p.StopBits()); },
-            [](Port& p, S t) { p.SetStopBits(TextToStopBits(t)); }),
-        Text(
-            "DataBits", sgBasic, [](const Port& p) { return DataBitsToText(p.DataBits()); },
-            [](Port& p, S t) { p.SetDataBits(TextToDataBits(t)); }),
-        Text(
-            "Parity", sgBasic, [](const Port& p) { return ParityToText(p.Parity().Bits()); },
-            [](Port& p, S t) { p.Parity().SetBits(TextToParity(t)); }),
-        Text(
-            "FlowControl", sgBasic, [](const Port& p) { return FlowControlToText(p.FlowControl().FlowControl()); },
-            [](Port& p, S t) { p.FlowControl().SetFlowControl(TextToFlowControl(t)); }),
-        Text(
-            "EventChar", sgExtras, [](const Port& p) { return CharToText(p.EventChar()); },
-            [](Port& p, S t) { p.SetEventChar(TextToChar(t)); }),
-        Text(
-            "DiscardNull", sgExtras, [](const Port& p) { return BoolToText(p.DiscardNull()); },
-            [](Port& p, S t) { p.SetDiscardNull(TextToBool(t)); }),
-        Text(
-            "Parity.Check", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Check()); },
-            [](Port& p, S t) { p.Parity().SetCheck(TextToBool(t)); }),
-        Text(
-            "Parity.Replace", sgParityDetails, [](const Port& p) { return BoolToText(p.Parity().Replace()); },
-            [](Port& p, S t) { p.Parity().SetReplace(TextToBool(t)); }),
-        Text(
-            "Parity.ReplaceChar", sgParityDetails, [](const Port& p) { return CharToText(p.Parity().ReplaceChar()); },
-            [](Port& p, S t) { p.Parity().SetReplaceChar(TextToChar(t)); }),
-        Number(
-            "Buffer.OutputSize", sgBuffer, [](const Port& p) { return p.Buffer().OutputSize(); },
-            [](Port& p, int32_t n) { p.Buffer().SetOutputSize(n); }),
-        Number(
-            "Buffer.InputSize", sgBuffer, [](const Port& p) { return p.Buffer().InputSize(); },
-            [](Port& p, int32_t n) { p.Buffer().SetInputSize(n); }),
-        Number(
-            "Timeouts.ReadInterval", sgTimeouts, [](const Port& p) { return p.Timeouts().ReadInterval(); },
-            [](Port& p, int32_t n) { p.Timeouts().SetReadInterval(n); }),
-        Number(
-            "Timeouts.ReadTotalConstant", sgTimeouts, [](const Port& p) { return p.Timeouts().ReadTotalConstant(); },
-            [](Port& p, int32_t n) { p.Timeouts().SetReadTotalConstant(n); }),
-        Number(
-            "Timeouts.ReadTotalMultiplier", sgTimeouts,
-            [](const Port& p) { return p.Timeouts().ReadTotalMultiplier(); },
-            [](Port& p, int32_t n) { p.Timeouts().SetReadTotalMultiplier(n); }),
-        Number(
-            "Timeouts.WriteTotalConstant", sgTimeouts, [](const Port& p) { return p.Timeouts().WriteTotalConstant(); },
-            [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalConstant(n); }),
-        Number(
-            "Timeouts.WriteTotalMultiplier", sgTimeouts,
-            [](const Port& p) { return p.Timeouts().WriteTotalMultiplier(); },
-            [](Port& p, int32_t n) { p.Timeouts().SetWriteTotalMultiplier(n); }),
-        Text(
-            "FlowControl.ControlRTS", sgFlowDetails,
-            [](const Port& p) { return RTSToText(p.FlowControl().ControlRTS()); },
-            [](Port& p, S t) { p.FlowControl().SetControlRTS(TextToRTS(t)); }),
-        Text(
-            "FlowControl.ControlDTR", sgFlowDetails,
-            [](const Port& p) { return DTRToText(p.FlowControl().ControlDTR()); },
-            [](Port& p, S t) { p.FlowControl().SetControlDTR(TextToDTR(t)); }),
-        Text(
-            "FlowControl.DSRSensitivity", sgFlowDetails,
-            [](const Port& p) { return BoolToText(p.FlowControl().DSRSensitivity()); },
-            [](Port& p, S t) { p.FlowControl().SetDSRSensitivity(TextToBool(t)); }),
-        Text(
-            "FlowControl.OutCTSFlow", sgFlowDetails,
-            [](const Port& p) { return BoolToText(p.FlowControl().OutCTSFlow()); },
-            [](Port& p, S t) { p.FlowControl().SetOutCTSFlow(TextToBool(t)); }),
-        Text(
-            "FlowControl.OutDSRFlow", sgFlowDetails,
-            [](const Port& p) { return BoolToText(p.FlowControl().OutDSRFlow()); },
-            [](Port& p, S t) { p.FlowControl().SetOutDSRFlow(TextToBool(t)); }),
-        Text(
-            "FlowControl.TxContinueOnXoff", sgFlowDetails,
-            [](const Port& p) { return BoolToText(p.FlowControl().TxContinueOnXoff()); },
-            [](Port& p, S t) { p.FlowControl().SetTxContinueOnXoff(TextToBool(t)); }),
-        Text(
-            "FlowControl.XonXoffIn", sgFlowDetails,
-            [](const Port& p) { return BoolToText(p.FlowControl().XonXoffIn()); },
-            [](Port& p, S t) { p.FlowControl().SetXonXoffIn(TextToBool(t)); }),
-        Text(
-            "FlowControl.XonXoffOut", sgFlowDetails,
-            [](const Port& p) { return BoolToText(p.FlowControl().XonXoffOut()); },
-            [](Port& p, S t) { p.FlowControl().SetXonXoffOut(TextToBool(t)); }),
-        Text(
-            "FlowControl.XoffChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XoffChar()); },
-            [](Port& p, S t) { p.FlowControl().SetXoffChar(TextToChar(t)); }),
-        Text(
-            "FlowControl.XonChar", sgFlowDetails, [](const Port& p) { return CharToText(p.FlowControl().XonChar()); },
-            [](Port& p, S t) { p.FlowControl().SetXonChar(TextToChar(t)); }),
-    };
-    return table;
-}
 
 // A store as the save and restore loops see it.
 class SettingsSink {
@@ -277,22 +140,25 @@ private:
     std::string FSection;
 };
 
-bool Selected(const Port& P, const StoredSetting& Setting)
+// The custom rate is stored and read only while the rate is custom.
+bool IsCustomRate(const TPortSetting& Setting) { return std::string_view(Setting.Name()) == "CustomBaudRate"; }
+
+bool Selected(const Port& P, const TPortSetting& Setting)
 {
-    if (!P.SettingsGroups().Contains(Setting.Group))
+    if (!P.SettingsGroups().Contains(Setting.Group()))
         return false;
-    return !Setting.IsCustomRate() || P.BaudRate() == brCustom;
+    return !IsCustomRate(Setting) || P.BaudRate() == brCustom;
 }
 
 void SaveAll(const Port& P, SettingsSink& Sink)
 {
-    for (const StoredSetting& setting : StoredSettings()) {
+    for (const TPortSetting& setting : PortSettings()) {
         if (!Selected(P, setting))
             continue;
         if (setting.IsNumber())
-            Sink.WriteNumber(setting.Name, setting.GetNumber(P));
+            Sink.WriteNumber(setting.Name(), setting.Number(P));
         else
-            Sink.WriteText(setting.Name, setting.GetText(P));
+            Sink.WriteText(setting.Name(), setting.Text(P));
     }
 }
 
@@ -301,14 +167,14 @@ void SaveAll(const Port& P, SettingsSink& Sink)
 void RestoreAll(Port& P, SettingsSource& Source)
 {
     constexpr int32_t kDefaultCustomRate = 9600;
-    for (const StoredSetting& setting : StoredSettings()) {
+    for (const TPortSetting& setting : PortSettings()) {
         if (!Selected(P, setting))
             continue;
         if (setting.IsNumber()) {
-            const int32_t fallback = setting.IsCustomRate() ? kDefaultCustomRate : setting.GetNumber(P);
-            setting.SetNumber(P, Source.ReadNumber(setting.Name, fallback));
+            const int32_t fallback = IsCustomRate(setting) ? kDefaultCustomRate : setting.Number(P);
+            setting.SetNumber(P, Source.ReadNumber(setting.Name(), fallback));
         } else {
-            setting.SetText(P, Source.ReadText(setting.Name, setting.GetText(P)));
+            setting.SetText(P, Source.ReadText(setting.Name(), setting.Text(P)));
         }
     }
 }
@@ -363,8 +229,20 @@ void TCustomComPort::SaveSettings(TSettingsStore Store, const std::string& Locat
 }
 
 // The update is ended on every path, so what was restored before a failure
-// stays set and, on an open port, reaches the device once.
-void TCustomComPort::RestoreSettings(TSettingsStore Store, const std::string& Location)
+// stays set and, on an open port, reaches the device once. Read-only, a
+// missing key is not created and stays closed: it reads as an empty one.
+bool TCustomComPort::HasStoredSettings(const std::string& Location) const
+{
+    try {
+        TRegistry registry;
+        OpenSettingsKey(registry, Location, Name(), false);
+        return registry.HasCurrentKey();
+    } catch (...) {
+        return false;
+    }
+}
+
+void TCustomComPort::RestoreSettings(TSettingsStore Store, const std::string& Location, TStoreAccess Access)
 {
     bool failed = false;
     BeginSettingsUpdate();
@@ -372,7 +250,7 @@ void TCustomComPort::RestoreSettings(TSettingsStore Store, const std::string& Lo
         if (Store == ssRegistry) {
             RequireKeyPath(Location);
             TRegistry registry;
-            OpenSettingsKey(registry, Location, Name());
+            OpenSettingsKey(registry, Location, Name(), Access == saReadWrite);
             RestoreFromRegistry(registry);
         } else {
             TIniFile iniFile(Location);

@@ -5,6 +5,7 @@
 #include "ComThread.h"
 
 #include "ComDelivery.h"
+#include "NotifyWindow.h"
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
@@ -140,11 +141,14 @@ void TComThread::SendEventCodes()
     SendCodesInOrder(FPendingEvents, [&window](uint32_t Code) { window.SendEventCode(Code); });
 }
 
-void TNotifyWindow::SendEventCode(uint32_t Code)
+TNotifyWindow::TNotifyWindow(TCustomComPort& Port)
+    : FWindow(std::make_unique<NotifyWindow>([&Port](uint32_t Code) { Port.NotifyWndProc(Code); }))
 {
-    TCustomComPort& port = FPort;
-    MainThreadQueue::Instance().RunOnMainUntilStarted([&port, Code] { port.NotifyWndProc(Code); });
 }
+
+TNotifyWindow::~TNotifyWindow() = default;
+
+void TNotifyWindow::SendEventCode(uint32_t Code) { FWindow->Send(Code); }
 
 // On the main thread, the sender already released: a code that arrives after
 // the port was closed is ignored; a failure goes to the exception report.

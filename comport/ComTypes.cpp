@@ -1,16 +1,11 @@
 #include <velt/comport/ComTypes.h>
 
+#include "SettingTexts.h"
+
 namespace {
 
-constexpr std::array<const char*, kBaudRateCount> kBaudRateTexts = {
-    "Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
-    "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
 constexpr std::array<uint32_t, kBaudRateCount> kBaudRateValues = {
     0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
-constexpr std::array<const char*, 3> kStopBitsTexts = {"1", "1.5", "2"};
-constexpr std::array<const char*, 4> kDataBitsTexts = {"5", "6", "7", "8"};
-constexpr std::array<const char*, 5> kParityTexts = {"None", "Odd", "Even", "Mark", "Space"};
-constexpr std::array<const char*, 4> kFlowControlTexts = {"Hardware", "Software", "None", "Custom"};
 
 // Indexed by TComEvent ordinal; the mask bits are not in ordinal order.
 constexpr std::array<uint32_t, kComEventCount> kEventMaskBits = {0x0001, 0x0004, 0x0002, 0x0100, 0x0040,

@@ -11,7 +11,7 @@
 #include <velt/comport/ComStorage.h>
 #include <velt/comport/ComTypes.h>
 #include "FuzzSupport.h"
-#include "IntParse.h"
+#include <velt/comport/framework/IntParse.h>
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "ClockHandshake.h"
 
-#include "IntParse.h"
+#include <velt/comport/framework/IntParse.h>
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "MeterPort.h"
 
-#include "Registry.h"
+#include "SettingsPlace.h"
 
 void ApplyMeterPortSettings(TCustomComPort& Port)
 {
@@ -25,28 +25,7 @@ void ApplyMeterPortSettings(TCustomComPort& Port)
 
 TMeterPort::TMeterPort() : TComPort(nullptr) { ApplyMeterPortSettings(*this); }
 
-// The location's root is kHkeyLocalMachine, its key the text after the
-// root's backslash. The key is opened without the right to create it; a
-// missing key reads as an empty one, which is what the program's own restore
-// finds on a first run.
-void TMeterPort::ReadStoredSettings()
-{
-    bool failed = false;
-    BeginSettingsUpdate();
-    try {
-        TRegistry registry;
-        registry.SetRootKey(kHkeyLocalMachine);
-        const std::string location = kSettingsLocation;
-        registry.OpenKey(location.substr(location.find('\\') + 1) + "\\" + Name(), false);
-        RestoreFromRegistry(registry);
-    } catch (...) {
-        failed = true;
-    }
-    try {
-        EndSettingsUpdate();
-    } catch (...) {
-        failed = true;
-    }
-    if (failed)
-        throw EComPort(peSettingsLoad);
-}
+// Read from where the program restores them: the account's own copy when
+// it has one, else the machine-wide key. A missing key reads as an empty
+// one, which is what the program's own restore finds on a first run.
+void TMeterPort::ReadStoredSettings() { RestoreSettings(ssRegistry, StoredSettingsLocation(*this), saReadOnly); }

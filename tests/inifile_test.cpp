@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include <velt/comport/framework/IniFile.h>
-#include "IntParse.h"
+#include <velt/comport/framework/IntParse.h>
 
 #include "support/TempConfigHome.h"
 

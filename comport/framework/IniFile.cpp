@@ -5,7 +5,7 @@
 
 #include "AtomicFile.h"
 #include "ConfigHome.h"
-#include "IntParse.h"
+#include <velt/comport/framework/IntParse.h>
 #include "LineEnd.h"
 #include "PathText.h"
 #include "TextLines.h"

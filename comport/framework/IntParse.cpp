@@ -1,4 +1,4 @@
-#include "IntParse.h"
+#include <velt/comport/framework/IntParse.h>
 
 #include <algorithm>
 #include <limits>

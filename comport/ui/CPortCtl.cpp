@@ -12,65 +12,11 @@ namespace {
 const QString kAbsentPortMark = QStringLiteral(" (brak)");
 const QString kAbsentPortHint = QStringLiteral("Tego portu nie ma teraz w systemie");
 
-// Every text of an enumeration, in ordinal order.
-template <typename Enum, typename ToText>
-std::vector<std::string> AllTexts(int Count, ToText Convert)
-{
-    std::vector<std::string> texts;
-    for (int i = 0; i < Count; ++i)
-        texts.push_back(Convert(static_cast<Enum>(i)));
-    return texts;
-}
-
 // What a list for Property offers, in order.
 std::vector<std::string> ListContent(TComProperty Property)
 {
-    std::vector<std::string> content;
-    switch (Property) {
-    case cpNone:
-        break;
-    case cpPort:
-        ListPortNames(content);
-        break;
-    case cpBaudRate:
-        content = AllTexts<TBaudRate>(kBaudRateCount, BaudRateToText);
-        break;
-    case cpDataBits:
-        content = AllTexts<TDataBits>(dbEight + 1, DataBitsToText);
-        break;
-    case cpStopBits:
-        content = AllTexts<TStopBits>(sbTwoStopBits + 1, StopBitsToText);
-        break;
-    case cpParity:
-        content = AllTexts<TParityBits>(prSpace + 1, ParityToText);
-        break;
-    case cpFlowControl:
-        content = AllTexts<TFlowControl>(fcCustom + 1, FlowControlToText);
-        break;
-    }
-    return content;
-}
-
-// The port's current value of Property as its list shows it.
-std::string CurrentValueText(const TCustomComPort& Port, TComProperty Property)
-{
-    switch (Property) {
-    case cpPort:
-        return Port.Port();
-    case cpBaudRate:
-        return BaudRateToText(Port.BaudRate());
-    case cpDataBits:
-        return DataBitsToText(Port.DataBits());
-    case cpStopBits:
-        return StopBitsToText(Port.StopBits());
-    case cpParity:
-        return ParityToText(Port.Parity().Bits());
-    case cpFlowControl:
-        return FlowControlToText(Port.FlowControl().FlowControl());
-    case cpNone:
-        break;
-    }
-    return {};
+    const TPortSetting* setting = PortSettingOf(Property);
+    return setting == nullptr ? std::vector<std::string>() : setting->Choices();
 }
 
 // Position of Text in Items without regard to letter case, or -1.
@@ -94,30 +40,20 @@ void TComSelect::SetComProperty(TComProperty Value)
     Items = ListContent(Value);
 }
 
+std::string TComSelect::Chosen(TComProperty Property) const
+{
+    if (const auto found = FChosen.find(Property); found != FChosen.end())
+        return found->second;
+    const TPortSetting* setting = PortSettingOf(Property);
+    if (setting == nullptr || setting->Texts().empty())
+        return {};
+    return setting->Texts()[0];
+}
+
 void TComSelect::StoreChoice(const std::string& Text)
 {
-    switch (FComProperty) {
-    case cpNone:
-        break;
-    case cpPort:
-        ChosenPort = Text;
-        break;
-    case cpBaudRate:
-        ChosenBaudRate = TextToBaudRate(Text);
-        break;
-    case cpDataBits:
-        ChosenDataBits = TextToDataBits(Text);
-        break;
-    case cpStopBits:
-        ChosenStopBits = TextToStopBits(Text);
-        break;
-    case cpParity:
-        ChosenParity = TextToParity(Text);
-        break;
-    case cpFlowControl:
-        ChosenFlowControl = TextToFlowControl(Text);
-        break;
-    }
+    if (FComProperty != cpNone)
+        FChosen[FComProperty] = Text;
 }
 
 void TComSelect::TakeChoice(const std::string& Text)
@@ -127,39 +63,21 @@ void TComSelect::TakeChoice(const std::string& Text)
         WriteChoiceToPort();
 }
 
+// The chosen text goes through the setting's ordinary setter, as a stored
+// text would: the list's own texts name their values exactly.
 void TComSelect::WriteChoiceToPort()
 {
-    if (ComPort == nullptr)
+    const TPortSetting* setting = PortSettingOf(FComProperty);
+    if (ComPort == nullptr || setting == nullptr)
         return;
-    switch (FComProperty) {
-    case cpNone:
-        break;
-    case cpPort:
-        ComPort->SetPort(ChosenPort);
-        break;
-    case cpBaudRate:
-        ComPort->SetBaudRate(ChosenBaudRate);
-        break;
-    case cpDataBits:
-        ComPort->SetDataBits(ChosenDataBits);
-        break;
-    case cpStopBits:
-        ComPort->SetStopBits(ChosenStopBits);
-        break;
-    case cpParity:
-        ComPort->Parity().SetBits(ChosenParity);
-        break;
-    case cpFlowControl:
-        ComPort->FlowControl().SetFlowControl(ChosenFlowControl);
-        break;
-    }
+    setting->SetText(*ComPort, Chosen(FComProperty));
 }
 
 void TComSelect::FindCurrentValue(int& ItemIndex)
 {
     if (ComPort == nullptr || FComProperty == cpNone)
         return;
-    ItemIndex = IndexOfText(Items, CurrentValueText(*ComPort, FComProperty));
+    ItemIndex = IndexOfText(Items, PortSettingOf(FComProperty)->Text(*ComPort));
     if (ItemIndex >= 0)
         StoreChoice(Items[static_cast<size_t>(ItemIndex)]);
 }

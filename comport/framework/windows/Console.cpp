@@ -1,4 +1,4 @@
-#include "Console.h"
+#include <velt/comport/framework/Console.h>
 
 #include <io.h>
 

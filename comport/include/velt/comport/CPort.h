@@ -5,6 +5,7 @@
 #include <velt/comport/ComLink.h>
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComSettings.h>
+#include <velt/comport/ComSettingsTable.h>
 #include <velt/comport/ComStorage.h>
 #include <velt/comport/ComTransfer.h>
 #include <velt/comport/ComTypes.h>

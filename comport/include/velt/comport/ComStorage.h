@@ -22,6 +22,7 @@ VELT_COMPORT_EXPORT std::string CharToText(uint8_t Value); ///< A character as s
 VELT_COMPORT_EXPORT uint8_t TextToChar(const std::string& Text); ///< The character CharToText() stored.
 
 /// Sets the registry object's root from the location's root word and opens
-/// (creating) "<path>\<SubKey>". The outcome is not reported: when the key
-/// cannot be opened the object simply has no open key.
-VELT_COMPORT_EXPORT void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std::string& SubKey);
+/// "<path>\<SubKey>", creating it when CanCreate. The outcome is not
+/// reported: when the key cannot be opened the object simply has no open key.
+VELT_COMPORT_EXPORT void OpenSettingsKey(TRegistry& Registry, const std::string& Location, const std::string& SubKey,
+                                         bool CanCreate = true);

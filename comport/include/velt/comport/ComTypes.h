@@ -102,6 +102,9 @@ Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& T
 
 /// Where a port's settings are kept, and which groups of them.
 enum TSettingsStore : uint8_t { ssRegistry, ssIniFile };
+/// Whether restoring settings may create the store's key (saReadWrite) or
+/// must leave the store as it is (saReadOnly).
+enum TStoreAccess : uint8_t { saReadWrite, saReadOnly };
 /// Groups of settings that are stored.
 enum TSettingsGroup : uint8_t { sgBasic, sgFlowDetails, sgBuffer, sgTimeouts, sgParityDetails, sgExtras };
 using TSettingsGroups = SmallSet<TSettingsGroup, uint8_t>; ///< A set of settings groups.

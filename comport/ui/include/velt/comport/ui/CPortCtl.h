@@ -6,14 +6,13 @@
 #include <velt/comport/Export.h>
 #include <QComboBox>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComSettingsTable.h>
 #include <velt/comport/framework/Exception.h>
-
-/// Which port setting a list edits.
-enum TComProperty : uint8_t { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };
 
 /// The failure of reading a form description: names the object and property
 /// being read and carries the message of the failure beneath.
@@ -23,25 +22,21 @@ public:
 };
 
 /// What a TComComboBox does, without Qt: fills the item list of one port
-/// setting, finds the port's current value, keeps and writes the choice.
+/// setting (the row of the settings table that ComProperty names), finds the
+/// port's current value, keeps and writes the choice.
 class VELT_COMPORT_UI_EXPORT TComSelect {
 public:
     /// Items is the owner's item list: filled and searched here, not owned.
     explicit TComSelect(std::vector<std::string>& AItems) : Items(AItems) {}
 
-    /// The value last chosen for each kind of setting; only the one that
-    /// belongs to ComProperty is used.
-    std::string ChosenPort;
-    TBaudRate ChosenBaudRate = brCustom;         ///< The rate chosen (cpBaudRate).
-    TDataBits ChosenDataBits = dbFive;           ///< The data bits chosen (cpDataBits).
-    TStopBits ChosenStopBits = sbOneStopBit;     ///< The stop bits chosen (cpStopBits).
-    TParityBits ChosenParity = prNone;           ///< The parity chosen (cpParity).
-    TFlowControl ChosenFlowControl = fcHardware; ///< The flow control chosen (cpFlowControl).
-    std::vector<std::string>& Items;             ///< The owner's item list.
-    TCustomComPort* ComPort = nullptr;           ///< The bound port, or null.
-    bool AutoApply = false;                      ///< Whether a choice is written to the port at once.
+    std::vector<std::string>& Items;   ///< The owner's item list.
+    TCustomComPort* ComPort = nullptr; ///< The bound port, or null.
+    bool AutoApply = false;            ///< Whether a choice is written to the port at once.
 
     TComProperty ComProperty() const { return FComProperty; } ///< The setting the list edits.
+    /// The text last chosen for Property; before any choice, the text of its
+    /// first value (the empty name for cpPort). Each setting keeps its own.
+    std::string Chosen(TComProperty Property) const;
     /// Stores the value and fills Items with the values it can take (the port
     /// list may raise EComPort; Items is then left empty).
     void SetComProperty(TComProperty Value);
@@ -61,6 +56,7 @@ public:
 private:
     void StoreChoice(const std::string& Text);
     TComProperty FComProperty = cpNone;
+    std::map<TComProperty, std::string> FChosen;
 };
 
 /// A pick-only combo box that lists the values of one setting of a port
