@@ -4,6 +4,7 @@
 
 #include "ComLoopEvents.h"
 #include "ComThread.h"
+#include "NotifyWindow.h"
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
 
@@ -188,6 +189,9 @@ void TCustomComPort::StartEventThread()
     MainThreadQueue& queue = MainThreadQueue::Instance();
     MainLoopWatcher* loop = FPrivate->FSyncMethod == smNone ? nullptr : queue.LoopWatcher();
     device::WaitHandle waitable{};
+    // A hidden window of the platform's own is sent to by the event thread.
+    if (FPrivate->FSyncMethod == smWindowSync && NotifyWindow::NeedsSendingThread())
+        loop = nullptr;
     if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
         FPrivate->FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
         FPrivate->FLoopEvents->Start(waitable); // no thread: EventThreadActive stays false

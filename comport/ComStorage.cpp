@@ -230,6 +230,17 @@ void TCustomComPort::SaveSettings(TSettingsStore Store, const std::string& Locat
     }
 }
 
+bool TCustomComPort::HasStoredSettings(const std::string& Location) const
+{
+    try {
+        TRegistry registry;
+        OpenSettingsKey(registry, Location, Name(), false);
+        return registry.HasCurrentKey();
+    } catch (...) {
+        return false;
+    }
+}
+
 // The update is ended on every path, so what was restored before a failure
 // stays set and, on an open port, reaches the device once. Read-only, a
 // missing key is not created and stays closed: it reads as an empty one.

@@ -6,6 +6,7 @@
 #include "ComPortPrivate.h"
 
 #include "ComDelivery.h"
+#include "NotifyWindow.h"
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
@@ -141,11 +142,14 @@ void TComThread::SendEventCodes()
     SendCodesInOrder(FPendingEvents, [&window](uint32_t Code) { window.SendEventCode(Code); });
 }
 
-void TNotifyWindow::SendEventCode(uint32_t Code)
+TNotifyWindow::TNotifyWindow(TCustomComPort& Port)
+    : FWindow(std::make_unique<NotifyWindow>([&Port](uint32_t Code) { TComPortPrivate::NotifyWndProc(Port, Code); }))
 {
-    TCustomComPort& port = FPort;
-    MainThreadQueue::Instance().RunOnMainUntilStarted([&port, Code] { TComPortPrivate::NotifyWndProc(port, Code); });
 }
+
+TNotifyWindow::~TNotifyWindow() = default;
+
+void TNotifyWindow::SendEventCode(uint32_t Code) { FWindow->Send(Code); }
 
 // On the main thread, the sender already released: a code that arrives after
 // the port was closed is ignored; a failure goes to the exception report.

@@ -5,11 +5,13 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <thread>
 
 #include <velt/comport/ComTypes.h>
 #include <velt/comport/device/ManualResetEvent.h>
 
+class NotifyWindow;
 class TCustomComPort;
 
 class TComThread {
@@ -51,15 +53,20 @@ private:
     std::thread FThread;
 };
 
-// Stands in for the hidden window of the window hand-over: event codes sent
-// to it from the event thread are processed on the main thread.
+// The port's hidden window of the window hand-over: event codes sent to it
+// from the event thread are processed on the main thread, each released at
+// its start. Created on the main thread, just before the event thread.
 class TNotifyWindow {
 public:
-    explicit TNotifyWindow(TCustomComPort& Port) : FPort(Port) {}
+    explicit TNotifyWindow(TCustomComPort& Port);
+    ~TNotifyWindow();
+    TNotifyWindow(const TNotifyWindow&) = delete;
+    TNotifyWindow& operator=(const TNotifyWindow&) = delete;
+
     // Called on the event thread: blocks only until the main thread has
     // started handling the code.
     void SendEventCode(uint32_t Code);
 
 private:
-    TCustomComPort& FPort;
+    std::unique_ptr<NotifyWindow> FWindow;
 };

@@ -1,5 +1,7 @@
 #include "MeterPort.h"
 
+#include "SettingsPlace.h"
+
 void ApplyMeterPortSettings(TCustomComPort& Port)
 {
     Port.BeginLoading();
@@ -23,6 +25,7 @@ void ApplyMeterPortSettings(TCustomComPort& Port)
 
 TMeterPort::TMeterPort() : TComPort(nullptr) { ApplyMeterPortSettings(*this); }
 
-// A missing key reads as an empty one, which is what the program's own
-// restore finds on a first run.
-void TMeterPort::ReadStoredSettings() { RestoreSettings(ssRegistry, kSettingsLocation, saReadOnly); }
+// Read from where the program restores them: the account's own copy when
+// it has one, else the machine-wide key. A missing key reads as an empty
+// one, which is what the program's own restore finds on a first run.
+void TMeterPort::ReadStoredSettings() { RestoreSettings(ssRegistry, StoredSettingsLocation(*this), saReadOnly); }

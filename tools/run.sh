@@ -7,6 +7,9 @@
 # of its own (build-run/demo-home) whose stored port points at it, so a
 # user's own stored settings are never touched.
 #
+# With --windows the Windows program (velt.exe) runs under Wine against the
+# simulated meter on a COM port of Wine's (tools/run-windows.sh).
+#
 # With --real the program starts with the user's own settings home: pick the
 # serial port (ttyUSB0, ttyS0, ...) with "Ustawienia"; it is stored on exit.
 #
@@ -14,6 +17,8 @@
 # program, the simulated meter and the virtual X server.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+# The Windows program under Wine instead: tools/run-windows.sh.
+[ "${1:-}" = "--windows" ] && exec bash "$top/tools/run-windows.sh"
 build=$top/build-run
 "$top/tools/setup.sh" --packages-only
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

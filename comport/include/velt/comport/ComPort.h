@@ -273,6 +273,9 @@ public:
     /// when the store cannot be read. With saReadOnly the store is neither
     /// created nor written: a missing registry key reads as an empty one.
     void RestoreSettings(TSettingsStore Store, const std::string& Location, TStoreAccess Access = saReadWrite);
+    /// Whether the registry Location holds the port's key (named Name()); a
+    /// key that cannot be read counts as absent.
+    bool HasStoredSettings(const std::string& Location) const;
     /// @}
 
     /// Runs the setup dialog on this port (the dialog is installed by the

@@ -1,0 +1,451 @@
+// The Windows program's window under Wine, driven in-process by messages,
+// against the simulated meter on a COM port that the runner maps to a
+// pseudo-terminal; and the component's two hand-overs to the message loop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "MainVelt.h"
+#include "MessageLoopHandOver.h"
+#include "Prompts.h"
+#include "RichPane.h"
+#include "SetupDialog.h"
+#include "WideText.h"
+#include "WindowDriver.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+#define REQUIRE_METER()                                                                                                \
+    do {                                                                                                               \
+        if (MeterPortName().empty())                                                                                   \
+            GTEST_SKIP() << "no meter: VELT_TEST_PORT names none (the runner under Wine gives one)";                   \
+    } while (0)
+
+std::string CurrentTestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+// Keys of the test's own, below the usual roots.
+SettingsPlaces TestPlaces()
+{
+    const std::string key = "Software\\VeltTest\\" + CurrentTestName();
+    return {"HKEY_LOCAL_MACHINE\\" + key, "HKEY_CURRENT_USER\\" + key};
+}
+
+void DeleteKey(HKEY Root, const std::string& Path)
+{
+    const std::wstring wide(Path.begin(), Path.end());
+    RegDeleteTreeW(Root, wide.c_str());
+    RegDeleteKeyW(Root, wide.c_str());
+}
+
+bool KeyExists(HKEY Root, const std::string& Path)
+{
+    const std::wstring wide(Path.begin(), Path.end());
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(Root, wide.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string ReadFileBytes(const std::wstring& Name)
+{
+    std::ifstream file(Name.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::wstring TempFileName(const wchar_t* Name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + Name;
+}
+
+class WindowUnderWine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InstallMessageLoopHandOver();
+        InstallSetupDialog();
+        SetMessageBoxHook([this](const TMessageRequest& Request) { Boxes.push_back(Request); });
+        InstallExceptionReportBox(nullptr);
+        Places = TestPlaces();
+        DeleteStoredKeys();
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        SetMessageBoxHook({});
+        SetSaveFileHook({});
+        SetSetupDialogHook({});
+        DeleteStoredKeys();
+    }
+
+    void DeleteStoredKeys()
+    {
+        const std::string key = "Software\\VeltTest\\" + CurrentTestName();
+        DeleteKey(HKEY_LOCAL_MACHINE, key);
+        DeleteKey(HKEY_CURRENT_USER, key);
+    }
+
+    void OpenWindow(const std::string& Port = MeterPortName())
+    {
+        Form.reset(); // one window at a time: the port is closed first
+        Form = std::make_unique<TForm1>(Places);
+        if (!Port.empty())
+            Form->ComPort->SetPort(Port);
+        ShowWindow(Form->Handle(), SW_SHOWNOACTIVATE);
+    }
+
+    void Click(TControl Button) { SendMessageW(Form->Control(Button), BM_CLICK, 0, 0); }
+    std::wstring Pane() const { return rich_pane::Text(Form->Control(TControl::Memo)); }
+    bool PaneHas(const wchar_t* Text) const { return Pane().find(Text) != std::wstring::npos; }
+    bool CommandsEnabled() const { return IsWindowEnabled(Form->Control(TControl::bOstatniPom)) != 0; }
+    bool Shown(TControl Which) const { return (GetWindowLongPtrW(Form->Control(Which), GWL_STYLE) & WS_VISIBLE) != 0; }
+    // A read has ended: the commands are back and the transfer panel hidden.
+    bool Idle() const { return CommandsEnabled() && !Shown(TControl::lTransmisja) && !Shown(TControl::pb); }
+
+    // What the window shows, for a failure's message.
+    std::string State() const
+    {
+        return "pane: \"" + Utf8FromWide(Pane()) + "\", commands " + (CommandsEnabled() ? "on" : "off") +
+               ", transfer " + (Shown(TControl::lTransmisja) ? "shown" : "hidden") + ", boxes: " + BoxTexts();
+    }
+
+    // The texts of the boxes shown, for a failure's message.
+    std::string BoxTexts() const
+    {
+        std::string texts;
+        for (const TMessageRequest& box : Boxes)
+            texts += Utf8FromWide(box.Text) + "\n";
+        return texts;
+    }
+
+    SettingsPlaces Places;
+    std::unique_ptr<TForm1> Form;
+    std::vector<TMessageRequest> Boxes;
+};
+
+// ---- The meter's commands -------------------------------------------------------
+
+// Each read on a window of its own: under Wine a port kept open now and then
+// never reports a later answer (with the event thread as with the message
+// loop's watch), which a freshly opened port does not show.
+TEST_F(WindowUnderWine, ReadsTheLastMeasurementAllOfThemAndOneFromMemory)
+{
+    REQUIRE_METER();
+    OpenWindow();
+    Click(TControl::bOstatniPom);
+    EXPECT_FALSE(CommandsEnabled()); // until the answer is complete
+    ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 28") && Idle(); })) << State();
+    // The meter's Windows-1250 text, Polish letters and the dash included.
+    EXPECT_TRUE(PaneHas(L"Ostatni pomiar – Pomiar nr 28: ")) << State();
+    EXPECT_TRUE(PaneHas(L"°C, wilgotność"));
+
+    OpenWindow();
+    Click(TControl::bWszystPom);
+    ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 1:") && PaneHas(L"Pomiar nr 28:") && Idle(); })) << State();
+    EXPECT_FALSE(PaneHas(L"Ostatni pomiar"));
+    // One line per measurement: CR LF became one break.
+    const std::wstring all = Pane();
+    EXPECT_EQ(std::count(all.begin(), all.end(), L'\r'), 28);
+
+    OpenWindow();
+    SetWindowTextW(Form->Control(TControl::SpinEdit1), L"5");
+    Click(TControl::bPomZPam);
+    ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 5:") && Idle(); })) << State();
+    EXPECT_FALSE(PaneHas(L"Pomiar nr 28"));
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+}
+
+TEST_F(WindowUnderWine, SetsTheMetersClock)
+{
+    REQUIRE_METER();
+    OpenWindow();
+    Click(TControl::bUstawZegar);
+    ASSERT_TRUE(PumpUntil([&] { return Pane() == L"Zegar miernika ustawiony poprawnie!" && Idle(); })) << State();
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+}
+
+TEST_F(WindowUnderWine, ReportsASilentMeterAndAPortThatDoesNotOpen)
+{
+    if (SilentMeterPortName().empty())
+        GTEST_SKIP() << "no silent meter: VELT_SILENT_PORT names none";
+    OpenWindow(SilentMeterPortName());
+    Click(TControl::bOstatniPom);
+    ASSERT_TRUE(PumpUntil([&] { return !Boxes.empty() && CommandsEnabled(); })) << State();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, L"Wystąpił błąd komunikacji z miernikiem!");
+    EXPECT_EQ(Boxes[0].Caption, L"Błąd");
+    EXPECT_EQ(Boxes[0].Flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(Pane(), L"Błąd komunikacji z miernikiem!");
+
+    // A port that does not exist: the written box, then the failed write's
+    // report, and the watchdog brings the commands back.
+    Boxes.clear();
+    Form->ComPort->Close();
+    Form->ComPort->SetPort("COM250");
+    Click(TControl::bOstatniPom);
+    ASSERT_TRUE(PumpUntil([&] { return Boxes.size() >= 3 && CommandsEnabled(); })) << State();
+    EXPECT_EQ(Boxes[0].Text, L"Wystąpił błąd podczas otwierania portu!");
+    EXPECT_EQ(Boxes.back().Text, L"Wystąpił błąd komunikacji z miernikiem!");
+}
+
+// ---- Copy and save ----------------------------------------------------------------
+
+TEST_F(WindowUnderWine, CopiesThePaneAsTextAndRichTextAndSavesItAsRichText)
+{
+    REQUIRE_METER();
+    OpenWindow();
+    Click(TControl::bOstatniPom);
+    ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 28") && Idle(); })) << State();
+
+    Click(TControl::bKopiujDoSchowka);
+    const std::string wide = ClipboardBytes(CF_UNICODETEXT);
+    const std::wstring copied(reinterpret_cast<const wchar_t*>(wide.data()), wide.size() / sizeof(wchar_t));
+    EXPECT_NE(copied.find(L"Pomiar nr 28: "), std::wstring::npos);
+    EXPECT_NE(copied.find(L"wilgotność"), std::wstring::npos);
+    const std::string rtf = ClipboardBytes(RegisterClipboardFormatW(L"Rich Text Format"));
+    EXPECT_EQ(rtf.rfind("{\\rtf", 0), 0u) << rtf.substr(0, 200);
+    EXPECT_NE(rtf.find("Pomiar nr 28"), std::string::npos);
+
+    const std::wstring saved = TempFileName(L"velt-saved.txt");
+    DeleteFileW(saved.c_str());
+    SetSaveFileHook([&] { return saved; });
+    Click(TControl::bZapiszDoPliku);
+    const std::string file = ReadFileBytes(saved);
+    EXPECT_EQ(file.rfind("{\\rtf", 0), 0u);
+    EXPECT_NE(file.find("Pomiar nr 28"), std::string::npos);
+    // "ś" and "ć" of "wilgotność" written in the code page's bytes or as
+    // characters: either way not lost.
+    EXPECT_TRUE(file.find("\\'9c\\'e6") != std::string::npos || file.find("\\u347") != std::string::npos) << file;
+
+    // Cancelled: nothing written. An empty pane: a valid empty document.
+    DeleteFileW(saved.c_str());
+    SetSaveFileHook([] { return std::wstring(); });
+    Click(TControl::bZapiszDoPliku);
+    EXPECT_EQ(GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
+    Click(TControl::bCzyscEkran);
+    SetSaveFileHook([&] { return saved; });
+    Click(TControl::bZapiszDoPliku);
+    const std::string empty = ReadFileBytes(saved);
+    EXPECT_EQ(empty.rfind("{\\rtf", 0), 0u);
+    EXPECT_EQ(std::count(empty.begin(), empty.end(), '{'), std::count(empty.begin(), empty.end(), '}'));
+    DeleteFileW(saved.c_str());
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+}
+
+// ---- Settings -------------------------------------------------------------------
+
+TEST_F(WindowUnderWine, SetupDialogKeepsTheStoredPortAndWritesTheChosenSettingsOnOkOnly)
+{
+    OpenWindow("COM77"); // stored, but no such port on this machine
+    std::vector<std::wstring> labels;
+    std::wstring shownPort;
+    SetSetupDialogHook([&](HWND Dialog) {
+        for (int i = 0; GetDlgItem(Dialog, kFirstSettingLabel + i) != nullptr; ++i)
+            labels.push_back(WindowText(GetDlgItem(Dialog, kFirstSettingLabel + i)));
+        shownPort = WindowText(GetDlgItem(Dialog, kFirstSettingList));
+        SendMessageW(GetDlgItem(Dialog, kFirstSettingList + 1), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(L"19200"));
+        SendMessageW(GetDlgItem(Dialog, kFirstSettingList + 2), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(L"7"));
+        PostMessageW(Dialog, WM_COMMAND, IDOK, 0);
+    });
+    Click(TControl::bUstawienia);
+    ASSERT_TRUE(Boxes.empty()) << BoxTexts();
+    EXPECT_EQ(labels, (std::vector<std::wstring>{L"Port", L"Prędkość", L"Bity danych", L"Bity stopu", L"Parzystość",
+                                                 L"Sterowanie"}));
+    EXPECT_EQ(shownPort, L"COM77");
+    EXPECT_EQ(Form->ComPort->Port(), "COM77");
+    EXPECT_EQ(Form->ComPort->BaudRate(), br19200);
+    EXPECT_EQ(Form->ComPort->DataBits(), dbSeven);
+
+    SetSetupDialogHook([](HWND Dialog) {
+        SendMessageW(GetDlgItem(Dialog, kFirstSettingList + 4), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(L"Even"));
+        PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    Click(TControl::bUstawienia);
+    EXPECT_EQ(Form->ComPort->Parity().Bits(), prNone);
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+}
+
+// Closing the window stores the settings; the next start finds them. Where
+// the machine-wide key cannot be written (as for an ordinary account), they
+// go to the account's own key, and are found there.
+TEST_F(WindowUnderWine, SettingsSurviveARestartWhereverTheyCanBeStored)
+{
+    const auto storeAndRestart = [&](const std::string& Port) {
+        OpenWindow(Port);
+        Form->ComPort->SetBaudRate(br19200);
+        SendMessageW(Form->Handle(), WM_CLOSE, 0, 0);
+        EXPECT_TRUE(Form->Closed());
+        Form.reset();
+        OpenWindow("");
+    };
+    const std::string key = "Software\\VeltTest\\" + CurrentTestName() + "\\ComPort";
+    storeAndRestart("COM42");
+    EXPECT_EQ(Form->ComPort->Port(), "COM42");
+    EXPECT_EQ(Form->ComPort->BaudRate(), br19200);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
+    Form.reset();
+
+    // HARDWARE takes no stored keys, as HKEY_LOCAL_MACHINE takes none from an
+    // ordinary account.
+    Places.Machine = "HKEY_LOCAL_MACHINE\\HARDWARE\\VeltTest";
+    storeAndRestart("COM43");
+    EXPECT_EQ(Form->ComPort->Port(), "COM43");
+    EXPECT_EQ(Form->ComPort->BaudRate(), br19200);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, key));
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+}
+
+TEST_F(WindowUnderWine, ClosesCleanlyWhileATransferRuns)
+{
+    REQUIRE_METER();
+    OpenWindow();
+    Click(TControl::bWszystPom);
+    ASSERT_TRUE(PumpUntil([&] { return Shown(TControl::lTransmisja); })) << State();
+    SendMessageW(Form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Form->Closed());
+    EXPECT_FALSE(Form->ComPort->Connected());
+    Form.reset();
+    PumpFor(1500ms); // the timers' and the line's late messages find nothing
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+}
+
+// Not a test: with VELT_SCREENSHOT_MARK set, shows an answer and waits until
+// the runner has taken its picture and removed the mark file.
+TEST_F(WindowUnderWine, PosesForAScreenshot)
+{
+    char mark[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("VELT_SCREENSHOT_MARK", mark, MAX_PATH) == 0)
+        GTEST_SKIP() << "no picture asked for (VELT_SCREENSHOT_MARK)";
+    REQUIRE_METER();
+    OpenWindow();
+    ShowWindow(Form->Handle(), SW_SHOWMAXIMIZED);
+    Click(TControl::bOstatniPom);
+    ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 28") && Idle(); })) << State();
+    ShowWindow(Form->Control(TControl::lTransmisja), SW_SHOW);
+    ShowWindow(Form->Control(TControl::pb), SW_SHOW);
+    SendMessageW(Form->Control(TControl::pb), PBM_SETPOS, 120, 0);
+    std::ofstream(mark) << "ready\n";
+    EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesA(mark) == INVALID_FILE_ATTRIBUTES; }, 60s));
+}
+
+// ---- The component's hand-overs to the message loop ---------------------------
+
+class HandOverUnderWine : public ::testing::Test {
+protected:
+    void SetUp() override { InstallMessageLoopHandOver(); }
+};
+
+HWND PortNotifyWindow() { return FindWindowExW(HWND_MESSAGE, nullptr, L"VeltComPortNotify", nullptr); }
+
+TEST_F(HandOverUnderWine, WindowHandOverSendsTheCodesToAMessageOnlyWindowOfThePort)
+{
+    REQUIRE_METER();
+    TComPort port(nullptr);
+    port.SetPort(MeterPortName());
+    port.SetSyncMethod(smWindowSync);
+    const DWORD mainThread = GetCurrentThreadId();
+    bool allOnMain = true;
+    std::string received;
+    port.OnRxChar = [&](TComponent*, int32_t Count) {
+        allOnMain = allOnMain && GetCurrentThreadId() == mainThread;
+        std::string bytes;
+        port.ReadText(bytes, Count);
+        received += bytes;
+    };
+    EXPECT_EQ(PortNotifyWindow(), nullptr);
+    port.Open();
+    EXPECT_NE(PortNotifyWindow(), nullptr);
+    port.WriteText("T");
+    ASSERT_TRUE(PumpUntil([&] { return received.find("Pomiar nr 28") != std::string::npos; }));
+    EXPECT_TRUE(allOnMain);
+    port.Close();
+    EXPECT_EQ(PortNotifyWindow(), nullptr);
+}
+
+// A handler that runs a message loop of its own (as a message box does) gets
+// its port's next events after it has returned, never inside itself.
+TEST_F(HandOverUnderWine, ThreadHandOverNeverDeliversAPortsEventsInsideItsOwnHandler)
+{
+    REQUIRE_METER();
+    TComPort port(nullptr);
+    port.SetPort(MeterPortName());
+    int depth = 0;
+    int deepest = 0;
+    int calls = 0;
+    std::string received;
+    port.OnRxChar = [&](TComponent*, int32_t Count) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        ++calls;
+        std::string bytes;
+        port.ReadText(bytes, Count);
+        received += bytes;
+        if (calls == 1) {
+            port.WriteText("T"); // answered while this handler still runs
+            PumpFor(1500ms);
+        }
+        --depth;
+    };
+    port.Open();
+    EXPECT_EQ(PortNotifyWindow(), nullptr); // no window, no thread: the loop waits on the device
+    port.WriteText("T");
+    const auto answers = [&] {
+        size_t count = 0;
+        for (size_t at = received.find("Pomiar nr 28"); at != std::string::npos;
+             at = received.find("Pomiar nr 28", at + 1))
+            ++count;
+        return count;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return answers() == 2; }));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_GE(calls, 2);
+    port.Close();
+}
+
+} // namespace
+
+namespace {
+
+// A known fault, left disabled until it is mended: under Wine a port kept open
+// reports one or two answers, then bytes wait in its queue (57 here) and no
+// received-characters event ever comes, with the message loop's watch as with
+// the event thread. Run with --gtest_also_run_disabled_tests.
+TEST_F(HandOverUnderWine, DISABLED_EveryAnswerOnAPortKeptOpenIsReported)
+{
+    REQUIRE_METER();
+    TComPort port(nullptr);
+    port.SetPort(MeterPortName());
+    std::string received;
+    port.OnRxChar = [&](TComponent*, int32_t Count) {
+        std::string bytes;
+        port.ReadText(bytes, Count);
+        received += bytes;
+    };
+    port.Open();
+    for (int round = 0; round < 15; ++round) {
+        received.clear();
+        port.WriteText("T");
+        ASSERT_TRUE(PumpUntil([&] { return received.find("%\r\n") != std::string::npos; }, 3s))
+            << "round " << round << ": received " << received.size() << " bytes, " << port.InQueueCount() << " waiting";
+        PumpFor(1100ms); // as the window's idle second
+    }
+}
+
+} // namespace

@@ -1,0 +1,358 @@
+// The window itself: creating it with its controls, port and timers, the
+// layout, the messages it handles, and the settings commands.
+#include "MainVelt.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+#include "MeterRequests.h"
+#include "MeterSession.h"
+#include "Prompts.h"
+#include "RichPane.h"
+#include "WinMeterTimer.h"
+#include <velt/comport/framework/ExceptionReport.h>
+
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"VeltMainWindow";
+constexpr const wchar_t* kCaption = L"Velt v.4.1";
+
+// The form's sizes in pixels at 96 dots per inch.
+constexpr int kPanelWidth = 180;
+constexpr int kPanelMinHeight = 460;
+constexpr int kMinWindowWidth = 370;
+constexpr int kProgressMaximum = 400;
+constexpr RECT kRestoredBounds = {269, 90, 269 + 541, 90 + 494};
+
+constexpr UINT_PTR kIdleTimerId = 1;
+constexpr UINT_PTR kWatchdogTimerId = 2;
+constexpr UINT_PTR kHandshakeTimerId = 3;
+
+// A control of the panel: where it sits on the panel, in creation (and so
+// tab) order.
+struct PanelControl {
+    TControl Id;
+    const wchar_t* Class;
+    const wchar_t* Text;
+    DWORD Style;
+    int Left, Top, Width, Height;
+};
+
+constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT;
+
+const std::array<PanelControl, 13>& PanelControls()
+{
+    static const std::array<PanelControl, 13> controls = {{
+        {TControl::bUstawienia, WC_BUTTONW, L"Ustawienia", kButton, 45, 15, 101, 25},
+        {TControl::Label2, WC_STATICW, L"Numer pomiaru:", kLabel, 45, 50, 101, 14},
+        {TControl::SpinEdit1, WC_EDITW, L"1", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_NUMBER | ES_LEFT, 45, 65, 101,
+         22},
+        {TControl::SpinArrows, UPDOWN_CLASSW, L"",
+         WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0},
+        {TControl::bPomZPam, WC_BUTTONW, L"Pomiar z pamięci", kButton, 45, 95, 101, 25},
+        {TControl::bOstatniPom, WC_BUTTONW, L"Ostatni pomiar", kButton, 45, 130, 101, 25},
+        {TControl::bWszystPom, WC_BUTTONW, L"Wszystkie pomiary", kButton, 45, 175, 101, 25},
+        {TControl::bCzyscEkran, WC_BUTTONW, L"Czyść ekran", kButton, 45, 220, 101, 25},
+        {TControl::bKopiujDoSchowka, WC_BUTTONW, L"Kopiuj do schowka", kButton, 45, 265, 101, 25},
+        {TControl::bZapiszDoPliku, WC_BUTTONW, L"Zapisz do pliku", kButton, 45, 310, 101, 25},
+        {TControl::bUstawZegar, WC_BUTTONW, L"Ustaw datę i czas", kButton, 45, 355, 101, 25},
+        {TControl::lTransmisja, WC_STATICW, L"Transmisja danych", WS_CHILD | SS_LEFT, 25, 405, 140, 20},
+        {TControl::pb, PROGRESS_CLASSW, L"", WS_CHILD, 20, 430, 150, 17},
+    }};
+    return controls;
+}
+
+constexpr std::array<TControl, 8> kCommandButtons = {
+    TControl::bUstawienia, TControl::bPomZPam,         TControl::bOstatniPom,    TControl::bWszystPom,
+    TControl::bCzyscEkran, TControl::bKopiujDoSchowka, TControl::bZapiszDoPliku, TControl::bUstawZegar};
+
+// Runs Body; an exception leaving it goes to the exception report: nothing
+// may unwind through the system's frames.
+template <typename Body>
+void RunGuarded(Body&& Run) noexcept
+{
+    try {
+        Run();
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}
+
+CalendarTime LocalClock()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+void PrepareWindowClasses()
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
+    if (!InitCommonControlsEx(&controls))
+        throw std::runtime_error("The system's common controls cannot be loaded");
+    if (!rich_pane::LoadControlLibrary())
+        throw std::runtime_error("The system's rich-text control (msftedit.dll) cannot be loaded");
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &TForm1::Procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"VELT");
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kWindowClass;
+    if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw std::runtime_error("The main window's class cannot be registered");
+}
+
+// ---- Creation and end -------------------------------------------------------
+
+TForm1::TForm1(SettingsPlaces Places) : Clock(&LocalClock), FPlaces(std::move(Places)), FDpi(ScreenDpi())
+{
+    PrepareWindowClasses();
+    CreatePort();
+    const RECT bounds = kRestoredBounds;
+    // WM_CREATE (inside) creates the controls.
+    CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, kCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                    Scaled(bounds.left), Scaled(bounds.top), Scaled(bounds.right - bounds.left),
+                    Scaled(bounds.bottom - bounds.top), nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (FWindow == nullptr)
+        throw std::runtime_error("The main window cannot be created");
+    CreateSession();
+    tOdbieranie->Start(); // enabled from the start; its first tick finds nothing to show
+    RunGuarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1()
+{
+    if (FWindow != nullptr)
+        DestroyWindow(FWindow);
+    ComPort.reset();
+    if (FFont != nullptr)
+        DeleteObject(FFont);
+    if (FTransferFont != nullptr)
+        DeleteObject(FTransferFont);
+}
+
+void TForm1::CreatePort()
+{
+    ComPort = std::make_unique<TComPort>(nullptr);
+    ApplyMeterPortSettings(*ComPort);
+}
+
+void TForm1::CreateSession()
+{
+    tOdbieranie = std::make_unique<WinMeterTimer>(FWindow, kIdleTimerId, kIdleIntervalMs);
+    tMiernikPodlaczony = std::make_unique<WinMeterTimer>(FWindow, kWatchdogTimerId, kWatchdogIntervalMs);
+    tUstawZegar = std::make_unique<WinMeterTimer>(FWindow, kHandshakeTimerId, kHandshakeIntervalMs);
+    FSession = std::make_unique<MeterSession>(*ComPort, MeterTimers{*tOdbieranie, *tMiernikPodlaczony, *tUstawZegar},
+                                              static_cast<MeterView&>(*this), [this] { return Clock(); });
+    ComPort->OnRxChar = [this](TComponent* Sender, int32_t Count) {
+        RunGuarded([&] { ComPortRxChar(Sender, Count); });
+    };
+    ComPort->OnError = [this](TComponent* Sender, TComErrors Errors) {
+        RunGuarded([&] { ComPortError(Sender, Errors); });
+    };
+}
+
+int TForm1::Scaled(int Pixels) const { return MulDiv(Pixels, FDpi, 96); }
+
+void TForm1::CreateControls()
+{
+    // The dialog font at 8 points, and the transfer label's larger one.
+    FFont = CreateFontW(-MulDiv(8, FDpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                        CLEARTYPE_QUALITY, 0, L"MS Shell Dlg 2");
+    FTransferFont = CreateFontW(-Scaled(16), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                                CLEARTYPE_QUALITY, 0, L"MS Shell Dlg 2");
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HWND memo = CreateWindowExW(WS_EX_CLIENTEDGE, rich_pane::ClassName(), L"",
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                    ES_WANTRETURN | ES_NOHIDESEL,
+                                0, 0, 0, 0, FWindow, reinterpret_cast<HMENU>(TControl::Memo), instance, nullptr);
+    SendMessageW(memo, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
+    rich_pane::UseCentralEuropeanText(memo);
+    for (const PanelControl& control : PanelControls()) {
+        const DWORD sunken = control.Id == TControl::SpinEdit1 ? WS_EX_CLIENTEDGE : 0;
+        HWND child = CreateWindowExW(sunken, control.Class, control.Text, control.Style, 0, 0, 0, 0, FWindow,
+                                     reinterpret_cast<HMENU>(control.Id), instance, nullptr);
+        const HFONT font = control.Id == TControl::lTransmisja ? FTransferFont : FFont;
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    HWND arrows = Control(TControl::SpinArrows);
+    SendMessageW(arrows, UDM_SETRANGE32, kFirstMeasurement, kLastMeasurement);
+    SendMessageW(arrows, UDM_SETPOS32, 0, kFirstMeasurement);
+    SendMessageW(Control(TControl::pb), PBM_SETRANGE32, 0, kProgressMaximum);
+    PlaceControls();
+}
+
+// The pane takes every change of width; the panel keeps its width at the
+// right edge.
+void TForm1::PlaceControls()
+{
+    RECT client{};
+    GetClientRect(FWindow, &client);
+    const int panelLeft = std::max(0L, client.right - Scaled(kPanelWidth));
+    MoveWindow(Control(TControl::Memo), 0, 0, panelLeft, client.bottom, TRUE);
+    for (const PanelControl& control : PanelControls()) {
+        if (control.Id == TControl::SpinArrows)
+            continue;
+        MoveWindow(Control(control.Id), panelLeft + Scaled(control.Left), Scaled(control.Top), Scaled(control.Width),
+                   Scaled(control.Height), TRUE);
+    }
+    // The arrows sit inside the number field's right edge.
+    SendMessageW(Control(TControl::SpinArrows), UDM_SETBUDDY, reinterpret_cast<WPARAM>(Control(TControl::SpinEdit1)),
+                 0);
+}
+
+// The port closes with the window; hand-overs still in flight must no longer
+// reach a window that is going.
+void TForm1::Destroyed()
+{
+    ComPort->OnRxChar = nullptr;
+    ComPort->OnError = nullptr;
+    tOdbieranie->Stop();
+    tMiernikPodlaczony->Stop();
+    tUstawZegar->Stop();
+    RunGuarded([this] { ComPort->Close(); });
+    if (FQuitWhenDestroyed)
+        PostQuitMessage(0);
+}
+
+// ---- Messages ---------------------------------------------------------------
+
+LRESULT CALLBACK TForm1::Procedure(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    if (Message == WM_NCCREATE) {
+        auto* form = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(LParam)->lpCreateParams);
+        form->FWindow = Window;
+        SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
+    if (form == nullptr)
+        return DefWindowProcW(Window, Message, WParam, LParam);
+    if (Message == WM_NCDESTROY) {
+        SetWindowLongPtrW(Window, GWLP_USERDATA, 0);
+        form->FWindow = nullptr;
+        return DefWindowProcW(Window, Message, WParam, LParam);
+    }
+    return form->Handle(Message, WParam, LParam);
+}
+
+LRESULT TForm1::Handle(UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    switch (Message) {
+    case WM_CREATE:
+        CreateControls();
+        return 0;
+    case WM_SIZE:
+        PlaceControls();
+        return 0;
+    case WM_GETMINMAXINFO: {
+        RECT frame{0, 0, Scaled(kMinWindowWidth), Scaled(kPanelMinHeight)};
+        AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
+        auto* limits = reinterpret_cast<MINMAXINFO*>(LParam);
+        limits->ptMinTrackSize.x = Scaled(kMinWindowWidth);
+        limits->ptMinTrackSize.y = frame.bottom - frame.top;
+        return 0;
+    }
+    case WM_COMMAND:
+        Command(LOWORD(WParam), HIWORD(WParam));
+        return 0;
+    case WM_TIMER:
+        Timer(WParam);
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        auto* device = reinterpret_cast<HDC>(WParam);
+        SetBkColor(device, GetSysColor(COLOR_BTNFACE));
+        if (reinterpret_cast<HWND>(LParam) == Control(TControl::lTransmisja))
+            SetTextColor(device, RGB(255, 0, 0));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_CLOSE:
+        // The settings are stored as the window closes. A failure is reported
+        // and the window closes all the same: the store that refused them
+        // would refuse them again, and what it held before stays.
+        RunGuarded([this] { FormClose(); });
+        DestroyWindow(FWindow);
+        return 0;
+    case WM_DESTROY:
+        Destroyed();
+        return 0;
+    default:
+        return DefWindowProcW(FWindow, Message, WParam, LParam);
+    }
+}
+
+void TForm1::Command(int Id, int Notification)
+{
+    if (Id == static_cast<int>(TControl::SpinEdit1) && Notification == EN_KILLFOCUS) {
+        KeepNumberInRange();
+        return;
+    }
+    if (Notification != BN_CLICKED)
+        return;
+    RunGuarded([this, Id] {
+        switch (static_cast<TControl>(Id)) {
+        case TControl::bUstawienia:
+            bUstawieniaClick();
+            break;
+        case TControl::bPomZPam:
+            bPomZPamClick();
+            break;
+        case TControl::bOstatniPom:
+            bOstatniPomClick();
+            break;
+        case TControl::bWszystPom:
+            bWszystPomClick();
+            break;
+        case TControl::bCzyscEkran:
+            bCzyscEkranClick();
+            break;
+        case TControl::bKopiujDoSchowka:
+            bKopiujDoSchowkaClick();
+            break;
+        case TControl::bZapiszDoPliku:
+            bZapiszDoPlikuClick();
+            break;
+        case TControl::bUstawZegar:
+            bUstawZegarClick();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+// A tick of a timer that was stopped meanwhile is dropped.
+void TForm1::Timer(UINT_PTR Id)
+{
+    RunGuarded([this, Id] {
+        if (Id == kIdleTimerId && tOdbieranie->IsActive())
+            tOdbieranieTimer();
+        else if (Id == kWatchdogTimerId && tMiernikPodlaczony->IsActive())
+            tMiernikPodlaczonyTimer();
+        else if (Id == kHandshakeTimerId && tUstawZegar->IsActive())
+            tUstawZegarTimer();
+    });
+}
+
+// ---- Settings commands ------------------------------------------------------
+
+void TForm1::FormCreate() { RestoreStoredSettings(*ComPort, FPlaces); }
+
+void TForm1::FormClose() { SaveStoredSettings(*ComPort, FPlaces); }
+
+void TForm1::bUstawieniaClick() { ComPort->ShowSettingsDialog(); }

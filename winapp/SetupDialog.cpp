@@ -1,0 +1,205 @@
+#include "SetupDialog.h"
+
+#include <commctrl.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <velt/comport/ComPort.h>
+
+#include "SetupRows.h"
+#include "WideText.h"
+
+namespace {
+
+// The dialog's sizes in pixels at 96 dots per inch: a row per setting in a
+// group box, the two buttons below it.
+constexpr int kClientWidth = 231;
+constexpr int kGroupLeft = 8, kGroupTop = 8, kGroupWidth = 217;
+constexpr int kRowPitch = 24;
+constexpr int kLabelLeft = 8, kLabelTop = 24, kLabelWidth = 70, kLabelHeight = 14;
+constexpr int kListLeft = 80, kListTop = 16, kListWidth = 129, kListHeight = 21, kDropDownHeight = 200;
+constexpr int kButtonTopGap = 7, kButtonWidth = 75, kButtonHeight = 25, kOkLeft = 70, kCancelLeft = 150;
+
+TSetupDialogHook& Hook()
+{
+    static TSetupDialogHook hook;
+    return hook;
+}
+
+struct DialogRun {
+    std::vector<SetupRow> Rows;
+    std::vector<std::optional<std::string>> Chosen; // per row, filled by OK
+    int Dpi = 96;
+    HFONT Font = nullptr;
+
+    int Scaled(int Pixels) const { return MulDiv(Pixels, Dpi, 96); }
+    int GroupHeight() const { return 16 + kRowPitch * static_cast<int>(Rows.size()) + 9; }
+    int ButtonTop() const { return kGroupTop + GroupHeight() + kButtonTopGap; }
+    int ClientHeight() const { return ButtonTop() + kButtonHeight + kButtonTopGap; }
+};
+
+HWND AddControl(HWND Dialog, const DialogRun& Run, const wchar_t* Class, const std::wstring& Text, DWORD Style, int Id,
+                int Left, int Top, int Width, int Height)
+{
+    HWND control =
+        CreateWindowExW(0, Class, Text.c_str(), WS_CHILD | WS_VISIBLE | Style, Run.Scaled(Left), Run.Scaled(Top),
+                        Run.Scaled(Width), Run.Scaled(Height), Dialog,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Run.Font), FALSE);
+    return control;
+}
+
+// A pick-only list with Row's texts, showing the port's current value (found
+// without regard to letter case), or nothing when it is not listed.
+void AddRow(HWND Dialog, const DialogRun& Run, size_t Index)
+{
+    const SetupRow& row = Run.Rows[Index];
+    const int offset = kRowPitch * static_cast<int>(Index);
+    AddControl(Dialog, Run, WC_STATICW, row.Caption, SS_LEFT, kFirstSettingLabel + static_cast<int>(Index),
+               kGroupLeft + kLabelLeft, kGroupTop + kLabelTop + offset - 4, kLabelWidth, kLabelHeight);
+    HWND list = AddControl(Dialog, Run, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                           kFirstSettingList + static_cast<int>(Index), kGroupLeft + kListLeft,
+                           kGroupTop + kListTop + offset, kListWidth, kListHeight + kDropDownHeight);
+    for (const std::string& choice : row.Choices)
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(choice).c_str()));
+    const std::wstring current = WideFromUtf8(row.Current);
+    const auto found = row.Current.empty() ? CB_ERR
+                                           : SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                          reinterpret_cast<LPARAM>(current.c_str()));
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+}
+
+// The window gets the client size the rows need, centred on its screen.
+void FitAndCentre(HWND Dialog, const DialogRun& Run)
+{
+    RECT frame{0, 0, Run.Scaled(kClientWidth), Run.Scaled(Run.ClientHeight())};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(Dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(Dialog, GWL_EXSTYLE)));
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(Dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    SetWindowPos(Dialog, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void BuildDialog(HWND Dialog, DialogRun& Run)
+{
+    Run.Font = reinterpret_cast<HFONT>(SendMessageW(Dialog, WM_GETFONT, 0, 0));
+    HDC device = GetDC(Dialog);
+    Run.Dpi = device != nullptr ? GetDeviceCaps(device, LOGPIXELSY) : 96;
+    ReleaseDC(Dialog, device);
+    AddControl(Dialog, Run, WC_BUTTONW, L"Ustawienia portu szeregowego", BS_GROUPBOX, -1, kGroupLeft, kGroupTop,
+               kGroupWidth, Run.GroupHeight());
+    for (size_t i = 0; i < Run.Rows.size(); ++i)
+        AddRow(Dialog, Run, i);
+    AddControl(Dialog, Run, WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, kOkLeft, Run.ButtonTop(),
+               kButtonWidth, kButtonHeight);
+    AddControl(Dialog, Run, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, kCancelLeft, Run.ButtonTop(),
+               kButtonWidth, kButtonHeight);
+    FitAndCentre(Dialog, Run);
+}
+
+// The text each list shows now; nothing where it shows no item.
+void TakeChoices(HWND Dialog, DialogRun& Run)
+{
+    Run.Chosen.assign(Run.Rows.size(), std::nullopt);
+    for (size_t i = 0; i < Run.Rows.size(); ++i) {
+        HWND list = GetDlgItem(Dialog, kFirstSettingList + static_cast<int>(i));
+        const auto index = SendMessageW(list, CB_GETCURSEL, 0, 0);
+        if (index == CB_ERR)
+            continue;
+        std::wstring text(static_cast<size_t>(SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0)),
+                          L'\0');
+        SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        Run.Chosen[i] = Utf8FromWide(text);
+    }
+}
+
+INT_PTR CALLBACK DialogProcedure(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    if (Message == WM_INITDIALOG) {
+        SetWindowLongPtrW(Dialog, DWLP_USER, LParam);
+        BuildDialog(Dialog, *reinterpret_cast<DialogRun*>(LParam));
+        if (Hook())
+            Hook()(Dialog);
+        return TRUE;
+    }
+    auto* run = reinterpret_cast<DialogRun*>(GetWindowLongPtrW(Dialog, DWLP_USER));
+    if (Message == WM_COMMAND && run != nullptr) {
+        const int id = LOWORD(WParam);
+        if (id == IDOK)
+            TakeChoices(Dialog, *run);
+        if (id == IDOK || id == IDCANCEL)
+            EndDialog(Dialog, id);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// An empty dialog with its caption and font; the controls are made when it
+// starts, from the rows.
+std::vector<WORD> DialogTemplate()
+{
+    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
+    auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
+    header->style = DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    header->cx = 154;
+    header->cy = 133;
+    words.push_back(0); // no menu
+    words.push_back(0); // the standard dialog class
+    for (wchar_t c : std::wstring(L"Ustawienia"))
+        words.push_back(static_cast<WORD>(c));
+    words.push_back(0);
+    words.push_back(8); // points
+    for (wchar_t c : std::wstring(L"MS Shell Dlg"))
+        words.push_back(static_cast<WORD>(c));
+    words.push_back(0);
+    return words;
+}
+
+void WriteChoices(TCustomComPort& Port, const DialogRun& Run)
+{
+    Port.BeginSettingsUpdate();
+    try {
+        for (size_t i = 0; i < Run.Rows.size(); ++i)
+            if (Run.Chosen[i])
+                Run.Rows[i].Setting.SetText(Port, *Run.Chosen[i]);
+    } catch (...) {
+        try {
+            Port.EndSettingsUpdate();
+        } catch (...) {
+            // The write's failure is the one worth reporting.
+        }
+        throw;
+    }
+    Port.EndSettingsUpdate();
+}
+
+} // namespace
+
+void SetSetupDialogHook(TSetupDialogHook Hook_) { Hook() = std::move(Hook_); }
+
+void ExecuteSetupDialog(TCustomComPort& Port)
+{
+    DialogRun run;
+    run.Rows = MakeSetupRows(Port);
+    const std::vector<WORD> dialog = DialogTemplate();
+    const INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialog.data()),
+                                GetActiveWindow(), &DialogProcedure, reinterpret_cast<LPARAM>(&run));
+    if (result == -1)
+        throw std::runtime_error("The setup dialog cannot be shown");
+    if (result == IDOK)
+        WriteChoices(Port, run);
+}
+
+void InstallSetupDialog()
+{
+    TCustomComPort::SetSettingsDialog([](TCustomComPort& Port) { ExecuteSetupDialog(Port); });
+}
