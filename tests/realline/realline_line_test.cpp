@@ -25,8 +25,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The UART's internal loopback among the modem-control bits (TIOCM_LOOP of
-// the kernel's own termios header, which clashes with <termios.h>).
+// Modem-control bits of the kernel's own termios header, which clashes with
+// <termios.h>: the UART's two spare outputs and its internal loopback.
+constexpr int kModemOut1 = 0x2000;
+constexpr int kModemOut2 = 0x4000;
 constexpr int kModemLoop = 0x8000;
 
 // A port on a rig line whose handlers run on its own event thread (the
@@ -278,6 +280,13 @@ TEST_F(RealLineLoopback, LineSignalsFollowTheOwnDtrAndRts)
     EXPECT_TRUE(port.LineSignals().Contains(lsDSR));
     port.FlowControl().SetControlRTS(rtsDisable);
     EXPECT_FALSE(port.LineSignals().Contains(lsCTS));
+    // The spare outputs, which the port does not drive, loop to RI and CD.
+    SetModemBits(RigDevice(RigLineKind::Uart), kModemOut1 | kModemOut2, true);
+    EXPECT_TRUE(port.LineSignals().Contains(lsRing));
+    EXPECT_TRUE(port.LineSignals().Contains(lsRLSD));
+    SetModemBits(RigDevice(RigLineKind::Uart), kModemOut1 | kModemOut2, false);
+    EXPECT_FALSE(port.LineSignals().Contains(lsRing));
+    EXPECT_FALSE(port.LineSignals().Contains(lsRLSD));
 }
 
 TEST_F(RealLineLoopback, WriteUnderCtsFlowWaitsWhileCtsIsOffAndEndsAtItsTimeout)
