@@ -121,14 +121,15 @@ TEST_F(RealLineUnplug, WhileIdleWithEventsOn)
 
 TEST_F(RealLineUnplug, MidReadEndsTheReadWithWhatCameThenFailsTheNext)
 {
+    RigSend(RigLineKind::Ftdi, "abc");
+    ASSERT_TRUE(WaitUntil([&] { return port.InQueueCount() == 3; }, 20s));
     std::string text;
     PComTransfer transfer = nullptr;
     NewTransfer(transfer);
-    EXPECT_EQ(port.BeginReadText(text, 100, transfer), 0);
-    RigSend(RigLineKind::Ftdi, "abc");
-    std::this_thread::sleep_for(500ms); // the bytes reach the read before the pull is asked for
+    port.BeginReadText(text, 100, transfer); // takes them and waits for the rest
     RigUnplug();
     EXPECT_EQ(port.AwaitTransfer(transfer), 3); // what came before the pull is kept
+    EXPECT_EQ(text.substr(0, 3), "abc");
     FreeTransfer(transfer);
     EXPECT_EQ(PortErrorOf([&] { port.ReadText(text, 10); }), peReadFailed);
     ExpectOneReportAndNoSpin();
