@@ -412,6 +412,9 @@ def main():
     qemu.wait()
     killer.cancel()
     total = time.monotonic() - started
+    for line in rig.lines.values():
+        if line.meter is not None:  # a test that failed before it stopped its meter
+            line.meter.stop()
 
     print("\n== real-line rig: results ==")
     for name, outcome in results.items():
