@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <thread>
 #include <sys/inotify.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "PortNames.h"
@@ -450,6 +451,23 @@ TEST(Read, ParityCheckKeepsARealFFIntact)
     pty.WriteToPort("\xFF\x01\xFF");
     ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 3; }, 5s));
     EXPECT_EQ(ReadPort(*port, 10).Bytes, "\xFF\x01\xFF");
+}
+
+// Breaks are marked in the input even without the parity check (a real line
+// would give an unmarked break as a NUL byte among the data), so bytes that
+// look like a break's mark must still arrive as they were sent.
+TEST(Read, WithoutParityCheckBytesLikeABreakMarkAreData)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty, LineOf(9600));
+    ASSERT_NE(port, nullptr);
+    device::Termios2 line;
+    ASSERT_EQ(device::ReadTermios2(pty.SlaveFd(), line), 0);
+    EXPECT_EQ(line.InputFlags & (PARMRK | INPCK), static_cast<uint32_t>(PARMRK));
+    const std::string bytes("\xFF\x00\x00z\xFF", 5);
+    pty.WriteToPort(bytes);
+    ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 5; }, 5s));
+    EXPECT_EQ(ReadPort(*port, 10).Bytes, bytes);
 }
 
 // ---- writing ----------------------------------------------------------------

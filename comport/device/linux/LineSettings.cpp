@@ -84,8 +84,12 @@ void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings)
     Settings.InputFlags &= ~static_cast<uint32_t>(IXON | IXOFF | INPCK | PARMRK | IGNPAR);
     if (Dcb.Flags & kDcbOutX)
         Settings.InputFlags |= IXON;
+    // Breaks are marked in the input whether or not parity is checked:
+    // unmarked, the kernel gives a break as a NUL byte among the data, which
+    // the far end never sent.
+    Settings.InputFlags |= PARMRK;
     if (Dcb.Flags & kDcbParity)
-        Settings.InputFlags |= INPCK | PARMRK;
+        Settings.InputFlags |= INPCK;
     Settings.ControlChars[VSTART] = Dcb.XonChar;
     Settings.ControlChars[VSTOP] = Dcb.XoffChar;
 }

@@ -22,8 +22,9 @@ int CheckControlBlock(const DeviceControlBlock& Dcb);
 bool UsesKernelRtsCts(const DeviceControlBlock& Dcb);
 
 // Applies rate, format, the kernel's part of flow control and the XON/XOFF
-// characters of Dcb to Settings (already raw). The parity check marks bad bytes and breaks in the
-// input (INPCK + PARMRK) so that the receive queue can see them.
+// characters of Dcb to Settings (already raw). Breaks are always marked in the
+// input (PARMRK), bad bytes too when parity is checked (INPCK), so that the
+// receive queue can see them.
 void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings);
 
 // Whether Taken (read back from the device) carries every setting of Wanted

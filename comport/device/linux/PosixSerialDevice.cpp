@@ -20,7 +20,7 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
     ReceiveOptions options;
     const bool checking = (Dcb.Flags & kDcbParity) != 0;
     options.DiscardNull = (Dcb.Flags & kDcbNull) != 0;
-    options.ErrorMarks = checking;
+    options.ErrorMarks = true; // breaks are marked even without the parity check
     options.ReplaceErrors = checking && (Dcb.Flags & kDcbErrorChar) != 0;
     options.ErrorChar = Dcb.ErrorChar;
     options.EventChar = Dcb.EvtChar;
