@@ -62,7 +62,7 @@ TEST_P(RealLineCliFtdi, AdapterPulledMidAnswerExitsWithOneAndWritesWhatCame)
     const Finished all = Cli("all");
     EXPECT_EQ(all.ExitCode, 1) << all.Err;
     EXPECT_EQ(all.Out.rfind("Pomiar nr 1: ", 0), 0u) << all.Out;
-    EXPECT_EQ(all.Out.find("Pomiar nr 28: "), std::string::npos) << all.Out;             // only the first burst came
+    EXPECT_EQ(all.Out.find("Pomiar nr 28: "), std::string::npos) << all.Out; // only the first burst came
     EXPECT_NE(all.Err.find("błąd linii szeregowej (utrata połączenia z portem)"), std::string::npos) << all.Err;
 }
 
