@@ -15,12 +15,12 @@ namespace {
 
 constexpr uint32_t kModemEvents = kEvCts | kEvDsr | kEvRlsd | kEvRing;
 
-ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
+ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb, bool MarkBreaks)
 {
     ReceiveOptions options;
     const bool checking = (Dcb.Flags & kDcbParity) != 0;
     options.DiscardNull = (Dcb.Flags & kDcbNull) != 0;
-    options.ErrorMarks = true; // breaks are marked even without the parity check
+    options.ErrorMarks = checking || MarkBreaks;
     options.ReplaceErrors = checking && (Dcb.Flags & kDcbErrorChar) != 0;
     options.ErrorChar = Dcb.ErrorChar;
     options.EventChar = Dcb.EvtChar;
@@ -31,7 +31,8 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
 } // namespace
 
 PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd, int EpollFd)
-    : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd), FLines(std::make_unique<TtyLineSource>(Fd)), FFlow(Fd, *FLines)
+    : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd), FLines(std::make_unique<TtyLineSource>(Fd)), FFlow(Fd, *FLines),
+      FMarkBreaks(!IsPseudoTerminal(Fd))
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
     std::lock_guard lock(FMutex);
@@ -87,7 +88,7 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
         return error;
     Termios2 wanted = previous;
     MakeRawLine(wanted);
-    ApplyControlBlock(Dcb, wanted);
+    ApplyControlBlock(Dcb, FMarkBreaks, wanted);
     if (int error = WriteTermios2(FFd, wanted))
         return error;
     // The call succeeds even where the driver quietly kept other values.
@@ -105,7 +106,7 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
         return error;
     if (int error = FFlow.Configure(Dcb, FDriverTogglesRts))
         return error;
-    FQueue.Configure(ReceiveOptionsFor(Dcb));
+    FQueue.Configure(ReceiveOptionsFor(Dcb, FMarkBreaks));
     if (FFlow.WatchesInputLines())
         StartModemWatcherLocked();
     QueueLevelChangedLocked();
