@@ -178,8 +178,7 @@ std::string CliUsage()
 {
     std::string settings;
     for (const TPortSetting& setting : PortSettings())
-        if (FindPortSettingOption(setting.Option()) == &setting) // each word once
-            settings += UsageLine(setting);
+        settings += UsageLine(setting);
     return "Użycie: velt-cli [opcje] POLECENIE\n"
            "\n"
            "Polecenia:\n"

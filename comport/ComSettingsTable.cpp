@@ -106,7 +106,7 @@ const std::array<TPortSettingRow, 29>& Rows()
         PortRow(),
         BaudRateRow(),
         Number(
-            "CustomBaudRate", "baud", "prędkość własna w bodach (przy prędkości Custom)", sgBasic, 1, INT32_MAX,
+            "CustomBaudRate", "custom-baud", "prędkość własna w bodach (przy prędkości Custom)", sgBasic, 1, INT32_MAX,
             [](const Target& p) { return p.CustomBaudRate(); }, [](Target& p, int32_t v) { p.SetCustomBaudRate(v); }),
         List(
             "StopBits", "stop-bits", "bity stopu", sgBasic, kStopBitsTexts, sbOneStopBit,
@@ -125,91 +125,91 @@ const std::array<TPortSettingRow, 29>& Rows()
             [](const Target& p) -> int32_t { return p.FlowControl().FlowControl(); },
             [](Target& p, int32_t v) { p.FlowControl().SetFlowControl(static_cast<TFlowControl>(v)); }, cpFlowControl),
         Char(
-            "EventChar", "", "znak, którego odebranie zgłasza zdarzenie RxFlag", sgExtras,
+            "EventChar", "event-char", "znak, którego odebranie zgłasza zdarzenie RxFlag", sgExtras,
             [](const Target& p) -> int32_t { return p.EventChar(); },
             [](Target& p, int32_t v) { p.SetEventChar(static_cast<uint8_t>(v)); }),
         YesNo(
-            "DiscardNull", "", "odrzucanie odebranych bajtów NUL", sgExtras,
+            "DiscardNull", "discard-null", "odrzucanie odebranych bajtów NUL", sgExtras,
             [](const Target& p) -> int32_t { return p.DiscardNull(); },
             [](Target& p, int32_t v) { p.SetDiscardNull(v != 0); }),
         YesNo(
-            "Parity.Check", "", "sprawdzanie parzystości odebranych bajtów", sgParityDetails,
+            "Parity.Check", "parity-check", "sprawdzanie parzystości odebranych bajtów", sgParityDetails,
             [](const Target& p) -> int32_t { return p.Parity().Check(); },
             [](Target& p, int32_t v) { p.Parity().SetCheck(v != 0); }),
         YesNo(
-            "Parity.Replace", "", "zastępowanie bajtów z błędem parzystości", sgParityDetails,
+            "Parity.Replace", "parity-replace", "zastępowanie bajtów z błędem parzystości", sgParityDetails,
             [](const Target& p) -> int32_t { return p.Parity().Replace(); },
             [](Target& p, int32_t v) { p.Parity().SetReplace(v != 0); }),
         Char(
-            "Parity.ReplaceChar", "", "bajt w miejsce bajtu z błędem parzystości", sgParityDetails,
+            "Parity.ReplaceChar", "parity-replace-char", "bajt w miejsce bajtu z błędem parzystości", sgParityDetails,
             [](const Target& p) -> int32_t { return p.Parity().ReplaceChar(); },
             [](Target& p, int32_t v) { p.Parity().SetReplaceChar(static_cast<uint8_t>(v)); }),
         Number(
-            "Buffer.OutputSize", "", "zalecany rozmiar kolejki nadawczej w bajtach", sgBuffer, 0, INT32_MAX,
+            "Buffer.OutputSize", "output-size", "zalecany rozmiar kolejki nadawczej w bajtach", sgBuffer, 0, INT32_MAX,
             [](const Target& p) { return p.Buffer().OutputSize(); },
             [](Target& p, int32_t v) { p.Buffer().SetOutputSize(v); }),
         Number(
-            "Buffer.InputSize", "", "zalecany rozmiar kolejki odbiorczej w bajtach", sgBuffer, 0, INT32_MAX,
+            "Buffer.InputSize", "input-size", "zalecany rozmiar kolejki odbiorczej w bajtach", sgBuffer, 0, INT32_MAX,
             [](const Target& p) { return p.Buffer().InputSize(); },
             [](Target& p, int32_t v) { p.Buffer().SetInputSize(v); }),
         Number(
-            "Timeouts.ReadInterval", "", "najdłuższa przerwa między odbieranymi bajtami w ms", sgTimeouts, -1,
-            INT32_MAX, [](const Target& p) { return p.Timeouts().ReadInterval(); },
+            "Timeouts.ReadInterval", "read-interval", "najdłuższa przerwa między odbieranymi bajtami w ms", sgTimeouts,
+            -1, INT32_MAX, [](const Target& p) { return p.Timeouts().ReadInterval(); },
             [](Target& p, int32_t v) { p.Timeouts().SetReadInterval(v); }),
         Number(
-            "Timeouts.ReadTotalConstant", "", "czas odczytu dodawany raz, w ms", sgTimeouts, -1, INT32_MAX,
-            [](const Target& p) { return p.Timeouts().ReadTotalConstant(); },
+            "Timeouts.ReadTotalConstant", "read-total-constant", "czas odczytu dodawany raz, w ms", sgTimeouts, -1,
+            INT32_MAX, [](const Target& p) { return p.Timeouts().ReadTotalConstant(); },
             [](Target& p, int32_t v) { p.Timeouts().SetReadTotalConstant(v); }),
         Number(
-            "Timeouts.ReadTotalMultiplier", "", "czas odczytu na każdy bajt, w ms", sgTimeouts, -1, INT32_MAX,
-            [](const Target& p) { return p.Timeouts().ReadTotalMultiplier(); },
+            "Timeouts.ReadTotalMultiplier", "read-total-multiplier", "czas odczytu na każdy bajt, w ms", sgTimeouts, -1,
+            INT32_MAX, [](const Target& p) { return p.Timeouts().ReadTotalMultiplier(); },
             [](Target& p, int32_t v) { p.Timeouts().SetReadTotalMultiplier(v); }),
         Number(
-            "Timeouts.WriteTotalConstant", "", "czas zapisu dodawany raz, w ms", sgTimeouts, -1, INT32_MAX,
-            [](const Target& p) { return p.Timeouts().WriteTotalConstant(); },
+            "Timeouts.WriteTotalConstant", "write-total-constant", "czas zapisu dodawany raz, w ms", sgTimeouts, -1,
+            INT32_MAX, [](const Target& p) { return p.Timeouts().WriteTotalConstant(); },
             [](Target& p, int32_t v) { p.Timeouts().SetWriteTotalConstant(v); }),
         Number(
-            "Timeouts.WriteTotalMultiplier", "", "czas zapisu na każdy bajt, w ms", sgTimeouts, -1, INT32_MAX,
-            [](const Target& p) { return p.Timeouts().WriteTotalMultiplier(); },
+            "Timeouts.WriteTotalMultiplier", "write-total-multiplier", "czas zapisu na każdy bajt, w ms", sgTimeouts,
+            -1, INT32_MAX, [](const Target& p) { return p.Timeouts().WriteTotalMultiplier(); },
             [](Target& p, int32_t v) { p.Timeouts().SetWriteTotalMultiplier(v); }),
         List(
-            "FlowControl.ControlRTS", "", "sterowanie linią RTS", sgFlowDetails, kRTSTexts, rtsDisable,
+            "FlowControl.ControlRTS", "rts", "sterowanie linią RTS", sgFlowDetails, kRTSTexts, rtsDisable,
             [](const Target& p) -> int32_t { return p.FlowControl().ControlRTS(); },
             [](Target& p, int32_t v) { p.FlowControl().SetControlRTS(static_cast<TRTSFlowControl>(v)); }),
         List(
-            "FlowControl.ControlDTR", "", "sterowanie linią DTR", sgFlowDetails, kDTRTexts, dtrDisable,
+            "FlowControl.ControlDTR", "dtr", "sterowanie linią DTR", sgFlowDetails, kDTRTexts, dtrDisable,
             [](const Target& p) -> int32_t { return p.FlowControl().ControlDTR(); },
             [](Target& p, int32_t v) { p.FlowControl().SetControlDTR(static_cast<TDTRFlowControl>(v)); }),
         YesNo(
-            "FlowControl.DSRSensitivity", "", "odrzucanie bajtów odebranych przy wyłączonym DSR", sgFlowDetails,
-            [](const Target& p) -> int32_t { return p.FlowControl().DSRSensitivity(); },
+            "FlowControl.DSRSensitivity", "dsr-sensitivity", "odrzucanie bajtów odebranych przy wyłączonym DSR",
+            sgFlowDetails, [](const Target& p) -> int32_t { return p.FlowControl().DSRSensitivity(); },
             [](Target& p, int32_t v) { p.FlowControl().SetDSRSensitivity(v != 0); }),
         YesNo(
-            "FlowControl.OutCTSFlow", "", "nadawanie czeka, gdy CTS jest wyłączone", sgFlowDetails,
+            "FlowControl.OutCTSFlow", "out-cts-flow", "nadawanie czeka, gdy CTS jest wyłączone", sgFlowDetails,
             [](const Target& p) -> int32_t { return p.FlowControl().OutCTSFlow(); },
             [](Target& p, int32_t v) { p.FlowControl().SetOutCTSFlow(v != 0); }),
         YesNo(
-            "FlowControl.OutDSRFlow", "", "nadawanie czeka, gdy DSR jest wyłączone", sgFlowDetails,
+            "FlowControl.OutDSRFlow", "out-dsr-flow", "nadawanie czeka, gdy DSR jest wyłączone", sgFlowDetails,
             [](const Target& p) -> int32_t { return p.FlowControl().OutDSRFlow(); },
             [](Target& p, int32_t v) { p.FlowControl().SetOutDSRFlow(v != 0); }),
         YesNo(
-            "FlowControl.TxContinueOnXoff", "", "nadawanie trwa po wysłaniu XOFF", sgFlowDetails,
+            "FlowControl.TxContinueOnXoff", "tx-continue-on-xoff", "nadawanie trwa po wysłaniu XOFF", sgFlowDetails,
             [](const Target& p) -> int32_t { return p.FlowControl().TxContinueOnXoff(); },
             [](Target& p, int32_t v) { p.FlowControl().SetTxContinueOnXoff(v != 0); }),
         YesNo(
-            "FlowControl.XonXoffIn", "", "wysyłanie XOFF i XON, gdy kolejka odbiorcza się zapełnia", sgFlowDetails,
-            [](const Target& p) -> int32_t { return p.FlowControl().XonXoffIn(); },
+            "FlowControl.XonXoffIn", "xon-xoff-in", "wysyłanie XOFF i XON, gdy kolejka odbiorcza się zapełnia",
+            sgFlowDetails, [](const Target& p) -> int32_t { return p.FlowControl().XonXoffIn(); },
             [](Target& p, int32_t v) { p.FlowControl().SetXonXoffIn(v != 0); }),
         YesNo(
-            "FlowControl.XonXoffOut", "", "nadawanie wstrzymywane odebranym XOFF", sgFlowDetails,
+            "FlowControl.XonXoffOut", "xon-xoff-out", "nadawanie wstrzymywane odebranym XOFF", sgFlowDetails,
             [](const Target& p) -> int32_t { return p.FlowControl().XonXoffOut(); },
             [](Target& p, int32_t v) { p.FlowControl().SetXonXoffOut(v != 0); }),
         Char(
-            "FlowControl.XoffChar", "", "znak XOFF", sgFlowDetails,
+            "FlowControl.XoffChar", "xoff-char", "znak XOFF", sgFlowDetails,
             [](const Target& p) -> int32_t { return p.FlowControl().XoffChar(); },
             [](Target& p, int32_t v) { p.FlowControl().SetXoffChar(static_cast<uint8_t>(v)); }),
         Char(
-            "FlowControl.XonChar", "", "znak XON", sgFlowDetails,
+            "FlowControl.XonChar", "xon-char", "znak XON", sgFlowDetails,
             [](const Target& p) -> int32_t { return p.FlowControl().XonChar(); },
             [](Target& p, int32_t v) { p.FlowControl().SetXonChar(static_cast<uint8_t>(v)); }),
     };

@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <thread>
 #include <sys/inotify.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "PortNames.h"
@@ -450,6 +451,30 @@ TEST(Read, ParityCheckKeepsARealFFIntact)
     pty.WriteToPort("\xFF\x01\xFF");
     ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == 3; }, 5s));
     EXPECT_EQ(ReadPort(*port, 10).Bytes, "\xFF\x01\xFF");
+}
+
+// A real line marks breaks even without the parity check (unmarked, a break
+// would come as a NUL byte among the data: the real-line rig shows it); a
+// pseudo-terminal carries no break, so it goes without marks and their
+// decoding. Either way bytes that look like a mark arrive as they were sent.
+TEST(Read, BytesLikeABreakMarkAreDataWithAndWithoutMarks)
+{
+    for (const bool checking : {false, true}) {
+        SCOPED_TRACE(checking ? "parity checked" : "no parity check");
+        PseudoTerminal pty;
+        auto dcb = LineOf(9600);
+        if (checking)
+            dcb.Flags |= kDcbParity;
+        auto port = OpenPort(pty, dcb);
+        ASSERT_NE(port, nullptr);
+        device::Termios2 line;
+        ASSERT_EQ(device::ReadTermios2(pty.SlaveFd(), line), 0);
+        EXPECT_EQ(line.InputFlags & (PARMRK | INPCK), checking ? static_cast<uint32_t>(PARMRK | INPCK) : 0u);
+        const std::string bytes("a\xFF\x00\x00z\xFF\xFF\x00b", 9);
+        pty.WriteToPort(bytes);
+        ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == bytes.size(); }, 5s));
+        EXPECT_EQ(ReadPort(*port, 20).Bytes, bytes);
+    }
 }
 
 // ---- writing ----------------------------------------------------------------

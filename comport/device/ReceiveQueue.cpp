@@ -87,28 +87,44 @@ ReceiveNews ReceiveQueue::Passing(const char* Bytes, size_t Size) const
 
 ReceiveNews ReceiveQueue::Feed(const char* Raw, size_t Size)
 {
-    if (Plain()) {
-        // In bulk: at most two pieces, where the ring wraps.
-        ReceiveNews news;
-        for (size_t fed = 0; fed < Size;) {
-            const auto [space, room] = FreeSpan();
-            const size_t n = std::min(room, Size - fed);
-            if (n == 0)
-                break;
-            std::memcpy(space, Raw + fed, n);
-            const ReceiveNews more = Commit(n);
-            news.Events |= more.Events;
-            fed += n;
-        }
-        return news;
-    }
+    if (Plain())
+        return FeedInBulk(Raw, Size);
     ReceiveNews news;
-    for (size_t i = 0; i < Size; ++i) {
-        const ReceiveNews one = Accept(static_cast<uint8_t>(Raw[i]));
-        news.Events |= one.Events;
-        news.Errors |= one.Errors;
+    for (size_t i = 0; i < Size;) {
+        const size_t run = PlainRun(Raw + i, Size - i);
+        const ReceiveNews more = run > 0 ? FeedInBulk(Raw + i, run) : Accept(static_cast<uint8_t>(Raw[i]));
+        news.Events |= more.Events;
+        news.Errors |= more.Errors;
+        i += std::max<size_t>(run, 1);
     }
     return news;
+}
+
+// In bulk: at most two pieces, where the ring wraps.
+ReceiveNews ReceiveQueue::FeedInBulk(const char* Raw, size_t Size)
+{
+    ReceiveNews news;
+    for (size_t fed = 0; fed < Size;) {
+        const auto [space, room] = FreeSpan();
+        const size_t n = std::min(room, Size - fed);
+        if (n == 0)
+            break;
+        std::memcpy(space, Raw + fed, n);
+        const ReceiveNews more = Commit(n);
+        news.Events |= more.Events;
+        fed += n;
+    }
+    return news;
+}
+
+// With marks as the only option, the bytes up to the next 0xFF outside a
+// mark need no look of their own: most input goes in bulk.
+size_t ReceiveQueue::PlainRun(const char* Raw, size_t Size) const
+{
+    if (FOptions.DiscardNull || FMark != MarkState::None)
+        return 0;
+    const void* lead = std::memchr(Raw, kMarkLead, Size);
+    return lead == nullptr ? Size : static_cast<size_t>(static_cast<const char*>(lead) - Raw);
 }
 
 ReceiveNews ReceiveQueue::Accept(uint8_t Byte)

@@ -73,6 +73,9 @@ public:
 private:
     enum class MarkState { None, SawFF, SawFF00 };
 
+    ReceiveNews FeedInBulk(const char* Raw, size_t Size);
+    // How many bytes from Raw on may go in bulk (none when every byte needs a look).
+    size_t PlainRun(const char* Raw, size_t Size) const;
     ReceiveNews Accept(uint8_t Byte);
     ReceiveNews AcceptBadByte(uint8_t Byte);
     void Append(uint8_t Byte, ReceiveNews& News);

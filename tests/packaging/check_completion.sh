@@ -24,7 +24,8 @@ expect() { # WANTED WORD...
 }
 help_options=$("$cli" --help | grep -oE '^[[:space:]]+--[a-z-]+' | tr -d ' ' | sort | tr '\n' ' ')
 expect "$help_options" --
-expect "--parity " --pa
+expect "--parity --parity-check --parity-replace --parity-replace-char " --pa
+expect "--port " --po
 expect "even mark none odd space " --parity ""
 expect "set-clock " s
 [ "$failures" -eq 0 ] && echo "the completion offers velt-cli's options, commands and values"

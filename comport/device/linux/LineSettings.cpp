@@ -67,7 +67,7 @@ int CheckControlBlock(const DeviceControlBlock& Dcb)
     return 0;
 }
 
-void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings)
+void ApplyControlBlock(const DeviceControlBlock& Dcb, bool MarkBreaks, Termios2& Settings)
 {
     SetExactRate(Settings, Dcb.BaudRate);
 
@@ -84,8 +84,13 @@ void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings)
     Settings.InputFlags &= ~static_cast<uint32_t>(IXON | IXOFF | INPCK | PARMRK | IGNPAR);
     if (Dcb.Flags & kDcbOutX)
         Settings.InputFlags |= IXON;
+    // Unmarked, the kernel gives a break as a NUL byte among the data, which
+    // the far end never sent; marks cost the reader a decoding pass, so a
+    // line that cannot carry a break goes without them.
+    if (MarkBreaks || (Dcb.Flags & kDcbParity))
+        Settings.InputFlags |= PARMRK;
     if (Dcb.Flags & kDcbParity)
-        Settings.InputFlags |= INPCK | PARMRK;
+        Settings.InputFlags |= INPCK;
     Settings.ControlChars[VSTART] = Dcb.XonChar;
     Settings.ControlChars[VSTOP] = Dcb.XoffChar;
 }

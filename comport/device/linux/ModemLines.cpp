@@ -64,10 +64,6 @@ void TtyLineSource::Watch(ChangeReport OnChange)
         FWatcher = std::make_unique<ModemLineWatcher>(FFd, std::move(OnChange));
 }
 
-namespace {
-
-// The slave ends of pseudo-terminals (majors 136 to 143): what is written
-// there is in the master's input at once, and their output count reads 0.
 bool IsPseudoTerminal(int Fd)
 {
     struct stat info {};
@@ -76,8 +72,6 @@ bool IsPseudoTerminal(int Fd)
     const unsigned int number = major(info.st_rdev);
     return number >= 136 && number <= 143;
 }
-
-} // namespace
 
 TtyLineSource::TtyLineSource(int Fd) : FFd(Fd), FHasOutputQueue(!IsPseudoTerminal(Fd)) {}
 

@@ -22,9 +22,10 @@ int CheckControlBlock(const DeviceControlBlock& Dcb);
 bool UsesKernelRtsCts(const DeviceControlBlock& Dcb);
 
 // Applies rate, format, the kernel's part of flow control and the XON/XOFF
-// characters of Dcb to Settings (already raw). The parity check marks bad bytes and breaks in the
-// input (INPCK + PARMRK) so that the receive queue can see them.
-void ApplyControlBlock(const DeviceControlBlock& Dcb, Termios2& Settings);
+// characters of Dcb to Settings (already raw). With MarkBreaks, breaks are
+// marked in the input (PARMRK) even without the parity check; bad bytes are
+// marked when parity is checked (INPCK); so the receive queue can see them.
+void ApplyControlBlock(const DeviceControlBlock& Dcb, bool MarkBreaks, Termios2& Settings);
 
 // Whether Taken (read back from the device) carries every setting of Wanted
 // that matters to the line.

@@ -21,6 +21,11 @@ int ReadModemStatus(int Fd, uint32_t& Status);
 // Whether the line has modem signals at all.
 bool HasModemLines(int Fd);
 
+// Whether Fd is the slave end of a pseudo-terminal (majors 136 to 143): what
+// is written there is in the master's input at once, its output count reads
+// 0, and no break or line error can arrive on it.
+bool IsPseudoTerminal(int Fd);
+
 // Switches the driver's RS-485 mode, with RTS on while sending, on or off.
 // Supported tells whether the driver has that mode; 0 or errno.
 int SetRs485Toggling(int Fd, bool On, bool& Supported);

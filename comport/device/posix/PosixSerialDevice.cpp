@@ -15,12 +15,12 @@ namespace {
 
 constexpr uint32_t kModemEvents = kEvCts | kEvDsr | kEvRlsd | kEvRing;
 
-ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
+ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb, bool MarkBreaks)
 {
     ReceiveOptions options;
     const bool checking = (Dcb.Flags & kDcbParity) != 0;
     options.DiscardNull = (Dcb.Flags & kDcbNull) != 0;
-    options.ErrorMarks = checking;
+    options.ErrorMarks = checking || MarkBreaks;
     options.ReplaceErrors = checking && (Dcb.Flags & kDcbErrorChar) != 0;
     options.ErrorChar = Dcb.ErrorChar;
     options.EventChar = Dcb.EvtChar;
@@ -32,7 +32,7 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb)
 
 PosixSerialDevice::PosixSerialDevice(platform::UniqueFd Fd, platform::UniqueFd WakeFd, platform::UniqueFd EpollFd)
     : FLine(std::move(Fd)), FWake(std::move(WakeFd)), FEpoll(std::move(EpollFd)),
-      FLines(std::make_unique<TtyLineSource>(FFd)), FFlow(FFd, *FLines)
+      FLines(std::make_unique<TtyLineSource>(FFd)), FFlow(FFd, *FLines), FMarkBreaks(!IsPseudoTerminal(FFd))
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
     std::lock_guard lock(FMutex);
@@ -85,7 +85,7 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
         return error;
     Termios2 wanted = previous;
     MakeRawLine(wanted);
-    ApplyControlBlock(Dcb, wanted);
+    ApplyControlBlock(Dcb, FMarkBreaks, wanted);
     if (int error = WriteTermios2(FFd, wanted))
         return error;
     // The call succeeds even where the driver quietly kept other values.
@@ -103,7 +103,7 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
         return error;
     if (int error = FFlow.Configure(Dcb, FDriverTogglesRts))
         return error;
-    FQueue.Configure(ReceiveOptionsFor(Dcb));
+    FQueue.Configure(ReceiveOptionsFor(Dcb, FMarkBreaks));
     if (FFlow.WatchesInputLines())
         StartModemWatcherLocked();
     QueueLevelChangedLocked();

@@ -159,6 +159,7 @@ private:
     bool FHasCounters = false;
     LineCounters FCounters;
     FlowControl FFlow;
+    const bool FMarkBreaks; // the line can carry a break (not a pseudo-terminal)
     std::unique_ptr<TxEmptyWatcher> FTxEmptyWatcher;
 };
 

@@ -39,11 +39,7 @@ public:
 
     /// The name values are stored under: "BaudRate", "FlowControl.ControlRTS".
     const char* Name() const;
-    /// The command line's word for it, without the leading "--": "baud";
-    /// empty where the command line does not offer it. The command line
-    /// overrides what a program stores by default (sgBasic, the line format).
-    /// Rows that one word sets share it: a number for "baud" that names no
-    /// rate is the custom rate.
+    /// The command line's word for it, without the leading "--": "baud".
     const char* Option() const;
     /// What it is, for people (in Polish, as the program speaks).
     const char* Description() const;
@@ -93,7 +89,7 @@ private:
 VELT_COMPORT_EXPORT std::span<const TPortSetting> PortSettings();
 /// The row stored under Name (exact letter case), or null.
 VELT_COMPORT_EXPORT const TPortSetting* FindPortSetting(std::string_view Name);
-/// The first row whose command-line word is Option (without "--"), or null.
+/// The row whose command-line word is Option (without "--"), or null.
 VELT_COMPORT_EXPORT const TPortSetting* FindPortSettingOption(std::string_view Option);
 /// The row a setup list of Property edits, or null for cpNone.
 VELT_COMPORT_EXPORT const TPortSetting* PortSettingOf(TComProperty Property);
