@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -417,25 +418,39 @@ TEST_F(HandOverUnderWine, ThreadHandOverNeverDeliversAPortsEventsInsideItsOwnHan
 
 // Under Wine a serial wait now and then ends before WaitCommEvent has marked
 // its block pending, which then reads as pending for good: a port kept open
-// must still report every later answer, not stop watching its line.
+// must still report every later answer, not stop watching its line, with
+// the message loop's watch (smThreadSync) as with the event thread (smNone).
 TEST_F(HandOverUnderWine, EveryAnswerOnAPortKeptOpenIsReported)
 {
     REQUIRE_METER();
-    TComPort port(nullptr);
-    port.SetPort(MeterPortName());
-    std::string received;
-    port.OnRxChar = [&](TComponent*, int32_t Count) {
-        std::string bytes;
-        port.ReadText(bytes, Count);
-        received += bytes;
-    };
-    port.Open();
-    for (int round = 0; round < 15; ++round) {
-        received.clear();
-        port.WriteText("T");
-        ASSERT_TRUE(PumpUntil([&] { return received.find("%\r\n") != std::string::npos; }, 3s))
-            << "round " << round << ": received " << received.size() << " bytes, " << port.InQueueCount() << " waiting";
-        PumpFor(1100ms); // as the window's idle second
+    for (const TSyncMethod method : {smThreadSync, smNone}) {
+        TComPort port(nullptr);
+        port.SetPort(MeterPortName());
+        port.SetSyncMethod(method);
+        std::mutex guard; // smNone runs the handler on the event thread
+        std::string received;
+        port.OnRxChar = [&](TComponent*, int32_t Count) {
+            std::string bytes;
+            port.ReadText(bytes, Count);
+            std::lock_guard lock(guard);
+            received += bytes;
+        };
+        const auto answered = [&] {
+            std::lock_guard lock(guard);
+            return received.find("%\r\n") != std::string::npos;
+        };
+        port.Open();
+        for (int round = 0; round < 10; ++round) {
+            {
+                std::lock_guard lock(guard);
+                received.clear();
+            }
+            port.WriteText("T");
+            ASSERT_TRUE(PumpUntil(answered, 3s)) << (method == smNone ? "event thread" : "message loop") << ", round "
+                                                 << round << ": " << port.InQueueCount() << " bytes waiting";
+            PumpFor(1100ms); // as the window's idle second
+        }
+        port.Close();
     }
 }
 
