@@ -269,7 +269,7 @@ TEST(PortOnCom, ReadWithBothMaxdwordWaitsUpToTheConstantForTheFirstByte)
 // ---- Transfers that go on without an await -----------------------------------------
 
 // The record's event is what a program waits on together with other things.
-bool EndSignalled(PComTransfer Transfer, DWORD Milliseconds)
+static bool EndSignalled(PComTransfer Transfer, DWORD Milliseconds)
 {
     const HANDLE event = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(Transfer->EndWaitable()));
     return WaitForSingleObject(event, Milliseconds) == WAIT_OBJECT_0;

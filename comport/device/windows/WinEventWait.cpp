@@ -84,6 +84,15 @@ WaitOutcome WinSerialDevice::CollectEventWait(uint32_t& Occurred, int& Error)
     // A change of the event mask ends a pending wait: nothing occurred.
     if (error == ERROR_OPERATION_ABORTED)
         return WaitOutcome::Events;
+    // The event is set, so the wait has ended, yet its block may still read
+    // as pending for good: Wine ends a serial wait on a thread of its own,
+    // which can finish before WaitCommEvent has stored "pending" in the
+    // block over the outcome. The mask the wait wrote before setting the
+    // event holds what occurred (nothing if it was ended early).
+    if (error == ERROR_IO_INCOMPLETE) {
+        Occurred = FWaitMask;
+        return WaitOutcome::Events;
+    }
     Error = static_cast<int>(error);
     return WaitOutcome::Failed;
 }
