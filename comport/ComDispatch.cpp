@@ -5,6 +5,8 @@
 
 #include <velt/comport/ComPort.h>
 
+#include "ComPortPrivate.h"
+
 // ---- The overridable notification calls -------------------------------------
 
 void TCustomComPort::TriggerAfterClose()
@@ -101,15 +103,15 @@ void TCustomComPort::ProcessRxChar()
             ReadBytes(buffer.get(), count);
             TriggerRxBuf(buffer.get(), count);
         };
-        const size_t links = FLinkList.size();
-        for (size_t i = 0; i < links && i < FLinkList.size(); ++i) {
-            TPortLink* link = FLinkList[i];
+        const size_t links = FPrivate->FLinkList.size();
+        for (size_t i = 0; i < links && i < FPrivate->FLinkList.size(); ++i) {
+            TPortLink* link = FPrivate->FLinkList[i];
             if (link->OnLinkRxBuf) {
                 readOnce();
                 link->OnLinkRxBuf(this, buffer.get(), count);
             }
         }
-        if (!buffer && !FAnnounceRxChar)
+        if (!buffer && !FPrivate->FAnnounceRxChar)
             readOnce();
         if (buffer)
             count = 0;
@@ -211,36 +213,37 @@ void TCustomComPort::ReportSignals(bool Opened)
 
 void TCustomComPort::RegisterLink(TPortLink* Link)
 {
-    if (Link == nullptr || std::find(FLinkList.begin(), FLinkList.end(), Link) != FLinkList.end())
+    if (Link == nullptr ||
+        std::find(FPrivate->FLinkList.begin(), FPrivate->FLinkList.end(), Link) != FPrivate->FLinkList.end())
         throw EComPort(peLinkFailed, device::InvalidArgumentError());
-    FLinkList.push_back(Link);
+    FPrivate->FLinkList.push_back(Link);
     if (Link->OnLinkRxBuf)
-        FBufferLinked = true;
+        FPrivate->FBufferLinked = true;
 }
 
 void TCustomComPort::UnRegisterLink(TPortLink* Link)
 {
-    auto it = std::find(FLinkList.begin(), FLinkList.end(), Link);
-    if (it == FLinkList.end())
+    auto it = std::find(FPrivate->FLinkList.begin(), FPrivate->FLinkList.end(), Link);
+    if (it == FPrivate->FLinkList.end())
         throw EComPort(peLinkFailed, device::InvalidArgumentError());
-    FLinkList.erase(it);
-    FBufferLinked = std::any_of(FLinkList.begin(), FLinkList.end(),
-                                [](const TPortLink* l) { return static_cast<bool>(l->OnLinkRxBuf); });
+    FPrivate->FLinkList.erase(it);
+    FPrivate->FBufferLinked = std::any_of(FPrivate->FLinkList.begin(), FPrivate->FLinkList.end(),
+                                          [](const TPortLink* l) { return static_cast<bool>(l->OnLinkRxBuf); });
 }
 
 // Calls every link attached when the broadcast began; a link detached by an
 // earlier handler of the same broadcast is skipped rather than touched.
 void TCustomComPort::CallLinks(const std::function<void(TPortLink&)>& Call)
 {
-    const std::vector<TPortLink*> links = FLinkList;
+    const std::vector<TPortLink*> links = FPrivate->FLinkList;
     for (TPortLink* link : links)
-        if (std::find(FLinkList.begin(), FLinkList.end(), link) != FLinkList.end())
+        if (std::find(FPrivate->FLinkList.begin(), FPrivate->FLinkList.end(), link) != FPrivate->FLinkList.end())
             Call(*link);
 }
 
 void TCustomComPort::BroadcastLinkState(TLinkNotice Kind, bool OnOff)
 {
-    if (FLinkList.empty())
+    if (FPrivate->FLinkList.empty())
         return;
     TLinkStateEvent TPortLink::*handler = nullptr;
     switch (Kind) {
@@ -273,7 +276,7 @@ void TCustomComPort::BroadcastLinkState(TLinkNotice Kind, bool OnOff)
 
 void TCustomComPort::BroadcastLinkEvent(TLinkNotice Kind)
 {
-    if (FLinkList.empty())
+    if (FPrivate->FLinkList.empty())
         return;
     TLinkEvent TPortLink::*handler = nullptr;
     switch (Kind) {
@@ -297,7 +300,7 @@ void TCustomComPort::BroadcastLinkEvent(TLinkNotice Kind)
 
 void TCustomComPort::BroadcastSentData(const char* Buffer, int32_t Count)
 {
-    if (FLinkList.empty())
+    if (FPrivate->FLinkList.empty())
         return;
     CallLinks([&](TPortLink& link) {
         if (link.OnLinkTxBuf)

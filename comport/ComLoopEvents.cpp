@@ -1,4 +1,5 @@
 #include "ComLoopEvents.h"
+#include "ComPortPrivate.h"
 
 #include "ComDelivery.h"
 #include <velt/comport/ComPort.h>
@@ -11,7 +12,7 @@ TComLoopEvents::TComLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop)
 {
     // A mask the device refuses makes its waits fail, and a failed wait is
     // reported by the loop: the result needs no look of its own here.
-    static_cast<void>(FPort.DeviceHandle()->SetEventMask(EventsToMask(FPort.Events())));
+    static_cast<void>(TComPortPrivate::DeviceOf(FPort)->SetEventMask(EventsToMask(FPort.Events())));
 }
 
 TComLoopEvents::~TComLoopEvents() { StopWatching(); }
@@ -27,7 +28,7 @@ void TComLoopEvents::Watch()
     // The loop may call back after this object is gone from the port (a
     // handler closed it): the call then holds it until it returns.
     std::weak_ptr<TComLoopEvents> self = weak_from_this();
-    FWatchId = FLoop.Watch(static_cast<std::intptr_t>(FWaitable), [self] {
+    FWatchId = FLoop.Watch(FWaitable, [self] {
         if (auto events = self.lock())
             events->OnSignalled();
     });
@@ -53,7 +54,7 @@ void TComLoopEvents::OnSignalled()
         FWatchResting = true;
         return;
     }
-    device::SerialDevice& device = *FPort.DeviceHandle();
+    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FPort);
     uint32_t occurred = 0;
     int error = 0;
     if (device.CheckEvents(occurred, error) != device::WaitOutcome::Events) {
@@ -90,7 +91,7 @@ void TComLoopEvents::Deliver(TComEvents Events)
     } delivering(FDelivering);
     if (FSyncMethod == smWindowSync) {
         TCustomComPort& port = FPort;
-        SendCodesInOrder(Events, [&port](uint32_t Code) { port.NotifyWndProc(Code); });
+        SendCodesInOrder(Events, [&port](uint32_t Code) { TComPortPrivate::NotifyWndProc(port, Code); });
         return;
     }
     try {
@@ -110,7 +111,8 @@ void TComLoopEvents::Stop()
     if (!FDelivering) {
         uint32_t occurred = 0;
         int error = 0;
-        if (FPort.DeviceHandle()->CheckEvents(occurred, error) == device::WaitOutcome::Events && occurred != 0)
+        if (TComPortPrivate::DeviceOf(FPort)->CheckEvents(occurred, error) == device::WaitOutcome::Events &&
+            occurred != 0)
             Deliver(MaskToEvents(occurred));
     }
     FStopped = true;
@@ -123,7 +125,7 @@ bool TComLoopEvents::IsCurrentDelivery() const { return FDelivering && FSyncMeth
 // results are not examined, as there is nobody left to tell.
 void TComLoopEvents::CleanUpDevice()
 {
-    device::SerialDevice& device = *FPort.DeviceHandle();
+    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FPort);
     static_cast<void>(device.SetEventMask(0));
     static_cast<void>(device.Purge(device::kPurgeTxClear | device::kPurgeRxClear));
 }

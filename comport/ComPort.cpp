@@ -1,5 +1,7 @@
 #include <velt/comport/ComPort.h>
 
+#include "ComPortPrivate.h"
+
 #include "ComLoopEvents.h"
 #include "ComThread.h"
 #include "NotifyWindow.h"
@@ -16,17 +18,17 @@ std::function<void(TCustomComPort&)>& SettingsDialog()
 
 // ---- Construction ---------------------------------------------------------
 
-TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner)
+TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner), FPrivate(std::make_unique<TComPortPrivate>())
 {
-    FParity = std::make_unique<TComParity>();
-    FFlowControl = std::make_unique<TComFlowControl>();
-    FTimeouts = std::make_unique<TComTimeouts>();
-    FBuffer = std::make_unique<TComBuffer>();
-    FParity->SetOwnerPort(this);
-    FFlowControl->SetOwnerPort(this);
-    FTimeouts->SetOwnerPort(this);
-    FBuffer->SetOwnerPort(this);
-    FBaseTxEmptyTrigger = TxEmptyTriggerInUse();
+    FPrivate->FParity = std::make_unique<TComParity>();
+    FPrivate->FFlowControl = std::make_unique<TComFlowControl>();
+    FPrivate->FTimeouts = std::make_unique<TComTimeouts>();
+    FPrivate->FBuffer = std::make_unique<TComBuffer>();
+    FPrivate->FParity->SetOwnerPort(this);
+    FPrivate->FFlowControl->SetOwnerPort(this);
+    FPrivate->FTimeouts->SetOwnerPort(this);
+    FPrivate->FBuffer->SetOwnerPort(this);
+    FPrivate->FBaseTxEmptyTrigger = TxEmptyTriggerInUse();
 }
 
 TCustomComPort::~TCustomComPort()
@@ -38,17 +40,17 @@ TCustomComPort::~TCustomComPort()
     } catch (...) {
         ReportException(std::current_exception());
     }
-    FComThread.reset();
-    FLoopEvents.reset();
-    FNotifyWnd.reset();
+    FPrivate->FComThread.reset();
+    FPrivate->FLoopEvents.reset();
+    FPrivate->FNotifyWnd.reset();
     CloseDevice();
 }
 
 void TCustomComPort::Loaded()
 {
     TComponent::Loaded();
-    if (FConnected && !IsDesigning()) {
-        FConnected = false;
+    if (FPrivate->FConnected && !IsDesigning()) {
+        FPrivate->FConnected = false;
         try {
             Open();
         } catch (...) {
@@ -68,20 +70,20 @@ void TCustomComPort::ChangeLineSetting(Value& Field, Value NewValue)
     ApplyLineSettings();
 }
 
-void TCustomComPort::SetBaudRate(TBaudRate Value) { ChangeLineSetting(FBaudRate, Value); }
-void TCustomComPort::SetCustomBaudRate(int32_t Value) { ChangeLineSetting(FCustomBaudRate, Value); }
-void TCustomComPort::SetStopBits(TStopBits Value) { ChangeLineSetting(FStopBits, Value); }
-void TCustomComPort::SetDataBits(TDataBits Value) { ChangeLineSetting(FDataBits, Value); }
-void TCustomComPort::SetDiscardNull(bool Value) { ChangeLineSetting(FDiscardNull, Value); }
-void TCustomComPort::SetEventChar(uint8_t Value) { ChangeLineSetting(FEventChar, Value); }
+void TCustomComPort::SetBaudRate(TBaudRate Value) { ChangeLineSetting(FPrivate->FBaudRate, Value); }
+void TCustomComPort::SetCustomBaudRate(int32_t Value) { ChangeLineSetting(FPrivate->FCustomBaudRate, Value); }
+void TCustomComPort::SetStopBits(TStopBits Value) { ChangeLineSetting(FPrivate->FStopBits, Value); }
+void TCustomComPort::SetDataBits(TDataBits Value) { ChangeLineSetting(FPrivate->FDataBits, Value); }
+void TCustomComPort::SetDiscardNull(bool Value) { ChangeLineSetting(FPrivate->FDiscardNull, Value); }
+void TCustomComPort::SetEventChar(uint8_t Value) { ChangeLineSetting(FPrivate->FEventChar, Value); }
 
 void TCustomComPort::SetConnected(bool Value)
 {
     if (IsLoading() || IsDesigning()) {
-        FConnected = Value;
+        FPrivate->FConnected = Value;
         return;
     }
-    if (Value == FConnected)
+    if (Value == FPrivate->FConnected)
         return;
     if (Value)
         Open();
@@ -91,10 +93,10 @@ void TCustomComPort::SetConnected(bool Value)
 
 void TCustomComPort::SetPort(const std::string& Value)
 {
-    if (Value == FPort)
+    if (Value == FPrivate->FPort)
         return;
-    FPort = Value;
-    if (FConnected && !IsLoading() && !IsDesigning()) {
+    FPrivate->FPort = Value;
+    if (FPrivate->FConnected && !IsLoading() && !IsDesigning()) {
         Close();
         Open();
     }
@@ -102,34 +104,34 @@ void TCustomComPort::SetPort(const std::string& Value)
 
 void TCustomComPort::SetSyncMethod(TSyncMethod Value)
 {
-    if (Value == FSyncMethod)
+    if (Value == FPrivate->FSyncMethod)
         return;
-    if (FConnected && !IsLoading() && !IsDesigning())
+    if (FPrivate->FConnected && !IsLoading() && !IsDesigning())
         throw EComPort(peWhileConnected);
-    FSyncMethod = Value;
+    FPrivate->FSyncMethod = Value;
 }
 
 void TCustomComPort::SetParity(const TComParity& Value)
 {
-    FParity->Assign(&Value);
+    FPrivate->FParity->Assign(&Value);
     ApplyLineSettings();
 }
 
 void TCustomComPort::SetFlowControl(const TComFlowControl& Value)
 {
-    FFlowControl->Assign(&Value);
+    FPrivate->FFlowControl->Assign(&Value);
     ApplyLineSettings();
 }
 
 void TCustomComPort::SetTimeouts(const TComTimeouts& Value)
 {
-    FTimeouts->Assign(&Value);
+    FPrivate->FTimeouts->Assign(&Value);
     ApplyTimeoutSettings();
 }
 
 void TCustomComPort::SetBuffer(const TComBuffer& Value)
 {
-    FBuffer->Assign(&Value);
+    FPrivate->FBuffer->Assign(&Value);
     ApplyBufferSettings();
 }
 
@@ -137,14 +139,14 @@ void TCustomComPort::SetBuffer(const TComBuffer& Value)
 
 void TCustomComPort::Open()
 {
-    if (FConnected || IsDesigning())
+    if (FPrivate->FConnected || IsDesigning())
         return;
     ProcessBeforeOpen();
-    FTxEmptyTriggerReplaced = TxEmptyTriggerReplaced();
+    FPrivate->FTxEmptyTriggerReplaced = TxEmptyTriggerReplaced();
     OpenDevice();
     if (DeviceHandle() == nullptr)
         throw EComPort(peOpenDevice, device::InvalidHandleError());
-    FConnected = true;
+    FPrivate->FConnected = true;
     try {
         ApplyAllSettings();
         StartEventThread();
@@ -153,7 +155,7 @@ void TCustomComPort::Open()
         // start, is not left half open.
         StopEventThread();
         CloseDevice();
-        FConnected = false;
+        FPrivate->FConnected = false;
         throw;
     }
     ProcessAfterOpen();
@@ -161,17 +163,18 @@ void TCustomComPort::Open()
 
 void TCustomComPort::Close()
 {
-    if (!FConnected || IsDesigning())
+    if (!FPrivate->FConnected || IsDesigning())
         return;
     // Stopping the event thread waits for its delivery to end: from inside
     // that delivery it would wait for itself.
-    if ((FComThread && FComThread->IsCurrentDelivery()) || (FLoopEvents && FLoopEvents->IsCurrentDelivery()))
+    if ((FPrivate->FComThread && FPrivate->FComThread->IsCurrentDelivery()) ||
+        (FPrivate->FLoopEvents && FPrivate->FLoopEvents->IsCurrentDelivery()))
         throw EComPort(peThreadRunning);
     ProcessBeforeClose();
     AbortTransfers();
     StopEventThread();
     CloseDevice();
-    FConnected = false;
+    FPrivate->FConnected = false;
     ProcessAfterClose();
 }
 
@@ -180,41 +183,41 @@ void TCustomComPort::Close()
 // Otherwise an event thread waits and hands the events over.
 void TCustomComPort::StartEventThread()
 {
-    FEventThreadActive = false;
-    if (FEvents.Empty())
+    FPrivate->FEventThreadActive = false;
+    if (FPrivate->FEvents.Empty())
         return;
     MainThreadQueue& queue = MainThreadQueue::Instance();
-    MainLoopWatcher* loop = FSyncMethod == smNone ? nullptr : queue.LoopWatcher();
+    MainLoopWatcher* loop = FPrivate->FSyncMethod == smNone ? nullptr : queue.LoopWatcher();
     device::WaitHandle waitable{};
     // A hidden window of the platform's own is sent to by the event thread.
-    if (FSyncMethod == smWindowSync && NotifyWindow::NeedsSendingThread())
+    if (FPrivate->FSyncMethod == smWindowSync && NotifyWindow::NeedsSendingThread())
         loop = nullptr;
     if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
-        FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
-        FLoopEvents->Start(waitable); // no thread: EventThreadActive stays false
+        FPrivate->FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
+        FPrivate->FLoopEvents->Start(waitable); // no thread: EventThreadActive stays false
         return;
     }
-    if (FSyncMethod == smWindowSync)
-        FNotifyWnd = std::make_unique<TNotifyWindow>(*this);
-    FComThread = std::make_unique<TComThread>(*this);
-    FEventThreadActive = true;
+    if (FPrivate->FSyncMethod == smWindowSync)
+        FPrivate->FNotifyWnd = std::make_unique<TNotifyWindow>(*this);
+    FPrivate->FComThread = std::make_unique<TComThread>(*this);
+    FPrivate->FEventThreadActive = true;
 }
 
 void TCustomComPort::StopEventThread()
 {
-    if (FLoopEvents) {
-        FLoopEvents->Stop();
-        FLoopEvents.reset();
+    if (FPrivate->FLoopEvents) {
+        FPrivate->FLoopEvents->Stop();
+        FPrivate->FLoopEvents.reset();
     }
-    FComThread.reset();
-    FEventThreadActive = false;
-    FNotifyWnd.reset();
+    FPrivate->FComThread.reset();
+    FPrivate->FEventThreadActive = false;
+    FPrivate->FNotifyWnd.reset();
 }
 
 void TCustomComPort::OpenDevice()
 {
     int error = 0;
-    auto device = device::OpenSerialDevice(FPort, error);
+    auto device = device::OpenSerialDevice(FPrivate->FPort, error);
     if (!device)
         throw EComPort(peOpenDevice, error);
     SetDeviceHandle(std::move(device));
@@ -222,29 +225,29 @@ void TCustomComPort::OpenDevice()
 
 void TCustomComPort::SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device)
 {
-    FTxEmptyWanted = -1;
+    FPrivate->FTxEmptyWanted = -1;
     auto released = std::make_shared<std::promise<void>>();
-    FDeviceReleased = released->get_future().share();
+    FPrivate->FDeviceReleased = released->get_future().share();
     std::shared_ptr<device::SerialDevice> installed(Device.release(), [released](device::SerialDevice* d) {
         delete d;
         released->set_value();
     });
-    std::lock_guard lock(FDeviceMutex);
-    FDeviceHandle.swap(installed); // a device replaced goes after the lock
+    std::lock_guard lock(FPrivate->FDeviceMutex);
+    FPrivate->FDeviceHandle.swap(installed); // a device replaced goes after the lock
 }
 
 std::shared_ptr<device::SerialDevice> TCustomComPort::Device() const
 {
-    std::lock_guard lock(FDeviceMutex);
-    return FDeviceHandle;
+    std::lock_guard lock(FPrivate->FDeviceMutex);
+    return FPrivate->FDeviceHandle;
 }
 
 void TCustomComPort::CloseDevice()
 {
     std::shared_ptr<device::SerialDevice> taken;
     {
-        std::lock_guard lock(FDeviceMutex);
-        taken.swap(FDeviceHandle);
+        std::lock_guard lock(FPrivate->FDeviceMutex);
+        taken.swap(FPrivate->FDeviceHandle);
     }
     std::weak_ptr<device::SerialDevice> closing = taken;
     taken.reset(); // outside the lock: the device may close right here
@@ -254,7 +257,7 @@ void TCustomComPort::CloseDevice()
     // been aborted; abort again, should one have started since, until it lets
     // go, so that the device is closed (and free for the next opener) when
     // Close returns.
-    while (FDeviceReleased.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+    while (FPrivate->FDeviceReleased.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
         if (auto device = closing.lock())
             static_cast<void>(device->Purge(device::kPurgeTxAbort | device::kPurgeRxAbort)); // a nudge only
 }
@@ -263,7 +266,8 @@ void TCustomComPort::CloseDevice()
 
 bool TCustomComPort::ApplyAllowed() const
 {
-    return FConnected && FSettingsUpdateDepth == 0 && !IsDesigning() && !IsLoading() && DeviceHandle() != nullptr;
+    return FPrivate->FConnected && FPrivate->FSettingsUpdateDepth == 0 && !IsDesigning() && !IsLoading() &&
+           DeviceHandle() != nullptr;
 }
 
 void TCustomComPort::ApplyAllSettings()
@@ -277,8 +281,8 @@ void TCustomComPort::ApplyBufferSettings()
 {
     if (!ApplyAllowed())
         return;
-    const int error = Device()->SetupQueues(static_cast<uint32_t>(FBuffer->InputSize()),
-                                            static_cast<uint32_t>(FBuffer->OutputSize()));
+    const int error = Device()->SetupQueues(static_cast<uint32_t>(FPrivate->FBuffer->InputSize()),
+                                            static_cast<uint32_t>(FPrivate->FBuffer->OutputSize()));
     if (error != 0)
         throw EComPort(peSetQueuesFailed, error);
 }
@@ -288,11 +292,11 @@ void TCustomComPort::ApplyTimeoutSettings()
     if (!ApplyAllowed())
         return;
     device::CommTimeouts t;
-    t.ReadIntervalTimeout = static_cast<uint32_t>(FTimeouts->ReadInterval());
-    t.ReadTotalTimeoutMultiplier = static_cast<uint32_t>(FTimeouts->ReadTotalMultiplier());
-    t.ReadTotalTimeoutConstant = static_cast<uint32_t>(FTimeouts->ReadTotalConstant());
-    t.WriteTotalTimeoutMultiplier = static_cast<uint32_t>(FTimeouts->WriteTotalMultiplier());
-    t.WriteTotalTimeoutConstant = static_cast<uint32_t>(FTimeouts->WriteTotalConstant());
+    t.ReadIntervalTimeout = static_cast<uint32_t>(FPrivate->FTimeouts->ReadInterval());
+    t.ReadTotalTimeoutMultiplier = static_cast<uint32_t>(FPrivate->FTimeouts->ReadTotalMultiplier());
+    t.ReadTotalTimeoutConstant = static_cast<uint32_t>(FPrivate->FTimeouts->ReadTotalConstant());
+    t.WriteTotalTimeoutMultiplier = static_cast<uint32_t>(FPrivate->FTimeouts->WriteTotalMultiplier());
+    t.WriteTotalTimeoutConstant = static_cast<uint32_t>(FPrivate->FTimeouts->WriteTotalConstant());
     const int error = Device()->SetTimeouts(t);
     if (error != 0)
         throw EComPort(peSetTimeoutsFailed, error);
@@ -312,12 +316,13 @@ device::DeviceControlBlock TCustomComPort::BuildDeviceControlBlock() const
     using namespace device;
     static constexpr uint32_t kDtrBits[] = {0, kDcbDtrControlEnable, kDcbDtrControlHandshake};
     static constexpr uint32_t kRtsBits[] = {0, kDcbRtsControlEnable, kDcbRtsControlHandshake, kDcbRtsControlToggle};
-    const TComFlowControl& flow = *FFlowControl;
-    const TComParity& parity = *FParity;
+    const TComFlowControl& flow = *FPrivate->FFlowControl;
+    const TComParity& parity = *FPrivate->FParity;
     const bool replaceErrors = parity.Check() && parity.Replace();
 
     DeviceControlBlock dcb;
-    dcb.BaudRate = FBaudRate == brCustom ? static_cast<uint32_t>(FCustomBaudRate) : BaudRateValue(FBaudRate);
+    dcb.BaudRate = FPrivate->FBaudRate == brCustom ? static_cast<uint32_t>(FPrivate->FCustomBaudRate)
+                                                   : BaudRateValue(FPrivate->FBaudRate);
     dcb.Flags = kDcbBinary;
     if (parity.Check())
         dcb.Flags |= kDcbParity;
@@ -336,29 +341,29 @@ device::DeviceControlBlock TCustomComPort::BuildDeviceControlBlock() const
         dcb.Flags |= kDcbInX;
     if (replaceErrors)
         dcb.Flags |= kDcbErrorChar;
-    if (FDiscardNull)
+    if (FPrivate->FDiscardNull)
         dcb.Flags |= kDcbNull;
     dcb.Flags |= kRtsBits[flow.ControlRTS()];
-    dcb.XonLim = static_cast<uint16_t>(FBuffer->InputSize() / 4);
+    dcb.XonLim = static_cast<uint16_t>(FPrivate->FBuffer->InputSize() / 4);
     dcb.XoffLim = dcb.XonLim;
-    dcb.ByteSize = static_cast<uint8_t>(5 + FDataBits);
+    dcb.ByteSize = static_cast<uint8_t>(5 + FPrivate->FDataBits);
     dcb.Parity = parity.Bits();
-    dcb.StopBits = FStopBits;
+    dcb.StopBits = FPrivate->FStopBits;
     dcb.XonChar = flow.XonChar();
     dcb.XoffChar = flow.XoffChar();
     dcb.ErrorChar = replaceErrors ? parity.ReplaceChar() : 0;
     dcb.EofChar = 0;
-    dcb.EvtChar = FEventChar;
+    dcb.EvtChar = FPrivate->FEventChar;
     return dcb;
 }
 
-void TCustomComPort::BeginSettingsUpdate() { ++FSettingsUpdateDepth; }
+void TCustomComPort::BeginSettingsUpdate() { ++FPrivate->FSettingsUpdateDepth; }
 
 void TCustomComPort::EndSettingsUpdate()
 {
-    if (FSettingsUpdateDepth <= 0)
+    if (FPrivate->FSettingsUpdateDepth <= 0)
         return;
-    if (--FSettingsUpdateDepth == 0)
+    if (--FPrivate->FSettingsUpdateDepth == 0)
         ApplyAllSettings();
 }
 

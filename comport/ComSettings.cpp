@@ -1,5 +1,7 @@
 #include <velt/comport/ComSettings.h>
 
+#include "ComPortPrivate.h"
+
 #include <velt/comport/ComPort.h>
 
 // ---- TComTimeouts ---------------------------------------------------------
@@ -10,7 +12,7 @@ void TComTimeouts::Change(int32_t& Field, int32_t Value)
         return;
     Field = Value;
     if (OwnerPort() != nullptr)
-        OwnerPort()->ApplyTimeoutSettings();
+        TComPortPrivate::ApplyTimeoutSettings(*OwnerPort());
 }
 
 void TComTimeouts::SetReadInterval(int32_t Value) { Change(FReadInterval, Value); }
@@ -41,7 +43,7 @@ void TComFlowControl::Change(T& Field, T Value)
         return;
     Field = Value;
     if (OwnerPort() != nullptr)
-        OwnerPort()->ApplyLineSettings();
+        TComPortPrivate::ApplyLineSettings(*OwnerPort());
 }
 
 void TComFlowControl::SetOutCTSFlow(bool Value) { Change(FOutCTSFlow, Value); }
@@ -83,7 +85,7 @@ void TComFlowControl::SetFlowControl(TFlowControl Value)
         }
     }
     if (OwnerPort() != nullptr)
-        OwnerPort()->ApplyLineSettings();
+        TComPortPrivate::ApplyLineSettings(*OwnerPort());
 }
 
 bool TComFlowControl::AssignFrom(const TPersistent& Source)
@@ -113,7 +115,7 @@ void TComParity::Change(T& Field, T Value)
         return;
     Field = Value;
     if (OwnerPort() != nullptr)
-        OwnerPort()->ApplyLineSettings();
+        TComPortPrivate::ApplyLineSettings(*OwnerPort());
 }
 
 void TComParity::SetBits(TParityBits Value) { Change(FBits, Value); }
@@ -143,7 +145,7 @@ void TComBuffer::Change(int32_t& Field, int32_t Value)
         return;
     Field = (Value > 0 && Value % 2 != 0) ? Value - 1 : Value;
     if (OwnerPort() != nullptr)
-        OwnerPort()->ApplyBufferSettings();
+        TComPortPrivate::ApplyBufferSettings(*OwnerPort());
 }
 
 void TComBuffer::SetInputSize(int32_t Value) { Change(FInputSize, Value); }

@@ -88,8 +88,8 @@ TPortSettingRow PortRow()
 TPortSettingRow BaudRateRow()
 {
     TPortSettingRow row = List(
-        "BaudRate", "baud", "prędkość w bodach, np. 9600 (Custom: prędkość własna)", sgBasic, kBaudRateTexts, br9600,
-        [](const Target& p) -> int32_t { return p.BaudRate(); },
+        "BaudRate", "baud", "prędkość w bodach, np. 9600; liczba spoza listy to prędkość własna", sgBasic,
+        kBaudRateTexts, br9600, [](const Target& p) -> int32_t { return p.BaudRate(); },
         [](Target& p, int32_t v) { p.SetBaudRate(static_cast<TBaudRate>(v)); }, cpBaudRate);
     row.Kind = skRate;
     row.Min = 1;
@@ -372,6 +372,8 @@ const TPortSetting* FindPortSetting(std::string_view Name)
 
 const TPortSetting* FindPortSettingOption(std::string_view Option)
 {
+    if (Option.empty())
+        return nullptr;
     return FindSetting([Option](const TPortSetting& s) { return Option == s.Option(); });
 }
 

@@ -7,6 +7,8 @@
 #include <array>
 
 #include <velt/comport/ComPort.h>
+
+#include "ComPortPrivate.h"
 #include <velt/comport/ComSettingsTable.h>
 #include <velt/comport/framework/IniFile.h>
 #include <velt/comport/framework/IntParse.h>
@@ -228,9 +230,6 @@ void TCustomComPort::SaveSettings(TSettingsStore Store, const std::string& Locat
     }
 }
 
-// The update is ended on every path, so what was restored before a failure
-// stays set and, on an open port, reaches the device once. Read-only, a
-// missing key is not created and stays closed: it reads as an empty one.
 bool TCustomComPort::HasStoredSettings(const std::string& Location) const
 {
     try {
@@ -242,6 +241,9 @@ bool TCustomComPort::HasStoredSettings(const std::string& Location) const
     }
 }
 
+// The update is ended on every path, so what was restored before a failure
+// stays set and, on an open port, reaches the device once. Read-only, a
+// missing key is not created and stays closed: it reads as an empty one.
 void TCustomComPort::RestoreSettings(TSettingsStore Store, const std::string& Location, TStoreAccess Access)
 {
     bool failed = false;

@@ -3,6 +3,7 @@
 // main thread one code at a time without waiting for them (window
 // hand-over), or on the event thread itself.
 #include "ComThread.h"
+#include "ComPortPrivate.h"
 
 #include "ComDelivery.h"
 #include "NotifyWindow.h"
@@ -19,7 +20,7 @@ TComThread::TComThread(TCustomComPort& Port) : FOwnerPort(Port), FSyncMethod(Por
     MainThreadQueue::Instance();
     // A mask the device refuses makes its waits fail, and a failed wait is
     // reported by the loop: the result needs no look of its own here.
-    static_cast<void>(FOwnerPort.DeviceHandle()->SetEventMask(EventsToMask(FOwnerPort.Events())));
+    static_cast<void>(TComPortPrivate::DeviceOf(FOwnerPort)->SetEventMask(EventsToMask(FOwnerPort.Events())));
     FThread = std::thread([this] { WaitLoop(); });
 }
 
@@ -45,7 +46,7 @@ bool TComThread::IsCurrentDelivery() const
 
 void TComThread::WaitLoop()
 {
-    device::SerialDevice& device = *FOwnerPort.DeviceHandle();
+    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FOwnerPort);
     for (;;) {
         uint32_t occurred = 0;
         int error = 0;
@@ -74,7 +75,7 @@ void TComThread::WaitLoop()
 // results are not examined, as there is nobody left to tell.
 void TComThread::CleanUpDevice()
 {
-    device::SerialDevice& device = *FOwnerPort.DeviceHandle();
+    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FOwnerPort);
     static_cast<void>(device.SetEventMask(0));
     static_cast<void>(device.Purge(device::kPurgeTxClear | device::kPurgeRxClear));
 }
@@ -137,12 +138,12 @@ void TComThread::ReportOnMainThread(std::exception_ptr Error)
 
 void TComThread::SendEventCodes()
 {
-    TNotifyWindow& window = *FOwnerPort.FNotifyWnd;
+    TNotifyWindow& window = *TComPortPrivate::Of(FOwnerPort).FNotifyWnd;
     SendCodesInOrder(FPendingEvents, [&window](uint32_t Code) { window.SendEventCode(Code); });
 }
 
 TNotifyWindow::TNotifyWindow(TCustomComPort& Port)
-    : FWindow(std::make_unique<NotifyWindow>([&Port](uint32_t Code) { Port.NotifyWndProc(Code); }))
+    : FWindow(std::make_unique<NotifyWindow>([&Port](uint32_t Code) { TComPortPrivate::NotifyWndProc(Port, Code); }))
 {
 }
 
@@ -155,7 +156,7 @@ void TNotifyWindow::SendEventCode(uint32_t Code) { FWindow->Send(Code); }
 void TCustomComPort::NotifyWndProc(uint32_t Code)
 {
     try {
-        if (!FConnected)
+        if (!FPrivate->FConnected)
             return;
         switch (Code) {
         case device::kEvRxChar:

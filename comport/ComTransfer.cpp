@@ -5,6 +5,9 @@
 #include <system_error>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComTransfer.h>
+
+#include "ComPortPrivate.h"
 
 using device::kIoPending;
 
@@ -76,11 +79,11 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
 // only while a handler, a link or a subclass's own TriggerTxEmpty listens.
 bool TCustomComPort::TxEmptyListened() const
 {
-    if (!FEvents.Contains(evTxEmpty))
+    if (!FPrivate->FEvents.Contains(evTxEmpty))
         return false;
-    if (OnTxEmpty || FTxEmptyTriggerReplaced)
+    if (OnTxEmpty || FPrivate->FTxEmptyTriggerReplaced)
         return true;
-    for (const TPortLink* link : FLinkList)
+    for (const TPortLink* link : FPrivate->FLinkList)
         if (link->OnLinkTxEmpty || link->OnLinkTx)
             return true;
     return false;
@@ -89,7 +92,7 @@ bool TCustomComPort::TxEmptyListened() const
 void TCustomComPort::TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device)
 {
     const int8_t wanted = TxEmptyListened() ? 1 : 0;
-    if (FTxEmptyWanted.exchange(wanted) != wanted)
+    if (FPrivate->FTxEmptyWanted.exchange(wanted) != wanted)
         Device.SetTxEmptyWanted(wanted == 1);
 }
 
@@ -225,7 +228,7 @@ TComErrors TCustomComPort::FetchLineErrors()
     for (const auto& [flag, member] : kFlags)
         if ((flags & flag) != 0)
             errors.Include(member);
-    if (!FParity->Check())
+    if (!FPrivate->FParity->Check())
         errors.Exclude(ceRxParity);
     return errors;
 }

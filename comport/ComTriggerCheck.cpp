@@ -5,6 +5,8 @@
 // a given object; compilers that cannot tell count every port as listening.
 #include <velt/comport/ComPort.h>
 
+#include "ComPortPrivate.h"
+
 #if defined(__GNUC__) && !defined(__clang__)
 
 // The bound member function's address is the compiler's own extension.
@@ -18,7 +20,7 @@ const void* TCustomComPort::TxEmptyTriggerInUse()
     return reinterpret_cast<const void*>(reinterpret_cast<TxEmptyTrigger>(this->*(&TCustomComPort::TriggerTxEmpty)));
 }
 
-bool TCustomComPort::TxEmptyTriggerReplaced() { return TxEmptyTriggerInUse() != FBaseTxEmptyTrigger; }
+bool TCustomComPort::TxEmptyTriggerReplaced() { return TxEmptyTriggerInUse() != FPrivate->FBaseTxEmptyTrigger; }
 
 #else
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComTransfer.h>
 #include "support/PseudoTerminal.h"
 #include "support/ThreadStats.h"
 

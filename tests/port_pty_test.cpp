@@ -13,6 +13,7 @@
 #include <thread>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComTransfer.h>
 #include "Termios2.h"
 #include "support/PseudoTerminal.h"
 

@@ -39,7 +39,7 @@ function(velt_component_library Name OutputName ExportSet)
     add_library(${installed} SHARED)
     target_link_libraries(${installed} PUBLIC ${part_links} ${ARG_SHARED_DEPS})
     set_target_properties(${installed} PROPERTIES
-      VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+      VERSION ${VELT_COMPORT_VERSION} SOVERSION ${VELT_COMPORT_VERSION_MAJOR})
   endif()
   set_target_properties(${installed} PROPERTIES OUTPUT_NAME ${OutputName} EXPORT_NAME ${Name})
   target_include_directories(${installed} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)

@@ -171,7 +171,7 @@ void MainThreadQueue::SleepUnlocked(int TimeoutMs)
     if (FLoopWatcher == &FOwnLoop)
         FOwnLoop.WaitAndDispatch(FLoopWait, TimeoutMs);
     else {
-        static const std::vector<std::intptr_t> kNone;
+        static const std::vector<platform::WaitHandle> kNone;
         std::vector<char> ready;
         FLoopWait.Wait(kNone, TimeoutMs, ready);
     }
@@ -240,7 +240,7 @@ void MainThreadQueue::ServeAsMainLoop()
 
 // ---- The queue's own serving as a main loop ------------------------------------------
 
-int MainThreadQueue::OwnLoop::Watch(std::intptr_t Handle, std::function<void()> Ready)
+int MainThreadQueue::OwnLoop::Watch(platform::WaitHandle Handle, std::function<void()> Ready)
 {
     const int id = FNextId++;
     FWatches.push_back({id, Handle, std::make_shared<std::function<void()>>(std::move(Ready))});

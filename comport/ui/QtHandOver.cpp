@@ -32,7 +32,7 @@ public:
             queue.SetLoopWatcher(nullptr);
     }
 
-    int Watch(std::intptr_t Handle, std::function<void()> Ready) override
+    int Watch(platform::WaitHandle Handle, std::function<void()> Ready) override
     {
         const int id = FNextId++;
         // Every exception of Ready is caught where it is raised: none

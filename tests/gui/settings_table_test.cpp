@@ -124,9 +124,26 @@ private slots:
         QVERIFY(named.Options.has_value());
         ApplyCliSettings(*named.Options, port);
         QCOMPARE(port.BaudRate(), br115200);
-        for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
-                 {"--baud", "0", "last"}, {"--xon-char", "#256", "last"}, {"--read-interval", "-2", "last"}})
+        for (const std::vector<std::string>& wrong :
+             std::vector<std::vector<std::string>>{{"--baud", "0", "last"}, {"--flow", "sometimes", "last"}})
             QVERIFY(!ParseCliOptions(wrong).Options.has_value());
+    }
+
+    // What a person types is checked against the row: characters, ranges,
+    // list texts in any case.
+    void typedValuesAreChecked()
+    {
+        const TPortSetting& xon = *FindPortSetting("FlowControl.XonChar");
+        QVERIFY(xon.Accepts("A") && xon.Accepts("#255") && !xon.Accepts("#256") && !xon.Accepts("AB"));
+        const TPortSetting& interval = *FindPortSetting("Timeouts.ReadInterval");
+        QVERIFY(interval.Accepts("-1") && !interval.Accepts("-2") && !interval.Accepts("1x"));
+        const TPortSetting& rts = *FindPortSetting("FlowControl.ControlRTS");
+        QVERIFY(rts.Accepts("toggle") && !rts.Accepts("Toggle "));
+        RecordingPort port;
+        xon.SetTyped(port, "#7");
+        rts.SetTyped(port, "toggle");
+        QCOMPARE(port.FlowControl().XonChar(), uint8_t(7));
+        QCOMPARE(port.FlowControl().ControlRTS(), rtsToggle);
     }
 
     // The dialog's lists are rows, and every line-format row that offers a

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComTransfer.h>
 #include "realline/RigLine.h"
 #include "support/PseudoTerminal.h"
 

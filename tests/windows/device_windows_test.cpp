@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "ComLine.h"
-#include "WaitHandleWin.h"
+#include "EventHandle.h"
 #include "WinSerialDevice.h"
 
 namespace {
@@ -37,7 +37,7 @@ TEST(DeviceOnCom, WaitableIsSignalledWhenEventsWaitAndCheckingNeverBlocks)
     line->SetEventMask(device::kEvRxChar);
     device::WaitHandle handle{};
     ASSERT_TRUE(line->EventWaitable(handle));
-    const HANDLE waitable = device::EventHandleOf(handle);
+    const HANDLE waitable = platform::EventHandleOf(handle);
     uint32_t occurred = 0;
     int error = 0;
     EXPECT_EQ(line->CheckEvents(occurred, error), device::WaitOutcome::Events);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComTransfer.h>
 #include <velt/comport/framework/MainThreadQueue.h>
 
 #include "ComLine.h"

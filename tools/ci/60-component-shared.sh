@@ -21,5 +21,5 @@ for deb in "$debs"/*.deb; do
   echo "== ${deb##*/}: Depends: $(dpkg-deb -f "$deb" Depends)"
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print "   " $6 " " $7 " " $8 }'
 done
-[ -f "$(echo "$debs"/libvelt-comport4_*.deb)" ] || { echo "FAIL: no libvelt-comport4 package"; exit 1; }
+[ -f "$(echo "$debs"/libvelt-comport5_*.deb)" ] || { echo "FAIL: no libvelt-comport5 package"; exit 1; }
 bash "$top/tools/ci/debian/lint.sh" "$debs"/*.deb

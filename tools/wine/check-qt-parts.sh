@@ -21,6 +21,7 @@ for source in "$top"/comport/ui/*.cpp "$top"/comport/ui/windows/*.cpp "$top"/app
   if ! x86_64-w64-mingw32-g++-posix -std=c++20 -fsyntax-only -w -D_WIN32_WINNT=0x0601 -DUNICODE -D_UNICODE \
        -DNOMINMAX -DVELT_DESKTOP_ID='"check"' -I"$work" -I"$generated" -I"$qt" -I"$qt/QtCore" -I"$qt/QtGui" -I"$qt/QtWidgets" \
        -I"$top/comport/include" -I"$top/comport/ui/include" -I"$top/comport/framework/include" \
+       -I"$top/comport/platform/include" \
        -I"$top/comport/device/include" -I"$top/comport/framework" -I"$top/comport/framework/windows" \
        -I"$top/meter/include" -I"$top/meter" -I"$top/app" -I"$top/comport/ui" "$source"; then
     echo "does not compile for Windows: ${source#$top/}"

@@ -5,7 +5,6 @@
 #include <linux/magic.h>
 #include <string_view>
 #include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -16,6 +15,8 @@
 #include "LineSettings.h"
 #include "PortNames.h"
 #include "PosixSerialDevice.h"
+#include "UniqueFd.h"
+#include "WakeDescriptor.h"
 
 namespace device {
 
@@ -75,26 +76,24 @@ bool IsTerminalDevice(int PathFd, const struct stat& Info)
 // a tape), so the object behind Path is looked at first, through a
 // descriptor that grants no access, and only a terminal is then opened, as
 // that very object (through /proc, so a rename in between cannot swap it).
-int OpenTerminalReadWrite(const std::string& Path, int& Error)
+platform::UniqueFd OpenTerminalReadWrite(const std::string& Path, int& Error)
 {
-    const int pathFd = open(Path.c_str(), O_PATH | O_CLOEXEC);
-    if (pathFd < 0) {
+    const platform::UniqueFd pathFd(open(Path.c_str(), O_PATH | O_CLOEXEC));
+    if (!pathFd.Valid()) {
         Error = errno;
-        return -1;
+        return {};
     }
     struct stat info {};
-    if (fstat(pathFd, &info) != 0)
+    if (fstat(pathFd.Get(), &info) != 0)
         Error = errno;
-    else if (!S_ISCHR(info.st_mode) || !IsTerminalDevice(pathFd, info))
+    else if (!S_ISCHR(info.st_mode) || !IsTerminalDevice(pathFd.Get(), info))
         Error = ENOTTY; // a regular file, a directory, a pipe or another device
-    int fd = -1;
-    if (Error == 0) {
-        const std::string self = "/proc/self/fd/" + std::to_string(pathFd);
-        fd = open(self.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            Error = errno;
-    }
-    close(pathFd);
+    if (Error != 0)
+        return {};
+    const std::string self = "/proc/self/fd/" + std::to_string(pathFd.Get());
+    platform::UniqueFd fd(open(self.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid())
+        Error = errno;
     return fd;
 }
 
@@ -103,26 +102,21 @@ int OpenTerminalReadWrite(const std::string& Path, int& Error)
 std::unique_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& Path, int& Error)
 {
     Error = 0;
-    const int fd = OpenTerminalReadWrite(Path, Error);
-    if (fd < 0)
+    platform::UniqueFd fd = OpenTerminalReadWrite(Path, Error);
+    if (!fd.Valid())
         return nullptr;
-    if ((Error = PrepareLine(fd)) != 0) {
-        close(fd);
+    if ((Error = PrepareLine(fd.Get())) != 0)
         return nullptr;
-    }
-    const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    const int epollFd = wakeFd < 0 ? -1 : epoll_create1(EPOLL_CLOEXEC);
+    platform::UniqueFd wakeFd = platform::NewWakeDescriptor();
+    platform::UniqueFd epollFd(wakeFd.Valid() ? epoll_create1(EPOLL_CLOEXEC) : -1);
     epoll_event wake{};
     wake.events = EPOLLIN;
-    wake.data.fd = wakeFd;
-    if (epollFd < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &wake) != 0) {
+    wake.data.fd = wakeFd.Get();
+    if (!epollFd.Valid() || epoll_ctl(epollFd.Get(), EPOLL_CTL_ADD, wakeFd.Get(), &wake) != 0) {
         Error = errno;
-        for (int other : {epollFd, wakeFd, fd})
-            if (other >= 0)
-                close(other);
         return nullptr;
     }
-    return std::make_unique<PosixSerialDevice>(fd, wakeFd, epollFd);
+    return std::make_unique<PosixSerialDevice>(std::move(fd), std::move(wakeFd), std::move(epollFd));
 }
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Error)

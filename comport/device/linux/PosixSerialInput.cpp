@@ -8,7 +8,7 @@
 #include <sys/epoll.h>
 #include <unistd.h>
 
-#include "EventFd.h"
+#include "WakeDescriptor.h"
 #include "PosixSerialDevice.h"
 #include "WaitDescriptor.h"
 
@@ -207,9 +207,9 @@ bool PosixSerialDevice::WatchingDeviceLocked() const
     return !FHungUp && !FInputEnded && !FQueue.Full();
 }
 
-void PosixSerialDevice::WakeWaiter() { SignalEventFd(FWakeFd); }
+void PosixSerialDevice::WakeWaiter() { platform::SignalWake(FWakeFd); }
 
-void PosixSerialDevice::ConsumeWaiterWake() { ConsumeEventFd(FWakeFd); }
+void PosixSerialDevice::ConsumeWaiterWake() { platform::ConsumeWake(FWakeFd); }
 
 void PosixSerialDevice::OnHelperEvents(uint32_t Events)
 {
@@ -239,7 +239,7 @@ WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t
             return WaitOutcome::Events;
     }
     for (;;) {
-        pollfd watched[2] = {{DescriptorOf(Quit.Handle()), POLLIN, 0}, {FEpollFd, POLLIN, 0}};
+        pollfd watched[2] = {{platform::DescriptorOf(Quit.Handle()), POLLIN, 0}, {FEpollFd, POLLIN, 0}};
         if (poll(watched, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;

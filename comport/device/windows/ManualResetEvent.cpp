@@ -5,24 +5,28 @@
 #include <system_error>
 #include <vector>
 
-#include "WaitHandleWin.h"
+#include "EventHandle.h"
+#include "UniqueHandle.h"
 
 namespace device {
 
 ManualResetEvent::ManualResetEvent(bool InitiallySet)
-    : FHandle(WaitHandleOf(CreateEventW(nullptr, TRUE, InitiallySet ? TRUE : FALSE, nullptr)))
+    : FHandle(platform::WaitHandleOf(CreateEventW(nullptr, TRUE, InitiallySet ? TRUE : FALSE, nullptr)))
 {
-    if (EventHandleOf(FHandle) == nullptr)
+    if (platform::EventHandleOf(FHandle) == nullptr)
         throw std::runtime_error("Cannot create an event object");
 }
 
-ManualResetEvent::~ManualResetEvent() { CloseHandle(EventHandleOf(FHandle)); }
+ManualResetEvent::~ManualResetEvent() { const platform::UniqueHandle closing(platform::EventHandleOf(FHandle)); }
 
-void ManualResetEvent::Set() { SetEvent(EventHandleOf(FHandle)); }
+void ManualResetEvent::Set() { SetEvent(platform::EventHandleOf(FHandle)); }
 
-void ManualResetEvent::Reset() { ResetEvent(EventHandleOf(FHandle)); }
+void ManualResetEvent::Reset() { ResetEvent(platform::EventHandleOf(FHandle)); }
 
-bool ManualResetEvent::IsSet() const { return WaitForSingleObject(EventHandleOf(FHandle), 0) == WAIT_OBJECT_0; }
+bool ManualResetEvent::IsSet() const
+{
+    return WaitForSingleObject(platform::EventHandleOf(FHandle), 0) == WAIT_OBJECT_0;
+}
 
 void ManualResetEvent::Wait() const { WaitAny({this}); }
 
@@ -30,7 +34,7 @@ size_t ManualResetEvent::WaitAny(std::initializer_list<const ManualResetEvent*> 
 {
     std::vector<HANDLE> handles;
     for (const ManualResetEvent* event : Events)
-        handles.push_back(EventHandleOf(event->FHandle));
+        handles.push_back(platform::EventHandleOf(event->FHandle));
     const DWORD woken = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
     if (woken >= WAIT_OBJECT_0 + handles.size())
         throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "Cannot wait for events");

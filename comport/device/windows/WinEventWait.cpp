@@ -2,7 +2,7 @@
 // WaitCommEvent at a time. The event thread blocks on it together with its
 // quit event (WaitEvents); a main loop that waits on the device itself
 // watches its completion event and collects without blocking (CheckEvents).
-#include "WaitHandleWin.h"
+#include "EventHandle.h"
 #include "WinSerialDevice.h"
 
 namespace device {
@@ -116,7 +116,7 @@ WaitOutcome WinSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
         Error = error;
         return WaitOutcome::Failed;
     }
-    const HANDLE objects[2] = {EventHandleOf(Quit.Handle()), FWaitEvent};
+    const HANDLE objects[2] = {platform::EventHandleOf(Quit.Handle()), FWaitEvent};
     const DWORD woken = WaitForMultipleObjects(2, objects, FALSE, INFINITE);
     // A quit request wins over events that completed at the same time.
     if (woken != WAIT_OBJECT_0 + 1 || Quit.IsSet()) {
@@ -133,7 +133,7 @@ WaitOutcome WinSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& 
 bool WinSerialDevice::EventWaitable(WaitHandle& Handle)
 {
     ArmEventWait(); // a failure shows in the next CheckEvents
-    Handle = WaitHandleOf(FWaitEvent);
+    Handle = platform::WaitHandleOf(FWaitEvent);
     return true;
 }
 

@@ -11,7 +11,7 @@
 #include <set>
 
 #include <velt/comport/device/SerialDevice.h>
-#include "WaitHandleWin.h"
+#include "EventHandle.h"
 
 namespace device {
 
@@ -32,7 +32,7 @@ public:
     // The system sets the completion event when the transfer ends, whether
     // or not anyone awaits it; the event is the waitable object.
     bool Ended() const override { return WaitForSingleObject(FOverlapped.hEvent, 0) == WAIT_OBJECT_0; }
-    WaitHandle EndWaitable() override { return WaitHandleOf(FOverlapped.hEvent); }
+    WaitHandle EndWaitable() override { return platform::WaitHandleOf(FOverlapped.hEvent); }
 
     Kind Direction() const { return FDirection; }
     OVERLAPPED& Overlapped() { return FOverlapped; }

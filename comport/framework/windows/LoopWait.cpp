@@ -2,30 +2,24 @@
 
 #include <windows.h>
 
-#include <stdexcept>
+#include "EventHandle.h"
+#include "WakeEvent.h"
 
-namespace {
-HANDLE HandleOf(std::intptr_t Value) { return reinterpret_cast<HANDLE>(Value); }
-} // namespace
+// The wake-up is the floor's auto-reset event, which the wait takes; the
+// handles are event handles. Sent messages wake the sleep too, and are
+// handled before it returns.
+LoopWait::LoopWait() : FWake(std::make_unique<platform::WakeEvent>()) {}
 
-// The wake-up is an auto-reset event; the handles are event handles. Sent
-// messages wake the sleep too, and are handled before it returns.
-LoopWait::LoopWait() : FWake(reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr)))
-{
-    if (FWake == 0)
-        throw std::runtime_error("Cannot create the main thread's wake-up event");
-}
+LoopWait::~LoopWait() = default;
 
-LoopWait::~LoopWait() { CloseHandle(HandleOf(FWake)); }
+void LoopWait::Wake() { FWake->Signal(); }
 
-void LoopWait::Wake() { SetEvent(HandleOf(FWake)); }
-
-void LoopWait::Wait(const std::vector<std::intptr_t>& Handles, int TimeoutMs, std::vector<char>& Ready)
+void LoopWait::Wait(const std::vector<platform::WaitHandle>& Handles, int TimeoutMs, std::vector<char>& Ready)
 {
     std::vector<HANDLE> watched;
-    watched.push_back(HandleOf(FWake));
-    for (std::intptr_t handle : Handles)
-        watched.push_back(reinterpret_cast<HANDLE>(handle));
+    watched.push_back(platform::EventHandleOf(FWake->Handle()));
+    for (const platform::WaitHandle handle : Handles)
+        watched.push_back(platform::EventHandleOf(handle));
     Ready.assign(Handles.size(), 0);
     const DWORD timeout = TimeoutMs < 0 ? INFINITE : static_cast<DWORD>(TimeoutMs);
     // Messages that other threads send to this thread's windows (the window

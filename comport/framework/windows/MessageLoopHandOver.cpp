@@ -9,6 +9,7 @@
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainLoopWatcher.h>
 #include <velt/comport/framework/MainThreadQueue.h>
+#include "EventHandle.h"
 
 namespace {
 
@@ -25,11 +26,11 @@ public:
             StopWaiting(*entry.second);
     }
 
-    int Watch(std::intptr_t Handle, std::function<void()> Ready) override
+    int Watch(platform::WaitHandle Handle, std::function<void()> Ready) override
     {
         const int id = FNextId++;
         auto watch = std::make_unique<Watched>();
-        watch->Handle = reinterpret_cast<HANDLE>(Handle);
+        watch->Handle = platform::EventHandleOf(Handle);
         watch->Ready = std::make_shared<std::function<void()>>(std::move(Ready));
         watch->Window = FWindow;
         watch->Id = id;

@@ -2,7 +2,7 @@
 
 #include <QSocketNotifier>
 
-QObject* NewHandleNotifier(std::intptr_t Handle, QObject* Parent, std::function<void()> Ready)
+QObject* NewHandleNotifier(platform::WaitHandle Handle, QObject* Parent, std::function<void()> Ready)
 {
     auto* notifier = new QSocketNotifier(static_cast<qintptr>(Handle), QSocketNotifier::Read, Parent);
     QObject::connect(notifier, &QSocketNotifier::activated, Parent, [Ready = std::move(Ready)] { Ready(); });

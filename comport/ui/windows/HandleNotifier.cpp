@@ -3,10 +3,11 @@
 #include "HandleNotifier.h"
 
 #include <QWinEventNotifier>
+#include <cstdint>
 
-QObject* NewHandleNotifier(std::intptr_t Handle, QObject* Parent, std::function<void()> Ready)
+QObject* NewHandleNotifier(platform::WaitHandle Handle, QObject* Parent, std::function<void()> Ready)
 {
-    auto* notifier = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(Handle), Parent);
+    auto* notifier = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(static_cast<std::intptr_t>(Handle)), Parent);
     QObject::connect(notifier, &QWinEventNotifier::activated, Parent, [Ready = std::move(Ready)] { Ready(); });
     return notifier;
 }

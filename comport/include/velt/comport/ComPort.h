@@ -4,28 +4,26 @@
 /// writing the settings to it, moving bytes, turning line events into
 /// notifications and keeping the settings in a store.
 #include <velt/comport/Export.h>
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include <velt/comport/ComError.h>
 #include <velt/comport/ComLink.h>
 #include <velt/comport/ComSettings.h>
-#include <velt/comport/ComTransfer.h>
 #include <velt/comport/ComTypes.h>
-#include <velt/comport/device/SerialDevice.h>
 #include <velt/comport/framework/Component.h>
 
-class TComLoopEvents;
-class TComThread;
-class TNotifyWindow;
+class TComPortPrivate;
 class TRegistry;
 class TIniFile;
+struct TComTransfer;
+using PComTransfer = TComTransfer*; ///< A reference to a transfer record (ComTransfer.h).
+namespace device {
+class SerialDevice;
+struct DeviceControlBlock;
+} // namespace device
 
 /// A handler that only learns which port it comes from.
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
@@ -59,78 +57,78 @@ public:
     /// @{
 
     /// Whether the port is open.
-    bool Connected() const { return FConnected; }
+    bool Connected() const;
     /// Opens (true) or closes (false) the port, as Open() and Close() do.
     void SetConnected(bool Value);
     /// The bit rate, one of the named rates or brCustom.
-    TBaudRate BaudRate() const { return FBaudRate; }
+    TBaudRate BaudRate() const;
     /// Sets the bit rate; brCustom uses CustomBaudRate().
     void SetBaudRate(TBaudRate Value);
     /// The bit rate in bits per second used while BaudRate() is brCustom.
-    int32_t CustomBaudRate() const { return FCustomBaudRate; }
+    int32_t CustomBaudRate() const;
     /// Sets the rate used with brCustom; any rate the device takes is exact.
     void SetCustomBaudRate(int32_t Value);
     /// The port's name: "COM1" (the first on-board UART), a kernel name such
     /// as "ttyUSB0", or a path starting with "/".
-    const std::string& Port() const { return FPort; }
+    const std::string& Port() const;
     /// Names the port; an open port is closed and opened again on the new one.
     void SetPort(const std::string& Value);
     /// The number of stop bits.
-    TStopBits StopBits() const { return FStopBits; }
+    TStopBits StopBits() const;
     /// Sets the stop bits (1.5 only together with 5 data bits).
     void SetStopBits(TStopBits Value);
     /// The number of data bits per character.
-    TDataBits DataBits() const { return FDataBits; }
+    TDataBits DataBits() const;
     /// Sets the data bits.
     void SetDataBits(TDataBits Value);
     /// Whether received NUL bytes are dropped.
-    bool DiscardNull() const { return FDiscardNull; }
+    bool DiscardNull() const;
     /// Drops (true) or keeps received NUL bytes.
     void SetDiscardNull(bool Value);
     /// The byte whose arrival raises evRxFlag (OnRxFlag).
-    uint8_t EventChar() const { return FEventChar; }
+    uint8_t EventChar() const;
     /// Sets the byte that raises evRxFlag.
     void SetEventChar(uint8_t Value);
     /// The line events the port listens for; all ten by default.
-    TComEvents Events() const { return FEvents; }
+    TComEvents Events() const;
     /// Chooses the line events to listen for; takes effect at the next Open().
-    void SetEvents(TComEvents Value) { FEvents = Value; }
+    void SetEvents(TComEvents Value);
     /// Where handlers run: smThreadSync and smWindowSync on the main thread,
     /// smNone on the port's own event thread.
-    TSyncMethod SyncMethod() const { return FSyncMethod; }
+    TSyncMethod SyncMethod() const;
     /// Chooses where handlers run; refused (EComPort) while the port is open.
     void SetSyncMethod(TSyncMethod Value);
 
     /// Parity: the kind, whether it is checked, and the byte put in place of
     /// a byte received with a parity error.
-    TComParity& Parity() { return *FParity; }
+    TComParity& Parity();
     /// @copydoc Parity()
-    const TComParity& Parity() const { return *FParity; }
+    const TComParity& Parity() const;
     /// Copies Value's parity settings into the port's own object.
     void SetParity(const TComParity& Value);
     /// Flow control: hardware (RTS/CTS, DTR/DSR), software (XON/XOFF) or none.
-    TComFlowControl& FlowControl() { return *FFlowControl; }
+    TComFlowControl& FlowControl();
     /// @copydoc FlowControl()
-    const TComFlowControl& FlowControl() const { return *FFlowControl; }
+    const TComFlowControl& FlowControl() const;
     /// Copies Value's flow-control settings into the port's own object.
     void SetFlowControl(const TComFlowControl& Value);
     /// The five read and write timeouts, in milliseconds.
-    TComTimeouts& Timeouts() { return *FTimeouts; }
+    TComTimeouts& Timeouts();
     /// @copydoc Timeouts()
-    const TComTimeouts& Timeouts() const { return *FTimeouts; }
+    const TComTimeouts& Timeouts() const;
     /// Copies Value's timeouts into the port's own object.
     void SetTimeouts(const TComTimeouts& Value);
     /// The recommended sizes of the input and output queues.
-    TComBuffer& Buffer() { return *FBuffer; }
+    TComBuffer& Buffer();
     /// @copydoc Buffer()
-    const TComBuffer& Buffer() const { return *FBuffer; }
+    const TComBuffer& Buffer() const;
     /// Copies Value's queue sizes into the port's own object.
     void SetBuffer(const TComBuffer& Value);
 
     /// Which groups of settings SaveSettings() and RestoreSettings() handle.
-    TSettingsGroups SettingsGroups() const { return FSettingsGroups; }
+    TSettingsGroups SettingsGroups() const;
     /// Chooses the groups of settings that are saved and restored.
-    void SetSettingsGroups(TSettingsGroups Value) { FSettingsGroups = Value; }
+    void SetSettingsGroups(TSettingsGroups Value);
     /// @}
 
     /// @name Opening and closing
@@ -149,10 +147,10 @@ public:
     /// Ends one BeginSettingsUpdate(); the last one writes every setting.
     void EndSettingsUpdate();
     /// How many BeginSettingsUpdate() calls are still open.
-    int32_t SettingsUpdateDepth() const { return FSettingsUpdateDepth; }
+    int32_t SettingsUpdateDepth() const;
     /// Whether the last Open() started an event thread: false while closed,
     /// with empty Events, and where the main loop waits on the device itself.
-    bool EventThreadActive() const { return FEventThreadActive; }
+    bool EventThreadActive() const;
     /// @}
 
     /// @name Moving bytes
@@ -216,7 +214,7 @@ public:
     /// read by the port itself) while this holds.
     bool AnnounceRxChar() const { return RxCharAnnounced(); }
     /// @copydoc AnnounceRxChar()
-    bool RxCharAnnounced() const { return FAnnounceRxChar && !FBufferLinked; }
+    bool RxCharAnnounced() const;
 
     /// @name Links
     /// Listeners kept in the order attached. A link whose OnLinkRxBuf is
@@ -230,7 +228,7 @@ public:
     /// Detaches Link.
     void UnRegisterLink(TPortLink* Link);
     /// Whether a link takes received bytes as buffers.
-    bool BufferLinked() const { return FBufferLinked; }
+    bool BufferLinked() const;
     /// @}
 
     /// @name Event processing
@@ -324,7 +322,7 @@ protected:
     /// @}
 
     /// The open device, or null while closed (the invalid handle).
-    device::SerialDevice* DeviceHandle() const { return Device().get(); }
+    device::SerialDevice* DeviceHandle() const;
     /// Installs Device as the port's device (an override of OpenDevice()
     /// installs a device of its own this way).
     void SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device);
@@ -333,14 +331,10 @@ protected:
     device::DeviceControlBlock BuildDeviceControlBlock() const;
 
 private:
-    friend class TComSettingsObject;
-    friend class TComTimeouts;
-    friend class TComFlowControl;
-    friend class TComParity;
-    friend class TComBuffer;
-    friend class TComLoopEvents;
-    friend class TComThread;
-    friend class TNotifyWindow;
+    /// The private state lives in TComPortPrivate (so a new field changes
+    /// nothing here); the event machinery and the settings objects reach the
+    /// port's internals through it, its only friend.
+    friend class TComPortPrivate;
 
     /// The device for one call. A transfer or query on another thread holds
     /// it until the call returns, so Close never pulls it from under that call.
@@ -359,44 +353,7 @@ private:
     void ChangeLineSetting(Value& Field, Value NewValue);
     void NotifyWndProc(uint32_t Code);
 
-    std::unique_ptr<TComThread> FComThread;
-    /// Instead of the thread, where the main loop waits on the device.
-    std::shared_ptr<TComLoopEvents> FLoopEvents;
-    bool FEventThreadActive = false;
-    /// Guards FDeviceHandle: a plain lock, which the thread checker follows
-    /// (the atomic shared pointer of the standard library releases its inner
-    /// lock in a way the checker cannot see).
-    mutable std::mutex FDeviceMutex;
-    std::shared_ptr<device::SerialDevice> FDeviceHandle;
-    std::shared_future<void> FDeviceReleased; ///< ready once the device is closed
-    /// What the device was told; -1 nothing yet. Writes on several threads
-    /// may ask at once.
-    std::atomic<int8_t> FTxEmptyWanted{-1};
-    /// Taken while this class constructs, where calls reach its own functions.
-    const void* FBaseTxEmptyTrigger = nullptr;
-    /// Set at Open: a subclass replaces TriggerTxEmpty, so it listens.
-    bool FTxEmptyTriggerReplaced = false;
-    std::unique_ptr<TNotifyWindow> FNotifyWnd;
-    int32_t FSettingsUpdateDepth = 0;
-    std::vector<TPortLink*> FLinkList;
-    bool FAnnounceRxChar = true;
-    int FThreadPriority = 0;
-    bool FBufferLinked = false;
-    bool FConnected = false;
-    TBaudRate FBaudRate = br9600;
-    int32_t FCustomBaudRate = 9600;
-    std::string FPort = "COM1";
-    TStopBits FStopBits = sbOneStopBit;
-    TDataBits FDataBits = dbEight;
-    bool FDiscardNull = false;
-    uint8_t FEventChar = 0;
-    TComEvents FEvents = AllComEvents();
-    std::unique_ptr<TComBuffer> FBuffer;
-    std::unique_ptr<TComParity> FParity;
-    std::unique_ptr<TComTimeouts> FTimeouts;
-    std::unique_ptr<TComFlowControl> FFlowControl;
-    TSyncMethod FSyncMethod = smThreadSync;
-    TSettingsGroups FSettingsGroups{sgBasic};
+    std::unique_ptr<TComPortPrivate> FPrivate;
 };
 
 /// The class placed on a window; it adds nothing to TCustomComPort.

@@ -11,12 +11,13 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include <velt/comport/platform/WaitHandle.h>
+
 namespace device {
 
-/// The platform's waitable object as platform-neutral code sees it: a
-/// descriptor on Linux, an event handle on Windows. Only the platform's own
-/// device code looks inside.
-enum class WaitHandle : std::intptr_t {};
+/// The platform's waitable object (platform::WaitHandle), by the name the
+/// device interface has always given it.
+using WaitHandle = platform::WaitHandle;
 
 /// An event that stays set until reset, which threads and main loops wait on.
 class VELT_COMPORT_EXPORT ManualResetEvent {

@@ -2,11 +2,18 @@
 /// @file
 /// How the main thread sleeps while it serves the main-thread queue: until
 /// another thread wakes it, one of the given waitable objects is signalled, or
-/// a timeout passes. Platform code: a descriptor-backed wake-up and poll() on
-/// Linux.
+/// a timeout passes. The wake-up is the platform floor's wake event; the wait
+/// is platform code (poll() on POSIX systems, WaitForMultipleObjects on
+/// Windows).
 #include <velt/comport/Export.h>
-#include <cstdint>
+#include <memory>
 #include <vector>
+
+#include <velt/comport/platform/WaitHandle.h>
+
+namespace platform {
+class WakeEvent;
+}
 
 /// The main thread's sleep while it serves the main-thread queue.
 class VELT_COMPORT_EXPORT LoopWait {
@@ -21,8 +28,8 @@ public:
     void Wake();
     /// Sleeps until woken, a handle is signalled, or TimeoutMs passes (-1: no
     /// limit, 0: only look). Ready[i] tells whether Handles[i] is signalled.
-    void Wait(const std::vector<std::intptr_t>& Handles, int TimeoutMs, std::vector<char>& Ready);
+    void Wait(const std::vector<platform::WaitHandle>& Handles, int TimeoutMs, std::vector<char>& Ready);
 
 private:
-    std::intptr_t FWake; ///< a descriptor here, an event handle on Windows
+    std::unique_ptr<platform::WakeEvent> FWake;
 };

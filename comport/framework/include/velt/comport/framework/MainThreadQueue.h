@@ -96,7 +96,7 @@ private:
     /// The queue's own serving as a main loop: the watched objects.
     class OwnLoop : public MainLoopWatcher {
     public:
-        int Watch(std::intptr_t Handle, std::function<void()> Ready) override;
+        int Watch(platform::WaitHandle Handle, std::function<void()> Ready) override;
         void Unwatch(int Id) override;
         bool Empty() const { return FWatches.empty(); }
         /// Waits with Wait (the queue's), then calls what is signalled.
@@ -105,12 +105,12 @@ private:
     private:
         struct Watched {
             int Id;
-            std::intptr_t Handle;
+            platform::WaitHandle Handle;
             std::shared_ptr<std::function<void()>> Ready;
         };
         std::vector<Watched> FWatches;
         int FNextId = 1;
-        std::vector<std::intptr_t> FHandles;
+        std::vector<platform::WaitHandle> FHandles;
         std::vector<char> FReady;
     };
 

@@ -22,6 +22,7 @@
 #include <velt/comport/device/SerialDevice.h>
 #include "TransferPump.h"
 #include "TxEmptyWatcher.h"
+#include "UniqueFd.h"
 #include "WaitDescriptor.h"
 
 namespace device {
@@ -39,7 +40,7 @@ public:
     // Takes ownership of an open, prepared device descriptor, of an eventfd
     // through which other threads announce events, and of an epoll
     // descriptor (empty) that becomes the waitable object.
-    PosixSerialDevice(int Fd, int WakeFd, int EpollFd);
+    PosixSerialDevice(platform::UniqueFd Fd, platform::UniqueFd WakeFd, platform::UniqueFd EpollFd);
     ~PosixSerialDevice() override;
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -51,7 +52,7 @@ public:
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
     bool EventWaitable(WaitHandle& Handle) override
     {
-        Handle = WaitHandleOf(FEpollFd);
+        Handle = platform::WaitHandleOf(FEpollFd);
         return true;
     }
     WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
@@ -128,9 +129,14 @@ private:
     void EndWrite(PosixTransfer& Transfer, int Result);
     void EndWriteLocked(PosixTransfer& Transfer, int Result);
 
-    const int FFd;
-    const int FWakeFd;  // eventfd: other threads tell the waiter to look again
-    const int FEpollFd; // the waitable object: the line and FWakeFd
+    // Closed last, after every helper that uses them has stopped; closing the
+    // line also releases its flock.
+    const platform::UniqueFd FLine;
+    const platform::UniqueFd FWake;
+    const platform::UniqueFd FEpoll;
+    const int FFd = FLine.Get();
+    const int FWakeFd = FWake.Get();   // eventfd: other threads tell the waiter to look again
+    const int FEpollFd = FEpoll.Get(); // the waitable object: the line and FWakeFd
     std::unique_ptr<LineSource> FLines;
     const std::shared_ptr<PendingTransfers> FPending = std::make_shared<PendingTransfers>();
     TransferPump FPump{FFd, [this] { return AdvancePending(); }, [this] { LineHungUp(); }};

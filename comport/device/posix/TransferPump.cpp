@@ -6,7 +6,7 @@
 #include <poll.h>
 #include <system_error>
 
-#include "EventFd.h"
+#include "WakeDescriptor.h"
 
 namespace device {
 
@@ -52,7 +52,7 @@ void TransferPump::Stop()
     if (!FThread.joinable())
         return;
     FQuit = true;
-    SignalEventFd(FWakeFd);
+    platform::SignalWake(FWakeFd);
     FThread.join();
 }
 
@@ -74,7 +74,7 @@ bool WaitForTransferNews(int WakeFd, int DeviceFd, const PumpWait& Wait)
     if (poll(watched, count, PollTimeout(Wait.Deadline)) <= 0)
         return false; // a deadline passed, or a signal: the next round decides
     if (watched[0].revents & POLLIN)
-        ConsumeEventFd(WakeFd);
+        platform::ConsumeWake(WakeFd);
     return count == 2 && (watched[1].revents & kHangupEvents) != 0;
 }
 

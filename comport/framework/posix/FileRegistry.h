@@ -1,5 +1,5 @@
 #pragma once
-// TRegistry: the Windows registry as this program needs it, kept on Linux in
+// The registry behind TRegistry on POSIX systems, kept in
 // one per-user text file in the REGEDIT4 format
 // (${XDG_CONFIG_HOME:-$HOME/.config}/velt/registry.reg) that holds both roots.
 //
@@ -14,10 +14,6 @@
 // overwriting it, and tells the user where through the exception report. A
 // write never leaves a file that the readers would refuse: it fails instead,
 // and the old file stays.
-//
-// Failures are ERegistryException. The destructor closes the key but cannot
-// report: whoever must know that the writes arrived calls Flush() or
-// CloseKey() first.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -25,53 +21,42 @@
 #include <string>
 #include <vector>
 
-#include <velt/comport/framework/Exception.h>
+#include "RegistryBackend.h"
 #include "RegistryFile.h"
 
-class ERegistryException : public Exception {
+class FileRegistry : public RegistryBackend {
 public:
-    using Exception::Exception;
-};
+    // Root kHkeyCurrentUser, no key open.
+    ~FileRegistry() override;
 
-enum THKey : uint32_t { kHkeyCurrentUser = 0x80000001u, kHkeyLocalMachine = 0x80000002u };
-
-class TRegistry {
-public:
-    // Root kHkeyCurrentUser, full access, no key open.
-    TRegistry();
-    ~TRegistry();
-    TRegistry(const TRegistry&) = delete;
-    TRegistry& operator=(const TRegistry&) = delete;
-
-    THKey RootKey() const { return FRootKey; }
+    THKey RootKey() const override { return FRootKey; }
     // A different root closes the open key first.
-    void SetRootKey(THKey Value);
+    void SetRootKey(THKey Value) override;
 
-    // Opens Key below the open key, or below the root when none is open or
-    // Key starts with a backslash; with CanCreate a missing key is created
-    // (on the disk at the next flush). Returns false when the key is missing
-    // and may not be created, or the path is not a valid key path.
-    bool OpenKey(const std::string& Key, bool CanCreate);
+    // Opens the key at Path (below the root); with CanCreate a missing key
+    // is created (on the disk at the next flush). Returns false when the key
+    // is missing and may not be created.
+    bool OpenKey(const std::string& Path, bool CanCreate) override;
     // Writes what is pending, then closes the key, also when the write fails.
-    void CloseKey();
+    void CloseKey() override;
     // Writes what is pending for the open key to the file.
-    void Flush();
+    void Flush() override;
 
-    bool HasCurrentKey() const { return !FCurrentPath.empty(); }
+    bool HasCurrentKey() const override { return !FCurrentPath.empty(); }
     // The open key's path below the root ("" when none is open).
-    const std::string& CurrentPath() const { return FCurrentPath; }
-    bool KeyExists(const std::string& Key);
-    bool ValueExists(const std::string& Name) const;
+    const std::string& CurrentPath() const override { return FCurrentPath; }
+    bool KeyExists(const std::string& Path) override;
+    bool ValueExists(const std::string& Name) const override;
 
     // Fail when no key is open, and for a text with a line end or a zero
     // byte, which one line of the file cannot hold.
-    void WriteString(const std::string& Name, const std::string& Value);
-    void WriteInteger(const std::string& Name, int32_t Value);
+    void WriteString(const std::string& Name, const std::string& Value) override;
+    void WriteInteger(const std::string& Name, int32_t Value) override;
     // A missing value, or no open key, reads as ""; a value of another kind
     // fails, and so does a text that WriteString would refuse.
-    std::string ReadString(const std::string& Name) const;
+    std::string ReadString(const std::string& Name) const override;
     // A missing value, or one that is not a 32-bit number, fails.
-    int32_t ReadInteger(const std::string& Name) const;
+    int32_t ReadInteger(const std::string& Name) const override;
 
     // Where the registry lives.
     static std::filesystem::path FilePath();
@@ -79,7 +64,6 @@ public:
 private:
     std::string RootWord() const;
     std::string FullPath(const std::string& Path) const;
-    std::optional<std::string> ResolvePath(const std::string& Key) const;
     void LoadSnapshot();
     void ThrowIfUnreadable() const;
     std::optional<regfile::Value> FindCurrent(const std::string& Name) const;

@@ -30,9 +30,9 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb, bool MarkBreaks)
 
 } // namespace
 
-PosixSerialDevice::PosixSerialDevice(int Fd, int WakeFd, int EpollFd)
-    : FFd(Fd), FWakeFd(WakeFd), FEpollFd(EpollFd), FLines(std::make_unique<TtyLineSource>(Fd)), FFlow(Fd, *FLines),
-      FMarkBreaks(!IsPseudoTerminal(Fd))
+PosixSerialDevice::PosixSerialDevice(platform::UniqueFd Fd, platform::UniqueFd WakeFd, platform::UniqueFd EpollFd)
+    : FLine(std::move(Fd)), FWake(std::move(WakeFd)), FEpoll(std::move(EpollFd)),
+      FLines(std::make_unique<TtyLineSource>(FFd)), FFlow(FFd, *FLines), FMarkBreaks(!IsPseudoTerminal(FFd))
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
     std::lock_guard lock(FMutex);
@@ -51,9 +51,6 @@ PosixSerialDevice::~PosixSerialDevice()
     FPump.Stop();
     for (const auto direction : {PosixTransfer::Kind::Read, PosixTransfer::Kind::Write})
         AdvanceQueue(FPending->Of(direction), false);
-    close(FEpollFd);
-    close(FWakeFd);
-    close(FFd); // also releases the flock
 }
 
 int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t OutputSize)

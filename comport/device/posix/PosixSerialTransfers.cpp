@@ -126,7 +126,8 @@ void PosixSerialDevice::DriveUntilEnded(PosixTransfer& Transfer)
         const StepOutcome waits = AdvanceQueue(queue, false);
         if (Transfer.Ended())
             break;
-        if (WaitForTransferNews(queue.AwaiterWakeFd, FFd, {waits.WatchDevice ? lineReady : short{0}, waits.Deadline}))
+        if (WaitForTransferNews(queue.AwaiterWake.Get(), FFd,
+                                {waits.WatchDevice ? lineReady : short{0}, waits.Deadline}))
             LineHungUp();
     }
     std::unique_lock turn(queue.Mutex);

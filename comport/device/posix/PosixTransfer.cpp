@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <sys/eventfd.h>
 #include <system_error>
-#include <unistd.h>
 
-#include "EventFd.h"
+#include "WakeDescriptor.h"
 #include "WaitDescriptor.h"
 
 namespace device {
@@ -25,19 +23,17 @@ PosixTransfer::~PosixTransfer()
         // Waits for a Finish still signalling on another thread.
         std::lock_guard lock(FEndMutex);
     }
-    if (FEndFd >= 0)
-        close(FEndFd);
 }
 
 WaitHandle PosixTransfer::EndWaitable()
 {
     std::lock_guard lock(FEndMutex);
-    if (FEndFd < 0) {
-        FEndFd = eventfd(Ended() ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (FEndFd < 0)
+    if (!FEnd.Valid()) {
+        FEnd = platform::NewWakeDescriptor(Ended());
+        if (!FEnd.Valid())
             throw std::system_error(errno, std::generic_category(), "Cannot create a transfer's end event");
     }
-    return WaitHandleOf(FEndFd);
+    return platform::WaitHandleOf(FEnd.Get());
 }
 
 void PosixTransfer::AwaitEnd() const { FEnded.wait(false, std::memory_order_acquire); }
@@ -54,8 +50,8 @@ void PosixTransfer::Finish(int EndResult)
     }
     std::lock_guard lock(FEndMutex);
     FEnded.store(true, std::memory_order_release);
-    if (FEndFd >= 0)
-        SignalEventFd(FEndFd);
+    if (FEnd.Valid())
+        platform::SignalWake(FEnd.Get());
     FEnded.notify_all();
 }
 
@@ -88,20 +84,13 @@ void PendingTransfers::RemoveLocked(Queue& From, std::deque<PosixTransfer*>::ite
     --FCount;
 }
 
-PendingTransfers::~PendingTransfers()
-{
-    for (Queue* queue : {&FReads, &FWrites})
-        if (queue->AwaiterWakeFd >= 0)
-            close(queue->AwaiterWakeFd);
-    if (FPumpWakeFd >= 0)
-        close(FPumpWakeFd);
-}
-
 int PendingTransfers::PumpWakeFd()
 {
     std::lock_guard lock(FPumpFdMutex);
-    if (FPumpWakeFd < 0)
-        FPumpWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (!FPumpWake.Valid()) {
+        FPumpWake = platform::NewWakeDescriptor();
+        FPumpWakeFd = FPumpWake.Get();
+    }
     return FPumpWakeFd;
 }
 
@@ -109,14 +98,14 @@ void PendingTransfers::WakePump()
 {
     const int wakeFd = FPumpWakeFd.load();
     if (wakeFd >= 0)
-        SignalEventFd(wakeFd);
+        platform::SignalWake(wakeFd);
 }
 
 int PendingTransfers::LetAwaiterDrive(Queue& Into)
 {
-    if (Into.AwaiterWakeFd < 0) {
-        Into.AwaiterWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (Into.AwaiterWakeFd < 0)
+    if (!Into.AwaiterWake.Valid()) {
+        Into.AwaiterWake = platform::NewWakeDescriptor();
+        if (!Into.AwaiterWake.Valid())
             return errno;
     }
     ++Into.Awaiters;
@@ -127,7 +116,7 @@ void PendingTransfers::WakeAwaiters()
 {
     for (Queue* queue : {&FReads, &FWrites})
         if (queue->Awaiters.load() > 0)
-            SignalEventFd(queue->AwaiterWakeFd);
+            platform::SignalWake(queue->AwaiterWake.Get());
 }
 
 void PendingTransfers::Abort(bool Reads, bool Writes)

@@ -1,47 +1,45 @@
+// A manual-reset event on a wake-up descriptor of the platform floor, with
+// its state mirrored in a flag so that asking costs no system call.
 #include <velt/comport/device/ManualResetEvent.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <poll.h>
-#include <stdexcept>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <system_error>
 #include <vector>
 
-#include "EventFd.h"
 #include "WaitDescriptor.h"
+#include "WakeDescriptor.h"
 
 namespace device {
 
 namespace {
-int CreateEventDescriptor(bool InitiallySet)
+int NewEventDescriptor(bool InitiallySet)
 {
-    const int fd = eventfd(InitiallySet ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const int fd = platform::NewWakeDescriptor(InitiallySet).Release();
     if (fd < 0)
-        throw std::runtime_error("Cannot create an event object");
+        throw std::system_error(errno, std::generic_category(), "Cannot create an event object");
     return fd;
 }
 } // namespace
 
 ManualResetEvent::ManualResetEvent(bool InitiallySet)
-    : FHandle(WaitHandleOf(CreateEventDescriptor(InitiallySet))), FSet(InitiallySet)
+    : FHandle(platform::WaitHandleOf(NewEventDescriptor(InitiallySet))), FSet(InitiallySet)
 {
 }
 
-ManualResetEvent::~ManualResetEvent() { close(DescriptorOf(FHandle)); }
+ManualResetEvent::~ManualResetEvent() { const platform::UniqueFd closing(platform::DescriptorOf(FHandle)); }
 
 void ManualResetEvent::Set()
 {
     // The counter only ever holds 0 or 1: set when clear, else nothing.
-    if (!FSet.exchange(true)) {
-        SignalEventFd(DescriptorOf(FHandle));
-    }
+    if (!FSet.exchange(true))
+        platform::SignalWake(platform::DescriptorOf(FHandle));
 }
 
 void ManualResetEvent::Reset()
 {
     FSet = false;
-    ConsumeEventFd(DescriptorOf(FHandle));
+    platform::ConsumeWake(platform::DescriptorOf(FHandle));
 }
 
 bool ManualResetEvent::IsSet() const { return FSet.load(); }
@@ -52,7 +50,7 @@ size_t ManualResetEvent::WaitAny(std::initializer_list<const ManualResetEvent*> 
 {
     std::vector<pollfd> watched;
     for (const ManualResetEvent* event : Events)
-        watched.push_back({DescriptorOf(event->FHandle), POLLIN, 0});
+        watched.push_back({platform::DescriptorOf(event->FHandle), POLLIN, 0});
     for (;;) {
         while (poll(watched.data(), watched.size(), -1) < 0 && errno == EINTR) {
         }

@@ -1,11 +1,11 @@
 #pragma once
-// On Linux a waitable object is a descriptor that polls readable while it is
-// signalled.
-#include <velt/comport/device/ManualResetEvent.h>
+// On POSIX systems a waitable object is a descriptor that polls readable
+// while it is signalled.
+#include <velt/comport/platform/WaitHandle.h>
 
-namespace device {
+namespace platform {
 
 inline int DescriptorOf(WaitHandle Handle) { return static_cast<int>(Handle); }
 inline WaitHandle WaitHandleOf(int Descriptor) { return static_cast<WaitHandle>(Descriptor); }
 
-} // namespace device
+} // namespace platform

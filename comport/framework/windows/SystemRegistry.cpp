@@ -1,4 +1,8 @@
-#include "Registry.h"
+// The registry behind TRegistry on Windows: the system's own registry. Texts
+// are stored as REG_SZ and numbers as REG_DWORD, the kinds the REGEDIT4 file
+// of other platforms holds, so that a key exported on one platform imports
+// on the other. Writes reach the registry at once.
+#include "RegistryBackend.h"
 
 #include <windows.h>
 
@@ -11,17 +15,6 @@
 namespace {
 
 HKEY RootHandle(THKey Root) { return Root == kHkeyLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
-
-// A key path without its outer backslashes; empty when it is empty or has an
-// empty part ("a\\b"), which the registry would not take as meant.
-std::string NormalizeKeyPath(std::string Path)
-{
-    if (!Path.empty() && Path.back() == '\\')
-        Path.pop_back();
-    if (Path.empty() || Path.front() == '\\' || Path.find("\\\\") != std::string::npos)
-        return {};
-    return Path;
-}
 
 std::string SystemMessage(LSTATUS Status)
 {
@@ -68,13 +61,39 @@ std::optional<StoredValue> QueryValue(HKEY Key, const std::string& Name)
     }
 }
 
+class SystemRegistry : public RegistryBackend {
+public:
+    ~SystemRegistry() override;
+    THKey RootKey() const override { return FRootKey; }
+    void SetRootKey(THKey Value) override;
+
+    bool OpenKey(const std::string& Path, bool CanCreate) override;
+    void CloseKey() override;
+    void Flush() override;
+
+    bool HasCurrentKey() const override { return FCurrentKey != nullptr; }
+    const std::string& CurrentPath() const override { return FCurrentPath; }
+    bool KeyExists(const std::string& Path) override;
+    bool ValueExists(const std::string& Name) const override;
+
+    void WriteString(const std::string& Name, const std::string& Value) override;
+    void WriteInteger(const std::string& Name, int32_t Value) override;
+    std::string ReadString(const std::string& Name) const override;
+    int32_t ReadInteger(const std::string& Name) const override;
+
+private:
+    THKey FRootKey = kHkeyCurrentUser;
+    void* FCurrentKey = nullptr; // the open HKEY
+    std::string FCurrentPath;
+};
+
 } // namespace
 
-TRegistry::TRegistry() = default;
+std::unique_ptr<RegistryBackend> NewRegistryBackend() { return std::make_unique<SystemRegistry>(); }
 
-TRegistry::~TRegistry() { CloseKey(); }
+SystemRegistry::~SystemRegistry() { CloseKey(); }
 
-void TRegistry::SetRootKey(THKey Value)
+void SystemRegistry::SetRootKey(THKey Value)
 {
     if (Value == FRootKey)
         return;
@@ -82,22 +101,10 @@ void TRegistry::SetRootKey(THKey Value)
     FRootKey = Value;
 }
 
-std::string TRegistry::ResolvePath(const std::string& Key) const
+bool SystemRegistry::OpenKey(const std::string& Path, bool CanCreate)
 {
-    if (!Key.empty() && Key.front() == '\\')
-        return NormalizeKeyPath(Key.substr(1));
-    if (HasCurrentKey())
-        return NormalizeKeyPath(FCurrentPath + "\\" + Key);
-    return NormalizeKeyPath(Key);
-}
-
-bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
-{
-    const std::string path = ResolvePath(Key);
     CloseKey();
-    if (path.empty())
-        return false;
-    const std::wstring widePath = WideFromUtf8(path);
+    const std::wstring widePath = WideFromUtf8(Path);
     HKEY key = nullptr;
     const LSTATUS status = CanCreate
                                ? RegCreateKeyExW(RootHandle(FRootKey), widePath.c_str(), 0, nullptr,
@@ -106,11 +113,11 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
     if (status != ERROR_SUCCESS)
         return false;
     FCurrentKey = key;
-    FCurrentPath = path;
+    FCurrentPath = Path;
     return true;
 }
 
-void TRegistry::CloseKey()
+void SystemRegistry::CloseKey()
 {
     if (FCurrentKey != nullptr)
         RegCloseKey(static_cast<HKEY>(FCurrentKey));
@@ -118,7 +125,7 @@ void TRegistry::CloseKey()
     FCurrentPath.clear();
 }
 
-void TRegistry::Flush()
+void SystemRegistry::Flush()
 {
     if (FCurrentKey == nullptr)
         return;
@@ -127,24 +134,21 @@ void TRegistry::Flush()
         throw ERegistryException("Cannot write the registry: " + SystemMessage(status));
 }
 
-bool TRegistry::KeyExists(const std::string& Key)
+bool SystemRegistry::KeyExists(const std::string& Path)
 {
-    const std::string path = ResolvePath(Key);
-    if (path.empty())
-        return false;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(RootHandle(FRootKey), WideFromUtf8(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(RootHandle(FRootKey), WideFromUtf8(Path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
 }
 
-bool TRegistry::ValueExists(const std::string& Name) const
+bool SystemRegistry::ValueExists(const std::string& Name) const
 {
     return HasCurrentKey() && QueryValue(static_cast<HKEY>(FCurrentKey), Name).has_value();
 }
 
-void TRegistry::WriteString(const std::string& Name, const std::string& Value)
+void SystemRegistry::WriteString(const std::string& Name, const std::string& Value)
 {
     if (!HasCurrentKey())
         throw ERegistryException("Failed to set data for '" + Name + "': no key is open");
@@ -158,7 +162,7 @@ void TRegistry::WriteString(const std::string& Name, const std::string& Value)
         throw ERegistryException("Failed to set data for '" + Name + "': " + SystemMessage(status));
 }
 
-void TRegistry::WriteInteger(const std::string& Name, int32_t Value)
+void SystemRegistry::WriteInteger(const std::string& Name, int32_t Value)
 {
     if (!HasCurrentKey())
         throw ERegistryException("Failed to set data for '" + Name + "': no key is open");
@@ -169,7 +173,7 @@ void TRegistry::WriteInteger(const std::string& Name, int32_t Value)
         throw ERegistryException("Failed to set data for '" + Name + "': " + SystemMessage(status));
 }
 
-std::string TRegistry::ReadString(const std::string& Name) const
+std::string SystemRegistry::ReadString(const std::string& Name) const
 {
     if (!HasCurrentKey())
         return {};
@@ -185,7 +189,7 @@ std::string TRegistry::ReadString(const std::string& Name) const
     return Utf8FromWide(text);
 }
 
-int32_t TRegistry::ReadInteger(const std::string& Name) const
+int32_t SystemRegistry::ReadInteger(const std::string& Name) const
 {
     std::optional<StoredValue> value;
     if (HasCurrentKey())

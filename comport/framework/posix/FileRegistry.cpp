@@ -1,4 +1,4 @@
-#include "Registry.h"
+#include "FileRegistry.h"
 
 #include <ctime>
 #include <utility>
@@ -11,24 +11,9 @@ namespace {
 
 std::filesystem::path LockPath()
 {
-    std::filesystem::path lock = TRegistry::FilePath();
+    std::filesystem::path lock = FileRegistry::FilePath();
     lock += ".lock";
     return lock;
-}
-
-// A key path below the root without its outer backslashes, or nothing when
-// it is empty, has an empty part ("a\\b") or holds a control character,
-// which the file's key lines could not carry.
-std::optional<std::string> NormalizeKeyPath(std::string Path)
-{
-    if (!Path.empty() && Path.back() == '\\')
-        Path.pop_back();
-    if (Path.empty() || Path.front() == '\\' || Path.find("\\\\") != std::string::npos)
-        return std::nullopt;
-    for (const char c : Path)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            return std::nullopt;
-    return Path;
 }
 
 // ".<Word>-<local time>", the ending of a file moved aside.
@@ -46,16 +31,16 @@ std::string AsideSuffix(const std::string& Word)
 // that moved it is over (never while the file's lock is held).
 void ReportMovedAside(const std::string& Why, const std::filesystem::path& Aside)
 {
-    ReportException(std::make_exception_ptr(ERegistryException("The settings file " + TRegistry::FilePath().string() +
-                                                               " could not be read (" + Why + "); it was moved to " +
-                                                               Aside.string() + " and the settings were stored anew")));
+    ReportException(std::make_exception_ptr(
+        ERegistryException("The settings file " + FileRegistry::FilePath().string() + " could not be read (" + Why +
+                           "); it was moved to " + Aside.string() + " and the settings were stored anew")));
 }
 
 } // namespace
 
-TRegistry::TRegistry() = default;
+std::unique_ptr<RegistryBackend> NewRegistryBackend() { return std::make_unique<FileRegistry>(); }
 
-TRegistry::~TRegistry()
+FileRegistry::~FileRegistry()
 {
     try {
         CloseKey();
@@ -64,9 +49,9 @@ TRegistry::~TRegistry()
     }
 }
 
-std::filesystem::path TRegistry::FilePath() { return ConfigHome() / "velt" / "registry.reg"; }
+std::filesystem::path FileRegistry::FilePath() { return ConfigHome() / "velt" / "registry.reg"; }
 
-void TRegistry::SetRootKey(THKey Value)
+void FileRegistry::SetRootKey(THKey Value)
 {
     if (Value == FRootKey)
         return;
@@ -74,48 +59,33 @@ void TRegistry::SetRootKey(THKey Value)
     FRootKey = Value;
 }
 
-std::string TRegistry::RootWord() const
+std::string FileRegistry::RootWord() const
 {
     return FRootKey == kHkeyLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
-std::string TRegistry::FullPath(const std::string& Path) const { return RootWord() + "\\" + Path; }
+std::string FileRegistry::FullPath(const std::string& Path) const { return RootWord() + "\\" + Path; }
 
-std::optional<std::string> TRegistry::ResolvePath(const std::string& Key) const
+bool FileRegistry::OpenKey(const std::string& Path, bool CanCreate)
 {
-    if (!Key.empty() && Key.front() == '\\')
-        return NormalizeKeyPath(Key.substr(1));
-    if (HasCurrentKey())
-        return NormalizeKeyPath(FCurrentPath + "\\" + Key);
-    return NormalizeKeyPath(Key);
-}
-
-bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
-{
-    const std::optional<std::string> path = ResolvePath(Key);
     CloseKey();
-    if (!path)
-        return false;
     LoadSnapshot();
-    const bool exists = FReadError.empty() && regfile::KeyExists(FSnapshot, FullPath(*path));
+    const bool exists = FReadError.empty() && regfile::KeyExists(FSnapshot, FullPath(Path));
     if (!exists && !CanCreate)
         return false;
-    FCurrentPath = *path;
+    FCurrentPath = Path;
     FCreatePending = !exists;
     return true;
 }
 
-bool TRegistry::KeyExists(const std::string& Key)
+bool FileRegistry::KeyExists(const std::string& Path)
 {
-    const std::optional<std::string> path = ResolvePath(Key);
-    if (!path)
-        return false;
     LoadSnapshot();
     ThrowIfUnreadable();
-    return regfile::KeyExists(FSnapshot, FullPath(*path));
+    return regfile::KeyExists(FSnapshot, FullPath(Path));
 }
 
-void TRegistry::CloseKey()
+void FileRegistry::CloseKey()
 {
     try {
         Flush();
@@ -126,14 +96,14 @@ void TRegistry::CloseKey()
     ForgetCurrentKey();
 }
 
-void TRegistry::ForgetCurrentKey()
+void FileRegistry::ForgetCurrentKey()
 {
     FCurrentPath.clear();
     FCreatePending = false;
     FPending.clear();
 }
 
-void TRegistry::Flush()
+void FileRegistry::Flush()
 {
     if (!HasCurrentKey())
         return;
@@ -166,8 +136,9 @@ void TRegistry::Flush()
 
 // Runs under the file's lock, on the file as it is now, so that whatever
 // another process wrote since this key was opened is kept.
-std::string TRegistry::ApplyPending(const std::optional<std::string>& Content,
-                                    const std::function<void(const std::string&, const std::string&)>& MoveAside) const
+std::string
+FileRegistry::ApplyPending(const std::optional<std::string>& Content,
+                           const std::function<void(const std::string&, const std::string&)>& MoveAside) const
 {
     std::optional<regfile::Document> doc = Content ? regfile::Parse(*Content) : regfile::Document{};
     if (!doc) {
@@ -188,7 +159,7 @@ std::string TRegistry::ApplyPending(const std::optional<std::string>& Content,
     return content;
 }
 
-void TRegistry::LoadSnapshot()
+void FileRegistry::LoadSnapshot()
 {
     FSnapshot = {};
     FReadError.clear();
@@ -205,13 +176,13 @@ void TRegistry::LoadSnapshot()
     }
 }
 
-void TRegistry::ThrowIfUnreadable() const
+void FileRegistry::ThrowIfUnreadable() const
 {
     if (!FReadError.empty())
         throw ERegistryException(FReadError);
 }
 
-std::optional<regfile::Value> TRegistry::FindCurrent(const std::string& Name) const
+std::optional<regfile::Value> FileRegistry::FindCurrent(const std::string& Name) const
 {
     ThrowIfUnreadable();
     if (!HasCurrentKey())
@@ -226,9 +197,9 @@ std::optional<regfile::Value> TRegistry::FindCurrent(const std::string& Name) co
     return *value;
 }
 
-bool TRegistry::ValueExists(const std::string& Name) const { return FindCurrent(Name).has_value(); }
+bool FileRegistry::ValueExists(const std::string& Name) const { return FindCurrent(Name).has_value(); }
 
-void TRegistry::Stage(regfile::Value Value)
+void FileRegistry::Stage(regfile::Value Value)
 {
     if (!HasCurrentKey())
         throw ERegistryException("Failed to set data for '" + Value.Name + "': no key is open");
@@ -242,17 +213,17 @@ void TRegistry::Stage(regfile::Value Value)
     FPending.push_back(std::move(Value));
 }
 
-void TRegistry::WriteString(const std::string& Name, const std::string& Value)
+void FileRegistry::WriteString(const std::string& Name, const std::string& Value)
 {
     Stage(regfile::Value{Name, regfile::ValueKind::Text, Value, 0});
 }
 
-void TRegistry::WriteInteger(const std::string& Name, int32_t Value)
+void FileRegistry::WriteInteger(const std::string& Name, int32_t Value)
 {
     Stage(regfile::Value{Name, regfile::ValueKind::Number, {}, static_cast<uint32_t>(Value)});
 }
 
-std::string TRegistry::ReadString(const std::string& Name) const
+std::string FileRegistry::ReadString(const std::string& Name) const
 {
     const std::optional<regfile::Value> value = FindCurrent(Name);
     if (!value)
@@ -266,7 +237,7 @@ std::string TRegistry::ReadString(const std::string& Name) const
     return value->Text;
 }
 
-int32_t TRegistry::ReadInteger(const std::string& Name) const
+int32_t FileRegistry::ReadInteger(const std::string& Name) const
 {
     const std::optional<regfile::Value> value = FindCurrent(Name);
     if (!value || value->Kind != regfile::ValueKind::Number)

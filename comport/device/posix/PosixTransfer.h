@@ -13,6 +13,7 @@
 
 #include <velt/comport/device/SerialDevice.h>
 #include "TransferTimeouts.h"
+#include "UniqueFd.h"
 
 namespace device {
 
@@ -61,7 +62,7 @@ private:
     uint64_t FAbortMark; // the aborts of its direction when the transfer began
     std::atomic<bool> FEnded{false};
     mutable std::mutex FEndMutex; // orders Finish against EndWaitable and the destructor
-    int FEndFd = -1;              // the waitable object, made when first asked for
+    platform::UniqueFd FEnd;      // the waitable object, made when first asked for
 };
 
 // Shared by a device and its transfer states, so that either may go first.
@@ -73,13 +74,13 @@ public:
         std::atomic<uint64_t> Aborts{0};
         // While a synchronous transfer leads the queue, its awaiter moves the
         // queue on and the pump leaves it alone; news reaches the awaiter
-        // through AwaiterWakeFd (made once, kept until the device goes).
+        // through AwaiterWake (made once, kept until the device goes).
         std::atomic<int> Awaiters{0}; // awaiters that drive, or are about to
-        int AwaiterWakeFd = -1;
+        platform::UniqueFd AwaiterWake;
         bool AwaiterLeads() const { return !Order.empty() && Order.front()->DrivenByAwaiter; }
     };
 
-    ~PendingTransfers();
+    ~PendingTransfers() = default;
     PendingTransfers() = default;
     PendingTransfers(const PendingTransfers&) = delete;
     PendingTransfers& operator=(const PendingTransfers&) = delete;
@@ -116,7 +117,8 @@ private:
     Queue FWrites;
     std::atomic<uint32_t> FCount{0};
     std::mutex FPumpFdMutex;
-    std::atomic<int> FPumpWakeFd{-1};
+    platform::UniqueFd FPumpWake;     // made under FPumpFdMutex
+    std::atomic<int> FPumpWakeFd{-1}; // its descriptor, read without the lock
 };
 
 } // namespace device

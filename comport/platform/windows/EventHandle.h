@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-#include <velt/comport/device/ManualResetEvent.h>
+#include <velt/comport/platform/WaitHandle.h>
 
-namespace device {
+namespace platform {
 
 inline HANDLE EventHandleOf(WaitHandle Handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(Handle)); }
 inline WaitHandle WaitHandleOf(HANDLE Event) { return static_cast<WaitHandle>(reinterpret_cast<std::intptr_t>(Event)); }
 
-} // namespace device
+} // namespace platform
