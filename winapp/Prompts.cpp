@@ -66,7 +66,7 @@ std::wstring Wide(const char* Utf8) { return WideFromUtf8(Utf8); }
 void ShowMessageBox(HWND Owner, const std::wstring& Text, const std::wstring& Caption, UINT Flags)
 {
     if (MessageBoxHook()) {
-        MessageBoxHook()(TMessageRequest{Text, Caption, Flags});
+        MessageBoxHook()(TMessageBoxRequest{Text, Caption, Flags});
         return;
     }
     MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags);

@@ -7,13 +7,13 @@
 #include <functional>
 #include <string>
 
-struct TMessageRequest {
+struct TMessageBoxRequest {
     std::wstring Text;
     std::wstring Caption;
     UINT Flags; // MB_* as MessageBox takes them
 };
 
-using TMessageBoxHook = std::function<void(const TMessageRequest& Request)>;
+using TMessageBoxHook = std::function<void(const TMessageBoxRequest& Request)>;
 // The file name a test chooses; empty: the operator cancelled.
 using TSaveFileHook = std::function<std::wstring()>;
 

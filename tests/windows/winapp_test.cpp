@@ -77,7 +77,7 @@ protected:
     {
         InstallMessageLoopHandOver();
         InstallSetupDialog();
-        SetMessageBoxHook([this](const TMessageRequest& Request) { Boxes.push_back(Request); });
+        SetMessageBoxHook([this](const TMessageBoxRequest& Request) { Boxes.push_back(Request); });
         InstallExceptionReportBox(nullptr);
         Places = TestPlaces();
         DeleteStoredKeys();
@@ -127,14 +127,14 @@ protected:
     std::string BoxTexts() const
     {
         std::string texts;
-        for (const TMessageRequest& box : Boxes)
+        for (const TMessageBoxRequest& box : Boxes)
             texts += Utf8FromWide(box.Text) + "\n";
         return texts;
     }
 
     SettingsPlaces Places;
     std::unique_ptr<TForm1> Form;
-    std::vector<TMessageRequest> Boxes;
+    std::vector<TMessageBoxRequest> Boxes;
 };
 
 // ---- The meter's commands -------------------------------------------------------
