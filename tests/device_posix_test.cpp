@@ -470,7 +470,10 @@ TEST(Read, BytesLikeABreakMarkAreDataWithAndWithoutMarks)
         device::Termios2 line;
         ASSERT_EQ(device::ReadTermios2(pty.SlaveFd(), line), 0);
         EXPECT_EQ(line.InputFlags & (PARMRK | INPCK), checking ? static_cast<uint32_t>(PARMRK | INPCK) : 0u);
-        const std::string bytes("a\xFF\x00\x00z\xFF\xFF\x00b", 9);
+        const std::string bytes(
+            "a\xFF\x00\x00z\xFF\xFF\x00"
+            "b",
+            9);
         pty.WriteToPort(bytes);
         ASSERT_TRUE(WaitUntil([&] { return QueuedBytes(*port) == bytes.size(); }, 5s));
         EXPECT_EQ(ReadPort(*port, 20).Bytes, bytes);
