@@ -35,6 +35,8 @@ enum TSettingKind : uint8_t {
 /// refers to lives as long as the program.
 class VELT_COMPORT_EXPORT TPortSetting {
 public:
+    /// A handle on Row, one of the table's own rows (PortSettings() hands
+    /// them out; a program has no rows of its own to make).
     explicit TPortSetting(const TPortSettingRow& Row) : FRow(&Row) {}
 
     /// The name values are stored under: "BaudRate", "FlowControl.ControlRTS".
