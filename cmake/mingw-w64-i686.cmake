@@ -1,19 +1,4 @@
-# Cross-builds for 32-bit Windows with Debian's mingw-w64 compilers. The
-# "-posix" flavour is the one whose C++ library has std::thread and
-# std::mutex. Programs are linked statically, so that they run (on Windows,
-# or under Wine) without the compiler's run-time DLLs beside them.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-builds for 32-bit Windows with Debian's mingw-w64 compilers.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(VELT_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VELT_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VELT_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${VELT_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VELT_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
