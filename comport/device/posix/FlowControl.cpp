@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -157,10 +156,10 @@ void FlowControl::Release()
 
 void FlowControl::SendFlowChar(bool Xoff)
 {
-    // TCXONC sends the character ahead of the output the kernel holds, as a
+    // tcflow sends the character ahead of the output the kernel holds, as a
     // driver sends XOFF at once; a character of 0 is "disabled" to it.
     const uint8_t ch = Xoff ? FXoffChar : FXonChar;
-    if (ch != 0 && ioctl(FFd, TCXONC, Xoff ? TCIOFF : TCION) == 0)
+    if (ch != 0 && tcflow(FFd, Xoff ? TCIOFF : TCION) == 0)
         return;
     while (write(FFd, &ch, 1) < 0 && errno == EINTR) {
     }

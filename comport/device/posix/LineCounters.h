@@ -1,6 +1,8 @@
 #pragma once
 // The driver's line counters (TIOCGICOUNT): modem-line changes and receive
 // errors since the port came up. Pseudo-terminals and some drivers keep none.
+// The bodies are the system's: linux/LineCounters.cpp; a system without such
+// counters reads none (false), and the marks in the input tell the errors.
 #include <cstdint>
 
 namespace device {

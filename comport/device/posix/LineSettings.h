@@ -1,15 +1,11 @@
 #pragma once
-// Turns a device control record into terminal settings, and checks what the
-// device actually took.
+// The line settings of a device control record: the checks every system
+// shares (bodies in posix/LineSettings.cpp), and putting the record on the
+// line, which is the system's (bodies in linux/Termios2Settings.cpp, through
+// termios2; another system gives its own in its folder).
 #include <velt/comport/device/SerialDevice.h>
-#include "Termios2.h"
 
 namespace device {
-
-// Raw mode for a serial line: no echo, no line editing, no output processing,
-// no signals, reads that never block inside the kernel (VMIN = VTIME = 0),
-// modem control lines ignored for opening (CLOCAL), a break no signal (BRKINT).
-void MakeRawLine(Termios2& Settings);
 
 // 0, or EINVAL for a record the line cannot carry: a rate of 0 (it would hang
 // the line up), data bits outside 5..8, an unknown parity or stop-bit value,
@@ -21,14 +17,19 @@ int CheckControlBlock(const DeviceControlBlock& Dcb);
 // asks: output flow on CTS together with the RTS handshake.
 bool UsesKernelRtsCts(const DeviceControlBlock& Dcb);
 
-// Applies rate, format, the kernel's part of flow control and the XON/XOFF
-// characters of Dcb to Settings (already raw). With MarkBreaks, breaks are
+// Raw mode for a serial line: no echo, no line editing, no output processing,
+// no signals, reads that never block inside the kernel (VMIN = VTIME = 0),
+// modem control lines ignored for opening (CLOCAL), a break no signal
+// (BRKINT). 0 or errno.
+[[nodiscard]] int MakeLineRaw(int Fd);
+
+// Puts rate, format, the kernel's part of flow control and the XON/XOFF
+// characters of Dcb (checked) on the raw line Fd. With MarkBreaks, breaks are
 // marked in the input (PARMRK) even without the parity check; bad bytes are
 // marked when parity is checked (INPCK); so the receive queue can see them.
-void ApplyControlBlock(const DeviceControlBlock& Dcb, bool MarkBreaks, Termios2& Settings);
-
-// Whether Taken (read back from the device) carries every setting of Wanted
-// that matters to the line.
-bool DeviceTookSettings(const Termios2& Wanted, const Termios2& Taken);
+// The settings are read back, as success of the call proves nothing: what the
+// device did not take is refused with EINVAL and the line goes back to what
+// it had. 0 or errno.
+[[nodiscard]] int ApplyLineSettings(int Fd, const DeviceControlBlock& Dcb, bool MarkBreaks);
 
 } // namespace device

@@ -2,6 +2,8 @@
 // A helper thread blocked in TIOCMIWAIT that reports modem-line changes
 // (kEvCts, kEvDsr, kEvRlsd, kEvRing): poll() on a tty never reports them.
 // Started only for a line that has modem signals (not a pseudo-terminal).
+// The bodies are the system's: linux/ModemLineWatcher.cpp; a system without
+// TIOCMIWAIT would look at the lines on its own wake-ups instead.
 #include <atomic>
 #include <cstdint>
 #include <functional>

@@ -3,7 +3,8 @@
 // RTS, watching for changes, and the driver's RTS toggling around
 // transmission (RS-485 mode). A pseudo-terminal answers these requests with
 // ENOTTY (EINVAL on some kernels): it has no modem lines, which is not a
-// failure; its lines read as all off.
+// failure; its lines read as all off. The bodies are the system's:
+// linux/ModemLines.cpp; another system gives its own in its folder.
 #include <cstdint>
 #include <memory>
 

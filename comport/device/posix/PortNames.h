@@ -1,6 +1,8 @@
 #pragma once
 // Port names and the device paths they stand for, and the list of serial
-// devices present.
+// devices present. The bodies are the system's: linux/PortNames.cpp (device
+// nodes under /dev, the list from sysfs); another system gives its own in
+// its folder.
 #include <string>
 #include <vector>
 

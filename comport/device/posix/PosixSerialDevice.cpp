@@ -1,4 +1,4 @@
-// Lifetime, settings and status queries of the Linux serial device.
+// Lifetime, settings and status queries of the POSIX serial device.
 #include "PosixSerialDevice.h"
 
 #include <algorithm>
@@ -30,8 +30,8 @@ ReceiveOptions ReceiveOptionsFor(const DeviceControlBlock& Dcb, bool MarkBreaks)
 
 } // namespace
 
-PosixSerialDevice::PosixSerialDevice(platform::UniqueFd Fd, platform::UniqueFd WakeFd, platform::UniqueFd EpollFd)
-    : FLine(std::move(Fd)), FWake(std::move(WakeFd)), FEpoll(std::move(EpollFd)),
+PosixSerialDevice::PosixSerialDevice(platform::UniqueFd Fd, platform::UniqueFd WakeFd, DeviceWaitSet WaitSet)
+    : FLine(std::move(Fd)), FWake(std::move(WakeFd)), FWaitSet(std::move(WaitSet)),
       FLines(std::make_unique<TtyLineSource>(FFd)), FFlow(FFd, *FLines), FMarkBreaks(!IsPseudoTerminal(FFd))
 {
     FHasCounters = ReadLineCounters(FFd, FCounters);
@@ -80,25 +80,8 @@ int PosixSerialDevice::SetState(const DeviceControlBlock& Dcb)
     if (int error = FFlow.Check(Dcb))
         return error;
     PullInputLocked();
-    Termios2 previous;
-    if (int error = ReadTermios2(FFd, previous))
+    if (int error = ApplyLineSettings(FFd, Dcb, FMarkBreaks))
         return error;
-    Termios2 wanted = previous;
-    MakeRawLine(wanted);
-    ApplyControlBlock(Dcb, FMarkBreaks, wanted);
-    if (int error = WriteTermios2(FFd, wanted))
-        return error;
-    // The call succeeds even where the driver quietly kept other values.
-    Termios2 taken;
-    if (int error = ReadTermios2(FFd, taken))
-        return error;
-    // Refused: the line goes back to what it had. Should that fail too, the
-    // line is in neither state, and that failure is the one to report.
-    if (!DeviceTookSettings(wanted, taken)) {
-        if (int error = WriteTermios2(FFd, previous))
-            return error;
-        return EINVAL;
-    }
     if (int error = SetRtsTogglingLocked(Dcb))
         return error;
     if (int error = FFlow.Configure(Dcb, FDriverTogglesRts))

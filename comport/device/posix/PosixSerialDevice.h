@@ -1,11 +1,14 @@
 #pragma once
-// The serial device on Linux: a tty opened non-blocking, with the receive
-// queue, the timeouts and the event wait kept in user space. The event thread
-// (WaitEvents) or the main loop (CheckEvents) and the transfers, queries and
-// settings use it at the same time; one mutex guards the shared state, and no
-// thread blocks while holding it. The waitable object is an epoll descriptor
-// over the line (while there is room for its bytes) and an eventfd through
-// which helpers and other threads announce events.
+// The serial device on a POSIX system: a tty opened non-blocking, with the
+// receive queue, the timeouts and the event wait kept in user space. The event
+// thread (WaitEvents) or the main loop (CheckEvents) and the transfers,
+// queries and settings use it at the same time; one mutex guards the shared
+// state, and no thread blocks while holding it. The waitable object is a
+// readiness set over the line (while there is room for its bytes) and a
+// wake-up descriptor through which helpers and other threads announce events.
+// What the system alone can do (open, line settings, modem lines, counters,
+// the readiness set, port names) it reaches through the seam headers beside
+// this one, whose bodies live in the system's folder (linux/).
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -14,6 +17,7 @@
 #include <string>
 #include <sys/types.h>
 
+#include "DeviceWaitSet.h"
 #include "FlowControl.h"
 #include "LineCounters.h"
 #include "LineSource.h"
@@ -37,10 +41,10 @@ public:
     // Opens and prepares Path; null with Error (errno) on failure.
     static std::unique_ptr<PosixSerialDevice> Open(const std::string& Path, int& Error);
 
-    // Takes ownership of an open, prepared device descriptor, of an eventfd
-    // through which other threads announce events, and of an epoll
-    // descriptor (empty) that becomes the waitable object.
-    PosixSerialDevice(platform::UniqueFd Fd, platform::UniqueFd WakeFd, platform::UniqueFd EpollFd);
+    // Takes ownership of an open, prepared device descriptor, of a wake-up
+    // descriptor through which other threads announce events, and of the
+    // readiness set over it that becomes the waitable object.
+    PosixSerialDevice(platform::UniqueFd Fd, platform::UniqueFd WakeFd, DeviceWaitSet WaitSet);
     ~PosixSerialDevice() override;
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -52,7 +56,7 @@ public:
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
     bool EventWaitable(WaitHandle& Handle) override
     {
-        Handle = platform::WaitHandleOf(FEpollFd);
+        Handle = platform::WaitHandleOf(FWaitSet.Descriptor());
         return true;
     }
     WaitOutcome CheckEvents(uint32_t& Occurred, int& Error) override;
@@ -133,10 +137,9 @@ private:
     // line also releases its flock.
     const platform::UniqueFd FLine;
     const platform::UniqueFd FWake;
-    const platform::UniqueFd FEpoll;
     const int FFd = FLine.Get();
-    const int FWakeFd = FWake.Get();   // eventfd: other threads tell the waiter to look again
-    const int FEpollFd = FEpoll.Get(); // the waitable object: the line and FWakeFd
+    const int FWakeFd = FWake.Get(); // other threads tell the waiter to look again
+    DeviceWaitSet FWaitSet;          // the waitable object: the line and FWakeFd
     std::unique_ptr<LineSource> FLines;
     const std::shared_ptr<PendingTransfers> FPending = std::make_shared<PendingTransfers>();
     TransferPump FPump{FFd, [this] { return AdvancePending(); }, [this] { LineHungUp(); }};
@@ -149,7 +152,7 @@ private:
     uint32_t FErrors = 0;   // CE_* not yet cleared
     uint64_t FMaskChanges = 0;
     bool FHungUp = false;
-    bool FDeviceWatched = false; // the line is in the epoll set
+    bool FDeviceWatched = false; // the line is watched for input
     bool FChecking = false;      // the waiter itself is looking: events need no wake-up
     std::atomic<bool> FInputFresh{false};
     std::atomic<bool> FTxEmptyWanted{true};

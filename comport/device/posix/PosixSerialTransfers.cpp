@@ -1,4 +1,4 @@
-// Reads and writes of the Linux serial device. A transfer is started with one
+// Reads and writes of the POSIX serial device. A transfer is started with one
 // look that never blocks; when that does not end it, it joins the queue of
 // its direction, where only the first moves bytes, with the deadlines of the
 // timeouts counted from the start. The device's transfer pump moves the

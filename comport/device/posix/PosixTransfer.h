@@ -1,5 +1,5 @@
 #pragma once
-// The state of one read or write on a Linux serial device, kept in the
+// The state of one read or write on a POSIX serial device, kept in the
 // IoBlock, and the queues of pending ones: reads and writes each in the order
 // they began, advanced by the device's transfer pump whether or not anyone
 // awaits them.

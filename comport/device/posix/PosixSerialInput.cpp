@@ -1,11 +1,10 @@
-// The receiving side of the Linux serial device: moving bytes from the kernel
+// The receiving side of the POSIX serial device: moving bytes from the kernel
 // into the receive queue, the events and errors they bring, and the event wait
 // (blocking on the event thread, or a look when the main loop saw the waitable
 // object signalled).
 #include <cerrno>
 #include <optional>
 #include <poll.h>
-#include <sys/epoll.h>
 #include <unistd.h>
 
 #include "WakeDescriptor.h"
@@ -103,24 +102,14 @@ void PosixSerialDevice::PullInputUnlessFreshLocked()
 // announcement through the wake-up descriptor, bytes or a hang-up on the line.
 int PosixSerialDevice::TakeInReadyLocked()
 {
-    epoll_event ready[2];
-    int count;
-    while ((count = epoll_wait(FEpollFd, ready, 2, 0)) < 0 && errno == EINTR) {
-    }
-    if (count < 0)
-        return errno;
-    bool lineReady = false, hangUp = false;
-    for (int i = 0; i < count; ++i) {
-        if (ready[i].data.fd == FWakeFd) {
-            ConsumeWaiterWake();
-            continue;
-        }
-        lineReady = true;
-        hangUp = hangUp || (ready[i].events & (EPOLLHUP | EPOLLERR)) != 0;
-    }
-    if (lineReady)
+    WaitSetReadiness ready;
+    if (int error = FWaitSet.TakeReady(ready))
+        return error;
+    if (ready.Woken)
+        ConsumeWaiterWake();
+    if (ready.LineReady)
         PullInputLocked(); // what arrived before a hang-up still counts
-    if (hangUp)
+    if (ready.HungUp)
         NoteHangupLocked();
     return 0;
 }
@@ -145,19 +134,9 @@ void PosixSerialDevice::UpdateDeviceWatchLocked()
     const bool watch = WatchingDeviceLocked();
     if (watch == FDeviceWatched)
         return;
-    epoll_event line{};
-    line.events = EPOLLIN;
-    line.data.fd = FFd;
-    if (FHungUp || FInputEnded) {
-        // A line that hung up reports so at once and for ever: out of the set.
-        epoll_ctl(FEpollFd, EPOLL_CTL_DEL, FFd, &line);
-    } else if (watch) {
-        if (epoll_ctl(FEpollFd, EPOLL_CTL_MOD, FFd, &line) != 0 && errno == ENOENT)
-            epoll_ctl(FEpollFd, EPOLL_CTL_ADD, FFd, &line);
-    } else {
-        line.events = 0; // a hang-up is still reported while full
-        epoll_ctl(FEpollFd, EPOLL_CTL_MOD, FFd, &line);
-    }
+    // A line that hung up reports so at once and for ever: out of the set.
+    // A full queue still hears of a hang-up.
+    FWaitSet.Watch(FHungUp || FInputEnded ? LineWatch::None : watch ? LineWatch::Input : LineWatch::HangUpOnly);
     FDeviceWatched = watch;
 }
 
@@ -239,7 +218,7 @@ WaitOutcome PosixSerialDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t
             return WaitOutcome::Events;
     }
     for (;;) {
-        pollfd watched[2] = {{platform::DescriptorOf(Quit.Handle()), POLLIN, 0}, {FEpollFd, POLLIN, 0}};
+        pollfd watched[2] = {{platform::DescriptorOf(Quit.Handle()), POLLIN, 0}, {FWaitSet.Descriptor(), POLLIN, 0}};
         if (poll(watched, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;

@@ -1,7 +1,11 @@
+// The line settings on Linux, through termios2 so that every rate reaches the
+// device exactly.
 #include "LineSettings.h"
 
 #include <cerrno>
 #include <termios.h>
+
+#include "Termios2.h"
 
 namespace device {
 
@@ -37,13 +41,6 @@ uint32_t ParityFlags(uint8_t Parity)
     }
 }
 
-} // namespace
-
-bool UsesKernelRtsCts(const DeviceControlBlock& Dcb)
-{
-    return (Dcb.Flags & kDcbOutxCtsFlow) != 0 && (Dcb.Flags & kDcbRtsControlMask) == kDcbRtsControlHandshake;
-}
-
 void MakeRawLine(Termios2& Settings)
 {
     Settings.InputFlags &= ~static_cast<uint32_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
@@ -53,18 +50,6 @@ void MakeRawLine(Termios2& Settings)
     Settings.ControlFlags |= CLOCAL | CREAD;
     Settings.ControlChars[VMIN] = 0;
     Settings.ControlChars[VTIME] = 0;
-}
-
-int CheckControlBlock(const DeviceControlBlock& Dcb)
-{
-    if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > kSpaceParity ||
-        Dcb.StopBits > kTwoStopBits)
-        return EINVAL;
-    if (Dcb.StopBits == kOne5StopBits && Dcb.ByteSize != 5)
-        return EINVAL;
-    if (Dcb.StopBits == kTwoStopBits && Dcb.ByteSize == 5)
-        return EINVAL;
-    return 0;
 }
 
 void ApplyControlBlock(const DeviceControlBlock& Dcb, bool MarkBreaks, Termios2& Settings)
@@ -107,6 +92,41 @@ bool DeviceTookSettings(const Termios2& Wanted, const Termios2& Taken)
     if ((Wanted.InputFlags & input) != (Taken.InputFlags & input))
         return false;
     return OutputRate(Taken) == OutputRate(Wanted) && InputRate(Taken) == InputRate(Wanted);
+}
+
+} // namespace
+
+int MakeLineRaw(int Fd)
+{
+    Termios2 settings;
+    if (int error = ReadTermios2(Fd, settings))
+        return error;
+    MakeRawLine(settings);
+    return WriteTermios2(Fd, settings);
+}
+
+int ApplyLineSettings(int Fd, const DeviceControlBlock& Dcb, bool MarkBreaks)
+{
+    Termios2 previous;
+    if (int error = ReadTermios2(Fd, previous))
+        return error;
+    Termios2 wanted = previous;
+    MakeRawLine(wanted);
+    ApplyControlBlock(Dcb, MarkBreaks, wanted);
+    if (int error = WriteTermios2(Fd, wanted))
+        return error;
+    // The call succeeds even where the driver quietly kept other values.
+    Termios2 taken;
+    if (int error = ReadTermios2(Fd, taken))
+        return error;
+    // Refused: the line goes back to what it had. Should that fail too, the
+    // line is in neither state, and that failure is the one to report.
+    if (!DeviceTookSettings(wanted, taken)) {
+        if (int error = WriteTermios2(Fd, previous))
+            return error;
+        return EINVAL;
+    }
+    return 0;
 }
 
 } // namespace device

@@ -1,10 +1,10 @@
-// Opening a serial device on Linux: name to path, exclusive use, raw line.
+// Opening a serial line on Linux: a terminal checked before it is opened,
+// exclusive use, raw line.
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <string_view>
-#include <sys/epoll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -12,11 +12,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "LineOpen.h"
 #include "LineSettings.h"
-#include "PortNames.h"
-#include "PosixSerialDevice.h"
-#include "UniqueFd.h"
-#include "WakeDescriptor.h"
 
 namespace device {
 
@@ -31,15 +28,6 @@ int TakeExclusively(int Fd)
     if (ioctl(Fd, TIOCEXCL) != 0)
         return errno;
     return 0;
-}
-
-int MakeLineRaw(int Fd)
-{
-    Termios2 settings;
-    if (int error = ReadTermios2(Fd, settings))
-        return error;
-    MakeRawLine(settings);
-    return WriteTermios2(Fd, settings);
 }
 
 int PrepareLine(int Fd)
@@ -99,43 +87,13 @@ platform::UniqueFd OpenTerminalReadWrite(const std::string& Path, int& Error)
 
 } // namespace
 
-std::unique_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& Path, int& Error)
+platform::UniqueFd OpenSerialLine(const std::string& Path, int& Error)
 {
     Error = 0;
     platform::UniqueFd fd = OpenTerminalReadWrite(Path, Error);
-    if (!fd.Valid())
-        return nullptr;
-    if ((Error = PrepareLine(fd.Get())) != 0)
-        return nullptr;
-    platform::UniqueFd wakeFd = platform::NewWakeDescriptor();
-    platform::UniqueFd epollFd(wakeFd.Valid() ? epoll_create1(EPOLL_CLOEXEC) : -1);
-    epoll_event wake{};
-    wake.events = EPOLLIN;
-    wake.data.fd = wakeFd.Get();
-    if (!epollFd.Valid() || epoll_ctl(epollFd.Get(), EPOLL_CTL_ADD, wakeFd.Get(), &wake) != 0) {
-        Error = errno;
-        return nullptr;
-    }
-    return std::make_unique<PosixSerialDevice>(std::move(fd), std::move(wakeFd), std::move(epollFd));
+    if (fd.Valid() && (Error = PrepareLine(fd.Get())) != 0)
+        fd.Reset();
+    return fd;
 }
-
-std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Port, int& Error)
-{
-    const std::string path = DevicePathFor(Port);
-    if (path.empty()) {
-        Error = ENOENT;
-        return nullptr;
-    }
-    return PosixSerialDevice::Open(path, Error);
-}
-
-int InvalidHandleError() { return EBADF; }
-int InvalidArgumentError() { return EINVAL; }
-
-// The device node's permissions exclude the user (on Debian, serial devices
-// belong to the group dialout).
-bool IsAccessDeniedError(int SystemErrorCode) { return SystemErrorCode == EACCES; }
-
-int AbortedTransferError() { return ECANCELED; }
 
 } // namespace device

@@ -1,5 +1,5 @@
 #pragma once
-// The kernel's termios2 record, reached through TCGETS2/TCSETS2 so that any
+// Linux only: the kernel's termios2 record, reached through TCGETS2/TCSETS2 so that any
 // bit rate (BOTHER) reaches the device exactly. Its kernel header clashes with
 // <termios.h>, so the record is mirrored here in plain types and only
 // Termios2.cpp includes the kernel header. The flag bits keep their values:
