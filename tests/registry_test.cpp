@@ -265,28 +265,51 @@ std::string FileOfSize(size_t Size)
     return head + std::string(Size - head.size() - tail.size(), 'x') + tail;
 }
 
-TEST_F(RegistryTest, SaveNeverWritesWhatReadersRefuseAndKeepsTheOldFile)
+// A file that reads but that the next save would take past what readers
+// take (in size or in lines) would fail every save for good: that save moves
+// it aside once, as a refused one, and stores the settings anew. Settings
+// that alone pass a bound are not written, and the old file stays.
+TEST_F(RegistryTest, SaveThatWouldPassTheReadersBoundsMovesTheFileAsideOnce)
 {
-    const std::string nearlyFull = FileOfSize(kMaxReadFileSize - 100);
-    WriteFile(RegistryFile(), nearlyFull);
-    TRegistry registry;
-    ASSERT_TRUE(registry.OpenKey("Software\\Big", false));
-    registry.WriteString("More", std::string(200, 'y'));
-    EXPECT_THROW(registry.Flush(), ERegistryException);
-    EXPECT_EQ(ReadFile(RegistryFile()), nearlyFull);
-
-    // Too many lines, though small, are refused by the writer as well.
-    std::string manyLines = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Many]\n";
+    std::vector<std::string> reports;
+    SetExceptionReportHandler([&](const std::string& Message) { reports.push_back(Message); });
+    std::string manyLines = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Big]\n";
     for (size_t i = 0; i + 4 < regfile::kMaxLines; ++i)
         manyLines += "\"" + std::to_string(i) + "\"=dword:00000000\n";
-    WriteFile(RegistryFile(), manyLines);
-    TRegistry many;
-    ASSERT_TRUE(many.OpenKey("Software\\Many", false));
-    EXPECT_EQ(many.ReadInteger("7"), 0);
-    for (int i = 0; i < 8; ++i)
-        many.WriteInteger("new" + std::to_string(i), i);
-    EXPECT_THROW(many.Flush(), ERegistryException);
-    EXPECT_EQ(ReadFile(RegistryFile()), manyLines);
+    for (const auto& [bound, file] : {std::pair{"bytes", FileOfSize(kMaxReadFileSize - 100)},
+                                      std::pair{"lines", manyLines}}) {
+        SCOPED_TRACE(bound);
+        fs::remove_all(RegistryFile().parent_path());
+        fs::create_directories(RegistryFile().parent_path());
+        WriteFile(RegistryFile(), file);
+        reports.clear();
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKey("Software\\Big", false));
+        for (int i = 0; i < 8; ++i)
+            registry.WriteString("More" + std::to_string(i), std::string(200, 'y'));
+        registry.Flush();
+        const std::vector<fs::path> aside = FilesStartingWith(RegistryFile().parent_path(), "registry.reg.refused-");
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(ReadFile(aside[0]), file) << "the user's file is kept as it was";
+        ASSERT_EQ(reports.size(), 1u);
+        for (const std::string& part : {RegistryFile().string(), aside[0].string(), std::string(bound)})
+            EXPECT_NE(reports[0].find(part), std::string::npos) << reports[0];
+        registry.WriteString("Later", "z");
+        registry.Flush();
+        EXPECT_EQ(reports.size(), 1u) << "moved aside once";
+        TRegistry reader;
+        ASSERT_TRUE(reader.OpenKey("Software\\Big", false));
+        EXPECT_EQ(reader.ReadString("More7"), std::string(200, 'y'));
+        EXPECT_EQ(reader.ReadString("Later"), "z");
+    }
+    SetExceptionReportHandler(nullptr);
+
+    const std::string small = ReadFile(RegistryFile());
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey("Software\\Big", false));
+    registry.WriteString("Huge", std::string(kMaxReadFileSize, 'h'));
+    EXPECT_THROW(registry.Flush(), ERegistryException);
+    EXPECT_EQ(ReadFile(RegistryFile()), small);
 }
 
 // A registry that no reader takes would fail every start and every save for

@@ -27,13 +27,25 @@ std::string AsideSuffix(const std::string& Word)
     return "." + Word + "-" + stamp;
 }
 
-// Tells the user where a file that could not be read went, once the save
-// that moved it is over (never while the file's lock is held).
-void ReportMovedAside(const std::string& Why, const std::filesystem::path& Aside)
+// Tells the user where a file that could not be read, or could not take the
+// settings, went, once the save that moved it is over (never while the
+// file's lock is held). Trouble says what was wrong with it.
+void ReportMovedAside(const std::string& Trouble, const std::filesystem::path& Aside)
 {
     ReportException(std::make_exception_ptr(
-        ERegistryException("The settings file " + FileRegistry::FilePath().string() + " could not be read (" + Why +
-                           "); it was moved to " + Aside.string() + " and the settings were stored anew")));
+        ERegistryException("The settings file " + FileRegistry::FilePath().string() + " " + Trouble +
+                           "; it was moved to " + Aside.string() + " and the settings were stored anew")));
+}
+
+// The bound of what readers take that Content passes, as the end of a
+// sentence ("" when it passes none).
+std::string BoundPassedBy(const std::string& Content)
+{
+    if (!regfile::WithinLineLimit(Content))
+        return "have more than " + std::to_string(regfile::kMaxLines) + " lines";
+    if (Content.size() > kMaxReadFileSize)
+        return "be larger than " + std::to_string(kMaxReadFileSize) + " bytes";
+    return {};
 }
 
 } // namespace
@@ -112,8 +124,9 @@ void FileRegistry::Flush()
     if (FPending.empty() && (!FCreatePending || !FReadError.empty()))
         return;
     // A file that no reader takes (not a regular file, too large, not
-    // parsable) is moved aside, so that this save works and the user's old
-    // file is kept; the user learns where once the save is over.
+    // parsable), or that these settings would take past what readers take,
+    // is moved aside, so that this save works and the user's old file is
+    // kept; the user learns where once the save is over.
     std::optional<std::pair<std::string, std::filesystem::path>> movedAside;
     const auto moveAside = [&](const std::string& Why, const std::string& Word) {
         movedAside.emplace(Why, MoveFileAside(FilePath(), AsideSuffix(Word)));
@@ -123,7 +136,9 @@ void FileRegistry::Flush()
         UpdateFileAtomically(
             FilePath(), LockPath(),
             [&](const std::optional<std::string>& Content) { return ApplyPending(Content, moveAside); },
-            [&](const FileRefusedError& Refusal) { moveAside(Refusal.what(), "refused"); });
+            [&](const FileRefusedError& Refusal) {
+                moveAside(std::string("could not be read (") + Refusal.what() + ")", "refused");
+            });
     } catch (const std::exception& e) {
         throw ERegistryException(std::string("Cannot write the registry: ") + e.what());
     }
@@ -142,21 +157,36 @@ FileRegistry::ApplyPending(const std::optional<std::string>& Content,
 {
     std::optional<regfile::Document> doc = Content ? regfile::Parse(*Content) : regfile::Document{};
     if (!doc) {
-        MoveAside("it cannot be parsed or has more than " + std::to_string(regfile::kMaxLines) + " lines", "corrupt");
+        MoveAside("could not be read (it cannot be parsed or has more than " + std::to_string(regfile::kMaxLines) +
+                      " lines)",
+                  "corrupt");
         doc = regfile::Document{};
     }
+    std::string content = WithPending(std::move(*doc));
+    const std::string passed = BoundPassedBy(content);
+    if (passed.empty())
+        return content;
+    // A file that reads but cannot take these settings would fail every
+    // save for good: it goes aside like a refused one, and the settings start
+    // a file anew. Settings that alone pass a bound are not written at all,
+    // and the old file stays.
+    std::string fresh = WithPending({});
+    if (const std::string alone = BoundPassedBy(fresh); !alone.empty())
+        throw ERegistryException("The settings would " + alone + "; kept the old " + FilePath().string());
+    MoveAside("cannot take these settings (with them it would " + passed + ", more than a reader takes)", "refused");
+    return fresh;
+}
+
+// Doc with the pending values of the open key, as the file's text.
+std::string FileRegistry::WithPending(regfile::Document Doc) const
+{
     const std::string path = FullPath(FCurrentPath);
-    regfile::Key* key = regfile::FindKey(*doc, path);
+    regfile::Key* key = regfile::FindKey(Doc, path);
     if (key == nullptr)
-        key = &regfile::AddKey(*doc, path);
+        key = &regfile::AddKey(Doc, path);
     for (const regfile::Value& value : FPending)
         regfile::SetValue(*key, value);
-    std::string content = regfile::Serialize(*doc);
-    // What the readers would refuse is not written: the old file stays.
-    if (!regfile::WithinLineLimit(content))
-        throw ERegistryException("The settings would take more than " + std::to_string(regfile::kMaxLines) +
-                                 " lines; kept the old " + FilePath().string());
-    return content;
+    return regfile::Serialize(Doc);
 }
 
 void FileRegistry::LoadSnapshot()

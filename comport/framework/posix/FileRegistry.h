@@ -12,8 +12,10 @@
 // every read fail; the next write moves it aside
 // (registry.reg.corrupt-<time>, registry.reg.refused-<time>) instead of
 // overwriting it, and tells the user where through the exception report. A
-// write never leaves a file that the readers would refuse: it fails instead,
-// and the old file stays.
+// write never leaves a file that the readers would refuse: a file that reads
+// but would pass their bounds with the new values goes aside as refused and
+// the values start a file anew; values that alone pass them fail, and the
+// old file stays.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -68,6 +70,7 @@ private:
     void ThrowIfUnreadable() const;
     std::optional<regfile::Value> FindCurrent(const std::string& Name) const;
     void Stage(regfile::Value Value);
+    std::string WithPending(regfile::Document Doc) const;
     std::string ApplyPending(const std::optional<std::string>& Content,
                              const std::function<void(const std::string&, const std::string&)>& MoveAside) const;
     void ForgetCurrentKey();
