@@ -7,7 +7,6 @@
 #include <climits>
 
 #include <velt/comport/ComPort.h>
-#include <velt/comport/ComStorage.h>
 #include <velt/comport/PortList.h>
 #include <velt/comport/framework/IntParse.h>
 #include "SettingTexts.h"
@@ -100,9 +99,9 @@ TPortSettingRow BaudRateRow()
 
 // In the order stores write them; the groups follow the fixed order sgBasic,
 // sgExtras, sgParityDetails, sgBuffer, sgTimeouts, sgFlowDetails.
-const std::array<TPortSettingRow, 29>& Rows()
+const auto& Rows()
 {
-    static const std::array<TPortSettingRow, 29> rows = {
+    static const auto rows = std::to_array<TPortSettingRow>({
         PortRow(),
         BaudRateRow(),
         Number(
@@ -212,7 +211,7 @@ const std::array<TPortSettingRow, 29>& Rows()
             "FlowControl.XonChar", "xon-char", "znak XON", sgFlowDetails,
             [](const Target& p) -> int32_t { return p.FlowControl().XonChar(); },
             [](Target& p, int32_t v) { p.FlowControl().SetXonChar(static_cast<uint8_t>(v)); }),
-    };
+    });
     return rows;
 }
 
@@ -222,16 +221,6 @@ bool ParseTyped(const std::string& Text, int32_t Min, int32_t Max, int32_t& Valu
     const char* end = Text.data() + Text.size();
     const auto [stop, error] = std::from_chars(Text.data(), end, Value);
     return !Text.empty() && error == std::errc() && stop == end && Value >= Min && Value <= Max;
-}
-
-// The ordinal of the text equal to Text without regard to case, or -1.
-int32_t IndexOfText(std::span<const char* const> Texts, const std::string& Text)
-{
-    const std::string wanted = UpperCaseAscii(Text);
-    for (size_t i = 0; i < Texts.size(); ++i)
-        if (UpperCaseAscii(Texts[i]) == wanted)
-            return static_cast<int32_t>(i);
-    return -1;
 }
 
 bool IsTypedChar(const std::string& Text)
@@ -276,7 +265,7 @@ void TPortSetting::SetText(TCustomComPort& Port, const std::string& Text) const
         return;
     case skList:
     case skRate: {
-        const int32_t index = IndexOfText(FRow->Texts, Text);
+        const int32_t index = IndexIgnoringCase(FRow->Texts, Text);
         FRow->Set(Port, index >= 0 ? index : FRow->Fallback);
         return;
     }
@@ -308,9 +297,9 @@ bool TPortSetting::Accepts(const std::string& Text) const
     case skName:
         return !Text.empty();
     case skList:
-        return IndexOfText(FRow->Texts, Text) >= 0;
+        return IndexIgnoringCase(FRow->Texts, Text) >= 0;
     case skRate:
-        return IndexOfText(FRow->Texts, Text) >= 0 || ParseTyped(Text, FRow->Min, FRow->Max, number);
+        return IndexIgnoringCase(FRow->Texts, Text) >= 0 || ParseTyped(Text, FRow->Min, FRow->Max, number);
     case skChar:
         return IsTypedChar(Text);
     case skNumber:
@@ -323,7 +312,7 @@ void TPortSetting::SetTyped(TCustomComPort& Port, const std::string& Text) const
 {
     int32_t number = 0;
     const bool isNumber = Kind() != skChar && ParseTyped(Text, FRow->Min, FRow->Max, number);
-    if (Kind() == skRate && IndexOfText(FRow->Texts, Text) < 0 && isNumber)
+    if (Kind() == skRate && IndexIgnoringCase(FRow->Texts, Text) < 0 && isNumber)
         SetNumber(Port, number);
     else if (Kind() == skNumber && isNumber)
         SetNumber(Port, number);

@@ -1,5 +1,4 @@
-// Keeping a port's settings in a store: the text forms of yes/no values, DTR
-// and RTS modes and single characters, the settings key of a registry
+// Keeping a port's settings in a store: the settings key of a registry
 // location, and the port's SaveSettings/RestoreSettings with the four store
 // operations they call.
 #include <velt/comport/ComStorage.h>
@@ -14,36 +13,6 @@
 #include <velt/comport/framework/IntParse.h>
 #include "Registry.h"
 #include "SettingTexts.h"
-
-// ---- Text forms -------------------------------------------------------------
-
-std::string BoolToText(bool Value) { return Value ? "Yes" : "No"; }
-bool TextToBool(const std::string& Text) { return UpperCaseAscii(Text) == "YES"; }
-std::string DTRToText(TDTRFlowControl Value) { return kDTRTexts.at(Value); }
-TDTRFlowControl TextToDTR(const std::string& Text) { return MatchEnumText(kDTRTexts, Text, dtrDisable); }
-std::string RTSToText(TRTSFlowControl Value) { return kRTSTexts.at(Value); }
-TRTSFlowControl TextToRTS(const std::string& Text) { return MatchEnumText(kRTSTexts, Text, rtsDisable); }
-
-// Printable bytes stand for themselves; blanks, control bytes and the upper
-// half are written as numbers so that the stored text stays readable.
-std::string CharToText(uint8_t Value)
-{
-    if (Value >= 33 && Value <= 127)
-        return std::string(1, static_cast<char>(Value));
-    return "#" + std::to_string(Value);
-}
-
-uint8_t TextToChar(const std::string& Text)
-{
-    if (Text.empty())
-        return 0;
-    if (Text[0] != '#' || Text.size() == 1)
-        return static_cast<uint8_t>(Text[0]);
-    int32_t number = 0;
-    if (!TryParseInteger(std::string_view(Text).substr(1), number))
-        return 0;
-    return static_cast<uint8_t>(number & 0xFF);
-}
 
 // ---- The settings key -------------------------------------------------------
 

@@ -46,10 +46,10 @@ bool IsPortPresent(const std::string& Port, const std::vector<std::string>& List
 {
     if (Port.empty())
         return false;
-    const std::string wanted = UpperCaseAscii(Port);
+    if (IndexIgnoringCase(Listed, Port) >= 0)
+        return true;
     const std::string listedName = device::ListedNameOf(Port);
-    for (const std::string& name : Listed)
-        if (UpperCaseAscii(name) == wanted || (!listedName.empty() && name == listedName))
-            return true;
+    if (!listedName.empty() && std::find(Listed.begin(), Listed.end(), listedName) != Listed.end())
+        return true;
     return IsExistingDevicePath(Port);
 }

@@ -19,16 +19,6 @@ std::vector<std::string> ListContent(TComProperty Property)
     return setting == nullptr ? std::vector<std::string>() : setting->Choices();
 }
 
-// Position of Text in Items without regard to letter case, or -1.
-int IndexOfText(const std::vector<std::string>& Items, const std::string& Text)
-{
-    const std::string wanted = UpperCaseAscii(Text);
-    for (size_t i = 0; i < Items.size(); ++i)
-        if (UpperCaseAscii(Items[i]) == wanted)
-            return static_cast<int>(i);
-    return -1;
-}
-
 } // namespace
 
 // ---- TComSelect -------------------------------------------------------------
@@ -77,7 +67,7 @@ void TComSelect::FindCurrentValue(int& ItemIndex)
 {
     if (ComPort == nullptr || FComProperty == cpNone)
         return;
-    ItemIndex = IndexOfText(Items, PortSettingOf(FComProperty)->Text(*ComPort));
+    ItemIndex = IndexIgnoringCase(Items, PortSettingOf(FComProperty)->Text(*ComPort));
     if (ItemIndex >= 0)
         StoreChoice(Items[static_cast<size_t>(ItemIndex)]);
 }
@@ -91,7 +81,7 @@ bool TComSelect::AddCurrentPort()
     if (ComPort == nullptr || FComProperty != cpPort)
         return false;
     const std::string& current = ComPort->Port();
-    if (current.empty() || IndexOfText(Items, current) >= 0)
+    if (current.empty() || IndexIgnoringCase(Items, current) >= 0)
         return false;
     Items.push_back(current);
     return true;
@@ -162,7 +152,7 @@ QString TComComboBox::Text() const
 
 void TComComboBox::SetText(const QString& Value)
 {
-    const int index = IndexOfText(FItems, Value.toStdString());
+    const int index = IndexIgnoringCase(FItems, Value.toStdString());
     if (index >= 0)
         setCurrentIndex(index);
 }

@@ -77,6 +77,16 @@ VELT_COMPORT_EXPORT std::string ParityToText(TParityBits Value);             ///
 VELT_COMPORT_EXPORT TParityBits TextToParity(const std::string& Text);       ///< The value a text stands for.
 VELT_COMPORT_EXPORT std::string FlowControlToText(TFlowControl Value);       ///< The text of a value.
 VELT_COMPORT_EXPORT TFlowControl TextToFlowControl(const std::string& Text); ///< The value a text stands for.
+VELT_COMPORT_EXPORT std::string BoolToText(bool Value);           ///< "Yes" or "No".
+VELT_COMPORT_EXPORT bool TextToBool(const std::string& Text);     ///< True for "Yes" in any letter case.
+VELT_COMPORT_EXPORT std::string DTRToText(TDTRFlowControl Value); ///< "Disable", "Enable" or "Handshake".
+VELT_COMPORT_EXPORT TDTRFlowControl
+TextToDTR(const std::string& Text); ///< The DTR control a text names; dtrDisable when none.
+VELT_COMPORT_EXPORT std::string RTSToText(TRTSFlowControl Value); ///< "Disable", "Enable", "Handshake" or "Toggle".
+VELT_COMPORT_EXPORT TRTSFlowControl
+TextToRTS(const std::string& Text);                        ///< The RTS control a text names; rtsDisable when none.
+VELT_COMPORT_EXPORT std::string CharToText(uint8_t Value); ///< A character as stored: its decimal code.
+VELT_COMPORT_EXPORT uint8_t TextToChar(const std::string& Text); ///< The character CharToText() stored.
 /// @}
 
 /// The platform event-mask bit of each event (kEvRxChar and its kin).
@@ -87,17 +97,29 @@ VELT_COMPORT_EXPORT TComEvents MaskToEvents(uint32_t Mask);   ///< The events of
 /// ASCII-only upper case, as the text conversions compare.
 VELT_COMPORT_EXPORT std::string UpperCaseAscii(std::string Text);
 
+/// The position of the first of Texts (any range of texts) that equals Text
+/// without regard to ASCII case; -1 when none does. Nothing is trimmed.
+template <typename Range>
+int IndexIgnoringCase(const Range& Texts, const std::string& Text)
+{
+    const std::string wanted = UpperCaseAscii(Text);
+    int index = 0;
+    for (const auto& candidate : Texts) {
+        if (UpperCaseAscii(candidate) == wanted)
+            return index;
+        ++index;
+    }
+    return -1;
+}
+
 /// The value whose text (Texts, indexed by ordinal) equals Text without
 /// regard to ASCII case, the first in ordinal order; Fallback when none does.
 /// Nothing is trimmed.
 template <typename Enum, size_t N>
 Enum MatchEnumText(const std::array<const char*, N>& Texts, const std::string& Text, Enum Fallback)
 {
-    const std::string wanted = UpperCaseAscii(Text);
-    for (size_t i = 0; i < N; ++i)
-        if (UpperCaseAscii(Texts[i]) == wanted)
-            return static_cast<Enum>(i);
-    return Fallback;
+    const int index = IndexIgnoringCase(Texts, Text);
+    return index < 0 ? Fallback : static_cast<Enum>(index);
 }
 
 /// Where a port's settings are kept, and which groups of them.
