@@ -23,6 +23,7 @@
 #include "ComThread.h"
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 #include "support/RecordingPort.h"
 #include "support/ThreadStats.h"
@@ -465,12 +466,8 @@ TEST_P(ThreadSyncRoute, AHandlerRunningANestedLoopIsNeverEnteredAgainAndLosesNot
     std::vector<std::string> seen;
     std::vector<bool> closeRefused;
     auto tryClose = [&] {
-        try {
-            port.Close();
-            closeRefused.push_back(false);
-        } catch (const EComPort& e) {
-            closeRefused.push_back(e.PortErrorCode() == peThreadRunning);
-        }
+        const std::optional<EComPort> refused = ComErrorOf([&] { port.Close(); });
+        closeRefused.push_back(refused && refused->PortErrorCode() == peThreadRunning);
     };
     auto enter = [&](const std::string& Name) {
         deepest = std::max(deepest, ++depth);
@@ -583,13 +580,9 @@ TEST_F(EventThreadTest, LinkFailuresCarryThePlatformErrorNumber)
                                                 port.UnRegisterLink(&link);
                                                 port.UnRegisterLink(&link);
                                             }}) {
-        try {
-            misuse();
-            ADD_FAILURE() << "accepted";
-        } catch (const EComPort& e) {
-            EXPECT_EQ(e.PortErrorCode(), peLinkFailed);
-            EXPECT_EQ(e.SystemErrorCode(), device::InvalidArgumentError());
-        }
+        const EComPort refused = ExpectComError(misuse);
+        EXPECT_EQ(refused.PortErrorCode(), peLinkFailed);
+        EXPECT_EQ(refused.SystemErrorCode(), device::InvalidArgumentError());
     }
 }
 
@@ -639,12 +632,7 @@ TEST_F(EventThreadTest, SyncMethodCannotChangeWhileOpen)
     port.SetSyncMethod(smNone);
     port.Open();
     port.SetSyncMethod(smNone); // equal value: nothing happens
-    try {
-        port.SetSyncMethod(smWindowSync);
-        FAIL() << "no exception";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.PortErrorCode(), 14);
-    }
+    EXPECT_EQ(ExpectComError([&] { port.SetSyncMethod(smWindowSync); }).PortErrorCode(), 14);
     EXPECT_EQ(port.SyncMethod(), smNone);
     port.Close();
 }

@@ -2,6 +2,7 @@
 // recording device: the exact calls, their order, and when nothing is written.
 #include <gtest/gtest.h>
 
+#include "support/ComErrors.h"
 #include "support/RecordingPort.h"
 
 using device::RecordedCall;
@@ -181,13 +182,9 @@ TEST(PortLifecycle, RefusedSettingClosesTheDeviceAndPropagates)
     bool afterOpen = false;
     port.OnAfterOpen = [&](TComponent*) { afterOpen = true; };
     port.Log->FailCall("SetState", 22);
-    try {
-        port.Open();
-        FAIL() << "Open must fail";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.PortErrorCode(), peSetLineFailed);
-        EXPECT_EQ(e.SystemErrorCode(), 22);
-    }
+    const EComPort refused = ExpectComError([&] { port.Open(); });
+    EXPECT_EQ(refused.PortErrorCode(), peSetLineFailed);
+    EXPECT_EQ(refused.SystemErrorCode(), 22);
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(afterOpen);
     EXPECT_EQ(port.Log->OpenDevices(), 0);
@@ -202,12 +199,7 @@ TEST(PortLifecycle, RefusedSettingOnOpenPortKeepsValueAndPort)
     EXPECT_EQ(port.Timeouts().WriteTotalConstant(), 1);
     EXPECT_TRUE(port.Connected());
     port.Log->FailCall("SetupQueues", 12);
-    try {
-        port.Buffer().SetInputSize(10);
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.PortErrorCode(), peSetQueuesFailed);
-    }
+    EXPECT_EQ(ExpectComError([&] { port.Buffer().SetInputSize(10); }).PortErrorCode(), peSetQueuesFailed);
 }
 
 TEST(PortLifecycle, SyncMethodIsRefusedWhileOpenButNotWhileLoading)
@@ -217,13 +209,9 @@ TEST(PortLifecycle, SyncMethodIsRefusedWhileOpenButNotWhileLoading)
     EXPECT_EQ(port.SyncMethod(), smNone);
     port.Open();
     port.SetSyncMethod(smNone); // equal: nothing
-    try {
-        port.SetSyncMethod(smWindowSync);
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.PortErrorCode(), peWhileConnected);
-        EXPECT_EQ(e.SystemErrorCode(), -1);
-    }
+    const EComPort refused = ExpectComError([&] { port.SetSyncMethod(smWindowSync); });
+    EXPECT_EQ(refused.PortErrorCode(), peWhileConnected);
+    EXPECT_EQ(refused.SystemErrorCode(), -1);
     EXPECT_EQ(port.SyncMethod(), smNone);
     port.Close();
 

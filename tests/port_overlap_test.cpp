@@ -16,6 +16,7 @@
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComTransfer.h>
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 #include "support/ThreadStats.h"
 
@@ -53,12 +54,8 @@ bool EndSignalled(PComTransfer Transfer, std::chrono::milliseconds Deadline = 10
 
 int AwaitError(TComPort& Port, PComTransfer Transfer)
 {
-    try {
-        Port.AwaitTransfer(Transfer);
-    } catch (const EComPort& e) {
-        return e.SystemErrorCode();
-    }
-    return 0;
+    const std::optional<EComPort> error = ComErrorOf([&] { Port.AwaitTransfer(Transfer); });
+    return error ? error->SystemErrorCode() : 0;
 }
 
 std::string Pattern(size_t Size)

@@ -15,6 +15,7 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComTransfer.h>
 #include "Termios2.h"
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;
@@ -47,18 +48,6 @@ device::Termios2 LineOf(const PseudoTerminal& pty)
     device::Termios2 t;
     EXPECT_EQ(device::ReadTermios2(pty.SlaveFd(), t), 0);
     return t;
-}
-
-template <typename Action>
-EComPort CatchPortError(Action action)
-{
-    try {
-        action();
-    } catch (const EComPort& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no EComPort raised";
-    return EComPort(0, 0);
 }
 
 } // namespace
@@ -98,16 +87,16 @@ TEST(PortOnPty, FormatsThePtyCannotCarryAreRefusedNotDropped)
     PseudoTerminal pty;
     PtyPort port(pty);
     port.Open();
-    auto sevenBits = CatchPortError([&] { port.SetDataBits(dbSeven); });
+    auto sevenBits = ExpectComError([&] { port.SetDataBits(dbSeven); });
     EXPECT_EQ(sevenBits.PortErrorCode(), peSetLineFailed);
     EXPECT_EQ(sevenBits.SystemErrorCode(), EINVAL);
     port.SetDataBits(dbEight);
-    auto even = CatchPortError([&] { port.Parity().SetBits(prEven); });
+    auto even = ExpectComError([&] { port.Parity().SetBits(prEven); });
     EXPECT_EQ(even.PortErrorCode(), peSetLineFailed);
     EXPECT_EQ(even.SystemErrorCode(), EINVAL);
     port.Parity().SetBits(prNone);
     // A pseudo-terminal has no DSR to be sensitive to.
-    auto dsr = CatchPortError([&] { port.FlowControl().SetDSRSensitivity(true); });
+    auto dsr = ExpectComError([&] { port.FlowControl().SetDSRSensitivity(true); });
     EXPECT_EQ(dsr.PortErrorCode(), peSetLineFailed);
     EXPECT_EQ(dsr.SystemErrorCode(), ENOTTY);
     EXPECT_TRUE(port.Connected());
@@ -117,7 +106,7 @@ TEST(PortOnPty, FormatsThePtyCannotCarryAreRefusedNotDropped)
     PtyPort refused(other);
     refused.SetDataBits(dbSeven);
     const int before = OpenDescriptors();
-    EXPECT_EQ(CatchPortError([&] { refused.Open(); }).PortErrorCode(), peSetLineFailed);
+    EXPECT_EQ(ExpectComError([&] { refused.Open(); }).PortErrorCode(), peSetLineFailed);
     EXPECT_FALSE(refused.Connected());
     EXPECT_EQ(OpenDescriptors(), before);
 }
@@ -128,7 +117,7 @@ TEST(PortOnPty, SecondOpenerFailsInThisProcessAndAnother)
     PtyPort first(pty);
     first.Open();
     PtyPort second(pty);
-    auto e = CatchPortError([&] { second.Open(); });
+    auto e = ExpectComError([&] { second.Open(); });
     EXPECT_EQ(e.PortErrorCode(), peOpenDevice);
     EXPECT_EQ(e.SystemErrorCode(), EBUSY);
     EXPECT_FALSE(second.Connected());
@@ -165,7 +154,7 @@ TEST(PortOnPty, NamesThatAreNoTerminalFailWithTheirErrnoAndLeakNothing)
     for (const auto& [name, error] : cases) {
         TComPort port(nullptr);
         port.SetPort(name);
-        auto e = CatchPortError([&] { port.Open(); });
+        auto e = ExpectComError([&] { port.Open(); });
         EXPECT_EQ(e.PortErrorCode(), peOpenDevice) << name;
         EXPECT_EQ(e.SystemErrorCode(), error) << name;
         EXPECT_FALSE(port.Connected());
@@ -267,7 +256,7 @@ TEST(PortOnPty, OperationsOnAPortNotOpenFailWithTheInvalidHandleNumber)
     PseudoTerminal pty;
     PtyPort port(pty);
     const auto check = [&](int expectedCode, auto action) {
-        auto e = CatchPortError(action);
+        auto e = ExpectComError(action);
         EXPECT_EQ(e.PortErrorCode(), expectedCode);
         EXPECT_EQ(e.SystemErrorCode(), EBADF);
     };
@@ -307,7 +296,7 @@ TEST(PortOnPty, TransferRecordsFollowTheirCallingOrder)
                             p.BeginRead(&c, 1, nullptr);
                         },
                         +[](TComPort& p) { p.AwaitTransfer(nullptr); }}) {
-        auto e = CatchPortError([&] { action(port); });
+        auto e = ExpectComError([&] { action(port); });
         EXPECT_EQ(e.PortErrorCode(), peBadTransfer);
         EXPECT_STREQ(e.what(), "Invalid Async parameter");
     }

@@ -10,6 +10,7 @@
 
 #include <velt/comport/ComError.h>
 #include <velt/comport/PortList.h>
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 
 namespace {
@@ -37,14 +38,10 @@ TEST_F(PortListTest, UnreadableListRaisesRegistryErrorAndLeavesListAlone)
 {
     SetPortNameSource([](std::vector<std::string>&) { return EACCES; });
     std::vector<std::string> list{"COM3"};
-    try {
-        ListPortNames(list);
-        FAIL() << "no exception";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.PortErrorCode(), 23);
-        EXPECT_EQ(e.SystemErrorCode(), EACCES);
-        EXPECT_EQ(e.Message(), "Registry error (win error code: " + std::to_string(EACCES) + ")");
-    }
+    const EComPort e = ExpectComError([&] { ListPortNames(list); });
+    EXPECT_EQ(e.PortErrorCode(), 23);
+    EXPECT_EQ(e.SystemErrorCode(), EACCES);
+    EXPECT_EQ(e.Message(), "Registry error (win error code: " + std::to_string(EACCES) + ")");
     EXPECT_EQ(list, std::vector<std::string>{"COM3"});
 }
 

@@ -4,6 +4,7 @@
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/Exception.h>
+#include "support/ComErrors.h"
 
 TEST(SettingsModel, FreshPortHasTheDocumentedDefaults)
 {
@@ -158,11 +159,7 @@ TEST(SettingsModel, PortErrorsCarryCodeAndPlatformNumber)
 
     // A program that installed no setup dialog: a port error like any other.
     TComPort port(nullptr);
-    try {
-        port.ShowSettingsDialog();
-        ADD_FAILURE() << "no dialog, yet no failure";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.PortErrorCode(), peNoSettingsDialog);
-        EXPECT_STREQ(e.what(), "No settings dialog is available in this program");
-    }
+    const EComPort e = ExpectComError([&] { port.ShowSettingsDialog(); });
+    EXPECT_EQ(e.PortErrorCode(), peNoSettingsDialog);
+    EXPECT_STREQ(e.what(), "No settings dialog is available in this program");
 }

@@ -14,6 +14,7 @@
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComStorage.h>
+#include "support/ComErrors.h"
 #include "support/RecordingPort.h"
 
 #include "support/TempConfigHome.h"
@@ -42,13 +43,11 @@ protected:
     template <typename Action>
     static int32_t ErrorCode(Action&& A, std::string* Message = nullptr)
     {
-        try {
-            A();
-        } catch (const EComPort& e) {
-            EXPECT_EQ(e.SystemErrorCode(), -1);
+        if (const std::optional<EComPort> e = ComErrorOf(std::forward<Action>(A))) {
+            EXPECT_EQ(e->SystemErrorCode(), -1);
             if (Message != nullptr)
-                *Message = e.what();
-            return e.PortErrorCode();
+                *Message = e->what();
+            return e->PortErrorCode();
         }
         return 0;
     }

@@ -20,6 +20,7 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ui/QtHandOver.h>
 #include <velt/comport/framework/ExceptionReport.h>
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 
 namespace {
@@ -129,11 +130,8 @@ private slots:
         std::string received;
         int depth = 0, deepest = 0, refusals = 0;
         auto tryClose = [&] {
-            try {
-                port.Close();
-            } catch (const EComPort& e) {
-                refusals += e.PortErrorCode() == peThreadRunning ? 1 : 0;
-            }
+            const std::optional<EComPort> refused = ComErrorOf([&] { port.Close(); });
+            refusals += refused && refused->PortErrorCode() == peThreadRunning ? 1 : 0;
         };
         port.OnRxChar = [&](TComponent*, int32_t Count) {
             deepest = std::max(deepest, ++depth);

@@ -15,6 +15,7 @@
 #include <velt/comport/ComError.h>
 #include <velt/comport/PortList.h>
 #include <velt/comport/framework/ExceptionReport.h>
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 #include "support/RecordingPort.h"
 
@@ -221,16 +222,15 @@ private slots:
         PortFailingOn port("COM2");
         port.SetPort("COM1");
         port.Open();
-        try {
+        const std::optional<EComPort> error = ComErrorOf([&] {
             ExecuteSetupDialog(port, [](TComSetupFrm& d) {
                 Pick(d.Combos()[0], "COM2");
                 Pick(d.Combos()[1], "300");
                 return int(QDialog::Accepted);
             });
-            QFAIL("no exception");
-        } catch (const EComPort& e) {
-            QCOMPARE(e.PortErrorCode(), 1);
-        }
+        });
+        QVERIFY(error);
+        QCOMPARE(error->PortErrorCode(), 1);
         QCOMPARE(port.SettingsUpdateDepth(), 0);
         QCOMPARE(port.BaudRate(), br9600); // the lists after the failing one are not written
         QVERIFY(!port.Connected());

@@ -13,6 +13,7 @@
 #include <velt/comport/framework/MainThreadQueue.h>
 
 #include "ComLine.h"
+#include "support/ComErrors.h"
 
 using namespace std::chrono_literals;
 
@@ -26,18 +27,6 @@ struct LinePort : TComPort {
         SetEvents({});
     }
 };
-
-template <typename Action>
-EComPort CatchPortError(Action action)
-{
-    try {
-        action();
-    } catch (const EComPort& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no EComPort raised";
-    return EComPort(0, 0);
-}
 
 // Reads until Count bytes arrived or the deadline passed.
 std::string ReadEcho(TComPort& Port, size_t Count, std::chrono::milliseconds Deadline)
@@ -142,7 +131,7 @@ TEST(PortOnCom, MissingPortFailsWithTheSystemsError)
 {
     TComPort port(nullptr);
     port.SetPort("COM251");
-    const EComPort error = CatchPortError([&] { port.Open(); });
+    const EComPort error = ExpectComError([&] { port.Open(); });
     EXPECT_EQ(error.PortErrorCode(), peOpenDevice);
     EXPECT_EQ(error.SystemErrorCode(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(error.Message(), "Unable to open com port (win error code: 2)");
@@ -157,7 +146,7 @@ TEST(PortOnCom, SecondOpenerIsRefused)
     LinePort first;
     first.Open();
     LinePort second;
-    const EComPort error = CatchPortError([&] { second.Open(); });
+    const EComPort error = ExpectComError([&] { second.Open(); });
     EXPECT_EQ(error.PortErrorCode(), peOpenDevice);
     EXPECT_EQ(error.SystemErrorCode(), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(first.Connected());
@@ -173,7 +162,7 @@ TEST(PortOnCom, RateTheLineCannotMakeIsRefusedAndTheOldOneStays)
     port.Open();
     // A pseudo-terminal behind Wine makes the standard rates only; the
     // driver takes the record and quietly runs another rate.
-    const EComPort error = CatchPortError([&] {
+    const EComPort error = ExpectComError([&] {
         port.SetBaudRate(brCustom);
         port.SetCustomBaudRate(123457);
     });
@@ -189,7 +178,7 @@ TEST(PortOnCom, FormatTheLineCannotCarryIsRefused)
     REQUIRE_TEST_LINE();
     LinePort port;
     port.Open();
-    const EComPort error = CatchPortError([&] { port.SetDataBits(dbSeven); });
+    const EComPort error = ExpectComError([&] { port.SetDataBits(dbSeven); });
     EXPECT_EQ(error.PortErrorCode(), peSetLineFailed);
     EXPECT_EQ(error.SystemErrorCode(), ERROR_INVALID_PARAMETER);
 }
@@ -313,7 +302,7 @@ TEST(PortOnCom, AbortEndsAPendingReadAsFailed)
     NewTransfer(transfer);
     EXPECT_EQ(port.BeginReadText(text, 10, transfer), 0);
     port.AbortTransfers();
-    const EComPort error = CatchPortError([&] { port.AwaitTransfer(transfer); });
+    const EComPort error = ExpectComError([&] { port.AwaitTransfer(transfer); });
     FreeTransfer(transfer);
     EXPECT_EQ(error.PortErrorCode(), peReadFailed);
     EXPECT_EQ(error.SystemErrorCode(), ERROR_OPERATION_ABORTED);
