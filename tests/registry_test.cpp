@@ -276,8 +276,8 @@ TEST_F(RegistryTest, SaveThatWouldPassTheReadersBoundsMovesTheFileAsideOnce)
     std::string manyLines = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Big]\n";
     for (size_t i = 0; i + 4 < regfile::kMaxLines; ++i)
         manyLines += "\"" + std::to_string(i) + "\"=dword:00000000\n";
-    for (const auto& [bound, file] : {std::pair{"bytes", FileOfSize(kMaxReadFileSize - 100)},
-                                      std::pair{"lines", manyLines}}) {
+    for (const auto& [bound, file] :
+         {std::pair{"bytes", FileOfSize(kMaxReadFileSize - 100)}, std::pair{"lines", manyLines}}) {
         SCOPED_TRACE(bound);
         fs::remove_all(RegistryFile().parent_path());
         fs::create_directories(RegistryFile().parent_path());

@@ -77,9 +77,9 @@ VELT_COMPORT_EXPORT std::string ParityToText(TParityBits Value);             ///
 VELT_COMPORT_EXPORT TParityBits TextToParity(const std::string& Text);       ///< The value a text stands for.
 VELT_COMPORT_EXPORT std::string FlowControlToText(TFlowControl Value);       ///< The text of a value.
 VELT_COMPORT_EXPORT TFlowControl TextToFlowControl(const std::string& Text); ///< The value a text stands for.
-VELT_COMPORT_EXPORT std::string BoolToText(bool Value);           ///< "Yes" or "No".
-VELT_COMPORT_EXPORT bool TextToBool(const std::string& Text);     ///< True for "Yes" in any letter case.
-VELT_COMPORT_EXPORT std::string DTRToText(TDTRFlowControl Value); ///< "Disable", "Enable" or "Handshake".
+VELT_COMPORT_EXPORT std::string BoolToText(bool Value);                      ///< "Yes" or "No".
+VELT_COMPORT_EXPORT bool TextToBool(const std::string& Text);                ///< True for "Yes" in any letter case.
+VELT_COMPORT_EXPORT std::string DTRToText(TDTRFlowControl Value);            ///< "Disable", "Enable" or "Handshake".
 VELT_COMPORT_EXPORT TDTRFlowControl
 TextToDTR(const std::string& Text); ///< The DTR control a text names; dtrDisable when none.
 VELT_COMPORT_EXPORT std::string RTSToText(TRTSFlowControl Value); ///< "Disable", "Enable", "Handshake" or "Toggle".
