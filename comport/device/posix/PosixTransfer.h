@@ -102,7 +102,7 @@ public:
     void AwaiterDone(Queue& Into) { --Into.Awaiters; }
     // News for the queues: the awaiters that drive one look again.
     void WakeAwaiters();
-    // The eventfd that wakes the device's pump, made on first request and
+    // The wake-up descriptor that wakes the device's pump, made on first request and
     // kept until the queues go, so that any thread can signal it at any
     // time; -1 with errno when none can be made.
     int PumpWakeFd();

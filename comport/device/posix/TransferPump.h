@@ -1,10 +1,10 @@
 #pragma once
 // The one helper thread of a device that moves its pending transfers on while
 // nobody awaits them. It starts with the first transfer that goes past its
-// first step and then sleeps in poll() over its wake-up eventfd and, while a
+// first step and then sleeps in poll() over its wake-up descriptor and, while a
 // transfer waits for the line, the device itself, until the earliest of the
-// transfers' deadlines. With nothing pending it waits on the eventfd alone.
-// The eventfd is the caller's, which anyone may signal to wake the pump.
+// transfers' deadlines. With nothing pending it waits on the wake-up descriptor alone.
+// The descriptor is the caller's, which anyone may signal to wake the pump.
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -20,7 +20,7 @@ struct PumpWait {
     std::optional<std::chrono::steady_clock::time_point> Deadline;
 };
 
-// Waits in poll() over the wake-up eventfd WakeFd and, when Wait asks, the
+// Waits in poll() over the wake-up descriptor WakeFd and, when Wait asks, the
 // line DeviceFd, until Wait's deadline, and takes a wake-up that came. True
 // when the line reported a hang-up or an error.
 bool WaitForTransferNews(int WakeFd, int DeviceFd, const PumpWait& Wait);
