@@ -28,7 +28,6 @@ TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner), FPrivat
     FPrivate->FFlowControl->SetOwnerPort(this);
     FPrivate->FTimeouts->SetOwnerPort(this);
     FPrivate->FBuffer->SetOwnerPort(this);
-    FPrivate->FBaseTxEmptyTrigger = TxEmptyTriggerInUse();
 }
 
 TCustomComPort::~TCustomComPort()
@@ -142,7 +141,6 @@ void TCustomComPort::Open()
     if (FPrivate->FConnected || IsDesigning())
         return;
     ProcessBeforeOpen();
-    FPrivate->FTxEmptyTriggerReplaced = TxEmptyTriggerReplaced();
     OpenDevice();
     if (DeviceHandle() == nullptr)
         throw EComPort(peOpenDevice, device::InvalidHandleError());

@@ -9,7 +9,12 @@ namespace device {
 
 namespace {
 constexpr uint8_t kMarkLead = 0xFF;
-}
+// The storage starts at one read's worth and doubles while bytes come
+// faster than they are taken, up to the capacity. Emptied, storage beyond
+// what an idle port may keep is given back.
+constexpr size_t kFirstStorage = 4096;
+constexpr size_t kIdleStorage = 16384;
+} // namespace
 
 ReceiveQueue::ReceiveQueue(size_t Capacity) : FCapacity(Capacity) {}
 
@@ -23,19 +28,31 @@ void ReceiveQueue::Configure(const ReceiveOptions& Options)
 void ReceiveQueue::SetCapacity(size_t Capacity)
 {
     FCapacity = std::max(Capacity, Count());
-    if (!FRing.empty())
-        Reshape();
+    if (FRing.size() > FCapacity)
+        MoveToStorage(FCapacity);
 }
 
-void ReceiveQueue::Reshape()
+void ReceiveQueue::GrowFor(size_t More)
 {
-    if (FRing.size() == FCapacity)
+    if (FCount + More <= FRing.size() || FRing.size() >= FCapacity)
         return;
-    std::vector<char> ring(FCapacity);
-    const size_t n = Take(ring.data(), FCount);
+    const size_t size = std::max({FRing.size() * 2, kFirstStorage, FCount + More});
+    MoveToStorage(std::min(size, FCapacity));
+}
+
+void ReceiveQueue::MoveToStorage(size_t Size)
+{
+    std::vector<char> ring(Size);
+    const size_t n = TakeOut(ring.data(), FCount);
     FRing.swap(ring);
     FHead = 0;
     FCount = n;
+}
+
+void ReceiveQueue::ReleaseIdleStorage()
+{
+    if (FCount == 0 && FRing.size() > kIdleStorage)
+        std::vector<char>().swap(FRing);
 }
 
 size_t ReceiveQueue::EightyPercent() const
@@ -61,7 +78,7 @@ ReceiveNews ReceiveQueue::Appended(const char* Bytes, size_t Size, size_t CountB
 
 std::pair<char*, size_t> ReceiveQueue::FreeSpan()
 {
-    Reshape();
+    GrowFor(1);
     if (FCount == 0)
         FHead = 0; // the whole space in one piece
     const size_t tail = Tail();
@@ -176,7 +193,7 @@ void ReceiveQueue::Append(uint8_t Byte, ReceiveNews& News)
 {
     if (Byte == 0 && FOptions.DiscardNull)
         return;
-    Reshape();
+    GrowFor(1);
     if (FCount == FRing.size())
         return; // cannot happen: decoding never lengthens what the caller may hand in
     const char byte = static_cast<char>(Byte);
@@ -187,6 +204,13 @@ void ReceiveQueue::Append(uint8_t Byte, ReceiveNews& News)
 }
 
 size_t ReceiveQueue::Take(char* Buffer, size_t Size)
+{
+    const size_t n = TakeOut(Buffer, Size);
+    ReleaseIdleStorage();
+    return n;
+}
+
+size_t ReceiveQueue::TakeOut(char* Buffer, size_t Size)
 {
     const size_t n = std::min(Size, FCount);
     if (n == 0)
@@ -206,6 +230,7 @@ void ReceiveQueue::Clear()
     FCount = 0;
     FHead = 0;
     FMark = MarkState::None;
+    ReleaseIdleStorage();
 }
 
 } // namespace device

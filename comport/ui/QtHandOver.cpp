@@ -6,8 +6,11 @@
 #include <QPointer>
 
 #include <map>
+#include <vector>
 
 #include <velt/comport/framework/MainThreadQueue.h>
+#include <velt/comport/framework/ReadinessSet.h>
+#include <velt/comport/framework/ReadinessWatcher.h>
 
 #include "HandleNotifier.h"
 
@@ -17,13 +20,22 @@ const char* const kReceiverName = "veltMainThreadHandOver";
 
 // Lives on the GUI thread as a child of the application object: calls
 // queued to it run inside Qt's event loop, and it watches the component's
-// waitable objects with the platform's notifiers, so that a port's line events are
-// processed inside the loop without an event thread. When it goes (with the
-// application), the queue stops posting to it and the ports opened later
-// use event threads again.
+// waitable objects, so that a port's line events are processed inside the
+// loop without an event thread. Where the platform has a readiness set that
+// is itself waitable (Linux), every watched object is a member of one set and
+// Qt watches the set with ONE notifier: a wake-up costs the same with one
+// port or many. Elsewhere each object has a notifier of its own. When it goes
+// (with the application), the queue stops posting to it and the ports opened
+// later use event threads again.
 class HandOverReceiver : public QObject, public MainLoopWatcher {
 public:
-    explicit HandOverReceiver(QObject* Parent) : QObject(Parent) { setObjectName(kReceiverName); }
+    explicit HandOverReceiver(QObject* Parent) : QObject(Parent), FSetWatches(FSet)
+    {
+        setObjectName(kReceiverName);
+        platform::WaitHandle setHandle{};
+        if (FSet.Waitable(setHandle))
+            FSetNotifier = NewHandleNotifier(setHandle, this, [this] { OnSetSignalled(); });
+    }
     ~HandOverReceiver() override
     {
         MainThreadQueue& queue = MainThreadQueue::Instance();
@@ -32,17 +44,23 @@ public:
             queue.SetLoopWatcher(nullptr);
     }
 
+    // Every exception of Ready is caught where it is raised: none unwinds
+    // through Qt's frames.
     int Watch(platform::WaitHandle Handle, std::function<void()> Ready) override
     {
+        if (FSetNotifier != nullptr)
+            return FSetWatches.Watch(Handle, std::move(Ready));
         const int id = FNextId++;
-        // Every exception of Ready is caught where it is raised: none
-        // unwinds through Qt's frames.
         FNotifiers[id] = NewHandleNotifier(Handle, this, std::move(Ready));
         return id;
     }
 
     void Unwatch(int Id) override
     {
+        if (FSetNotifier != nullptr) {
+            FSetWatches.Unwatch(Id);
+            return;
+        }
         auto it = FNotifiers.find(Id);
         if (it == FNotifiers.end())
             return;
@@ -54,6 +72,19 @@ public:
     }
 
 private:
+    // Only looks: the set is level-triggered, and what a nested loop of a
+    // handler finds signalled is served there (or rests, for the port whose
+    // handler runs it). The keys are this call's own for that reason.
+    void OnSetSignalled()
+    {
+        std::vector<uint64_t> ready;
+        FSet.Wait(0, ready);
+        FSetWatches.Dispatch(ready);
+    }
+
+    ReadinessSet FSet;
+    ReadinessWatcher FSetWatches;
+    QObject* FSetNotifier = nullptr;
     std::map<int, QPointer<QObject>> FNotifiers;
     int FNextId = 1;
 };
