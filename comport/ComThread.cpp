@@ -130,8 +130,7 @@ void TComThread::ReportOnMainThread(std::exception_ptr Error)
 // The window's code is the device's mask of the events of one wait; on the
 // main thread, the sender already released, they are delivered each on its own.
 TNotifyWindow::TNotifyWindow(TCustomComPort& Port)
-    : FWindow(std::make_unique<NotifyWindow>(
-          [&Port](uint32_t Code) { DeliverEachOnItsOwn(Port, MaskToEvents(Code)); }))
+    : FWindow(std::make_unique<NotifyWindow>([&Port](uint32_t Code) { DeliverEachOnItsOwn(Port, MaskToEvents(Code)); }))
 {
 }
 

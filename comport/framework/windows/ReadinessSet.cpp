@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <system_error>
 
 #include "EventHandle.h"
 
@@ -20,6 +21,8 @@ ReadinessSet::~ReadinessSet() = default;
 
 void ReadinessSet::Add(platform::WaitHandle Handle, uint64_t Key)
 {
+    if (FState->Watched.size() >= MAXIMUM_WAIT_OBJECTS - 1)
+        throw std::system_error(ERROR_TOO_MANY_POSTS, std::system_category(), "the wait holds no more objects");
     FState->Watched.push_back(platform::EventHandleOf(Handle));
     FState->Keys.push_back(Key);
 }
@@ -37,7 +40,7 @@ void ReadinessSet::Remove(platform::WaitHandle Handle)
 void ReadinessSet::Wait(int TimeoutMs, std::vector<uint64_t>& Ready)
 {
     Ready.clear();
-    const auto count = static_cast<DWORD>(std::min<size_t>(FState->Watched.size(), MAXIMUM_WAIT_OBJECTS - 1));
+    const auto count = static_cast<DWORD>(FState->Watched.size());
     const DWORD timeout = TimeoutMs < 0 ? INFINITE : static_cast<DWORD>(TimeoutMs);
     // Messages that other threads send to this thread's windows (the window
     // hand-over) are handled while it sleeps: their senders wait for them.

@@ -309,17 +309,17 @@ protected:
     /// listens (a handler, a link): a subclass whose own TriggerTxEmpty
     /// listens says so with ListenForTxEmpty() in its constructor.
     virtual void TriggerTxEmpty();
-    virtual void TriggerBreak();                                  ///< Calls OnBreak.
-    virtual void TriggerRing();                                   ///< Calls OnRing.
-    virtual void TriggerRxFlag();                                 ///< Calls OnRxFlag.
-    virtual void TriggerCTSChange(bool OnOff);                    ///< Calls OnCTSChange.
-    virtual void TriggerDSRChange(bool OnOff);                    ///< Calls OnDSRChange.
-    virtual void TriggerError(TComErrors Errors);                 ///< Calls OnError.
-    virtual void TriggerRLSDChange(bool OnOff);                   ///< Calls OnRLSDChange.
-    virtual void TriggerRx80Full();                               ///< Calls OnRx80Full.
-    virtual void ApplyLineSettings();    ///< Writes rate, format, flow control to the open device.
-    virtual void ApplyTimeoutSettings(); ///< Writes the timeouts to the open device.
-    virtual void ApplyBufferSettings();  ///< Writes the queue sizes to the open device.
+    virtual void TriggerBreak();                  ///< Calls OnBreak.
+    virtual void TriggerRing();                   ///< Calls OnRing.
+    virtual void TriggerRxFlag();                 ///< Calls OnRxFlag.
+    virtual void TriggerCTSChange(bool OnOff);    ///< Calls OnCTSChange.
+    virtual void TriggerDSRChange(bool OnOff);    ///< Calls OnDSRChange.
+    virtual void TriggerError(TComErrors Errors); ///< Calls OnError.
+    virtual void TriggerRLSDChange(bool OnOff);   ///< Calls OnRLSDChange.
+    virtual void TriggerRx80Full();               ///< Calls OnRx80Full.
+    virtual void ApplyLineSettings();             ///< Writes rate, format, flow control to the open device.
+    virtual void ApplyTimeoutSettings();          ///< Writes the timeouts to the open device.
+    virtual void ApplyBufferSettings();           ///< Writes the queue sizes to the open device.
     /// The subclass's own TriggerTxEmpty listens: the end of every write is
     /// watched for even with no handler assigned (takes effect at the next write).
     void ListenForTxEmpty();

@@ -111,7 +111,7 @@ private:
     bool FWakePending = false;
     bool FMainSleeps = false; ///< the main thread sleeps in FLoopWait
     LoopWait FLoopWait;
-    ReadinessWatcher FOwnLoop{FLoopWait.Members()}; ///< the watches while serving is the main loop
+    ReadinessWatcher FOwnLoop{FLoopWait.Members()};      ///< the watches while serving is the main loop
     std::atomic<MainLoopWatcher*> FLoopWatcher{nullptr}; ///< set on the main thread
 
     std::mutex FWakeLock; ///< keeps the wake-up alive while it runs
