@@ -13,6 +13,7 @@
 // thread-safe: the device guards it with its mutex.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -85,7 +86,8 @@ private:
     // The news of Size bytes just appended at Bytes (Count() already holds them).
     ReceiveNews Appended(const char* Bytes, size_t Size, size_t CountBefore) const;
     // Storage for More bytes beyond those queued, as far as the capacity
-    // allows (made on first use, grown by doubling).
+    // allows (made on first use, grown by doubling; given back when emptied
+    // beyond the idle size, made again at the size it last had).
     void GrowFor(size_t More);
     // Moves the queued bytes, in order, into new storage of Size bytes.
     void MoveToStorage(size_t Size);
@@ -94,7 +96,9 @@ private:
     size_t Tail() const;
     size_t EightyPercent() const;
 
-    std::vector<char> FRing;
+    std::unique_ptr<char[]> FRing;
+    size_t FStorage = 0;     // the ring's size: up to the capacity
+    size_t FLastStorage = 0; // the size the ring last grew to
     size_t FHead = 0;
     size_t FCount = 0;
     size_t FCapacity;
