@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <map>
+#include <set>
 #include <vector>
 
 #include <velt/comport/framework/MainThreadQueue.h>
@@ -48,8 +49,11 @@ public:
     // through Qt's frames.
     int Watch(platform::WaitHandle Handle, std::function<void()> Ready) override
     {
-        if (FSetNotifier != nullptr)
-            return FSetWatches.Watch(Handle, std::move(Ready));
+        if (FSetNotifier != nullptr) {
+            const int id = FSetWatches.Watch(Handle, std::move(Ready));
+            FSetIds.insert(id);
+            return id;
+        }
         const int id = FNextId++;
         FNotifiers[id] = NewHandleNotifier(Handle, this, std::move(Ready));
         return id;
@@ -59,6 +63,7 @@ public:
     {
         if (FSetNotifier != nullptr) {
             FSetWatches.Unwatch(Id);
+            FSetIds.erase(Id);
             return;
         }
         auto it = FNotifiers.find(Id);
@@ -74,17 +79,24 @@ public:
 private:
     // Only looks: the set is level-triggered, and what a nested loop of a
     // handler finds signalled is served there (or rests, for the port whose
-    // handler runs it). The keys are this call's own for that reason.
+    // handler runs it). The keys are this call's own for that reason. A
+    // watch alone in the set is the one signalled: no look into the set, so
+    // one port costs what it cost with a notifier of its own (a call when
+    // nothing is there finds nothing and delivers nothing).
     void OnSetSignalled()
     {
         std::vector<uint64_t> ready;
-        FSet.Wait(0, ready);
+        if (FSetIds.size() == 1)
+            ready.push_back(static_cast<uint64_t>(*FSetIds.begin()));
+        else
+            FSet.Wait(0, ready);
         FSetWatches.Dispatch(ready);
     }
 
     ReadinessSet FSet;
     ReadinessWatcher FSetWatches;
     QObject* FSetNotifier = nullptr;
+    std::set<int> FSetIds;
     std::map<int, QPointer<QObject>> FNotifiers;
     int FNextId = 1;
 };
