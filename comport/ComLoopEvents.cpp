@@ -61,7 +61,7 @@ void TComLoopEvents::OnSignalled()
         // As with a failed wait of the event thread: no more events.
         StopWatching();
         FStopped = true;
-        CleanUpDevice();
+        CleanUpDeviceEvents(device);
         return;
     }
     const TComEvents events = MaskToEvents(occurred);
@@ -78,11 +78,11 @@ void TComLoopEvents::OnSignalled()
 }
 
 // A failing handler is reported and ends the delivery of this wait with the
-// thread hand-over; with the window hand-over each code has its own guard.
+// thread hand-over; with the window hand-over each event has its own guard.
 void TComLoopEvents::Deliver(TComEvents Events)
 {
-    // With the window hand-over a nested loop may deliver the next codes:
-    // the mark outlives such an inner delivery.
+    // With the window hand-over a nested loop may deliver the next wait's
+    // events: the mark outlives such an inner delivery.
     struct Mark {
         bool& Flag;
         const bool Before;
@@ -90,8 +90,7 @@ void TComLoopEvents::Deliver(TComEvents Events)
         ~Mark() { Flag = Before; }
     } delivering(FDelivering);
     if (FSyncMethod == smWindowSync) {
-        TCustomComPort& port = FPort;
-        SendCodesInOrder(Events, [&port](uint32_t Code) { TComPortPrivate::NotifyWndProc(port, Code); });
+        DeliverEachOnItsOwn(FPort, Events);
         return;
     }
     try {
@@ -116,16 +115,7 @@ void TComLoopEvents::Stop()
             Deliver(MaskToEvents(occurred));
     }
     FStopped = true;
-    CleanUpDevice();
+    CleanUpDeviceEvents(*TComPortPrivate::DeviceOf(FPort));
 }
 
 bool TComLoopEvents::IsCurrentDelivery() const { return FDelivering && FSyncMethod != smWindowSync; }
-
-// The device stops reporting events and forgets what it had queued; the
-// results are not examined, as there is nobody left to tell.
-void TComLoopEvents::CleanUpDevice()
-{
-    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FPort);
-    static_cast<void>(device.SetEventMask(0));
-    static_cast<void>(device.Purge(device::kPurgeTxClear | device::kPurgeRxClear));
-}

@@ -2,8 +2,8 @@
 // Line events waited for by the program's main loop instead of an event
 // thread: the loop watches the device's waitable object, and each time it is
 // signalled the events are taken and processed right there, on the main
-// thread, in the delivery order (the thread hand-over), or one code at a time
-// through the window procedure (the window hand-over). Handlers see what
+// thread, in the delivery order (the thread hand-over; the window hand-over
+// with each event on its own). Handlers see what
 // they would see with the event thread.
 #include <cstdint>
 #include <memory>
@@ -38,7 +38,6 @@ private:
     void Deliver(TComEvents Events);
     void Watch();
     void StopWatching();
-    void CleanUpDevice();
 
     TCustomComPort& FPort;
     MainLoopWatcher& FLoop;

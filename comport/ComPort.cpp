@@ -8,11 +8,28 @@
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
 
+#include <system_error>
+
 namespace {
 std::function<void(TCustomComPort&)>& SettingsDialog()
 {
     static std::function<void(TCustomComPort&)> dialog;
     return dialog;
+}
+
+// A loop whose wait holds no more objects (Windows waits on at most 63) or
+// whose set the system refuses one more member: the port gets an event thread.
+bool StartLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop, device::WaitHandle Waitable)
+{
+    std::shared_ptr<TComLoopEvents>& events = TComPortPrivate::Of(Port).FLoopEvents;
+    try {
+        events = std::make_shared<TComLoopEvents>(Port, Loop);
+        events->Start(Waitable);
+        return true;
+    } catch (const std::system_error&) {
+        events.reset();
+        return false;
+    }
 }
 } // namespace
 
@@ -28,7 +45,6 @@ TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner), FPrivat
     FPrivate->FFlowControl->SetOwnerPort(this);
     FPrivate->FTimeouts->SetOwnerPort(this);
     FPrivate->FBuffer->SetOwnerPort(this);
-    FPrivate->FBaseTxEmptyTrigger = TxEmptyTriggerInUse();
 }
 
 TCustomComPort::~TCustomComPort()
@@ -142,7 +158,6 @@ void TCustomComPort::Open()
     if (FPrivate->FConnected || IsDesigning())
         return;
     ProcessBeforeOpen();
-    FPrivate->FTxEmptyTriggerReplaced = TxEmptyTriggerReplaced();
     OpenDevice();
     if (DeviceHandle() == nullptr)
         throw EComPort(peOpenDevice, device::InvalidHandleError());
@@ -192,11 +207,9 @@ void TCustomComPort::StartEventThread()
     // A hidden window of the platform's own is sent to by the event thread.
     if (FPrivate->FSyncMethod == smWindowSync && NotifyWindow::NeedsSendingThread())
         loop = nullptr;
-    if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable)) {
-        FPrivate->FLoopEvents = std::make_shared<TComLoopEvents>(*this, *loop);
-        FPrivate->FLoopEvents->Start(waitable); // no thread: EventThreadActive stays false
-        return;
-    }
+    if (loop != nullptr && queue.IsMainThread() && DeviceHandle()->EventWaitable(waitable) &&
+        StartLoopEvents(*this, *loop, waitable))
+        return; // no thread: EventThreadActive stays false
     if (FPrivate->FSyncMethod == smWindowSync)
         FPrivate->FNotifyWnd = std::make_unique<TNotifyWindow>(*this);
     FPrivate->FComThread = std::make_unique<TComThread>(*this);

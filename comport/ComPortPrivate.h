@@ -30,7 +30,6 @@ public:
     static TComPortPrivate& Of(TCustomComPort& Port) { return *Port.FPrivate; }
     // What the hand-over needs of the port.
     static device::SerialDevice* DeviceOf(const TCustomComPort& Port) { return Port.DeviceHandle(); }
-    static void NotifyWndProc(TCustomComPort& Port, uint32_t Code) { Port.NotifyWndProc(Code); }
     // What a settings object asks of the port it belongs to.
     static void ApplyLineSettings(TCustomComPort& Port) { Port.ApplyLineSettings(); }
     static void ApplyTimeoutSettings(TCustomComPort& Port) { Port.ApplyTimeoutSettings(); }
@@ -49,10 +48,8 @@ public:
     // What the device was told; -1 nothing yet. Writes on several threads
     // may ask at once.
     std::atomic<int8_t> FTxEmptyWanted{-1};
-    // Taken while the port's class constructs, where calls reach its own functions.
-    const void* FBaseTxEmptyTrigger = nullptr;
-    // Set at Open: a subclass replaces TriggerTxEmpty, so it listens.
-    bool FTxEmptyTriggerReplaced = false;
+    // A subclass's own TriggerTxEmpty listens (ListenForTxEmpty).
+    bool FTxEmptyTriggerListens = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;

@@ -1,7 +1,7 @@
 // The event thread and the hand-over of line events to the processing
 // operations: on the main thread waiting for them (thread hand-over), on the
-// main thread one code at a time without waiting for them (window
-// hand-over), or on the event thread itself.
+// main thread without waiting for them (window hand-over), or on the event
+// thread itself.
 #include "ComThread.h"
 #include "ComPortPrivate.h"
 
@@ -66,18 +66,9 @@ void TComThread::WaitLoop()
         }
         device.EventsDelivered();
     }
-    CleanUpDevice();
+    CleanUpDeviceEvents(device);
     FEnded = true;
     MainThreadQueue::Instance().WakeWaiters();
-}
-
-// The device stops reporting events and forgets what it had queued; the
-// results are not examined, as there is nobody left to tell.
-void TComThread::CleanUpDevice()
-{
-    device::SerialDevice& device = *TComPortPrivate::DeviceOf(FOwnerPort);
-    static_cast<void>(device.SetEventMask(0));
-    static_cast<void>(device.Purge(device::kPurgeTxClear | device::kPurgeRxClear));
 }
 
 // ---- Hand-over -------------------------------------------------------------------
@@ -93,7 +84,7 @@ void TComThread::HandOver()
         });
         break;
     case smWindowSync:
-        SendEventCodes();
+        TComPortPrivate::Of(FOwnerPort).FNotifyWnd->SendEvents(FPendingEvents);
         break;
     case smNone:
         DeliverReportingFailure();
@@ -136,63 +127,13 @@ void TComThread::ReportOnMainThread(std::exception_ptr Error)
 
 // ---- Window hand-over ------------------------------------------------------------
 
-void TComThread::SendEventCodes()
-{
-    TNotifyWindow& window = *TComPortPrivate::Of(FOwnerPort).FNotifyWnd;
-    SendCodesInOrder(FPendingEvents, [&window](uint32_t Code) { window.SendEventCode(Code); });
-}
-
+// The window's code is the device's mask of the events of one wait; on the
+// main thread, the sender already released, they are delivered each on its own.
 TNotifyWindow::TNotifyWindow(TCustomComPort& Port)
-    : FWindow(std::make_unique<NotifyWindow>([&Port](uint32_t Code) { TComPortPrivate::NotifyWndProc(Port, Code); }))
+    : FWindow(std::make_unique<NotifyWindow>([&Port](uint32_t Code) { DeliverEachOnItsOwn(Port, MaskToEvents(Code)); }))
 {
 }
 
 TNotifyWindow::~TNotifyWindow() = default;
 
-void TNotifyWindow::SendEventCode(uint32_t Code) { FWindow->Send(Code); }
-
-// On the main thread, the sender already released: a code that arrives after
-// the port was closed is ignored; a failure goes to the exception report.
-void TCustomComPort::NotifyWndProc(uint32_t Code)
-{
-    try {
-        if (!FPrivate->FConnected)
-            return;
-        switch (Code) {
-        case device::kEvRxChar:
-            ProcessRxChar();
-            break;
-        case device::kEvRxFlag:
-            ProcessRxFlag();
-            break;
-        case device::kEvTxEmpty:
-            ProcessTxEmpty();
-            break;
-        case device::kEvCts:
-            ProcessCTSChange();
-            break;
-        case device::kEvDsr:
-            ProcessDSRChange();
-            break;
-        case device::kEvRlsd:
-            ProcessRLSDChange();
-            break;
-        case device::kEvBreak:
-            ProcessBreak();
-            break;
-        case device::kEvErr:
-            ProcessError();
-            break;
-        case device::kEvRing:
-            ProcessRing();
-            break;
-        case device::kEvRx80Full:
-            ProcessRx80Full();
-            break;
-        default:
-            break;
-        }
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
-}
+void TNotifyWindow::SendEvents(TComEvents Events) { FWindow->Send(EventsToMask(Events)); }

@@ -34,9 +34,7 @@ public:
 
 private:
     void WaitLoop();
-    void CleanUpDevice();
     void HandOver();
-    void SendEventCodes();
     void DeliverEvents();
     void DeliverReportingFailure();
     void ReportOnMainThread(std::exception_ptr Error);
@@ -53,9 +51,10 @@ private:
     std::thread FThread;
 };
 
-// The port's hidden window of the window hand-over: event codes sent to it
-// from the event thread are processed on the main thread, each released at
-// its start. Created on the main thread, just before the event thread.
+// The port's hidden window of the window hand-over: the events of a wait sent
+// to it from the event thread are processed on the main thread, the sender
+// released at the start. Created on the main thread, just before the event
+// thread.
 class TNotifyWindow {
 public:
     explicit TNotifyWindow(TCustomComPort& Port);
@@ -64,8 +63,8 @@ public:
     TNotifyWindow& operator=(const TNotifyWindow&) = delete;
 
     // Called on the event thread: blocks only until the main thread has
-    // started handling the code.
-    void SendEventCode(uint32_t Code);
+    // started handling the events.
+    void SendEvents(TComEvents Events);
 
 private:
     std::unique_ptr<NotifyWindow> FWindow;

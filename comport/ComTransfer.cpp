@@ -75,19 +75,22 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
     return static_cast<int32_t>(done);
 }
 
-// Watching for the end of a write costs the device a helper: it is asked for
-// only while a handler, a link or a subclass's own TriggerTxEmpty listens.
+// Watching for the end of a write costs the device a helper and every write
+// an extra wake-up: it is asked for only while a handler, a link or a
+// subclass's own TriggerTxEmpty (ListenForTxEmpty) listens.
 bool TCustomComPort::TxEmptyListened() const
 {
     if (!FPrivate->FEvents.Contains(evTxEmpty))
         return false;
-    if (OnTxEmpty || FPrivate->FTxEmptyTriggerReplaced)
+    if (OnTxEmpty || FPrivate->FTxEmptyTriggerListens)
         return true;
     for (const TPortLink* link : FPrivate->FLinkList)
         if (link->OnLinkTxEmpty || link->OnLinkTx)
             return true;
     return false;
 }
+
+void TCustomComPort::ListenForTxEmpty() { FPrivate->FTxEmptyTriggerListens = true; }
 
 void TCustomComPort::TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device)
 {

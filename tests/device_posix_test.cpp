@@ -316,6 +316,25 @@ TEST(Read, DefaultTimeoutsReturnAtOnceWithWhatIsQueued)
     EXPECT_EQ(ReadPort(*port, 10).Bytes, "lo");
 }
 
+// The queue's storage starts small and grows while nobody reads: a burst
+// larger than it (and than the kernel's own buffer) arrives whole, in order,
+// the kernel keeping what the queue has not taken yet.
+TEST(Read, ABurstBeyondTheQueuesFirstStorageArrivesWhole)
+{
+    PseudoTerminal pty;
+    auto port = OpenPort(pty);
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->SetupQueues(48 * 1024, 0), 0);
+    std::string burst(40 * 1024, '\0');
+    for (size_t i = 0; i < burst.size(); ++i)
+        burst[i] = static_cast<char>('a' + i % 23);
+    std::thread writer([&] { pty.WriteToPort(burst); });
+    const bool queued = WaitUntil([&] { return QueuedBytes(*port) == burst.size(); }, 10s);
+    writer.join();
+    ASSERT_TRUE(queued);
+    EXPECT_EQ(ReadPort(*port, static_cast<uint32_t>(burst.size())).Bytes, burst);
+}
+
 TEST(Read, BlockNeverStartedAwaitsAsZeroBytes)
 {
     PseudoTerminal pty;
@@ -736,6 +755,29 @@ TEST(ReceiveQueue, RaisesEightyPercentOnceWhenCrossing)
 // Without byte-level options bytes enter in bulk, also where the ring wraps,
 // straight into the free space or fed, and leave in order; the event
 // character and the 80 % mark are still seen, and a new capacity keeps the bytes.
+// Storage grows by steps while bytes come: the free span may be shorter
+// than the room, and a reader that fills it is given more, up to the capacity.
+TEST(ReceiveQueue, GrowsUpToItsCapacityKeepingTheBytesInOrder)
+{
+    ReceiveQueue queue(64 * 1024);
+    EXPECT_LT(queue.FreeSpan().second, queue.Room()); // nothing made at full size up front
+    std::string in;
+    while (queue.Room() > 0) {
+        auto [space, room] = queue.FreeSpan();
+        ASSERT_GT(room, 0u);
+        ASSERT_LE(room, queue.Room());
+        for (size_t i = 0; i < room; ++i)
+            space[i] = static_cast<char>('a' + (in.size() + i) % 23);
+        in.append(space, room);
+        queue.Commit(room);
+    }
+    EXPECT_EQ(queue.FreeSpan().second, 0u);
+    std::string out(in.size(), '\0');
+    EXPECT_EQ(queue.Take(out.data(), out.size()), in.size());
+    EXPECT_EQ(out, in);
+    EXPECT_EQ(queue.Feed("xy", 2).Events, kEvRxChar); // emptied, it takes bytes again
+}
+
 TEST(ReceiveQueue, PlainBytesWrapAroundTheRingInOrder)
 {
     ReceiveQueue queue(10);

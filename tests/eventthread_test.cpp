@@ -514,7 +514,7 @@ TEST_P(ThreadSyncRoute, AHandlerRunningANestedLoopIsNeverEnteredAgainAndLosesNot
 // Events with no handler assigned.
 class OverridingPort : public FakePort {
 public:
-    using FakePort::FakePort;
+    OverridingPort(TComEvents Events, TSyncMethod Sync) : FakePort(Events, Sync) { ListenForTxEmpty(); }
     std::vector<std::string> Called;
 
 protected:
@@ -712,7 +712,7 @@ TEST_P(PtyPort, TxEmptyIsWatchedOnlyWhileSomeoneListens)
 TEST_P(PtyPort, ASubclassTriggerTxEmptyIsCalledWithNoHandler)
 {
     struct TxEmptyPort : TComPort {
-        using TComPort::TComPort;
+        explicit TxEmptyPort(TComponent* Owner) : TComPort(Owner) { ListenForTxEmpty(); }
         int Calls = 0;
         void TriggerTxEmpty() override { ++Calls; }
     } port(nullptr);

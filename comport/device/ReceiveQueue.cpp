@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include <velt/comport/device/SerialDevice.h>
 
@@ -9,7 +10,12 @@ namespace device {
 
 namespace {
 constexpr uint8_t kMarkLead = 0xFF;
-}
+// The storage starts at one read's worth and doubles while bytes come
+// faster than they are taken, up to the capacity. Emptied, storage beyond
+// what an idle port may keep is given back.
+constexpr size_t kFirstStorage = 4096;
+constexpr size_t kIdleStorage = 16384;
+} // namespace
 
 ReceiveQueue::ReceiveQueue(size_t Capacity) : FCapacity(Capacity) {}
 
@@ -23,19 +29,40 @@ void ReceiveQueue::Configure(const ReceiveOptions& Options)
 void ReceiveQueue::SetCapacity(size_t Capacity)
 {
     FCapacity = std::max(Capacity, Count());
-    if (!FRing.empty())
-        Reshape();
+    FLastStorage = std::min(FLastStorage, FCapacity);
+    if (FStorage > FCapacity)
+        MoveToStorage(FCapacity);
 }
 
-void ReceiveQueue::Reshape()
+// A queue emptied and filled again goes straight back to the size it had
+// (bytes came in bursts that large before), so a stream neither reallocates
+// step by step nor reads in small pieces after every drain.
+void ReceiveQueue::GrowFor(size_t More)
 {
-    if (FRing.size() == FCapacity)
+    if (FCount + More <= FStorage || FStorage >= FCapacity)
         return;
-    std::vector<char> ring(FCapacity);
-    const size_t n = Take(ring.data(), FCount);
-    FRing.swap(ring);
+    const size_t size = std::max({FStorage * 2, kFirstStorage, FLastStorage, FCount + More});
+    MoveToStorage(std::min(size, FCapacity));
+}
+
+void ReceiveQueue::MoveToStorage(size_t Size)
+{
+    // Not zeroed: only bytes written are ever read.
+    auto ring = std::make_unique_for_overwrite<char[]>(Size);
+    const size_t n = TakeOut(ring.get(), FCount);
+    FRing = std::move(ring);
+    FStorage = Size;
+    FLastStorage = Size;
     FHead = 0;
     FCount = n;
+}
+
+void ReceiveQueue::ReleaseIdleStorage()
+{
+    if (FCount != 0 || FStorage <= kIdleStorage)
+        return;
+    FRing.reset();
+    FStorage = 0;
 }
 
 size_t ReceiveQueue::EightyPercent() const
@@ -44,7 +71,7 @@ size_t ReceiveQueue::EightyPercent() const
     return size - size / 5;
 }
 
-size_t ReceiveQueue::Tail() const { return FRing.empty() ? 0 : (FHead + FCount) % FRing.size(); }
+size_t ReceiveQueue::Tail() const { return FStorage == 0 ? 0 : (FHead + FCount) % FStorage; }
 
 ReceiveNews ReceiveQueue::Appended(const char* Bytes, size_t Size, size_t CountBefore) const
 {
@@ -61,17 +88,17 @@ ReceiveNews ReceiveQueue::Appended(const char* Bytes, size_t Size, size_t CountB
 
 std::pair<char*, size_t> ReceiveQueue::FreeSpan()
 {
-    Reshape();
+    GrowFor(1);
     if (FCount == 0)
         FHead = 0; // the whole space in one piece
     const size_t tail = Tail();
-    const size_t end = tail >= FHead && FCount < FRing.size() ? FRing.size() : FHead;
-    return {FRing.data() + tail, FCount == FRing.size() ? 0 : end - tail};
+    const size_t end = tail >= FHead && FCount < FStorage ? FStorage : FHead;
+    return {FRing.get() + tail, FCount == FStorage ? 0 : end - tail};
 }
 
 ReceiveNews ReceiveQueue::Commit(size_t Size)
 {
-    const char* bytes = FRing.data() + Tail();
+    const char* bytes = FRing.get() + Tail();
     const size_t before = FCount;
     FCount += Size;
     return Appended(bytes, Size, before);
@@ -176,8 +203,8 @@ void ReceiveQueue::Append(uint8_t Byte, ReceiveNews& News)
 {
     if (Byte == 0 && FOptions.DiscardNull)
         return;
-    Reshape();
-    if (FCount == FRing.size())
+    GrowFor(1);
+    if (FCount == FStorage)
         return; // cannot happen: decoding never lengthens what the caller may hand in
     const char byte = static_cast<char>(Byte);
     FRing[Tail()] = byte;
@@ -188,13 +215,20 @@ void ReceiveQueue::Append(uint8_t Byte, ReceiveNews& News)
 
 size_t ReceiveQueue::Take(char* Buffer, size_t Size)
 {
+    const size_t n = TakeOut(Buffer, Size);
+    ReleaseIdleStorage();
+    return n;
+}
+
+size_t ReceiveQueue::TakeOut(char* Buffer, size_t Size)
+{
     const size_t n = std::min(Size, FCount);
     if (n == 0)
         return 0;
-    const size_t first = std::min(n, FRing.size() - FHead);
-    std::memcpy(Buffer, FRing.data() + FHead, first);
-    std::memcpy(Buffer + first, FRing.data(), n - first);
-    FHead = (FHead + n) % FRing.size();
+    const size_t first = std::min(n, FStorage - FHead);
+    std::memcpy(Buffer, FRing.get() + FHead, first);
+    std::memcpy(Buffer + first, FRing.get(), n - first);
+    FHead = (FHead + n) % FStorage;
     FCount -= n;
     if (FCount == 0)
         FHead = 0;
@@ -206,6 +240,7 @@ void ReceiveQueue::Clear()
     FCount = 0;
     FHead = 0;
     FMark = MarkState::None;
+    ReleaseIdleStorage();
 }
 
 } // namespace device

@@ -6,11 +6,14 @@
 // tells which events and line errors the bytes brought. A ring buffer: when
 // no option works byte by byte (Plain) bytes enter in bulk, looked at only for
 // the event character, and the line may be read straight into the free space
-// (FreeSpan, Commit). Bytes enter through Feed or Commit and leave through Take
+// (FreeSpan, Commit). The storage grows with what is queued, up to the
+// capacity, so an idle queue costs little; the free span may then be shorter
+// than Room(), and a reader that fills it asks again. Bytes enter through Feed or Commit and leave through Take
 // or Clear: Count() afterwards is the level that flow control watches. Not
 // thread-safe: the device guards it with its mutex.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -58,7 +61,8 @@ public:
     // split between two feeds is completed by the next.
     ReceiveNews Feed(const char* Raw, size_t Size);
     // Plain only: the free space after the queued bytes, contiguous (empty
-    // when full); the caller reads bytes into it and then commits them.
+    // when full), grown first when the storage is full but the capacity is
+    // not; the caller reads bytes into it and then commits them.
     std::pair<char*, size_t> FreeSpan();
     ReceiveNews Commit(size_t Size);
     // Plain only: what bytes that go straight to a reader, past the empty
@@ -81,12 +85,20 @@ private:
     void Append(uint8_t Byte, ReceiveNews& News);
     // The news of Size bytes just appended at Bytes (Count() already holds them).
     ReceiveNews Appended(const char* Bytes, size_t Size, size_t CountBefore) const;
-    // The storage matches the capacity (made on first use, kept in order).
-    void Reshape();
+    // Storage for More bytes beyond those queued, as far as the capacity
+    // allows (made on first use, grown by doubling; given back when emptied
+    // beyond the idle size, made again at the size it last had).
+    void GrowFor(size_t More);
+    // Moves the queued bytes, in order, into new storage of Size bytes.
+    void MoveToStorage(size_t Size);
+    void ReleaseIdleStorage();
+    size_t TakeOut(char* Buffer, size_t Size);
     size_t Tail() const;
     size_t EightyPercent() const;
 
-    std::vector<char> FRing;
+    std::unique_ptr<char[]> FRing;
+    size_t FStorage = 0;     // the ring's size: up to the capacity
+    size_t FLastStorage = 0; // the size the ring last grew to
     size_t FHead = 0;
     size_t FCount = 0;
     size_t FCapacity;

@@ -100,8 +100,7 @@ void MainThreadQueue::RunOnMainUntilStarted(std::function<void()> Call)
         return;
     }
     Item entry;
-    entry.Call = &Call;
-    entry.SenderWaitsForEnd = false;
+    entry.GivenCall = &Call;
     Enqueue(entry);
     std::unique_lock lock(FLock);
     entry.SenderWakes.wait(lock, [&] { return entry.Released; });
@@ -124,8 +123,8 @@ bool MainThreadQueue::RunNext()
             FTail = nullptr;
         --FQueued;
         call = entry->Call;
-        if (!entry->SenderWaitsForEnd) {
-            detached = std::move(*const_cast<std::function<void()>*>(entry->Call));
+        if (entry->GivenCall != nullptr) {
+            detached = std::move(*entry->GivenCall);
             call = &detached;
             entry->Released = true;
             entry->SenderWakes.notify_one();
@@ -159,22 +158,22 @@ void MainThreadQueue::Drain()
     }
     while (RunNext()) {
     }
-    if (FLoopWatcher == &FOwnLoop && !FOwnLoop.Empty()) {
-        FOwnLoop.WaitAndDispatch(FLoopWait, 0);
+    if (!FOwnLoop.Empty()) {
+        SleepUnlocked(0);
         while (RunNext()) {
         }
     }
 }
 
+// The set holds only the queue's own watches: those made while its serving
+// was the main loop, served for as long as they last. The keys are this
+// turn's own: a watch's call may serve the queue again, and so come back
+// here, before the turn has ended.
 void MainThreadQueue::SleepUnlocked(int TimeoutMs)
 {
-    if (FLoopWatcher == &FOwnLoop)
-        FOwnLoop.WaitAndDispatch(FLoopWait, TimeoutMs);
-    else {
-        static const std::vector<platform::WaitHandle> kNone;
-        std::vector<char> ready;
-        FLoopWait.Wait(kNone, TimeoutMs, ready);
-    }
+    std::vector<uint64_t> ready;
+    FLoopWait.Wait(TimeoutMs, ready);
+    FOwnLoop.Dispatch(ready);
 }
 
 void MainThreadQueue::WaitWhileServing(const std::function<bool()>& Done)
@@ -236,39 +235,4 @@ void MainThreadQueue::ServeAsMainLoop()
 {
     SetMainThread();
     FLoopWatcher = &FOwnLoop;
-}
-
-// ---- The queue's own serving as a main loop ------------------------------------------
-
-int MainThreadQueue::OwnLoop::Watch(platform::WaitHandle Handle, std::function<void()> Ready)
-{
-    const int id = FNextId++;
-    FWatches.push_back({id, Handle, std::make_shared<std::function<void()>>(std::move(Ready))});
-    return id;
-}
-
-void MainThreadQueue::OwnLoop::Unwatch(int Id)
-{
-    auto it = std::find_if(FWatches.begin(), FWatches.end(), [Id](const Watched& w) { return w.Id == Id; });
-    if (it == FWatches.end())
-        return;
-    *it->Ready = nullptr; // a call still to come in this turn is skipped
-    FWatches.erase(it);
-}
-
-void MainThreadQueue::OwnLoop::WaitAndDispatch(LoopWait& Wait, int TimeoutMs)
-{
-    FHandles.clear();
-    for (const Watched& w : FWatches)
-        FHandles.push_back(w.Handle);
-    Wait.Wait(FHandles, TimeoutMs, FReady);
-    // What a call watches or unwatches changes FWatches: keep the callbacks
-    // of this turn alive and skip those unwatched meanwhile.
-    std::vector<std::shared_ptr<std::function<void()>>> due;
-    for (size_t i = 0; i < FReady.size() && i < FWatches.size(); ++i)
-        if (FReady[i])
-            due.push_back(FWatches[i].Ready);
-    for (const auto& ready : due)
-        if (*ready)
-            (*ready)();
 }

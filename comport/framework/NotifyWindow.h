@@ -1,10 +1,8 @@
 #pragma once
-// The hidden window of the window hand-over: the event thread sends it one
-// event code at a time and is released as soon as the main thread has started
-// to handle that code, so the handler runs while the thread sends the next
-// code or waits again. On Windows it is a message-only window of the thread
-// that creates it, reached with SendMessage; elsewhere the main-thread queue
-// plays its part.
+// The hidden window of the window hand-over: the event thread sends it a code
+// (the events of one wait) and is released as soon as the main thread has
+// started to handle it, so the handlers run while the thread waits again. On Windows it is a message-only window of the
+// thread that creates it, reached with SendMessage; elsewhere the main-thread queue plays its part.
 #include <cstdint>
 #include <functional>
 #include <memory>

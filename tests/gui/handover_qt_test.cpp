@@ -170,7 +170,7 @@ private slots:
     void aSubclassTriggerTxEmptyIsCalledWithNoHandler()
     {
         struct TxEmptyPort : TComPort {
-            using TComPort::TComPort;
+            explicit TxEmptyPort(TComponent* Owner) : TComPort(Owner) { ListenForTxEmpty(); }
             LoopRun* Loop = nullptr;
             void TriggerTxEmpty() override { Loop->Finish(); }
         };

@@ -14,7 +14,7 @@
 
 namespace {
 
-// The window's private message: an event code in wParam, 0 in lParam.
+// The window's private message: the events of one wait (their mask) in wParam, 0 in lParam.
 constexpr UINT kComPortEventMessage = WM_USER + 1;
 constexpr const wchar_t* kClassName = L"VeltComPortNotify";
 

@@ -305,18 +305,24 @@ protected:
     virtual void TriggerBeforeOpen();                             ///< Calls OnBeforeOpen.
     virtual void TriggerRxChar(int32_t Count);                    ///< Calls OnRxChar.
     virtual void TriggerRxBuf(const char* Buffer, int32_t Count); ///< Calls OnRxBuf.
-    virtual void TriggerTxEmpty();                                ///< Calls OnTxEmpty.
-    virtual void TriggerBreak();                                  ///< Calls OnBreak.
-    virtual void TriggerRing();                                   ///< Calls OnRing.
-    virtual void TriggerRxFlag();                                 ///< Calls OnRxFlag.
-    virtual void TriggerCTSChange(bool OnOff);                    ///< Calls OnCTSChange.
-    virtual void TriggerDSRChange(bool OnOff);                    ///< Calls OnDSRChange.
-    virtual void TriggerError(TComErrors Errors);                 ///< Calls OnError.
-    virtual void TriggerRLSDChange(bool OnOff);                   ///< Calls OnRLSDChange.
-    virtual void TriggerRx80Full();                               ///< Calls OnRx80Full.
-    virtual void ApplyLineSettings();    ///< Writes rate, format, flow control to the open device.
-    virtual void ApplyTimeoutSettings(); ///< Writes the timeouts to the open device.
-    virtual void ApplyBufferSettings();  ///< Writes the queue sizes to the open device.
+    /// Calls OnTxEmpty. The end of a write is watched for only while someone
+    /// listens (a handler, a link): a subclass whose own TriggerTxEmpty
+    /// listens says so with ListenForTxEmpty() in its constructor.
+    virtual void TriggerTxEmpty();
+    virtual void TriggerBreak();                  ///< Calls OnBreak.
+    virtual void TriggerRing();                   ///< Calls OnRing.
+    virtual void TriggerRxFlag();                 ///< Calls OnRxFlag.
+    virtual void TriggerCTSChange(bool OnOff);    ///< Calls OnCTSChange.
+    virtual void TriggerDSRChange(bool OnOff);    ///< Calls OnDSRChange.
+    virtual void TriggerError(TComErrors Errors); ///< Calls OnError.
+    virtual void TriggerRLSDChange(bool OnOff);   ///< Calls OnRLSDChange.
+    virtual void TriggerRx80Full();               ///< Calls OnRx80Full.
+    virtual void ApplyLineSettings();             ///< Writes rate, format, flow control to the open device.
+    virtual void ApplyTimeoutSettings();          ///< Writes the timeouts to the open device.
+    virtual void ApplyBufferSettings();           ///< Writes the queue sizes to the open device.
+    /// The subclass's own TriggerTxEmpty listens: the end of every write is
+    /// watched for even with no handler assigned (takes effect at the next write).
+    void ListenForTxEmpty();
     /// Opens the port when Connected() was set while loading.
     void Loaded() override;
     /// @}
@@ -344,14 +350,9 @@ private:
     void StopEventThread();
     void CallLinks(const std::function<void(TPortLink&)>& Call);
     bool TxEmptyListened() const;
-    /// The TriggerTxEmpty that a call on this port reaches, where the
-    /// compiler can tell, and whether it is another than the port's own.
-    const void* TxEmptyTriggerInUse();
-    bool TxEmptyTriggerReplaced();
     void TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device);
     template <typename Value>
     void ChangeLineSetting(Value& Field, Value NewValue);
-    void NotifyWndProc(uint32_t Code);
 
     std::unique_ptr<TComPortPrivate> FPrivate;
 };

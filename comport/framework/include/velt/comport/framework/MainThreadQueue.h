@@ -31,6 +31,7 @@
 
 #include <velt/comport/framework/LoopWait.h>
 #include <velt/comport/framework/MainLoopWatcher.h>
+#include <velt/comport/framework/ReadinessWatcher.h>
 
 /// The main-thread hand-over queue: the port's event thread hands handlers
 /// to the main thread through it (smThreadSync, smWindowSync).
@@ -85,39 +86,21 @@ private:
 
     /// A queued call, on the stack of the thread that queued it.
     struct Item {
+        /// A sender that waits for the end lends its call; one released at
+        /// the start gives it away: the main thread moves it out and keeps it.
         const std::function<void()>* Call = nullptr;
-        bool SenderWaitsForEnd = true; ///< else released at the start
+        std::function<void()>* GivenCall = nullptr;
         bool Released = false;
         std::exception_ptr Error;
         std::condition_variable SenderWakes;
         Item* Next = nullptr;
     };
 
-    /// The queue's own serving as a main loop: the watched objects.
-    class OwnLoop : public MainLoopWatcher {
-    public:
-        int Watch(platform::WaitHandle Handle, std::function<void()> Ready) override;
-        void Unwatch(int Id) override;
-        bool Empty() const { return FWatches.empty(); }
-        /// Waits with Wait (the queue's), then calls what is signalled.
-        void WaitAndDispatch(LoopWait& Wait, int TimeoutMs);
-
-    private:
-        struct Watched {
-            int Id;
-            platform::WaitHandle Handle;
-            std::shared_ptr<std::function<void()>> Ready;
-        };
-        std::vector<Watched> FWatches;
-        int FNextId = 1;
-        std::vector<platform::WaitHandle> FHandles;
-        std::vector<char> FReady;
-    };
-
     void Enqueue(Item& Entry);
     void Wake();
     bool RunNext();
-    /// Sleeps until woken or a watched object is signalled (TimeoutMs as poll).
+    /// Sleeps until woken or a watched object is signalled (TimeoutMs as
+    /// poll), then calls what the signalled objects' watches call for.
     void SleepUnlocked(int TimeoutMs);
 
     mutable std::mutex FLock;
@@ -128,7 +111,7 @@ private:
     bool FWakePending = false;
     bool FMainSleeps = false; ///< the main thread sleeps in FLoopWait
     LoopWait FLoopWait;
-    OwnLoop FOwnLoop;
+    ReadinessWatcher FOwnLoop{FLoopWait.Members()};      ///< the watches while serving is the main loop
     std::atomic<MainLoopWatcher*> FLoopWatcher{nullptr}; ///< set on the main thread
 
     std::mutex FWakeLock; ///< keeps the wake-up alive while it runs
