@@ -193,8 +193,7 @@ std::string CliUsage()
            "  get N                       pomiar z pamięci o numerze N (1..28)\n"
            "  all                         wszystkie pomiary\n"
            "  set-clock                   ustawia datę i czas miernika według zegara komputera\n"
-           "  ports                       porty szeregowe z opisem: rodzaj, identyfikator USB,\n"
-           "                              numer seryjny i położenie adaptera\n"
+           "  ports                       porty szeregowe z rodzajem, numerem seryjnym i położeniem\n"
            "\n"
            "Opcje portu (zastępują ustawienia zapisane przez program Velt; narzędzie ich nie zmienia):\n" +
            settings +
@@ -202,7 +201,7 @@ std::string CliUsage()
            "Inne opcje:\n"
            "  --out PLIK                  odczyt do pliku zamiast na standardowe wyjście:\n"
            "                              *.rtf jako dokument RTF, każdy inny jako tekst UTF-8\n"
-           "  --tsv                       przy ports: wiersze z polami rozdzielonymi tabulatorem\n"
+           "  --tsv                       przy poleceniu ports wiersze z polami rozdzielonymi tabulatorem\n"
            "                              (name, kind, usb_id, serial, location, description,\n"
            "                              manufacturer, identity, path) zamiast tabeli\n"
            "  --help                      ten opis\n"
