@@ -231,19 +231,18 @@ TEST_F(CliTest, StoredSettingsAreReadNeverWritten)
 
 TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
 {
-    for (const std::vector<std::string>& wrong :
-         std::vector<std::vector<std::string>>{{},
-                                               {"read"},
-                                               {"get"},
-                                               {"get", "29"},
-                                               {"get", "1x"},
-                                               {"last", "extra"},
-                                               {"--parity", "odd-ish", "last"},
-                                               {"--baud", "fast", "last"},
-                                               {"--port"},
-                                               {"--colour", "red", "last"},
-                                               {"--out", "x.txt", "set-clock"},
-                                               {"--tsv", "last"}}) {
+    for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{{},
+                                                                                       {"read"},
+                                                                                       {"get"},
+                                                                                       {"get", "29"},
+                                                                                       {"get", "1x"},
+                                                                                       {"last", "extra"},
+                                                                                       {"--parity", "odd-ish", "last"},
+                                                                                       {"--baud", "fast", "last"},
+                                                                                       {"--port"},
+                                                                                       {"--colour", "red", "last"},
+                                                                                       {"--out", "x.txt", "set-clock"},
+                                                                                       {"--tsv", "last"}}) {
         const Finished run = Cli(wrong);
         EXPECT_EQ(run.ExitCode, 2) << ::testing::PrintToString(wrong);
         EXPECT_NE(run.Err, "");
