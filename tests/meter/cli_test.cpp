@@ -170,6 +170,7 @@ TEST_F(CliTest, LineLostDuringTheAnswerFailsTheRead)
     EXPECT_EQ(read.Out, "Pomiar nr 28: 2"); // what arrived is still written
     // The tool says the line failed; asking to choose a port would mislead.
     EXPECT_NE(shown.find("błąd linii szeregowej (utrata połączenia z portem)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Adapter miernika został odłączony. (" + line.SlavePath() + ")"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("Wybierz port komunikacyjny"), std::string::npos) << shown;
 }
 
@@ -230,18 +231,18 @@ TEST_F(CliTest, StoredSettingsAreReadNeverWritten)
 
 TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
 {
-    for (const std::vector<std::string>& wrong :
-         std::vector<std::vector<std::string>>{{},
-                                               {"read"},
-                                               {"get"},
-                                               {"get", "29"},
-                                               {"get", "1x"},
-                                               {"last", "extra"},
-                                               {"--parity", "odd-ish", "last"},
-                                               {"--baud", "fast", "last"},
-                                               {"--port"},
-                                               {"--colour", "red", "last"},
-                                               {"--out", "x.txt", "set-clock"}}) {
+    for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{{},
+                                                                                       {"read"},
+                                                                                       {"get"},
+                                                                                       {"get", "29"},
+                                                                                       {"get", "1x"},
+                                                                                       {"last", "extra"},
+                                                                                       {"--parity", "odd-ish", "last"},
+                                                                                       {"--baud", "fast", "last"},
+                                                                                       {"--port"},
+                                                                                       {"--colour", "red", "last"},
+                                                                                       {"--out", "x.txt", "set-clock"},
+                                                                                       {"--tsv", "last"}}) {
         const Finished run = Cli(wrong);
         EXPECT_EQ(run.ExitCode, 2) << ::testing::PrintToString(wrong);
         EXPECT_NE(run.Err, "");
@@ -249,4 +250,12 @@ TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
     const Finished help = Cli({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Out.find("set-clock"), std::string::npos);
+
+    // The port list, for people and for programs.
+    const Finished table = Cli({"ports"});
+    EXPECT_EQ(table.ExitCode, 0) << table.Err;
+    EXPECT_EQ(table.Out.rfind("PORT ", 0), 0u) << table.Out;
+    const Finished lines = Cli({"ports", "--tsv"});
+    EXPECT_EQ(lines.ExitCode, 0) << lines.Err;
+    EXPECT_EQ(lines.Out.rfind("name\tkind\tusb_id\t", 0), 0u) << lines.Out;
 }

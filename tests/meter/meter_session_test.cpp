@@ -10,6 +10,7 @@
 #include <velt/comport/ComPort.h>
 #include "DeadlineTimers.h"
 #include "MeterSession.h"
+#include <velt/comport/PortDetails.h>
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;
@@ -41,6 +42,12 @@ public:
         Calls.push_back("answer");
         Answer = Bytes;
     }
+    void ReportPortFollowed(const std::string& From, const std::string& To) override
+    {
+        Calls.push_back("followed " + From + " to " + To);
+    }
+    void ReportPortAmbiguous(const std::string& Stored) override { Calls.push_back("ambiguous " + Stored); }
+    void ReportAdapterGone(const std::string& Port) override { Calls.push_back("gone " + Port); }
     void ReportOpenFailed(const std::string&, bool) override { Calls.push_back("open failed"); }
     void ReportNoAnswer() override { Calls.push_back("no answer"); }
     void ReportClockSet() override { Calls.push_back("clock set"); }
@@ -93,6 +100,29 @@ protected:
     CalendarTime FMoment{2026, 3, 7, 14, 5, 9};
     MeterSession FSession;
 };
+
+// A USB adapter as the system would list it, at a pseudo-terminal's path.
+TPortDetails Adapter(const std::string& Path, const std::string& Serial, const std::string& Location)
+{
+    TPortDetails port;
+    port.Name = Path;
+    port.DevicePath = Path;
+    port.IsUsb = true;
+    port.Kind = pkUsb;
+    port.VendorId = 0x0403;
+    port.ProductId = 0x6001;
+    port.SerialNumber = Serial;
+    port.Location = Location;
+    return port;
+}
+
+void UsePorts(std::vector<TPortDetails> Ports)
+{
+    SetPortDetailsSource([Ports](std::vector<TPortDetails>& Out) {
+        Out = Ports;
+        return 0;
+    });
+}
 
 // The meter's side: the code back after a code, the value after a value
 // byte, 100 after the resynchronisation byte.
@@ -217,4 +247,56 @@ TEST_F(MeterSessionTest, AnswerStopsGrowingAt16MiB)
     FSession.Receive("tail");
     Wait(1000ms);
     EXPECT_EQ(FView.Answer.size(), kMaxAnswerSize);
+}
+
+// The adapter comes back under another name: the read goes there, says so
+// once, and remembers where the adapter is now. Two that could be it: the
+// operator chooses, nothing is written.
+TEST_F(MeterSessionTest, ReadFollowsTheAdapterAndGuessesNothing)
+{
+    FPort.SetPort("ttyUSB7");
+    FPort.SetAdapterIdentity(PortIdentity(Adapter("ttyUSB7", "A1", "1-1")));
+    UsePorts({Adapter("/dev/ttyUSB9", "B2", "1-1"), Adapter(FPty.SlavePath(), "A1", "1-3")});
+    FSession.StartRead("T");
+    EXPECT_EQ(NextByte(), "T");
+    EXPECT_EQ(FView.Calls.front(), "followed ttyUSB7 to " + FPty.SlavePath());
+    EXPECT_EQ(FPort.AdapterIdentity(), "usb:0403:6001:at:1-3:sn:A1");
+    Wait(1000ms);
+
+    FPort.Close();
+    FPort.SetPort("ttyUSB7");
+    FPort.SetAdapterIdentity(PortIdentity(Adapter("ttyUSB7", "", "1-1")));
+    UsePorts({Adapter(FPty.SlavePath(), "", "1-3"), Adapter("/dev/ttyUSB9", "", "1-4")});
+    FView.Calls.clear();
+    FSession.StartRead("T");
+    SetPortDetailsSource({});
+    EXPECT_EQ(FView.Calls, std::vector<std::string>{"ambiguous ttyUSB7"});
+    EXPECT_FALSE(FPort.Connected());
+    EXPECT_TRUE(NothingSent());
+}
+
+// The line hangs up half-way through an answer: what came is still shown,
+// the port is closed at once after, and the next read opens the adapter
+// again where it came back.
+TEST_F(MeterSessionTest, HangUpClosesThePortAndTheNextReadOpensItAgain)
+{
+    PseudoTerminal replugged;
+    FPort.SetPort(FPty.SlavePath());
+    FSession.StartRead("V");
+    EXPECT_EQ(NextByte(), "V");
+    FSession.Receive("Pomiar nr 1");
+    FPty.CloseMaster();
+    EXPECT_TRUE(FSession.TakeLineErrors(TComErrors{ceIO}));
+    EXPECT_FALSE(FSession.TakeLineErrors(TComErrors{ceFrame}));
+    Wait(1000ms);
+    EXPECT_FALSE(FPort.Connected());
+    EXPECT_EQ(FView.Answer, "Pomiar nr 1");
+    EXPECT_EQ(FView.Calls, (std::vector<std::string>{"disabled", "gone " + FPty.SlavePath(), "end", "answer"}));
+
+    FPort.SetAdapterIdentity(PortIdentity(Adapter(FPty.SlavePath(), "A1", "1-1")));
+    UsePorts({Adapter(replugged.SlavePath(), "A1", "1-1")});
+    FSession.StartRead("T");
+    SetPortDetailsSource({});
+    EXPECT_EQ(replugged.ReadFromPort(1, 2s), "T");
+    EXPECT_TRUE(FPort.Connected());
 }

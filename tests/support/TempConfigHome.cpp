@@ -20,10 +20,11 @@ void WriteFile(const fs::path& Path, const std::string& Text)
 
 void TempConfigHomeTest::SetUp()
 {
-    char pattern[] = "/tmp/velt-config-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    // Under TMPDIR: the real-line rig's guest may write nowhere else.
+    std::string pattern = (fs::temp_directory_path() / "velt-config-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     FHome = pattern;
-    setenv("XDG_CONFIG_HOME", pattern, 1);
+    setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
 }
 
 void TempConfigHomeTest::TearDown()

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/PortDetails.h>
 #include <velt/comport/PortList.h>
 #include "Registry.h"
 #include "WinPortList.h"
@@ -186,4 +187,18 @@ TEST(PortList, SystemListReadsWithoutFailing)
 {
     std::vector<std::string> names;
     EXPECT_NO_THROW(ListPortNames(names));
+
+    // The details name the same ports in the same order, each at least by
+    // its name (where SetupAPI knows nothing of it, as under Wine), and the
+    // watcher of the list is there or says it is not.
+    std::vector<TPortDetails> details;
+    EXPECT_NO_THROW(ListPortDetails(details));
+    ASSERT_EQ(details.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(details[i].Name, names[i]);
+        EXPECT_EQ(details[i].DevicePath, "\\\\.\\" + names[i]);
+        EXPECT_EQ(DescribePort(details[i]).rfind(names[i], 0), 0u);
+    }
+    TPortListWatcher watcher;
+    EXPECT_FALSE(watcher.Changed());
 }

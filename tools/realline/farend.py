@@ -23,6 +23,12 @@ Control requests are text lines; bytes travel as hex:
                         meter starts the Kth burst of an answer (--split)
   METER line stop       stop it
   UNPLUG / PLUG         pull the FTDI adapter out / plug it back
+  ADAPTER-DEL ID        pull the adapter ID ("ftdi", "spare") out
+  ADAPTER-ADD ID SERIAL PORT
+                        plug an FTDI adapter in as ID with its own serial
+                        number at the USB port PORT (1..4) of the controller:
+                        "ftdi" on the line "usb", "spare" on a line nobody
+                        plays (a null chardev, so it attaches at once)
 Every answer is "OK [HEX]" or "ERR text".
 """
 import argparse
@@ -211,11 +217,12 @@ class Qmp:
                 raise RuntimeError(reply["error"].get("desc", "QMP error"))
             return reply
 
-    def wait_event(self, name, timeout):
+    def wait_event(self, name, timeout, device=None):
+        """Waits for the event, for the device with that id when one is named."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             for event in self.events:
-                if event["event"] == name:
+                if event["event"] == name and (device is None or event.get("data", {}).get("device") == device):
                     self.events.remove(event)
                     return
             self.sock.settimeout(max(0.01, deadline - time.monotonic()))
@@ -248,29 +255,38 @@ class Rig:
         self.lines = {}
         self.qmp = None
         self.qmp_lock = threading.Lock()
-        self.plugged = True
+        # The adapters plugged in: id -> (serial, USB port).
+        self.plugged = {"ftdi": (FTDI_SERIAL, FTDI_PORT)}
 
-    def unplug(self):
+    def unplug(self, device="ftdi"):
         with self.qmp_lock:
-            if not self.plugged:
+            if device not in self.plugged:
                 return
             started = time.monotonic()
             try:
-                self.qmp.command("device_del", id="ftdi")
-                self.qmp.wait_event("DEVICE_DELETED", 30)
+                self.qmp.command("device_del", id=device)
+                self.qmp.wait_event("DEVICE_DELETED", 30, device)
             except Exception as error:
-                print("velt-rig: host: unplug failed: %s" % error, flush=True)
+                print("velt-rig: host: unplug of %s failed: %s" % (device, error), flush=True)
                 raise
-            self.plugged = False
-            print("velt-rig: host: adapter pulled out (%.0f ms)" % ((time.monotonic() - started) * 1000), flush=True)
+            del self.plugged[device]
+            print("velt-rig: host: %s pulled out (%.0f ms)" % (device, (time.monotonic() - started) * 1000),
+                  flush=True)
 
-    def plug(self):
+    def plug(self, device="ftdi", serial=None, port=None):
+        if device not in CHARDEVS:
+            raise RuntimeError("no adapter " + device)
+        serial = serial or FTDI_SERIAL
+        port = port or FTDI_PORT
         with self.qmp_lock:
-            if self.plugged:
+            if device in self.plugged:
                 return
-            self.qmp.command("device_add", driver="usb-serial", id="ftdi", chardev="usbline")
-            self.plugged = True
-            print("velt-rig: host: adapter plugged in", flush=True)
+            # A usb-serial device attaches only while its chardev is
+            # connected, unless it is told to stay plugged.
+            self.qmp.command("device_add", driver="usb-serial", id=device, chardev=CHARDEVS[device],
+                             serial=serial, port=port, **{"always-plugged": True})
+            self.plugged[device] = (serial, port)
+            print("velt-rig: host: %s plugged in (serial %s, port %s)" % (device, serial, port), flush=True)
 
     def handle(self, request):
         words = request.split()
@@ -280,6 +296,12 @@ class Rig:
             return ""
         if verb == "PLUG":
             self.plug()
+            return ""
+        if verb == "ADAPTER-DEL":
+            self.unplug(words[1])
+            return ""
+        if verb == "ADAPTER-ADD":
+            self.plug(words[1], words[2], words[3])
             return ""
         line = self.lines[words[1]]
         if verb == "SEND":
@@ -327,6 +349,12 @@ class Rig:
                 sock.sendall(answer.strip().encode() + b"\n")
 
 
+# The adapter the tests use by default, and a second one nobody plays.
+FTDI_SERIAL = "VELT-A"
+FTDI_PORT = "1"
+CHARDEVS = {"ftdi": "usbline", "spare": "spareline"}
+
+
 def qemu_command(options, work):
     guest = options.guest
     sock = lambda name: os.path.join(work, name + ".sock")
@@ -335,7 +363,7 @@ def qemu_command(options, work):
         "-nodefaults", "-display", "none", "-no-reboot", "-nic", "none",
         "-kernel", os.path.join(guest, "vmlinux"),
         "-initrd", os.path.join(guest, "initramfs.gz"),
-        "-append", "console=ttyS0 quiet loglevel=3 panic=-1 velt.run=" + options.run,
+        "-append", "console=ttyS0 quiet loglevel=3 panic=-1 velt.run=%s velt.scratch=%s" % (options.run, options.scratch),
         "-chardev", "stdio,id=console,signal=off", "-serial", "chardev:console",
         "-chardev", "socket,id=uart,path=%s,server=on,wait=on,telnet=on" % sock("uart"),
         "-serial", "chardev:uart",
@@ -343,7 +371,8 @@ def qemu_command(options, work):
         "-serial", "chardev:control",
         "-device", "qemu-xhci,id=xhci",
         "-chardev", "socket,id=usbline,path=%s,server=on,wait=on,telnet=on" % sock("usb"),
-        "-device", "usb-serial,id=ftdi,chardev=usbline",
+        "-device", "usb-serial,id=ftdi,chardev=usbline,serial=%s,port=%s" % (FTDI_SERIAL, FTDI_PORT),
+        "-chardev", "null,id=spareline",
         "-virtfs", "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap",
         "-qmp", "unix:%s,server=on,wait=off" % sock("qmp"),
     ]
@@ -359,6 +388,7 @@ def main():
     parser.add_argument("--run", required=True, help="script the guest runs under chroot")
     parser.add_argument("--metersim", required=True, help="the simulated meter program")
     parser.add_argument("--work", required=True, help="folder for the sockets")
+    parser.add_argument("--scratch", required=True, help="empty folder the guest mounts its tmpfs over")
     parser.add_argument("--timeout", type=float, default=240, help="seconds the whole run may take")
     options = parser.parse_args()
 

@@ -1,0 +1,50 @@
+#pragma once
+/// @file
+/// What the system tells about each serial device, and the notice that
+/// devices came or went. The port layer turns these into its public details.
+#include <velt/comport/Export.h>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <velt/comport/platform/WaitHandle.h>
+
+namespace device {
+
+/// What kind of device a port is.
+enum class PortKind : uint8_t { Other, Usb, BuiltInUart, PseudoTerminal };
+
+/// What the system tells about one serial device; unknown texts are empty,
+/// unknown numbers 0.
+struct VELT_COMPORT_EXPORT PortFacts {
+    std::string DevicePath;
+    std::string Description;
+    std::string Manufacturer;
+    std::string SerialNumber;
+    std::string Location;
+    uint16_t VendorId = 0;
+    uint16_t ProductId = 0;
+    PortKind Kind = PortKind::Other;
+};
+
+/// The facts of each named port (names as ListSerialDevices gives them, or
+/// any port name), one per name in the same order.
+VELT_COMPORT_EXPORT std::vector<PortFacts> DescribeSerialDevices(const std::vector<std::string>& Names);
+
+/// A notice that serial devices may have come or gone.
+class VELT_COMPORT_EXPORT PortChangeWatch {
+public:
+    virtual ~PortChangeWatch() = default;
+    /// Signalled while notices wait to be taken.
+    virtual platform::WaitHandle Handle() const = 0;
+    /// Takes the waiting notices; true when one of them may concern a serial
+    /// device. Never blocks.
+    virtual bool TakeNotices() = 0;
+};
+
+/// The system's notice of device changes, or null where there is none (the
+/// caller then reads the list when it needs it).
+VELT_COMPORT_EXPORT std::unique_ptr<PortChangeWatch> WatchPortChanges();
+
+} // namespace device
