@@ -72,7 +72,7 @@ void FillList(HWND List, const SetupRow& Row, const std::string& Value)
 void FitDropDown(HWND List, const DialogRun& Run, const SetupRow& Row)
 {
     HDC device = GetDC(List);
-    const HGDIOBJ previous = SelectObject(device, Run.Font);
+    const HGDIOBJ previous = Run.Font != nullptr ? SelectObject(device, Run.Font) : nullptr;
     int widest = 0;
     for (const std::string& text : Row.Shown) {
         const std::wstring wide = WideFromUtf8(text);
@@ -80,7 +80,8 @@ void FitDropDown(HWND List, const DialogRun& Run, const SetupRow& Row)
         GetTextExtentPoint32W(device, wide.c_str(), static_cast<int>(wide.size()), &size);
         widest = std::max(widest, static_cast<int>(size.cx));
     }
-    SelectObject(device, previous);
+    if (previous != nullptr)
+        SelectObject(device, previous);
     ReleaseDC(List, device);
     const int margins = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + Run.Scaled(4);
     SendMessageW(List, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margins), 0);
