@@ -54,7 +54,8 @@ std::optional<CliCommand> CommandNamed(const std::string& Word)
     static const std::map<std::string, CliCommand> commands = {{"last", CliCommand::Last},
                                                                {"get", CliCommand::Get},
                                                                {"all", CliCommand::All},
-                                                               {"set-clock", CliCommand::SetClock}};
+                                                               {"set-clock", CliCommand::SetClock},
+                                                               {"ports", CliCommand::Ports}};
     const auto found = commands.find(Word);
     return found == commands.end() ? std::nullopt : std::optional(found->second);
 }
@@ -65,7 +66,7 @@ CliParseResult Fail(std::string Error) { return {std::nullopt, std::move(Error)}
 std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Options)
 {
     if (Words.empty())
-        return "brak polecenia (last, get N, all, set-clock)";
+        return "brak polecenia (last, get N, all, set-clock, ports)";
     const auto command = CommandNamed(Words[0]);
     if (!command)
         return "nieznane polecenie: \"" + Words[0] + "\"";
@@ -84,6 +85,8 @@ std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Optio
         return "zbędny argument: \"" + Words[used] + "\"";
     if (*command == CliCommand::SetClock && !Options.OutFile.empty())
         return "opcja --out dotyczy tylko odczytu pomiarów";
+    if (*command != CliCommand::Ports && Options.TabSeparated)
+        return "opcja --tsv dotyczy tylko polecenia ports";
     return {};
 }
 
@@ -98,6 +101,10 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& Arguments)
         if (argument == "--help" || argument == "-h") {
             options.Command = CliCommand::Help;
             return {options, {}};
+        }
+        if (argument == "--tsv") {
+            options.TabSeparated = true;
+            continue;
         }
         if (argument.rfind('-', 0) != 0 || argument == "-") {
             words.push_back(argument);
@@ -186,6 +193,8 @@ std::string CliUsage()
            "  get N                       pomiar z pamięci o numerze N (1..28)\n"
            "  all                         wszystkie pomiary\n"
            "  set-clock                   ustawia datę i czas miernika według zegara komputera\n"
+           "  ports                       porty szeregowe z opisem: rodzaj, identyfikator USB,\n"
+           "                              numer seryjny i położenie adaptera\n"
            "\n"
            "Opcje portu (zastępują ustawienia zapisane przez program Velt; narzędzie ich nie zmienia):\n" +
            settings +
@@ -193,11 +202,17 @@ std::string CliUsage()
            "Inne opcje:\n"
            "  --out PLIK                  odczyt do pliku zamiast na standardowe wyjście:\n"
            "                              *.rtf jako dokument RTF, każdy inny jako tekst UTF-8\n"
+           "  --tsv                       przy ports: wiersze z polami rozdzielonymi tabulatorem\n"
+           "                              (name, kind, usb_id, serial, location, description,\n"
+           "                              manufacturer, identity, path) zamiast tabeli\n"
            "  --help                      ten opis\n"
            "\n"
            "Odczyt trafia na standardowe wyjście (UTF-8), komunikaty na standardowe wyjście błędów.\n"
+           "Gdy adapter USB zapisanego portu jest teraz pod inną nazwą, odczyt go odnajduje\n"
+           "i mówi o tym; gdy pasuje do niego więcej niż jeden port, żaden nie jest otwierany.\n"
            "\n"
            "Kod wyjścia: 0 gotowe; 1 miernik nie odpowiedział, nie potwierdził ustawienia zegara\n"
            "albo linia zgłosiła błąd w trakcie odczytu (to, co nadeszło, i tak jest wypisane);\n"
-           "2 nie udało się otworzyć portu, błędne opcje albo nie udało się zapisać odczytu.\n";
+           "2 nie udało się otworzyć portu (albo rozpoznać adaptera), błędne opcje albo nie udało się\n"
+           "zapisać odczytu lub listy portów.\n";
 }

@@ -9,7 +9,7 @@
 
 #include <velt/comport/ComSettingsTable.h>
 
-enum class CliCommand { Last, Get, All, SetClock, Help };
+enum class CliCommand { Last, Get, All, SetClock, Ports, Help };
 
 struct CliOptions {
     CliCommand Command = CliCommand::Help;
@@ -17,7 +17,8 @@ struct CliOptions {
     // The port settings given, in the order given: each a row of the
     // settings table and a text that the row accepts.
     std::vector<std::pair<TPortSetting, std::string>> Settings;
-    std::string OutFile; // empty: standard output
+    std::string OutFile;       // empty: standard output
+    bool TabSeparated = false; // "ports": lines for programs instead of the table
 };
 
 // Gives Port the settings of the options, in their order.

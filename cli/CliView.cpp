@@ -52,6 +52,22 @@ void CliView::ReportAnswerCut(size_t KeptBytes)
     FAnswerCut = true;
 }
 
+void CliView::ReportPortFollowed(const std::string& From, const std::string& To)
+{
+    Message(std::string(meter_text::kPortFollowed) + " " + To + " (" + meter_text::kPortWas + " " + From + ")");
+}
+
+void CliView::ReportPortAmbiguous(const std::string& Stored)
+{
+    Message(std::string(meter_text::kPortAmbiguous) + " " + meter_text::kChoosePort + " (--port) zamiast " + Stored +
+            " (velt-cli ports).");
+}
+
+void CliView::ReportAdapterGone(const std::string& Port)
+{
+    Message(std::string(meter_text::kAdapterGone) + " (" + Port + ")");
+}
+
 void CliView::ReportOpenFailed(const std::string& Reason, bool AccessDenied)
 {
     Message(std::string(meter_text::kOpenFailed) + " (" + Reason + ")");

@@ -36,6 +36,9 @@ public:
     void EndTransfer() override;
     void ShowAnswer(const std::string& Bytes) override { FAnswer = Bytes; }
     void ReportAnswerCut(size_t KeptBytes) override;
+    void ReportPortFollowed(const std::string& From, const std::string& To) override;
+    void ReportPortAmbiguous(const std::string& Stored) override;
+    void ReportAdapterGone(const std::string& Port) override;
     void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
     void ReportNoAnswer() override;
     void ReportClockSet() override;

@@ -14,6 +14,8 @@
 #include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
+#include "PortFollow.h"
+#include "PortTable.h"
 #include "SessionLoop.h"
 #include <velt/comport/framework/Console.h>
 #include <velt/comport/framework/ExceptionReport.h>
@@ -36,14 +38,24 @@ void ReadSettings(TMeterPort& Port, CliView& View)
     }
 }
 
+// The stored adapter is looked for under its present name first; when two
+// ports could be it, none is opened.
 bool OpenPort(TMeterPort& Port, CliView& View)
 {
     if (Port.Port().empty()) {
         View.Message(meter_text::kChoosePort);
         return false;
     }
+    const std::string stored = Port.Port();
+    const TResolvedPort resolved = FollowStoredAdapter(Port);
+    if (resolved.Result == prsAmbiguous) {
+        View.ReportPortAmbiguous(stored);
+        return false;
+    }
     try {
         Port.Open();
+        if (resolved.Result == prsMoved)
+            View.ReportPortFollowed(stored, resolved.Name);
         return true;
     } catch (const EComPort& e) {
         View.ReportOpenFailed(Port.Port() + ": " + e.what(), e.AccessDenied());
@@ -113,6 +125,7 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
     Port.OnRxChar = [&](TComponent*, int32_t Count) { session.ReceiveFromPort(Count); };
     Port.OnError = [&](TComponent*, TComErrors Errors) {
         View.Message(LineErrorText(Errors));
+        session.TakeLineErrors(Errors);
         TransferDamaged = true;
     };
     // The port closes after the session is gone, serving what the line still
@@ -144,6 +157,24 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
     const int written = WriteAnswer(View.Answer(), Options, View);
     const bool damaged = TransferDamaged || View.AnswerCut();
     return written == kExitDone && damaged ? kExitMeterFailed : written;
+}
+
+int ListPorts(const CliOptions& Options)
+{
+    std::vector<TPortDetails> ports;
+    try {
+        ListPortDetails(ports);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velt-cli: %s\n", e.what());
+        return kExitPortOrOptions;
+    }
+    const std::string text = Options.TabSeparated ? PortLines(ports) : PortTable(ports);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fputs("velt-cli: nie udało się zapisać listy portów na standardowe wyjście\n", stderr);
+        return kExitPortOrOptions;
+    }
+    return kExitDone;
 }
 
 int Run(const CliOptions& Options)
@@ -182,5 +213,7 @@ int main(int argc, char** argv)
         std::fputs(CliUsage().c_str(), stdout);
         return kExitDone;
     }
+    if (parsed.Options->Command == CliCommand::Ports)
+        return ListPorts(*parsed.Options);
     return Run(*parsed.Options);
 }

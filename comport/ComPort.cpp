@@ -96,11 +96,16 @@ void TCustomComPort::SetPort(const std::string& Value)
     if (Value == FPrivate->FPort)
         return;
     FPrivate->FPort = Value;
+    FPrivate->FAdapterIdentity.clear();
     if (FPrivate->FConnected && !IsLoading() && !IsDesigning()) {
         Close();
         Open();
     }
 }
+
+const std::string& TCustomComPort::AdapterIdentity() const { return FPrivate->FAdapterIdentity; }
+
+void TCustomComPort::SetAdapterIdentity(const std::string& Value) { FPrivate->FAdapterIdentity = Value; }
 
 void TCustomComPort::SetSyncMethod(TSyncMethod Value)
 {

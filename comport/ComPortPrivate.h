@@ -63,6 +63,7 @@ public:
     TBaudRate FBaudRate = br9600;
     int32_t FCustomBaudRate = 9600;
     std::string FPort = "COM1";
+    std::string FAdapterIdentity;
     TStopBits FStopBits = sbOneStopBit;
     TDataBits FDataBits = dbEight;
     bool FDiscardNull = false;

@@ -152,6 +152,26 @@ bool Selected(const Port& P, const TPortSetting& Setting)
     return !IsCustomRate(Setting) || P.BaudRate() == brCustom;
 }
 
+// The adapter's identity goes with the port's name (the basic group), in a
+// value of its own after the others: a reader that does not know it skips it.
+constexpr const char* kAdapterIdentity = "AdapterIdentity";
+
+// Written when there is one, or to clear one stored before; a store that
+// never had one gets no value of it.
+void SaveAdapterIdentity(const Port& P, SettingsSink& Sink, SettingsSource& Stored)
+{
+    if (!P.SettingsGroups().Contains(sgBasic))
+        return;
+    bool storedBefore = false;
+    try {
+        storedBefore = !Stored.ReadText(kAdapterIdentity, "").empty();
+    } catch (...) {
+        storedBefore = true; // a value of the wrong kind is replaced
+    }
+    if (!P.AdapterIdentity().empty() || storedBefore)
+        Sink.WriteText(kAdapterIdentity, P.AdapterIdentity());
+}
+
 void SaveAll(const Port& P, SettingsSink& Sink)
 {
     for (const TPortSetting& setting : PortSettings()) {
@@ -161,6 +181,19 @@ void SaveAll(const Port& P, SettingsSink& Sink)
             Sink.WriteNumber(setting.Name(), setting.Number(P));
         else
             Sink.WriteText(setting.Name(), setting.Text(P));
+    }
+}
+
+// After the name, whose change clears it. An identity that cannot be read
+// is no identity: the stored name is then used as it stands.
+void RestoreAdapterIdentity(Port& P, SettingsSource& Source)
+{
+    if (!P.SettingsGroups().Contains(sgBasic))
+        return;
+    try {
+        P.SetAdapterIdentity(Source.ReadText(kAdapterIdentity, ""));
+    } catch (...) {
+        P.SetAdapterIdentity({});
     }
 }
 
@@ -179,6 +212,7 @@ void RestoreAll(Port& P, SettingsSource& Source)
             setting.SetText(P, Source.ReadText(setting.Name(), setting.Text(P)));
         }
     }
+    RestoreAdapterIdentity(P, Source);
 }
 
 } // namespace
@@ -189,12 +223,14 @@ void TCustomComPort::SaveToRegistry(TRegistry& Registry)
 {
     RegistryStore store(Registry);
     SaveAll(*this, store);
+    SaveAdapterIdentity(*this, store, store);
 }
 
 void TCustomComPort::SaveToIniFile(TIniFile& IniFile)
 {
     IniFileStore store(IniFile, Name());
     SaveAll(*this, store);
+    SaveAdapterIdentity(*this, store, store);
 }
 
 void TCustomComPort::RestoreFromRegistry(TRegistry& Registry)

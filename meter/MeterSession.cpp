@@ -5,6 +5,8 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/ExceptionReport.h>
 
+#include "PortFollow.h"
+
 MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now,
                            size_t MaxAnswerSize)
     : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now)), FMaxAnswerSize(MaxAnswerSize)
@@ -15,17 +17,36 @@ MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& 
 // result tells whether the port is open now.
 bool MeterSession::OpenPortIfClosed()
 {
+    ClosePortIfGone();
     if (FPort.Connected())
         return true;
     try {
-        FPort.Open();
-        return true;
+        return OpenFollowedPort();
     } catch (const EComPort& error) {
         FView.ReportOpenFailed(error.what(), error.AccessDenied());
     } catch (...) {
         FView.ReportOpenFailed(ExceptionMessage(std::current_exception()), false);
     }
     return false;
+}
+
+// The adapter last used is looked for first: under a new name it is opened
+// there, and the view told; when it cannot be told apart from another, none
+// is opened and the operator chooses.
+bool MeterSession::OpenFollowedPort()
+{
+    const std::string stored = FPort.Port();
+    const TResolvedPort resolved = FollowStoredAdapter(FPort);
+    FPortAmbiguous = resolved.Result == prsAmbiguous;
+    if (FPortAmbiguous) {
+        FView.ReportPortAmbiguous(stored);
+        return false;
+    }
+    FPort.Open();
+    if (resolved.Result == prsMoved)
+        FView.ReportPortFollowed(stored, resolved.Name);
+    RememberAdapter(FPort);
+    return true;
 }
 
 // A write that fails on an open port means the line is gone (an adapter
@@ -47,15 +68,51 @@ void MeterSession::WriteToMeter(const std::string& Bytes)
 
 void MeterSession::StartRead(const std::string& Request)
 {
-    OpenPortIfClosed();
+    if (!OpenPortIfClosed() && FPortAmbiguous)
+        return; // the operator chooses the port first
     FView.ClearText();
     FView.SetCommandsEnabled(false);
     FTimers.Watchdog.Start();
     WriteToMeter(Request);
 }
 
+// The port cannot close from inside its own notification: the idle timer,
+// started here, closes it at once after, and ends the transfer showing what
+// came. A clock setting under way has failed.
+bool MeterSession::TakeLineErrors(TComErrors Errors)
+{
+    if (!Errors.Contains(ceIO))
+        return false;
+    if (FLineGone)
+        return true;
+    FLineGone = true;
+    FTimers.Watchdog.Stop();
+    if (FTimers.Handshake.IsActive()) {
+        AbandonHandshake();
+        FView.ReportClockFailed();
+    }
+    FView.ReportAdapterGone(FPort.Port());
+    FTimers.Idle.Stop();
+    FTimers.Idle.Start();
+    return true;
+}
+
+void MeterSession::ClosePortIfGone()
+{
+    if (!FLineGone)
+        return;
+    try {
+        FPort.Close();
+    } catch (...) {
+        // The line is gone either way; its closing has nothing to add.
+    }
+    FLineGone = FPort.Connected();
+}
+
 void MeterSession::ReceiveFromPort(int32_t Count)
 {
+    if (FLineGone || !FPort.Connected())
+        return; // announced as the line hung up
     FTimers.Watchdog.Stop();
     std::string received;
     FPort.ReadText(received, Count);
@@ -86,6 +143,7 @@ void MeterSession::Receive(const std::string& Burst)
 // One second after the last burst: the transfer is over.
 void MeterSession::IdleTimerTick()
 {
+    ClosePortIfGone();
     FView.EndTransfer();
     FTimers.Idle.Stop();
     if (!FReceiveBuffer.empty())

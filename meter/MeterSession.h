@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include <velt/comport/ComTypes.h>
+
 #include "ClockHandshake.h"
 #include "MeterTimer.h"
 #include "MeterView.h"
@@ -36,6 +38,12 @@ public:
     // The clock command: sets the meter's clock to Now.
     void StartClockSetting();
 
+    // The port reported line errors. A hang-up (the adapter pulled out)
+    // closes the port and ends what waited for the meter, keeping what came
+    // (the next command opens the port again, wherever the adapter is then);
+    // the result tells whether it was one.
+    bool TakeLineErrors(TComErrors Errors);
+
     // The port announced Count received bytes: they are read and taken.
     void ReceiveFromPort(int32_t Count);
     // One received burst.
@@ -51,6 +59,8 @@ public:
 
 private:
     bool OpenPortIfClosed();
+    bool OpenFollowedPort();
+    void ClosePortIfGone();
     void WriteToMeter(const std::string& Bytes);
     void SendHandshakeByte(uint8_t Byte);
     void HandshakeStep();
@@ -62,6 +72,8 @@ private:
     std::function<CalendarTime()> FNow;
     size_t FMaxAnswerSize;
     std::string FReceiveBuffer;
-    bool FAnswerCut = false; // bytes beyond FMaxAnswerSize arrived and were left out
+    bool FAnswerCut = false;     // bytes beyond FMaxAnswerSize arrived and were left out
+    bool FLineGone = false;      // the line hung up; the port closes at the next timer tick or command
+    bool FPortAmbiguous = false; // the last open found several ports that could be the adapter
     ClockHandshake FHandshake;
 };

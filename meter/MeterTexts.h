@@ -13,6 +13,13 @@ constexpr const char* kMeterErrorLine = "Błąd komunikacji z miernikiem!";
 constexpr const char* kClockSet = "Zegar miernika ustawiony poprawnie!";
 constexpr const char* kClockFailed = "Błąd ustawiania zegara miernika!";
 constexpr const char* kChoosePort = "Wybierz port komunikacyjny";
+// The adapter was pulled out; the next command opens its port again.
+constexpr const char* kAdapterGone = "Adapter miernika został odłączony.";
+// The adapter came back under another name: "<kPortFollowed> <new> (<was> <old>)".
+constexpr const char* kPortFollowed = "Adapter miernika jest teraz na porcie";
+constexpr const char* kPortWas = "wcześniej";
+// Two present ports could be the meter's adapter.
+constexpr const char* kPortAmbiguous = "Nie można rozpoznać, który port jest adapterem miernika.";
 constexpr const char* kTransfer = "Transmisja danych";
 
 } // namespace meter_text

@@ -22,6 +22,16 @@ public:
     // a view whose output feeds other programs says so.
     virtual void ReportAnswerCut(size_t /*KeptBytes*/) {}
 
+    // The meter's adapter was found under another name (plugged in again),
+    // and that port is used now. Said once, for each move.
+    virtual void ReportPortFollowed(const std::string& /*From*/, const std::string& /*To*/) {}
+    // More than one present port could be the meter's adapter and none was
+    // opened: the operator chooses (the window opens its setup dialog).
+    virtual void ReportPortAmbiguous(const std::string& /*Stored*/) {}
+    // The line hung up (the adapter was pulled out): the port is closed, and
+    // the next command opens it again, wherever the adapter is then.
+    virtual void ReportAdapterGone(const std::string& /*Port*/) {}
+
     // The port could not be opened; Reason is the component's message, and
     // AccessDenied tells that the account may not use the device.
     virtual void ReportOpenFailed(const std::string& Reason, bool AccessDenied) = 0;

@@ -465,3 +465,34 @@ TEST(StorageTexts, YesNoAndLineModes)
 }
 
 } // namespace
+
+// The adapter's identity: a value of its own after the six, read back, and
+// gone with a change of name.
+TEST_F(StorageTest, AdapterIdentityFollowsTheWrittenValuesAndGoesWithTheName)
+{
+    FPort.SaveSettings(ssRegistry, kLocation);
+    EXPECT_EQ(ReadFile(RegistryFile()).find("AdapterIdentity"), std::string::npos);
+
+    FPort.SetPort("ttyUSB0");
+    FPort.SetAdapterIdentity("usb:0403:6001:at:1-2:sn:A1");
+    FPort.SaveSettings(ssRegistry, kLocation);
+    EXPECT_NE(
+        ReadFile(RegistryFile()).find("\"FlowControl\"=\"None\"\n\"AdapterIdentity\"=\"usb:0403:6001:at:1-2:sn:A1\"\n"),
+        std::string::npos)
+        << ReadFile(RegistryFile());
+    RecordingPort restored;
+    restored.SetName("ComPort");
+    restored.RestoreSettings(ssRegistry, kLocation);
+    EXPECT_EQ(restored.Port(), "ttyUSB0");
+    EXPECT_EQ(restored.AdapterIdentity(), "usb:0403:6001:at:1-2:sn:A1");
+
+    restored.SetPort("ttyS0");
+    EXPECT_EQ(restored.AdapterIdentity(), "");
+    restored.SaveSettings(ssRegistry, kLocation);
+    EXPECT_NE(ReadFile(RegistryFile()).find("\"AdapterIdentity\"=\"\"\n"), std::string::npos);
+
+    StoreProgramKey("\"Port\"=\"ttyUSB3\"\n\"AdapterIdentity\"=dword:00000001\n");
+    restored.RestoreSettings(ssRegistry, kLocation);
+    EXPECT_EQ(restored.Port(), "ttyUSB3");
+    EXPECT_EQ(restored.AdapterIdentity(), "");
+}

@@ -73,6 +73,13 @@ public:
     const std::string& Port() const;
     /// Names the port; an open port is closed and opened again on the new one.
     void SetPort(const std::string& Value);
+    /// What finds the port's USB adapter again when the system gives it
+    /// another name (see PortIdentity() in PortDetails.h); empty when none is
+    /// known. Stored beside the settings, after them.
+    const std::string& AdapterIdentity() const;
+    /// Sets the adapter's identity. SetPort() to another name clears it: the
+    /// identity belongs to the adapter the old name stood for.
+    void SetAdapterIdentity(const std::string& Value);
     /// The number of stop bits.
     TStopBits StopBits() const;
     /// Sets the stop bits (1.5 only together with 5 data bits).

@@ -1,0 +1,165 @@
+// What a port is: the details read from a sysfs tree of real files, the
+// identity that finds an adapter again, and the decision where a stored
+// adapter went.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <velt/comport/PortDetails.h>
+#include "SysfsPortFacts.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A sysfs tree as the kernel lays it out: class/tty/<name>/device links into
+// devices/, a USB device directory ("1-1.2") above the adapter's tty.
+class SysfsTree {
+public:
+    SysfsTree() : FRoot(fs::temp_directory_path() / ("velt-sysfs-" + std::to_string(getpid())))
+    {
+        fs::remove_all(FRoot);
+        fs::create_directories(FRoot / "class/tty");
+    }
+    ~SysfsTree() { fs::remove_all(FRoot); }
+    SysfsTree(const SysfsTree&) = delete;
+    SysfsTree& operator=(const SysfsTree&) = delete;
+
+    void AddTty(const std::string& Name, const fs::path& DeviceDir)
+    {
+        fs::create_directories(FRoot / "devices" / DeviceDir);
+        fs::create_directories(FRoot / "class/tty" / Name);
+        fs::create_directory_symlink(FRoot / "devices" / DeviceDir, FRoot / "class/tty" / Name / "device");
+    }
+    void Write(const fs::path& File, const std::string& Text)
+    {
+        std::ofstream(FRoot / "devices" / File) << Text << "\n";
+    }
+    std::string TtyClass() const { return (FRoot / "class/tty").string(); }
+
+private:
+    fs::path FRoot;
+};
+
+TPortDetails Usb(const std::string& Name, const std::string& Serial, const std::string& Location)
+{
+    TPortDetails port;
+    port.Name = Name;
+    port.IsUsb = true;
+    port.Kind = pkUsb;
+    port.VendorId = 0x0403;
+    port.ProductId = 0x6001;
+    port.SerialNumber = Serial;
+    port.Location = Location;
+    return port;
+}
+
+TPortDetails Uart(const std::string& Name)
+{
+    TPortDetails port;
+    port.Name = Name;
+    port.Kind = pkBuiltInUart;
+    return port;
+}
+
+} // namespace
+
+TEST(PortDetails, SysfsTellsAdaptersFromBuiltInUartsAndOthers)
+{
+    SysfsTree sys;
+    const fs::path usb = "pci0000:00/0000:00:04.0/usb1/1-1/1-1.2";
+    sys.AddTty("ttyUSB0", usb / "1-1.2:1.0/ttyUSB0");
+    sys.Write(usb / "idVendor", "0403");
+    sys.Write(usb / "idProduct", "6001");
+    sys.Write(usb / "serial", "A1B2\x1b[2J");
+    sys.Write(usb / "product", "FT232R USB UART");
+    sys.Write(usb / "manufacturer", "FTDI");
+    sys.AddTty("ttyS0", "pnp0/00:05");
+    sys.AddTty("ttyGS0", "gadget");
+
+    const device::PortFacts adapter = device::SysfsPortFacts(sys.TtyClass(), "ttyUSB0");
+    EXPECT_EQ(adapter.Kind, device::PortKind::Usb);
+    EXPECT_EQ(adapter.VendorId, 0x0403);
+    EXPECT_EQ(adapter.ProductId, 0x6001);
+    EXPECT_EQ(adapter.SerialNumber, "A1B2?[2J"); // no control character of the device's choosing
+    EXPECT_EQ(adapter.Description, "FT232R USB UART");
+    EXPECT_EQ(adapter.Manufacturer, "FTDI");
+    EXPECT_EQ(adapter.Location, "1-1.2");
+    EXPECT_EQ(device::SysfsPortFacts(sys.TtyClass(), "ttyS0").Kind, device::PortKind::BuiltInUart);
+    EXPECT_EQ(device::SysfsPortFacts(sys.TtyClass(), "ttyGS0").Kind, device::PortKind::Other);
+    EXPECT_EQ(device::SysfsPortFacts(sys.TtyClass(), "ttyUSB9").Kind, device::PortKind::Other);
+    EXPECT_EQ(device::SysfsPortFacts(sys.TtyClass(), "../ttyUSB0").Kind, device::PortKind::Other);
+}
+
+TEST(PortDetails, IdentityAndDescription)
+{
+    EXPECT_EQ(PortIdentity(Usb("ttyUSB0", "A1B2", "1-1.2")), "usb:0403:6001:at:1-1.2:sn:A1B2");
+    EXPECT_EQ(PortIdentity(Usb("ttyUSB0", "", "1-1.2")), "usb:0403:6001:at:1-1.2");
+    EXPECT_EQ(PortIdentity(Uart("ttyS0")), "");
+
+    TPortDetails adapter = Usb("ttyUSB0", "A1B2", "1-1.2");
+    adapter.Description = "FT232R USB UART";
+    adapter.Manufacturer = "FTDI";
+    EXPECT_EQ(DescribePort(adapter), "ttyUSB0 \u2013 FT232R USB UART (FTDI), nr A1B2, USB 1-1.2");
+    EXPECT_EQ(DescribePort(Usb("ttyACM0", "", "2-1")), "ttyACM0 \u2013 adapter USB 0403:6001, USB 2-1");
+    EXPECT_EQ(DescribePort(Uart("ttyS0")), "ttyS0 \u2013 wbudowany port szeregowy");
+    TPortDetails pty;
+    pty.Name = "/dev/pts/4";
+    pty.Kind = pkPseudoTerminal;
+    EXPECT_EQ(DescribePort(pty), "/dev/pts/4");
+}
+
+TEST(PortDetails, InstalledSourceIsSortedLikeTheNames)
+{
+    SetPortDetailsSource([](std::vector<TPortDetails>& Out) {
+        Out = {Usb("ttyUSB1", "B", "1-2"), Uart("COM10"), Uart("com2")};
+        return 0;
+    });
+    std::vector<TPortDetails> list;
+    ListPortDetails(list);
+    SetPortDetailsSource({});
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].Name, "COM10");
+    EXPECT_EQ(list[1].Name, "com2");
+    EXPECT_EQ(list[2].Name, "ttyUSB1");
+}
+
+TEST(PortDetails, ResolveFollowsOneAdapterAndGuessesNothing)
+{
+    const std::string a = PortIdentity(Usb("ttyUSB0", "A", "1-1"));
+    // No identity, or the name still is the adapter: the name stays.
+    EXPECT_EQ(ResolvePort("ttyS0", "", {Uart("ttyS0")}).Result, prsUnchanged);
+    EXPECT_EQ(ResolvePort("ttyUSB0", a, {Usb("ttyUSB0", "A", "1-1"), Usb("ttyUSB1", "B", "1-2")}).Result, prsUnchanged);
+    // Re-plugged in the other order: the names swapped.
+    TResolvedPort r = ResolvePort("ttyUSB0", a, {Usb("ttyUSB0", "B", "1-2"), Usb("ttyUSB1", "A", "1-1")});
+    EXPECT_EQ(r.Result, prsMoved);
+    EXPECT_EQ(r.Name, "ttyUSB1");
+    // The gone name still held open: the adapter came back as ttyUSB1 in another USB port.
+    r = ResolvePort("ttyUSB0", a, {Usb("ttyUSB1", "A", "1-4")});
+    EXPECT_EQ(r.Result, prsMoved);
+    EXPECT_EQ(r.Name, "ttyUSB1");
+    // Gone, and its name now another adapter's: that one is not used.
+    r = ResolvePort("ttyUSB0", a, {Usb("ttyUSB0", "B", "1-2")});
+    EXPECT_EQ(r.Result, prsMissing);
+    EXPECT_EQ(r.Name, "ttyUSB0");
+
+    // Two adapters with one serial number: told apart by the location...
+    const std::string twinAt1 = PortIdentity(Usb("ttyUSB0", "SAME", "1-1"));
+    r = ResolvePort("ttyUSB0", twinAt1, {Usb("ttyUSB0", "SAME", "1-2"), Usb("ttyUSB1", "SAME", "1-1")});
+    EXPECT_EQ(r.Result, prsMoved);
+    EXPECT_EQ(r.Name, "ttyUSB1");
+    // ...and neither guessed once both moved to other USB ports.
+    r = ResolvePort("ttyUSB0", twinAt1, {Usb("ttyUSB0", "SAME", "1-3"), Usb("ttyUSB1", "SAME", "1-4")});
+    EXPECT_EQ(r.Result, prsAmbiguous);
+    EXPECT_EQ(r.Name, "ttyUSB0");
+    // The same for adapters without serial numbers.
+    const std::string plainAt2 = PortIdentity(Usb("ttyUSB0", "", "1-2"));
+    EXPECT_EQ(ResolvePort("ttyUSB5", plainAt2, {Usb("ttyUSB0", "", "1-1")}).Name, "ttyUSB0");
+    EXPECT_EQ(ResolvePort("ttyUSB5", plainAt2, {Usb("ttyUSB0", "", "1-1"), Usb("ttyUSB1", "", "1-3")}).Result,
+              prsAmbiguous);
+    // A stored text that is no identity changes nothing.
+    EXPECT_EQ(ResolvePort("ttyUSB0", "usb:zz", {Usb("ttyUSB1", "A", "1-1")}).Result, prsUnchanged);
+}
