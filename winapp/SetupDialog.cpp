@@ -1,13 +1,17 @@
 #include "SetupDialog.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 
+#include <algorithm>
+#include <exception>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
 
 #include "SetupRows.h"
 #include "WideText.h"
@@ -52,8 +56,38 @@ HWND AddControl(HWND Dialog, const DialogRun& Run, const wchar_t* Class, const s
     return control;
 }
 
-// A pick-only list with Row's texts, showing the port's current value (found
-// without regard to letter case), or nothing when it is not listed.
+// Fills List with Row's texts and selects Value (found without regard to
+// letter case), or nothing when it is not listed.
+void FillList(HWND List, const SetupRow& Row, const std::string& Value)
+{
+    SendMessageW(List, CB_RESETCONTENT, 0, 0);
+    for (const std::string& text : Row.Shown)
+        SendMessageW(List, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
+    const int found = Value.empty() ? CB_ERR : IndexOfChoice(Row, Value);
+    SendMessageW(List, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+}
+
+// The popup of a list may be wider than the list: wide enough for its
+// longest text (a port with its description).
+void FitDropDown(HWND List, const DialogRun& Run, const SetupRow& Row)
+{
+    HDC device = GetDC(List);
+    const HGDIOBJ previous = Run.Font != nullptr ? SelectObject(device, Run.Font) : nullptr;
+    int widest = 0;
+    for (const std::string& text : Row.Shown) {
+        const std::wstring wide = WideFromUtf8(text);
+        SIZE size{};
+        GetTextExtentPoint32W(device, wide.c_str(), static_cast<int>(wide.size()), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    if (previous != nullptr)
+        SelectObject(device, previous);
+    ReleaseDC(List, device);
+    const int margins = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + Run.Scaled(4);
+    SendMessageW(List, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margins), 0);
+}
+
+// A pick-only list with Row's texts, showing the port's current value.
 void AddRow(HWND Dialog, const DialogRun& Run, size_t Index)
 {
     const SetupRow& row = Run.Rows[Index];
@@ -63,13 +97,9 @@ void AddRow(HWND Dialog, const DialogRun& Run, size_t Index)
     HWND list = AddControl(Dialog, Run, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                            kFirstSettingList + static_cast<int>(Index), kGroupLeft + kListLeft,
                            kGroupTop + kListTop + offset, kListWidth, kListHeight + kDropDownHeight);
-    for (const std::string& choice : row.Choices)
-        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(choice).c_str()));
-    const std::wstring current = WideFromUtf8(row.Current);
-    const auto found = row.Current.empty() ? CB_ERR
-                                           : SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                                          reinterpret_cast<LPARAM>(current.c_str()));
-    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+    FillList(list, row, row.Current);
+    if (row.Setting.Kind() == skName)
+        FitDropDown(list, Run, row);
 }
 
 // The window gets the client size the rows need, centred on its screen.
@@ -105,20 +135,49 @@ void BuildDialog(HWND Dialog, DialogRun& Run)
     FitAndCentre(Dialog, Run);
 }
 
-// The text each list shows now; nothing where it shows no item.
+// The value each list shows now; nothing where it shows no item.
+std::optional<std::string> SelectedValue(HWND Dialog, const DialogRun& Run, size_t Index)
+{
+    HWND list = GetDlgItem(Dialog, kFirstSettingList + static_cast<int>(Index));
+    const auto selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    const std::vector<std::string>& values = Run.Rows[Index].Choices;
+    if (selected < 0 || static_cast<size_t>(selected) >= values.size())
+        return std::nullopt;
+    return values[static_cast<size_t>(selected)];
+}
+
 void TakeChoices(HWND Dialog, DialogRun& Run)
 {
     Run.Chosen.assign(Run.Rows.size(), std::nullopt);
+    for (size_t i = 0; i < Run.Rows.size(); ++i)
+        Run.Chosen[i] = SelectedValue(Dialog, Run, i);
+}
+
+// Ports came or went: the port list is read again, keeping what the
+// operator selected. A list that cannot be read now is reported, and the
+// list stays as it was.
+void RefreshPorts(HWND Dialog, DialogRun& Run)
+{
     for (size_t i = 0; i < Run.Rows.size(); ++i) {
-        HWND list = GetDlgItem(Dialog, kFirstSettingList + static_cast<int>(i));
-        const auto index = SendMessageW(list, CB_GETCURSEL, 0, 0);
-        if (index == CB_ERR)
+        SetupRow& row = Run.Rows[i];
+        if (row.Setting.Kind() != skName)
             continue;
-        std::wstring text(static_cast<size_t>(SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0)),
-                          L'\0');
-        SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-        Run.Chosen[i] = Utf8FromWide(text);
+        const std::string selected = SelectedValue(Dialog, Run, i).value_or(std::string());
+        try {
+            ListPorts(row, selected);
+        } catch (...) {
+            ReportException(std::current_exception());
+            continue;
+        }
+        HWND list = GetDlgItem(Dialog, kFirstSettingList + static_cast<int>(i));
+        FillList(list, row, selected);
+        FitDropDown(list, Run, row);
     }
+}
+
+bool PortsMayHaveChanged(WPARAM Event)
+{
+    return Event == DBT_DEVICEARRIVAL || Event == DBT_DEVICEREMOVECOMPLETE || Event == DBT_DEVNODES_CHANGED;
 }
 
 INT_PTR CALLBACK DialogProcedure(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam)
@@ -131,6 +190,11 @@ INT_PTR CALLBACK DialogProcedure(HWND Dialog, UINT Message, WPARAM WParam, LPARA
         return TRUE;
     }
     auto* run = reinterpret_cast<DialogRun*>(GetWindowLongPtrW(Dialog, DWLP_USER));
+    if (Message == WM_DEVICECHANGE && run != nullptr) {
+        if (PortsMayHaveChanged(WParam))
+            RefreshPorts(Dialog, *run);
+        return FALSE; // the system's own handling answers the message
+    }
     if (Message == WM_COMMAND && run != nullptr) {
         const int id = LOWORD(WParam);
         if (id == IDOK)

@@ -1,16 +1,16 @@
 #include <velt/comport/ui/CPortCtl.h>
 
+#include <QStyle>
+#include <QStylePainter>
 #include <exception>
 
 #include <velt/comport/ComError.h>
-#include <velt/comport/PortList.h>
 #include <velt/comport/framework/ExceptionReport.h>
 
-namespace {
+#include "HandleNotifier.h"
+#include "PortEntry.h"
 
-// How the list shows a port that is not there now.
-const QString kAbsentPortMark = QStringLiteral(" (brak)");
-const QString kAbsentPortHint = QStringLiteral("Tego portu nie ma teraz w systemie");
+namespace {
 
 // What a list for Property offers, in order.
 std::vector<std::string> ListContent(TComProperty Property)
@@ -93,10 +93,12 @@ TComComboBox::TComComboBox(QWidget* Parent) : QComboBox(Parent)
 {
     setEditable(false); // only listed values can be picked
     connect(this, &QComboBox::activated, this, &TComComboBox::UserPicked);
+    connect(this, &QComboBox::currentIndexChanged, this, &TComComboBox::ShowItemHint);
 }
 
 TComComboBox::~TComComboBox()
 {
+    WatchPorts(false);
     if (FSelect.ComPort != nullptr)
         FSelect.ComPort->RemoveFreeNotification(this);
 }
@@ -117,14 +119,23 @@ void TComComboBox::SetComPort(TCustomComPort* Value)
 
 void TComComboBox::SetComProperty(TComProperty Value)
 {
+    // Watching starts before the list is read, so that no change is missed
+    // between the two.
+    WatchPorts(Value == cpPort);
+    // A port's description is longer than the box: the box keeps the width
+    // of its column (Qt widens the popup to its longest item).
+    setSizeAdjustPolicy(Value == cpPort ? AdjustToMinimumContentsLengthWithIcon : AdjustToContentsOnFirstShow);
     try {
         FSelect.SetComProperty(Value);
     } catch (...) {
+        FListed.clear();
         MirrorItems(); // the list was emptied before the failure
         throw;
     }
+    FListed = FItems;
+    ReadPortDetails();
+    FSelect.AddCurrentPort();
     MirrorItems();
-    AddCurrentPort();
     if (FItems.empty())
         return;
     if (FSelect.ComPort == nullptr)
@@ -165,6 +176,40 @@ void TComComboBox::ShowCurrentValue()
     setCurrentIndex(index);
 }
 
+void TComComboBox::RefreshPortList()
+{
+    if (ComProperty() != cpPort)
+        return;
+    const std::string selected = Text().toStdString();
+    const std::vector<std::string> shown = FItems;
+    try {
+        FSelect.SetComProperty(cpPort);
+    } catch (...) {
+        FItems = shown; // the list stays as it was
+        throw;
+    }
+    FListed = FItems;
+    ReadPortDetails();
+    FSelect.AddCurrentPort();
+    // The operator's pick stays theirs, also when that adapter was pulled
+    // out: it is shown marked, and OK stores it as picked.
+    KeepPort(selected);
+    MirrorItems();
+    setCurrentIndex(selected.empty() ? -1 : IndexOfText(FItems, selected));
+}
+
+void TComComboBox::paintEvent(QPaintEvent* /*Event*/)
+{
+    QStylePainter painter(this);
+    painter.setPen(palette().color(QPalette::Text));
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width());
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
 void TComComboBox::UserPicked(int Index)
 {
     // Runs inside Qt's event handling, which must never be unwound by an
@@ -190,23 +235,78 @@ void TComComboBox::PortRemoved(TComponent* Component)
 
 void TComComboBox::MirrorItems()
 {
-    QStringList texts;
-    for (const auto& item : FItems)
-        texts.append(QString::fromStdString(item));
     clear();
-    addItems(texts);
+    for (const auto& item : FItems)
+        AppendItem(item);
+}
+
+// The item shows the value; a port also what the system tells of it. Its
+// value (Text(), what is written to the port) stays the plain name.
+void TComComboBox::AppendItem(const std::string& Value)
+{
+    if (ComProperty() != cpPort) {
+        addItem(QString::fromStdString(Value));
+        return;
+    }
+    const TPortEntry entry = PortEntryOf(Value, FListed, FDetails);
+    addItem(entry.Text);
+    if (!entry.Hint.isEmpty())
+        setItemData(count() - 1, entry.Hint, Qt::ToolTipRole);
 }
 
 void TComComboBox::AddCurrentPort()
 {
-    const std::vector<std::string> listed = FItems;
-    if (!FSelect.AddCurrentPort())
+    if (FSelect.AddCurrentPort())
+        AppendItem(FItems.back());
+}
+
+void TComComboBox::KeepPort(const std::string& Name)
+{
+    if (!Name.empty() && IndexOfText(FItems, Name) < 0)
+        FItems.push_back(Name);
+}
+
+// The names were read a moment ago; details that cannot be read now leave
+// the names alone, as on a system that tells nothing more of its ports.
+void TComComboBox::ReadPortDetails()
+{
+    FDetails.clear();
+    if (ComProperty() != cpPort)
         return;
-    const std::string& name = FItems.back();
-    if (IsPortPresent(name, listed)) {
-        addItem(QString::fromStdString(name));
+    try {
+        ListPortDetails(FDetails);
+    } catch (const EComPort&) {
+        FDetails.clear();
+    }
+}
+
+void TComComboBox::WatchPorts(bool Watch)
+{
+    if (Watch == (FWatcher != nullptr))
+        return;
+    if (Watch) {
+        FWatcher = std::make_unique<TPortListWatcher>();
+        if (FWatcher->Active())
+            FWatchNotifier = NewHandleNotifier(FWatcher->Handle(), this, [this] { PortsMayHaveChanged(); });
         return;
     }
-    addItem(QString::fromStdString(name) + kAbsentPortMark);
-    setItemData(count() - 1, kAbsentPortHint, Qt::ToolTipRole);
+    if (FWatchNotifier != nullptr)
+        RetireHandleNotifier(FWatchNotifier); // before the handle it watches is closed
+    FWatchNotifier = nullptr;
+    FWatcher.reset();
 }
+
+void TComComboBox::PortsMayHaveChanged()
+{
+    // Runs inside Qt's event handling: a list that cannot be read goes to
+    // the exception report, and the list stays as it was.
+    try {
+        if (FWatcher->Changed())
+            RefreshPortList();
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}
+
+// The box itself tells, as a tool tip, what its selected port is.
+void TComComboBox::ShowItemHint() { setToolTip(itemData(currentIndex(), Qt::ToolTipRole).toString()); }

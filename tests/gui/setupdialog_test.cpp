@@ -1,6 +1,7 @@
 // The setup dialog and its lists, with the real widgets on the offscreen
 // platform and a port on the recording device (or a real pseudo-terminal).
 // The dialog run is handed to a runner that plays the operator.
+#include <QAbstractItemView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <velt/comport/ui/CPortCtl.h>
 #include <velt/comport/ui/CPortSetup.h>
 #include <velt/comport/ComError.h>
+#include <velt/comport/PortDetails.h>
 #include <velt/comport/PortList.h>
 #include <velt/comport/framework/ExceptionReport.h>
 #include "support/ComErrors.h"
@@ -21,12 +23,44 @@
 
 namespace {
 
-void UseDevices(std::vector<std::string> Names)
+// The machine's ports: Names, each described by the matching entry of
+// Described or by its name alone.
+void UseDevices(std::vector<std::string> Names, const std::vector<TPortDetails>& Described = {})
 {
+    std::vector<TPortDetails> details;
+    for (const std::string& name : Names) {
+        TPortDetails port;
+        port.Name = name;
+        for (const TPortDetails& described : Described)
+            if (described.Name == name)
+                port = described;
+        details.push_back(port);
+    }
     SetPortNameSource([Names](std::vector<std::string>& Out) {
         Out = Names;
         return 0;
     });
+    SetPortDetailsSource([details](std::vector<TPortDetails>& Out) {
+        Out = details;
+        return 0;
+    });
+}
+
+// An adapter as the system describes it.
+TPortDetails Adapter(const std::string& Name, const std::string& Serial)
+{
+    TPortDetails port;
+    port.Name = Name;
+    port.DevicePath = "/dev/" + Name;
+    port.Description = "QEMU USB SERIAL";
+    port.Manufacturer = "QEMU";
+    port.SerialNumber = Serial;
+    port.Location = "1-1";
+    port.VendorId = 0x0403;
+    port.ProductId = 0x6001;
+    port.IsUsb = true;
+    port.Kind = pkUsb;
+    return port;
 }
 
 // Picks the item as an operator does, with the keyboard.
@@ -104,6 +138,7 @@ private slots:
     void cleanup()
     {
         SetPortNameSource({});
+        SetPortDetailsSource({});
         SetExceptionReportHandler({});
         TCustomComPort::SetSettingsDialog({});
     }
@@ -352,6 +387,84 @@ private slots:
             return int(QDialog::Accepted);
         });
         QCOMPARE(port.Port(), std::string("COM3"));
+    }
+
+    // Two adapters of one kind differ in their serial numbers: each entry
+    // shows its description and serial number, the popup widens to them
+    // while the dialog keeps its width, and OK stores the bare name.
+    void portsShowWhatTheSystemTellsOfThemAndStoreTheName()
+    {
+        RecordingPort port;
+        port.SetPort("COM1");
+        int plainWidth = 0;
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            plainWidth = d.sizeHint().width();
+            return int(QDialog::Rejected);
+        });
+        UseDevices({"COM1", "ttyUSB0", "ttyUSB1"}, {Adapter("ttyUSB0", "A1B2"), Adapter("ttyUSB1", "C3D4")});
+        QStringList items;
+        QString hint, boxHint, value;
+        int width = 0, boxWidth = 0, rateBoxWidth = 0, popupWidth = 0, textWidth = 0;
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            TComComboBox* ports = d.Combos()[0];
+            items = ItemsOf(ports);
+            hint = ports->itemData(2, Qt::ToolTipRole).toString();
+            d.show();
+            width = QTest::qWaitForWindowExposed(&d) ? d.width() : 0;
+            boxWidth = ports->width();
+            rateBoxWidth = d.Combos()[1]->width();
+            ports->showPopup();
+            popupWidth = ports->view()->width();
+            ports->hidePopup();
+            textWidth = ports->fontMetrics().horizontalAdvance(items[2]);
+            Pick(ports, items[2]);
+            boxHint = ports->toolTip();
+            value = ports->Text();
+            return int(QDialog::Accepted);
+        });
+        QCOMPARE(width, plainWidth);
+        QCOMPARE(boxWidth, rateBoxWidth);
+        QVERIFY(popupWidth > textWidth);
+        QCOMPARE(boxHint, hint);
+        QCOMPARE(items[0], QString("COM1"));
+        QCOMPARE(items[2], QString::fromStdString(DescribePort(Adapter("ttyUSB1", "C3D4"))));
+        QVERIFY2(items[1].startsWith("ttyUSB0") && items[1].contains("QEMU USB SERIAL") && items[1].contains("A1B2"),
+                 qPrintable(items[1]));
+        for (const char* fact : {"Producent: QEMU", "Nr seryjny: C3D4", "USB: 0403:6001", "1-1", "/dev/ttyUSB1"})
+            QVERIFY2(hint.contains(QString::fromUtf8(fact)), qPrintable(hint));
+        QCOMPARE(value, QString("ttyUSB1"));
+        QCOMPARE(port.Port(), std::string("ttyUSB1"));
+    }
+
+    // Ports plugged in or pulled out while the dialog is open: the list
+    // follows, the operator's pick stays selected (marked while its adapter
+    // is out) and is what OK stores; the port in use stays listed.
+    void refreshedPortListKeepsTheSelection()
+    {
+        UseDevices({"COM1", "ttyUSB0"}, {Adapter("ttyUSB0", "A1B2")});
+        RecordingPort port;
+        port.SetPort("COM1");
+        QStringList unplugged, replugged;
+        QString kept;
+        int selectedAtLast = -1;
+        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
+            TComComboBox* ports = d.Combos()[0];
+            Pick(ports, ports->itemText(1));
+            UseDevices({"ttyUSB1"});
+            ports->RefreshPortList();
+            unplugged = ItemsOf(ports);
+            kept = ports->currentText();
+            UseDevices({"COM1", "ttyUSB0"}, {Adapter("ttyUSB0", "A1B2")});
+            ports->RefreshPortList();
+            replugged = ItemsOf(ports);
+            selectedAtLast = ports->currentIndex();
+            return int(QDialog::Accepted);
+        });
+        QCOMPARE(selectedAtLast, 1);
+        QCOMPARE(unplugged, QStringList({"ttyUSB1", "COM1 (brak)", "ttyUSB0 (brak)"}));
+        QCOMPARE(kept, QString("ttyUSB0 (brak)"));
+        QCOMPARE(replugged, QStringList({"COM1", QString::fromStdString(DescribePort(Adapter("ttyUSB0", "A1B2")))}));
+        QCOMPARE(port.Port(), std::string("ttyUSB0"));
     }
 
     void showSettingsDialogWithoutAPortListFailsAndShowsNothing()

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <fstream>
@@ -13,6 +14,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <velt/comport/PortList.h>
 
 #include "MainVelt.h"
 #include "MessageLoopHandOver.h"
@@ -89,6 +92,7 @@ protected:
         SetMessageBoxHook({});
         SetSaveFileHook({});
         SetSetupDialogHook({});
+        SetPortNameSource({});
         DeleteStoredKeys();
     }
 
@@ -244,14 +248,39 @@ TEST_F(WindowUnderWine, CopiesThePaneAsTextAndRichTextAndSavesItAsRichText)
 
 // ---- Settings -------------------------------------------------------------------
 
+// The texts a list of the dialog shows, and which of them is selected.
+std::vector<std::wstring> ListTexts(HWND List)
+{
+    std::vector<std::wstring> texts;
+    const auto count = SendMessageW(List, CB_GETCOUNT, 0, 0);
+    for (WPARAM i = 0; i < static_cast<WPARAM>(count); ++i) {
+        std::wstring text(static_cast<size_t>(SendMessageW(List, CB_GETLBTEXTLEN, i, 0)), L'\0');
+        SendMessageW(List, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+void UsePortNames(std::vector<std::string> Names)
+{
+    SetPortNameSource([Names](std::vector<std::string>& Out) {
+        Out = Names;
+        return 0;
+    });
+}
+
+// Wine's device list describes no port: the list shows the names the
+// system's name list holds, and the stored port marked as absent.
 TEST_F(WindowUnderWine, SetupDialogKeepsTheStoredPortAndWritesTheChosenSettingsOnOkOnly)
 {
+    UsePortNames({"COM2", "COM1"});
     OpenWindow("COM77"); // stored, but no such port on this machine
-    std::vector<std::wstring> labels;
+    std::vector<std::wstring> labels, ports;
     std::wstring shownPort;
     SetSetupDialogHook([&](HWND Dialog) {
         for (int i = 0; GetDlgItem(Dialog, kFirstSettingLabel + i) != nullptr; ++i)
             labels.push_back(WindowText(GetDlgItem(Dialog, kFirstSettingLabel + i)));
+        ports = ListTexts(GetDlgItem(Dialog, kFirstSettingList));
         shownPort = WindowText(GetDlgItem(Dialog, kFirstSettingList));
         SendMessageW(GetDlgItem(Dialog, kFirstSettingList + 1), CB_SELECTSTRING, static_cast<WPARAM>(-1),
                      reinterpret_cast<LPARAM>(L"19200"));
@@ -263,17 +292,30 @@ TEST_F(WindowUnderWine, SetupDialogKeepsTheStoredPortAndWritesTheChosenSettingsO
     ASSERT_TRUE(Boxes.empty()) << BoxTexts();
     EXPECT_EQ(labels, (std::vector<std::wstring>{L"Port", L"Prędkość", L"Bity danych", L"Bity stopu", L"Parzystość",
                                                  L"Sterowanie"}));
-    EXPECT_EQ(shownPort, L"COM77");
+    EXPECT_EQ(ports, (std::vector<std::wstring>{L"COM1", L"COM2", L"COM77 (brak)"}));
+    EXPECT_EQ(shownPort, L"COM77 (brak)");
     EXPECT_EQ(Form->ComPort->Port(), "COM77");
     EXPECT_EQ(Form->ComPort->BaudRate(), br19200);
     EXPECT_EQ(Form->ComPort->DataBits(), dbSeven);
 
-    SetSetupDialogHook([](HWND Dialog) {
+    // A port pulled out while the dialog is open: the list follows, and the
+    // operator's pick stays selected, marked.
+    std::wstring kept;
+    SetSetupDialogHook([&](HWND Dialog) {
+        HWND list = GetDlgItem(Dialog, kFirstSettingList);
+        SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"COM2"));
         SendMessageW(GetDlgItem(Dialog, kFirstSettingList + 4), CB_SELECTSTRING, static_cast<WPARAM>(-1),
                      reinterpret_cast<LPARAM>(L"Even"));
+        UsePortNames({"COM1", "COM3"});
+        SendMessageW(Dialog, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        ports = ListTexts(list);
+        kept = WindowText(list);
         PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
     });
     Click(TControl::bUstawienia);
+    EXPECT_EQ(ports, (std::vector<std::wstring>{L"COM1", L"COM3", L"COM77 (brak)", L"COM2 (brak)"}));
+    EXPECT_EQ(kept, L"COM2 (brak)");
+    EXPECT_EQ(Form->ComPort->Port(), "COM77");
     EXPECT_EQ(Form->ComPort->Parity().Bits(), prNone);
     EXPECT_TRUE(Boxes.empty()) << BoxTexts();
 }

@@ -7,11 +7,13 @@
 #include <QComboBox>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComSettingsTable.h>
+#include <velt/comport/PortDetails.h>
 #include <velt/comport/framework/Exception.h>
 
 /// The failure of reading a form description: names the object and property
@@ -60,7 +62,10 @@ private:
 };
 
 /// A pick-only combo box that lists the values of one setting of a port
-/// (ComProperty()) and writes the choice to the port.
+/// (ComProperty()) and writes the choice to the port. The port list shows
+/// each port with what the system tells of it (its product, maker, serial
+/// number, USB location), so that an adapter can be told from the rest, and
+/// follows ports that are plugged in or pulled out while it is shown.
 class VELT_COMPORT_UI_EXPORT TComComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -88,6 +93,10 @@ public:
     void SetText(const QString& Value);
     void WriteChoiceToPort() { FSelect.WriteChoiceToPort(); } ///< Writes the chosen value to the bound port.
     void ShowCurrentValue();                                  ///< Selects the bound port's current value.
+    /// For cpPort: reads the port list again, keeping the selected port and
+    /// the bound port's own name (each marked when it is gone). Runs by
+    /// itself when the system says that ports came or went.
+    void RefreshPortList();
 
     /// The setter the form reader (uic) calls: a failure becomes a reading
     /// error that names this list and the property.
@@ -97,12 +106,27 @@ signals:
     /// The user picked an item, and the choice has been taken.
     void Changed();
 
+protected:
+    /// Shows the selected item cut short with an ellipsis where the box is
+    /// narrower than its text (a port's description is longer than the box).
+    void paintEvent(QPaintEvent* Event) override;
+
 private:
     void UserPicked(int Index);
     void PortRemoved(TComponent* Component);
     void MirrorItems();
+    void AppendItem(const std::string& Value);
     void AddCurrentPort();
+    void KeepPort(const std::string& Name);
+    void ReadPortDetails();
+    void WatchPorts(bool Watch);
+    void PortsMayHaveChanged();
+    void ShowItemHint();
 
     std::vector<std::string> FItems;
     TComSelect FSelect{FItems};
+    std::vector<std::string> FListed;   // cpPort: the names the system lists now
+    std::vector<TPortDetails> FDetails; // cpPort: what the system tells of them
+    std::unique_ptr<TPortListWatcher> FWatcher;
+    QObject* FWatchNotifier = nullptr;
 };
