@@ -6,7 +6,7 @@
 
 #include <velt/comport/ComPort.h>
 
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 namespace {
 

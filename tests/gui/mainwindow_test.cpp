@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
@@ -28,14 +27,13 @@
 #include <velt/comport/ui/CPortSetup.h>
 #include "Cp1250.h"
 #include "ExceptionReportBox.h"
-#include "HandlerGuard.h"
 #include "MainVelt.h"
 #include "MessageBox.h"
 #include "PolishLanguage.h"
-#include <velt/comport/ui/QtHandOver.h>
 #include "RtfReader.h"
 #include "SaveFileDialog.h"
 #include "support/PseudoTerminal.h"
+#include "QtTestMain.h"
 
 namespace {
 
@@ -306,13 +304,6 @@ private slots:
         Spin()->setValue(28);
         Click("bPomZPam");
         QTRY_COMPARE_WITH_TIMEOUT(meter.Received, std::string("\x1C"), kWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(CommandsEnabled(true), kWaitMs); // the watchdog
-
-        // A field whose text is not a number asks for measurement 1.
-        FForm->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
-        meter.Received.clear();
-        Click("bPomZPam");
-        QTRY_COMPARE_WITH_TIMEOUT(meter.Received, std::string("\x01"), kWaitMs);
     }
 
     void silentMeterBringsTheButtonsBackAndALaterAnswerIsShown()
@@ -331,16 +322,6 @@ private slots:
 
         meter.Pty().WriteToPort(cp1250::Encode(QStringLiteral("Spóźniona odpowiedź")));
         QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Spóźniona odpowiedź"), kWaitMs);
-    }
-
-    void answerEndsAtANulByte()
-    {
-        MeterSim meter({"--nul"});
-        UsePort(meter.Path);
-        Spin()->setValue(3);
-        Click("bPomZPam");
-        QTRY_VERIFY_WITH_TIMEOUT(CommandsEnabled(true) && !PaneText().isEmpty(), kWaitMs);
-        QCOMPARE(PaneText(), QStringLiteral("Pomiar nr 3:"));
     }
 
     void cleanHandshakeSendsTwelveBytes()
@@ -441,14 +422,6 @@ private slots:
                                                           "zaloguj ponownie."});
     }
 
-    void failedOpenEndsTheHandshakeAtOnce()
-    {
-        UsePort(FFiles.filePath("no-such-port"));
-        Click("bUstawZegar");
-        QCOMPARE(MessageTexts(), QStringList{kOpenError});
-        QVERIFY(CommandsEnabled(true));
-    }
-
     void lostLineIsReportedAndTheHandshakeGivesTheButtonsBack()
     {
         auto meter = std::make_unique<ScriptedMeter>(ClockMeter());
@@ -492,30 +465,7 @@ private slots:
         const rtftest::Parsed empty = rtftest::ReadRtf(file.readAll().toStdString());
         QVERIFY(empty.Valid);
         QCOMPARE(empty.Text, QString());
-
-        SetSaveFileHook([](const TSaveFileRequest&) { return QString(); }); // cancelled
-        Memo()->setPlainText(QStringLiteral("nowy"));
-        Click("bZapiszDoPliku");
-        file.close();
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(rtftest::ReadRtf(file.readAll().toStdString()).Text, QString());
         QVERIFY(FMessages.empty());
-    }
-
-    void failedSaveIsReported()
-    {
-        QFile blocker(FFiles.filePath("plik"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        const QString impossible = blocker.fileName() + "/pomiary.txt"; // a file is no directory
-        SetSaveFileHook([&](const TSaveFileRequest&) { return impossible; });
-        Memo()->setPlainText(QStringLiteral("abc"));
-        Click("bZapiszDoPliku");
-        QCOMPARE(FMessages.size(), size_t(1));
-        QVERIFY(FMessages[0].Text.contains(impossible));
-        QVERIFY(FMessages[0].Icon == TMessageIcon::Error);
-        Click("bCzyscEkran");
-        QCOMPARE(PaneText(), QString());
     }
 
     void copyPutsTextHtmlAndRtfOnTheClipboard()
@@ -594,31 +544,8 @@ private slots:
         FForm.reset();
         qputenv("XDG_CONFIG_HOME", home);
     }
-
-    void reportsArrivingWhileABoxIsOpenAreBounded()
-    {
-        size_t boxes = 0;
-        SetMessageBoxHook([&](const TMessageRequest&) {
-            if (++boxes == 1)
-                for (int i = 0; i < 20; ++i)
-                    ShowExceptionReport(QStringLiteral("report %1").arg(i));
-        });
-        RunGuarded([] { throw std::runtime_error("first"); });
-        SetMessageBoxHook([this](const TMessageRequest& Request) { FMessages.push_back(Request); });
-        QCOMPARE(boxes, 1 + kMaxQueuedReports + 1); // the first, the queue, and the count of the rest
-    }
 };
 
-int main(int argc, char** argv)
-{
-    QTemporaryDir configHome; // no user settings are read or written
-    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TVeltApplication application(argc, argv);
-    InstallQtHandOver();
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VELT_QT_TEST_MAIN(MainWindowTest)
 
 #include "mainwindow_test.moc"

@@ -10,20 +10,12 @@
 #include <velt/comport/ComPort.h>
 #include "DeadlineTimers.h"
 #include "MeterSession.h"
+#include "support/FakeClock.h"
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-class FakeClock : public MeterClock {
-public:
-    TimePoint Now() const override { return FNow; }
-    void Advance(std::chrono::milliseconds Step) { FNow += Step; }
-
-private:
-    TimePoint FNow{};
-};
 
 // Records what the session shows, one word per call.
 class RecordingView : public MeterView {

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "MainVelt.h"
-#include "MessageLoopHandOver.h"
+#include <velt/comport/framework/MessageLoopHandOver.h>
 #include "Prompts.h"
 #include "RichPane.h"
 #include "SetupDialog.h"
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 #include "WindowDriver.h"
 
 using namespace std::chrono_literals;
@@ -227,13 +227,8 @@ TEST_F(WindowUnderWine, CopiesThePaneAsTextAndRichTextAndSavesItAsRichText)
     // characters: either way not lost.
     EXPECT_TRUE(file.find("\\'9c\\'e6") != std::string::npos || file.find("\\u347") != std::string::npos) << file;
 
-    // Cancelled: nothing written. An empty pane: a valid empty document.
-    DeleteFileW(saved.c_str());
-    SetSaveFileHook([] { return std::wstring(); });
-    Click(TControl::bZapiszDoPliku);
-    EXPECT_EQ(GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
+    // An empty pane replaces the file with a valid empty document.
     Click(TControl::bCzyscEkran);
-    SetSaveFileHook([&] { return saved; });
     Click(TControl::bZapiszDoPliku);
     const std::string empty = ReadFileBytes(saved);
     EXPECT_EQ(empty.rfind("{\\rtf", 0), 0u);
