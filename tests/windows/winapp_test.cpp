@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -62,6 +63,25 @@ std::string ReadFileBytes(const std::wstring& Name)
 {
     std::ifstream file(Name.c_str(), std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Whether the group box's caption shows whole: its text in its font, with
+// room on either side, is no wider than the box.
+bool GroupCaptionFits(HWND Dialog)
+{
+    const wchar_t* caption = L"Ustawienia portu szeregowego";
+    HWND group = FindWindowExW(Dialog, nullptr, L"Button", caption);
+    if (group == nullptr)
+        return false;
+    HDC device = GetDC(group);
+    HGDIOBJ previous = SelectObject(device, reinterpret_cast<HFONT>(SendMessageW(group, WM_GETFONT, 0, 0)));
+    SIZE text{};
+    GetTextExtentPoint32W(device, caption, static_cast<int>(wcslen(caption)), &text);
+    SelectObject(device, previous);
+    ReleaseDC(group, device);
+    RECT box{};
+    GetClientRect(group, &box);
+    return text.cx + 16 <= box.right - box.left;
 }
 
 std::wstring TempFileName(const wchar_t* Name)
@@ -234,7 +254,9 @@ TEST_F(WindowUnderWine, SetupDialogKeepsTheStoredPortAndWritesTheChosenSettingsO
     OpenWindow("COM77"); // stored, but no such port on this machine
     std::vector<std::wstring> labels;
     std::wstring shownPort;
+    bool captionFits = false;
     SetSetupDialogHook([&](HWND Dialog) {
+        captionFits = GroupCaptionFits(Dialog);
         for (int i = 0; GetDlgItem(Dialog, kFirstSettingLabel + i) != nullptr; ++i)
             labels.push_back(WindowText(GetDlgItem(Dialog, kFirstSettingLabel + i)));
         shownPort = WindowText(GetDlgItem(Dialog, kFirstSettingList));
@@ -249,6 +271,7 @@ TEST_F(WindowUnderWine, SetupDialogKeepsTheStoredPortAndWritesTheChosenSettingsO
     EXPECT_EQ(labels, (std::vector<std::wstring>{L"Port", L"Prędkość", L"Bity danych", L"Bity stopu", L"Parzystość",
                                                  L"Sterowanie"}));
     EXPECT_EQ(shownPort, L"COM77");
+    EXPECT_TRUE(captionFits);
     EXPECT_EQ(Form->ComPort->Port(), "COM77");
     EXPECT_EQ(Form->ComPort->BaudRate(), br19200);
     EXPECT_EQ(Form->ComPort->DataBits(), dbSeven);
