@@ -1,21 +1,14 @@
-// The window itself: creating it with its port and timers, connecting the
-// handlers, the settings commands and the commands that work on the pane.
+// The window itself: creating it with its timers and the program, and
+// forwarding the buttons, the timers and closing to the program.
 #include "MainVelt.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QMimeData>
-#include <QTextDocumentFragment>
+#include <QPushButton>
 #include <QTimer>
 
-#include "BinaryFile.h"
-#include "HandlerGuard.h"
-#include "MeterPort.h"
-#include "MeterSession.h"
+#include "MeterProgram.h"
+#include "ProgramCommand.h"
 #include "QtMeterTimer.h"
-#include "RtfWriter.h"
-#include "SaveFileDialog.h"
 #include "ui_MainVelt.h"
 
 namespace {
@@ -39,6 +32,12 @@ void KeepPlaceWhenHidden(QWidget* Widget)
     Widget->setSizePolicy(policy);
 }
 
+CalendarTime CalendarFrom(const QDateTime& Moment)
+{
+    return {Moment.date().year(), Moment.date().month(),  Moment.date().day(),
+            Moment.time().hour(), Moment.time().minute(), Moment.time().second()};
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* Parent) : QWidget(Parent), ui(std::make_unique<Ui::TForm1>())
@@ -46,116 +45,43 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent), ui(std::make_unique<Ui::TForm
     ui->setupUi(this);
     KeepPlaceWhenHidden(ui->lTransmisja);
     KeepPlaceWhenHidden(ui->pb);
+    ui->pb->setMaximum(kProgressMaximum);
     setGeometry(269, 90, 541, 494); // the bounds the window returns to from maximized
-    CreatePort();
     CreateTimers();
-    CreateSession();
+    FProgram = std::make_unique<MeterProgram>(static_cast<ProgramWindow&>(*this),
+                                              MeterTimers{*FIdleTimer, *FWatchdogTimer, *FHandshakeTimer},
+                                              [this] { return CalendarFrom(Clock()); });
+    ComPort = &FProgram->Port();
     ConnectHandlers();
-    RunGuarded([this] { FormCreate(); });
+    FProgram->Start();
 }
 
-TForm1::~TForm1()
-{
-    // Closing the port serves hand-overs still in flight; they must no longer
-    // reach a window that is half gone.
-    ComPort->OnRxChar = nullptr;
-    ComPort->OnError = nullptr;
-    ComPort.reset();
-}
-
-// The port with the window's own settings, applied as one load.
-void TForm1::CreatePort()
-{
-    ComPort = std::make_unique<TComPort>(nullptr);
-    ApplyMeterPortSettings(*ComPort);
-}
+TForm1::~TForm1() { FProgram->Shutdown(); }
 
 void TForm1::CreateTimers()
 {
     tOdbieranie = NewTimer(this, "tOdbieranie", kIdleIntervalMs);
     tMiernikPodlaczony = NewTimer(this, "tMiernikPodlaczony", kWatchdogIntervalMs);
     tUstawZegar = NewTimer(this, "tUstawZegar", kHandshakeIntervalMs);
-    tOdbieranie->start(); // enabled from the start; its first tick finds nothing to show
-}
-
-void TForm1::CreateSession()
-{
     FIdleTimer = std::make_unique<QtMeterTimer>(tOdbieranie);
     FWatchdogTimer = std::make_unique<QtMeterTimer>(tMiernikPodlaczony);
     FHandshakeTimer = std::make_unique<QtMeterTimer>(tUstawZegar);
-    FSession = std::make_unique<MeterSession>(*ComPort, MeterTimers{*FIdleTimer, *FWatchdogTimer, *FHandshakeTimer},
-                                              static_cast<MeterView&>(*this), [this] { return ClockNow(); });
 }
 
 void TForm1::ConnectHandlers()
 {
-    const auto click = [this](QAbstractButton* Button, void (TForm1::*Handler)()) {
-        connect(Button, &QAbstractButton::clicked, this, Guarded(this, Handler));
-    };
-    click(ui->bUstawienia, &TForm1::bUstawieniaClick);
-    click(ui->bPomZPam, &TForm1::bPomZPamClick);
-    click(ui->bOstatniPom, &TForm1::bOstatniPomClick);
-    click(ui->bWszystPom, &TForm1::bWszystPomClick);
-    click(ui->bCzyscEkran, &TForm1::bCzyscEkranClick);
-    click(ui->bKopiujDoSchowka, &TForm1::bKopiujDoSchowkaClick);
-    click(ui->bZapiszDoPliku, &TForm1::bZapiszDoPlikuClick);
-    click(ui->bUstawZegar, &TForm1::bUstawZegarClick);
-
-    connect(tOdbieranie, &QTimer::timeout, this, Guarded(this, &TForm1::tOdbieranieTimer));
-    connect(tMiernikPodlaczony, &QTimer::timeout, this, Guarded(this, &TForm1::tMiernikPodlaczonyTimer));
-    connect(tUstawZegar, &QTimer::timeout, this, Guarded(this, &TForm1::tUstawZegarTimer));
-
-    ComPort->OnRxChar = [this](TComponent* Sender, int32_t Count) {
-        RunGuarded([&] { ComPortRxChar(Sender, Count); });
-    };
-    ComPort->OnError = [this](TComponent* Sender, TComErrors Errors) {
-        RunGuarded([&] { ComPortError(Sender, Errors); });
-    };
+    for (const CommandButton& button : CommandButtons()) {
+        auto* widget = findChild<QPushButton*>(QString::fromLatin1(button.Name));
+        const ProgramCommand command = button.Command;
+        connect(widget, &QAbstractButton::clicked, this, [this, command] { FProgram->Run(command); });
+    }
+    connect(tOdbieranie, &QTimer::timeout, this, [this] { FProgram->IdleTick(); });
+    connect(tMiernikPodlaczony, &QTimer::timeout, this, [this] { FProgram->WatchdogTick(); });
+    connect(tUstawZegar, &QTimer::timeout, this, [this] { FProgram->HandshakeTick(); });
 }
 
-void TForm1::FormCreate() { ComPort->RestoreSettings(ssRegistry, kSettingsLocation); }
-
-void TForm1::FormClose() { ComPort->SaveSettings(ssRegistry, kSettingsLocation); }
-
-// The settings are stored as the window closes. A failure is reported and
-// the window closes all the same: a store that refuses the settings would
-// refuse them at every attempt, and a failed save leaves the stored file as
-// it was, so nothing stored before is lost.
 void TForm1::closeEvent(QCloseEvent* Event)
 {
-    RunGuarded([this] { FormClose(); });
+    FProgram->StoreSettings();
     Event->accept();
-}
-
-void TForm1::bUstawieniaClick() { ComPort->ShowSettingsDialog(); }
-
-void TForm1::bCzyscEkranClick() { ClearText(); }
-
-void TForm1::ClearText() { ui->Memo->clear(); }
-
-// Selects the whole pane and copies it as plain text, HTML and RTF. An empty
-// selection leaves the clipboard as it was.
-void TForm1::bKopiujDoSchowkaClick()
-{
-    ui->Memo->selectAll();
-    const QTextDocumentFragment selection = ui->Memo->textCursor().selection();
-    const QString text = selection.toPlainText();
-    if (text.isEmpty())
-        return;
-    const QByteArray rtf = QByteArray::fromStdString(TextToRtf(text));
-    auto* mime = new QMimeData;
-    mime->setText(text);
-    mime->setHtml(selection.toHtml());
-    mime->setData(QStringLiteral("text/rtf"), rtf);
-    mime->setData(QStringLiteral("application/rtf"), rtf);
-    QApplication::clipboard()->setMimeData(mime);
-}
-
-// Writes the pane as an RTF document to the file the operator names.
-void TForm1::bZapiszDoPlikuClick()
-{
-    const QString fileName = AskSaveFileName(this, {QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("txt")});
-    if (fileName.isEmpty())
-        return;
-    WriteWholeFile(fileName, TextToRtf(ui->Memo->toPlainText()));
 }

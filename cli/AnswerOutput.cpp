@@ -1,13 +1,11 @@
 #include "AnswerOutput.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "AnswerText.h"
 #include <velt/comport/ComTypes.h>
+#include <velt/comport/framework/FileWrite.h>
 #include "RtfDocument.h"
 #include "Windows1250.h"
 
@@ -22,24 +20,9 @@ std::string AnswerFileContent(const std::string& Bytes, const std::filesystem::p
 
 void ReplaceFile(const std::filesystem::path& File, const std::string& Content)
 {
-    std::filesystem::path temporary = File;
-    temporary += ".velt-cli-tmp";
-    const auto fail = [&](const std::string& Reason) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw std::runtime_error("nie udało się zapisać pliku \"" + File.string() + "\": " + Reason);
-    };
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            fail(std::strerror(errno));
-        out.write(Content.data(), static_cast<std::streamsize>(Content.size()));
-        out.close();
-        if (!out)
-            fail(std::strerror(errno));
+    try {
+        WriteFileAtomically(File, Content);
+    } catch (const std::system_error& error) {
+        throw std::runtime_error("nie udało się zapisać pliku \"" + File.string() + "\": " + error.code().message());
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, File, error);
-    if (error)
-        fail(error.message());
 }

@@ -10,7 +10,7 @@ std::string AnswerUtf8(const std::string& Bytes);
 // pane) when the name ends in ".rtf" in any letter case, else the UTF-8 text.
 std::string AnswerFileContent(const std::string& Bytes, const std::filesystem::path& File);
 
-// Replaces File with Content: a temporary file beside it is written, then
-// renamed over it, so File holds the old content or the new, never a part.
-// Throws std::runtime_error with the file name and the reason when it cannot.
+// Replaces File with Content whole (the framework's atomic write), so File
+// holds the old content or the new, never a part. Throws std::runtime_error
+// with the file name and the reason when it cannot.
 void ReplaceFile(const std::filesystem::path& File, const std::string& Content);

@@ -18,6 +18,7 @@
 #include "ClockHandshake.h"
 #include "DeadlineTimers.h"
 #include "FuzzSupport.h"
+#include "support/FakeClock.h"
 #include "MeterSession.h"
 #include "RtfDocument.h"
 #include "Windows1250.h"
@@ -26,15 +27,6 @@ namespace {
 
 // Small, so that short inputs reach it.
 constexpr size_t kFuzzAnswerBound = 200;
-
-class FakeClock : public MeterClock {
-public:
-    TimePoint Now() const override { return FNow; }
-    void Advance(std::chrono::milliseconds Step) { FNow += Step; }
-
-private:
-    TimePoint FNow{};
-};
 
 bool IsValidUtf8(const std::string& Text)
 {

@@ -1,7 +1,12 @@
 #pragma once
 // The program's own texts (UTF-8), shown by the window and the command-line tool alike.
+#include <cstddef>
+#include <string>
+
 namespace meter_text {
 
+// The caption of plain message boxes and error reports.
+constexpr const char* kApplicationTitle = "Velt";
 constexpr const char* kErrorCaption = "Błąd";
 constexpr const char* kOpenFailed = "Wystąpił błąd podczas otwierania portu!";
 // Added to the open failure when the account may not use the device.
@@ -21,5 +26,11 @@ constexpr const char* kPortWas = "wcześniej";
 // Two present ports could be the meter's adapter.
 constexpr const char* kPortAmbiguous = "Nie można rozpoznać, który port jest adapterem miernika.";
 constexpr const char* kTransfer = "Transmisja danych";
+
+// The last error box after a burst: how many reports were left out.
+inline std::string DroppedReports(std::size_t Count)
+{
+    return "Pominięto dalsze komunikaty o błędach: " + std::to_string(Count) + ".";
+}
 
 } // namespace meter_text

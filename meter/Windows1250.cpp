@@ -100,3 +100,38 @@ std::string Utf16ToUtf8(std::u16string_view Text)
     }
     return utf8;
 }
+
+std::u16string Utf8ToUtf16(std::string_view Text)
+{
+    constexpr char16_t kReplacement = 0xFFFD;
+    std::u16string utf16;
+    utf16.reserve(Text.size());
+    for (size_t i = 0; i < Text.size();) {
+        const auto lead = static_cast<unsigned char>(Text[i]);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool valid = length > 0 && i + length <= Text.size();
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(Text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            utf16.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            utf16.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+            utf16.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            utf16.push_back(static_cast<char16_t>(code));
+        }
+        i += length;
+    }
+    return utf16;
+}

@@ -18,3 +18,5 @@ bool EncodeChar(char16_t Character, char& Byte);
 
 // UTF-16 text as UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view Text);
+// UTF-8 text (the program's own texts) as UTF-16; a malformed byte becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view Text);

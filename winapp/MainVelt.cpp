@@ -1,5 +1,5 @@
-// The window itself: creating it with its controls, port and timers, the
-// layout, the messages it handles, and the settings commands.
+// The window itself: creating it with its controls, timers and the program,
+// the layout, and the messages it handles, forwarded to the program.
 #include "MainVelt.h"
 
 #include <commctrl.h>
@@ -8,12 +8,10 @@
 #include <array>
 #include <stdexcept>
 
+#include "MeterProgram.h"
 #include "MeterRequests.h"
-#include "MeterSession.h"
-#include "Prompts.h"
 #include "RichPane.h"
 #include "WinMeterTimer.h"
-#include <velt/comport/framework/ExceptionReport.h>
 
 namespace {
 
@@ -24,7 +22,6 @@ constexpr const wchar_t* kCaption = L"Velt v.4.1";
 constexpr int kPanelWidth = 180;
 constexpr int kPanelMinHeight = 460;
 constexpr int kMinWindowWidth = 370;
-constexpr int kProgressMaximum = 400;
 constexpr RECT kRestoredBounds = {269, 90, 269 + 541, 90 + 494};
 
 constexpr UINT_PTR kIdleTimerId = 1;
@@ -64,22 +61,6 @@ const std::array<PanelControl, 13>& PanelControls()
         {TControl::pb, PROGRESS_CLASSW, L"", WS_CHILD, 20, 430, 150, 17},
     }};
     return controls;
-}
-
-constexpr std::array<TControl, 8> kCommandButtons = {
-    TControl::bUstawienia, TControl::bPomZPam,         TControl::bOstatniPom,    TControl::bWszystPom,
-    TControl::bCzyscEkran, TControl::bKopiujDoSchowka, TControl::bZapiszDoPliku, TControl::bUstawZegar};
-
-// Runs Body; an exception leaving it goes to the exception report: nothing
-// may unwind through the system's frames.
-template <typename Body>
-void RunGuarded(Body&& Run) noexcept
-{
-    try {
-        Run();
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
 }
 
 CalendarTime LocalClock()
@@ -123,7 +104,6 @@ void PrepareWindowClasses()
 TForm1::TForm1(SettingsPlaces Places) : Clock(&LocalClock), FPlaces(std::move(Places)), FDpi(ScreenDpi())
 {
     PrepareWindowClasses();
-    CreatePort();
     const RECT bounds = kRestoredBounds;
     // WM_CREATE (inside) creates the controls.
     CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, kCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
@@ -131,41 +111,30 @@ TForm1::TForm1(SettingsPlaces Places) : Clock(&LocalClock), FPlaces(std::move(Pl
                     Scaled(bounds.bottom - bounds.top), nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (FWindow == nullptr)
         throw std::runtime_error("The main window cannot be created");
-    CreateSession();
-    tOdbieranie->Start(); // enabled from the start; its first tick finds nothing to show
-    RunGuarded([this] { FormCreate(); });
+    CreateProgram();
+    FProgram->Start();
 }
 
 TForm1::~TForm1()
 {
     if (FWindow != nullptr)
         DestroyWindow(FWindow);
-    ComPort.reset();
+    FProgram.reset();
     if (FFont != nullptr)
         DeleteObject(FFont);
     if (FTransferFont != nullptr)
         DeleteObject(FTransferFont);
 }
 
-void TForm1::CreatePort()
-{
-    ComPort = std::make_unique<TComPort>(nullptr);
-    ApplyMeterPortSettings(*ComPort);
-}
-
-void TForm1::CreateSession()
+void TForm1::CreateProgram()
 {
     tOdbieranie = std::make_unique<WinMeterTimer>(FWindow, kIdleTimerId, kIdleIntervalMs);
     tMiernikPodlaczony = std::make_unique<WinMeterTimer>(FWindow, kWatchdogTimerId, kWatchdogIntervalMs);
     tUstawZegar = std::make_unique<WinMeterTimer>(FWindow, kHandshakeTimerId, kHandshakeIntervalMs);
-    FSession = std::make_unique<MeterSession>(*ComPort, MeterTimers{*tOdbieranie, *tMiernikPodlaczony, *tUstawZegar},
-                                              static_cast<MeterView&>(*this), [this] { return Clock(); });
-    ComPort->OnRxChar = [this](TComponent* Sender, int32_t Count) {
-        RunGuarded([&] { ComPortRxChar(Sender, Count); });
-    };
-    ComPort->OnError = [this](TComponent* Sender, TComErrors Errors) {
-        RunGuarded([&] { ComPortError(Sender, Errors); });
-    };
+    FProgram = std::make_unique<MeterProgram>(
+        static_cast<ProgramWindow&>(*this), MeterTimers{*tOdbieranie, *tMiernikPodlaczony, *tUstawZegar},
+        [this] { return Clock(); }, FPlaces);
+    ComPort = &FProgram->Port();
 }
 
 int TForm1::Scaled(int Pixels) const { return MulDiv(Pixels, FDpi, 96); }
@@ -221,12 +190,8 @@ void TForm1::PlaceControls()
 // reach a window that is going.
 void TForm1::Destroyed()
 {
-    ComPort->OnRxChar = nullptr;
-    ComPort->OnError = nullptr;
-    tOdbieranie->Stop();
-    tMiernikPodlaczony->Stop();
-    tUstawZegar->Stop();
-    RunGuarded([this] { ComPort->Close(); });
+    if (FProgram)
+        FProgram->Shutdown();
     if (FQuitWhenDestroyed)
         PostQuitMessage(0);
 }
@@ -282,10 +247,7 @@ LRESULT TForm1::Handle(UINT Message, WPARAM WParam, LPARAM LParam)
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_CLOSE:
-        // The settings are stored as the window closes. A failure is reported
-        // and the window closes all the same: the store that refused them
-        // would refuse them again, and what it held before stays.
-        RunGuarded([this] { FormClose(); });
+        FProgram->StoreSettings();
         DestroyWindow(FWindow);
         return 0;
     case WM_DESTROY:
@@ -298,61 +260,32 @@ LRESULT TForm1::Handle(UINT Message, WPARAM WParam, LPARAM LParam)
 
 void TForm1::Command(int Id, int Notification)
 {
-    if (Id == static_cast<int>(TControl::SpinEdit1) && Notification == EN_KILLFOCUS) {
+    if (Id == static_cast<int>(TControl::SpinEdit1) && Notification == EN_KILLFOCUS && FProgram) {
         KeepNumberInRange();
         return;
     }
-    if (Notification != BN_CLICKED)
+    if (Notification != BN_CLICKED || !FProgram)
         return;
-    RunGuarded([this, Id] {
-        switch (static_cast<TControl>(Id)) {
-        case TControl::bUstawienia:
-            bUstawieniaClick();
-            break;
-        case TControl::bPomZPam:
-            bPomZPamClick();
-            break;
-        case TControl::bOstatniPom:
-            bOstatniPomClick();
-            break;
-        case TControl::bWszystPom:
-            bWszystPomClick();
-            break;
-        case TControl::bCzyscEkran:
-            bCzyscEkranClick();
-            break;
-        case TControl::bKopiujDoSchowka:
-            bKopiujDoSchowkaClick();
-            break;
-        case TControl::bZapiszDoPliku:
-            bZapiszDoPlikuClick();
-            break;
-        case TControl::bUstawZegar:
-            bUstawZegarClick();
-            break;
-        default:
-            break;
-        }
-    });
+    const auto* control =
+        std::find(std::begin(kCommandControls), std::end(kCommandControls), static_cast<TControl>(Id));
+    if (control != std::end(kCommandControls))
+        FProgram->Run(CommandButtons().at(static_cast<size_t>(control - std::begin(kCommandControls))).Command);
 }
 
-// A tick of a timer that was stopped meanwhile is dropped.
 void TForm1::Timer(UINT_PTR Id)
 {
-    RunGuarded([this, Id] {
-        if (Id == kIdleTimerId && tOdbieranie->IsActive())
-            tOdbieranieTimer();
-        else if (Id == kWatchdogTimerId && tMiernikPodlaczony->IsActive())
-            tMiernikPodlaczonyTimer();
-        else if (Id == kHandshakeTimerId && tUstawZegar->IsActive())
-            tUstawZegarTimer();
-    });
+    if (!FProgram)
+        return;
+    if (Id == kIdleTimerId)
+        FProgram->IdleTick();
+    else if (Id == kWatchdogTimerId)
+        FProgram->WatchdogTick();
+    else if (Id == kHandshakeTimerId)
+        FProgram->HandshakeTick();
 }
 
-// ---- Settings commands ------------------------------------------------------
-
-void TForm1::FormCreate() { RestoreStoredSettings(*ComPort, FPlaces); }
-
-void TForm1::FormClose() { SaveStoredSettings(*ComPort, FPlaces); }
-
-void TForm1::bUstawieniaClick() { ComPort->ShowSettingsDialog(); }
+// The field keeps its value within its range when it loses the focus.
+void TForm1::KeepNumberInRange()
+{
+    SendMessageW(Control(TControl::SpinArrows), UDM_SETPOS32, 0, FProgram->MeasurementNumber());
+}

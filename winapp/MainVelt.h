@@ -1,9 +1,8 @@
 #pragma once
 // The main window on Windows: the rich-text pane on the left, the command
-// panel on the right, the port to the meter, the three window timers, the
-// settings commands and the commands that clear, copy and save the pane.
-// The meter's protocol runs in a MeterSession on the window's port and
-// timers; the window shows what the session reports.
+// panel on the right, the three window timers. The program itself (the port,
+// the commands, what is shown when) is the MeterProgram; the window draws it
+// and forwards its buttons, timers and closing to it.
 #include <windows.h>
 
 #include <cstdint>
@@ -14,10 +13,10 @@
 #include <velt/comport/CPort.h>
 
 #include "ClockHandshake.h"
-#include "MeterView.h"
+#include "ProgramWindow.h"
 #include "SettingsPlace.h"
 
-class MeterSession;
+class MeterProgram;
 class WinMeterTimer;
 
 // The window's controls, by their names in the form.
@@ -38,9 +37,14 @@ enum class TControl : int {
     pb,
 };
 
-class TForm1 : private MeterView {
+// The control of each command button, in the order of CommandButtons().
+constexpr TControl kCommandControls[] = {TControl::bUstawienia,    TControl::bPomZPam,    TControl::bOstatniPom,
+                                         TControl::bWszystPom,     TControl::bCzyscEkran, TControl::bKopiujDoSchowka,
+                                         TControl::bZapiszDoPliku, TControl::bUstawZegar};
+
+class TForm1 : private ProgramWindow {
 public:
-    // Creates the window (hidden) with its port; restores the settings.
+    // Creates the window (hidden) with the program; restores the settings.
     // Places says where they are kept. Throws std::runtime_error when the
     // window cannot be created.
     explicit TForm1(SettingsPlaces Places = {});
@@ -55,28 +59,11 @@ public:
     // The program ends when its main window is destroyed.
     void QuitWhenDestroyed() { FQuitWhenDestroyed = true; }
 
-    // The line to the meter, owned by the window and closed with it.
-    std::unique_ptr<TComPort> ComPort;
+    // The line to the meter, owned by the program and closed with the window.
+    TComPort* ComPort = nullptr;
     // Where the handshake reads the date and time: the computer's clock,
     // unless a test puts a fixed moment here.
     std::function<CalendarTime()> Clock;
-
-    // Handlers.
-    void FormCreate();
-    void FormClose();
-    void bUstawieniaClick();
-    void bPomZPamClick();
-    void bOstatniPomClick();
-    void bWszystPomClick();
-    void bCzyscEkranClick();
-    void bKopiujDoSchowkaClick();
-    void bZapiszDoPlikuClick();
-    void bUstawZegarClick();
-    void ComPortRxChar(TComponent* Sender, int32_t Count);
-    void ComPortError(TComponent* Sender, TComErrors Errors);
-    void tOdbieranieTimer();
-    void tMiernikPodlaczonyTimer();
-    void tUstawZegarTimer();
 
 private:
     friend void PrepareWindowClasses();
@@ -84,26 +71,22 @@ private:
     LRESULT Handle(UINT Message, WPARAM WParam, LPARAM LParam);
     void CreateControls();
     void PlaceControls();
-    void CreatePort();
-    void CreateSession();
+    void CreateProgram();
     void Command(int Id, int Notification);
     void Timer(UINT_PTR Id);
     void Destroyed();
     int Scaled(int Pixels) const;
-    uint8_t MeasurementNumber() const;
     void KeepNumberInRange();
 
-    // What the session shows.
-    void ClearText() override;
-    void SetCommandsEnabled(bool Enabled) override;
-    void ShowTransfer() override;
-    void StepProgress(int Amount) override;
-    void EndTransfer() override;
-    void ShowAnswer(const std::string& Bytes) override;
-    void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
-    void ReportNoAnswer() override;
-    void ReportClockSet() override;
-    void ReportClockFailed() override;
+    // What the program asks of the window.
+    void Draw(const ProgramState& State) override;
+    std::u16string PaneText() const override;
+    void SetPaneText(const std::u16string& Text) override;
+    std::u16string NumberText() const override;
+    void ShowBox(const ProgramBox& Box) override;
+    void CopyPane() override;
+    std::filesystem::path AskSaveFileName() override;
+    std::string PaneRtf() const override;
 
     SettingsPlaces FPlaces;
     HWND FWindow = nullptr;
@@ -114,7 +97,7 @@ private:
     std::unique_ptr<WinMeterTimer> tOdbieranie;
     std::unique_ptr<WinMeterTimer> tMiernikPodlaczony;
     std::unique_ptr<WinMeterTimer> tUstawZegar;
-    std::unique_ptr<MeterSession> FSession;
+    std::unique_ptr<MeterProgram> FProgram;
 };
 
 // Registers the window class and loads the controls' libraries (common

@@ -2,15 +2,14 @@
 
 #include <commdlg.h>
 
-#include <deque>
-
 #include "MeterTexts.h"
-#include "WideText.h"
-#include <velt/comport/framework/ExceptionReport.h>
+#include "ReportQueue.h"
+#include <velt/comport/framework/MainThreadQueue.h>
+#include <velt/comport/platform/WideText.h>
 
 namespace {
 
-constexpr const wchar_t* kApplicationTitle = L"Velt";
+const std::wstring kApplicationTitle = WideFromUtf8(meter_text::kApplicationTitle);
 
 TMessageBoxHook& MessageBoxHook()
 {
@@ -24,35 +23,23 @@ TSaveFileHook& SaveFileHook()
     return hook;
 }
 
-struct ReportState {
-    HWND Owner = nullptr;
-    bool Showing = false;
-    std::deque<std::wstring> Waiting;
-};
-
-ReportState& Reports()
+HWND& ReportOwner()
 {
-    static ReportState state;
-    return state;
+    static HWND owner = nullptr;
+    return owner;
 }
 
-// At most this many reports wait; more would only repeat the same failure.
-constexpr size_t kMaxWaitingReports = 8;
-
-void ShowReport(const std::string& Message)
+// Made on the main thread, by the first install. A report from another
+// thread reaches the main thread through the component's hand-over, which
+// the message loop (and a box's own loop) serves.
+ReportQueue& Reports()
 {
-    ReportState& state = Reports();
-    if (state.Waiting.size() < kMaxWaitingReports)
-        state.Waiting.push_back(WideFromUtf8(Message));
-    if (state.Showing)
-        return; // the box shown now shows this one next
-    state.Showing = true;
-    while (!state.Waiting.empty()) {
-        const std::wstring text = state.Waiting.front();
-        state.Waiting.pop_front();
-        ShowMessageBox(state.Owner, text, kApplicationTitle, MB_OK | MB_ICONERROR);
-    }
-    state.Showing = false;
+    static ReportQueue queue(
+        [](const std::string& Text) {
+            ShowMessageBox(ReportOwner(), WideFromUtf8(Text), kApplicationTitle, MB_OK | MB_ICONERROR);
+        },
+        [] { MainThreadQueue::Instance().RunOnMainUntilStarted([] { Reports().ShowWaiting(); }); });
+    return queue;
 }
 
 } // namespace
@@ -101,6 +88,6 @@ std::wstring AskSaveFileName(HWND Owner)
 
 void InstallExceptionReportBox(HWND Owner)
 {
-    Reports().Owner = Owner;
-    SetExceptionReportHandler([](const std::string& Message) { ShowReport(Message); });
+    ReportOwner() = Owner;
+    ReportQueue::Install(&Reports());
 }

@@ -33,8 +33,7 @@ void ShowMessage(HWND Owner, const std::wstring& Text);
 std::wstring AskSaveFileName(HWND Owner);
 
 // Shows the exceptions that leave the program's handlers in the error box,
-// captioned with the application's title. A report that comes while one is
-// shown waits for it, so boxes never stack up.
+// captioned with the application's title, one at a time (see ReportQueue).
 void InstallExceptionReportBox(HWND Owner);
 
 // UTF-8 (the program's own texts) as the system's wide text.

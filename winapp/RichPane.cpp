@@ -47,17 +47,6 @@ std::wstring Text(HWND Pane)
     return text;
 }
 
-void AppendLine(HWND Pane, const std::wstring& Line)
-{
-    const std::wstring text = Text(Pane);
-    std::wstring added = Line;
-    if (!text.empty() && text.back() != L'\r' && text.back() != L'\n')
-        added.insert(0, L"\r");
-    const auto end = static_cast<LPARAM>(text.size());
-    SendMessageW(Pane, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageW(Pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
-}
-
 void CopyAll(HWND Pane)
 {
     SendMessageW(Pane, EM_SETSEL, 0, -1);

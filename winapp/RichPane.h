@@ -17,8 +17,6 @@ void UseCentralEuropeanText(HWND Pane);
 
 void SetText(HWND Pane, const std::wstring& Text);
 std::wstring Text(HWND Pane);
-// Adds Line below the text, on a line of its own.
-void AppendLine(HWND Pane, const std::wstring& Line);
 // Selects the whole text and copies it as the control does (rich and plain text).
 void CopyAll(HWND Pane);
 // The whole content as the control writes it in Rich Text Format.

@@ -4,6 +4,7 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -14,7 +15,7 @@
 #include <velt/comport/framework/ExceptionReport.h>
 
 #include "SetupRows.h"
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 namespace {
 
@@ -26,6 +27,10 @@ constexpr int kRowPitch = 24;
 constexpr int kLabelLeft = 8, kLabelTop = 24, kLabelWidth = 70, kLabelHeight = 14;
 constexpr int kListLeft = 80, kListTop = 16, kListWidth = 129, kListHeight = 21, kDropDownHeight = 200;
 constexpr int kButtonTopGap = 7, kButtonWidth = 75, kButtonHeight = 25, kOkLeft = 70, kCancelLeft = 150;
+// The group's caption begins this far in from the group's left edge and
+// wants as much room after it.
+constexpr int kCaptionMargin = 10;
+constexpr const wchar_t* kGroupCaption = L"Ustawienia portu szeregowego";
 
 TSetupDialogHook& Hook()
 {
@@ -38,6 +43,9 @@ struct DialogRun {
     std::vector<std::optional<std::string>> Chosen; // per row, filled by OK
     int Dpi = 96;
     HFONT Font = nullptr;
+    // Pixels (at 96 dots per inch) the group, the dialog and the buttons move
+    // right by where the system's font needs more room for the caption.
+    int Widening = 0;
 
     int Scaled(int Pixels) const { return MulDiv(Pixels, Dpi, 96); }
     int GroupHeight() const { return 16 + kRowPitch * static_cast<int>(Rows.size()) + 9; }
@@ -93,7 +101,7 @@ void AddRow(HWND Dialog, const DialogRun& Run, size_t Index)
     const SetupRow& row = Run.Rows[Index];
     const int offset = kRowPitch * static_cast<int>(Index);
     AddControl(Dialog, Run, WC_STATICW, row.Caption, SS_LEFT, kFirstSettingLabel + static_cast<int>(Index),
-               kGroupLeft + kLabelLeft, kGroupTop + kLabelTop + offset - 4, kLabelWidth, kLabelHeight);
+               kGroupLeft + kLabelLeft, kGroupTop + kLabelTop + offset, kLabelWidth, kLabelHeight);
     HWND list = AddControl(Dialog, Run, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                            kFirstSettingList + static_cast<int>(Index), kGroupLeft + kListLeft,
                            kGroupTop + kListTop + offset, kListWidth, kListHeight + kDropDownHeight);
@@ -105,7 +113,7 @@ void AddRow(HWND Dialog, const DialogRun& Run, size_t Index)
 // The window gets the client size the rows need, centred on its screen.
 void FitAndCentre(HWND Dialog, const DialogRun& Run)
 {
-    RECT frame{0, 0, Run.Scaled(kClientWidth), Run.Scaled(Run.ClientHeight())};
+    RECT frame{0, 0, Run.Scaled(kClientWidth + Run.Widening), Run.Scaled(Run.ClientHeight())};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(Dialog, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(Dialog, GWL_EXSTYLE)));
     const int width = frame.right - frame.left;
@@ -118,20 +126,37 @@ void FitAndCentre(HWND Dialog, const DialogRun& Run)
                  area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// How much wider than written the group must be for its caption to show
+// whole in the dialog's font (a font wider than the written one cut it).
+int CaptionWidening(HWND Dialog, const DialogRun& Run)
+{
+    HDC device = GetDC(Dialog);
+    if (device == nullptr)
+        return 0;
+    HGDIOBJ previous = SelectObject(device, Run.Font);
+    SIZE size{};
+    GetTextExtentPoint32W(device, kGroupCaption, static_cast<int>(wcslen(kGroupCaption)), &size);
+    SelectObject(device, previous);
+    ReleaseDC(Dialog, device);
+    const int needed = MulDiv(size.cx, 96, Run.Dpi) + 2 * kCaptionMargin;
+    return needed > kGroupWidth ? needed - kGroupWidth : 0;
+}
+
 void BuildDialog(HWND Dialog, DialogRun& Run)
 {
     Run.Font = reinterpret_cast<HFONT>(SendMessageW(Dialog, WM_GETFONT, 0, 0));
     HDC device = GetDC(Dialog);
     Run.Dpi = device != nullptr ? GetDeviceCaps(device, LOGPIXELSY) : 96;
     ReleaseDC(Dialog, device);
-    AddControl(Dialog, Run, WC_BUTTONW, L"Ustawienia portu szeregowego", BS_GROUPBOX, -1, kGroupLeft, kGroupTop,
-               kGroupWidth, Run.GroupHeight());
+    Run.Widening = CaptionWidening(Dialog, Run);
+    AddControl(Dialog, Run, WC_BUTTONW, kGroupCaption, BS_GROUPBOX, -1, kGroupLeft, kGroupTop,
+               kGroupWidth + Run.Widening, Run.GroupHeight());
     for (size_t i = 0; i < Run.Rows.size(); ++i)
         AddRow(Dialog, Run, i);
-    AddControl(Dialog, Run, WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, kOkLeft, Run.ButtonTop(),
-               kButtonWidth, kButtonHeight);
-    AddControl(Dialog, Run, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, kCancelLeft, Run.ButtonTop(),
-               kButtonWidth, kButtonHeight);
+    AddControl(Dialog, Run, WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, kOkLeft + Run.Widening,
+               Run.ButtonTop(), kButtonWidth, kButtonHeight);
+    AddControl(Dialog, Run, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, kCancelLeft + Run.Widening,
+               Run.ButtonTop(), kButtonWidth, kButtonHeight);
     FitAndCentre(Dialog, Run);
 }
 

@@ -9,7 +9,7 @@
 #include <velt/comport/PortDetails.h>
 #include <velt/comport/PortList.h>
 
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 namespace {
 

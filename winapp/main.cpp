@@ -5,10 +5,10 @@
 #include <exception>
 
 #include "MainVelt.h"
-#include "MessageLoopHandOver.h"
+#include <velt/comport/framework/MessageLoopHandOver.h>
 #include "Prompts.h"
 #include "SetupDialog.h"
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 namespace {
 

@@ -13,9 +13,8 @@
 #include <velt/comport/PortList.h>
 #include <velt/comport/ui/CPortCtl.h>
 #include <velt/comport/ui/CPortSetup.h>
-#include <velt/comport/ui/QtHandOver.h>
-#include "HandlerGuard.h"
 #include "MainVelt.h"
+#include "QtTestMain.h"
 
 namespace {
 
@@ -149,16 +148,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    QTemporaryDir configHome; // no user settings are read or written
-    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TVeltApplication application(argc, argv);
-    InstallQtHandOver();
-    CaptionsFitTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VELT_QT_TEST_MAIN(CaptionsFitTest)
 
 #include "captions_fit_test.moc"

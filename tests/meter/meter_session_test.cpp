@@ -11,20 +11,12 @@
 #include "DeadlineTimers.h"
 #include "MeterSession.h"
 #include <velt/comport/PortDetails.h>
+#include "support/FakeClock.h"
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-class FakeClock : public MeterClock {
-public:
-    TimePoint Now() const override { return FNow; }
-    void Advance(std::chrono::milliseconds Step) { FNow += Step; }
-
-private:
-    TimePoint FNow{};
-};
 
 // Records what the session shows, one word per call.
 class RecordingView : public MeterView {

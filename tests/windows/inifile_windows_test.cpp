@@ -1,13 +1,17 @@
-// Profile files on Windows: the settings home is %APPDATA%, paths may carry
-// drive letters and backslashes, and a new file gets the system's CR LF.
+// Files of the framework on Windows. Profile files: the settings home is
+// %APPDATA%, paths may carry drive letters and backslashes, and a new file gets
+// the system's CR LF. A whole-file write that fails leaves the old file.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <system_error>
 
+#include <velt/comport/framework/FileWrite.h>
 #include <velt/comport/framework/IniFile.h>
 
 namespace fs = std::filesystem;
@@ -84,4 +88,27 @@ TEST_F(IniFileWindowsTest, FolderThatDoesNotExistFailsTheWrite)
 {
     TIniFile ini(Utf8(FHome / "missing" / "x.ini"));
     EXPECT_THROW(ini.WriteString("A", "b", "c"), EIniFileException);
+}
+
+// The file is held open without sharing its deletion (as an editor may hold
+// it): it cannot be replaced, and stays whole, with no temporary file beside.
+TEST_F(IniFileWindowsTest, WholeFileWriteThatCannotReplaceLeavesTheOldFile)
+{
+    const fs::path file = FHome / L"pomiary.rtf";
+    WriteFileAtomically(file, "stary");
+    EXPECT_EQ(ReadBytes(file), "stary");
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    try {
+        WriteFileAtomically(file, "nowy");
+        ADD_FAILURE() << "a file held open was replaced";
+    } catch (const std::system_error& error) {
+        EXPECT_NE(std::string(error.what()).find("pomiary.rtf"), std::string::npos) << error.what();
+    }
+    CloseHandle(held);
+    EXPECT_EQ(ReadBytes(file), "stary");
+    EXPECT_EQ(std::distance(fs::directory_iterator(FHome), fs::directory_iterator()), 1);
+    WriteFileAtomically(file, "nowy");
+    EXPECT_EQ(ReadBytes(file), "nowy");
 }

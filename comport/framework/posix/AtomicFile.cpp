@@ -1,5 +1,7 @@
 #include "AtomicFile.h"
 
+#include <velt/comport/framework/FileWrite.h>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -56,6 +58,7 @@ public:
             ::close(FFd);
     }
     FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& Other) noexcept : FFd(Other.FFd) { Other.FFd = -1; }
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return FFd; }
     // Closes now, so that a failing close (a delayed write error) is seen.
@@ -100,17 +103,52 @@ std::optional<mode_t> ExistingMode(const std::filesystem::path& File)
     return info.st_mode & 07777;
 }
 
+// Writes Content into the new file Fd, gives it Mode and flushes it to the
+// disk. Failures name Shown.
+void FillNewFile(FileDescriptor& Fd, const std::string& Content, std::optional<mode_t> Mode,
+                 const std::filesystem::path& Shown)
+{
+    WriteAll(Fd.Get(), Content, Shown);
+    if (Mode && fchmod(Fd.Get(), *Mode) != 0)
+        ThrowErrno("Cannot set the permissions of", Shown);
+    if (fsync(Fd.Get()) != 0 || Fd.Close() != 0)
+        ThrowErrno("Cannot finish", Shown);
+}
+
 void WriteTemporary(const std::filesystem::path& Temp, const std::string& Content, std::optional<mode_t> Mode)
 {
     ::unlink(Temp.c_str());
     FileDescriptor fd(::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.Get() < 0)
         ThrowErrno("Cannot create", Temp);
-    WriteAll(fd.Get(), Content, Temp);
-    if (Mode && fchmod(fd.Get(), *Mode) != 0)
-        ThrowErrno("Cannot set the permissions of", Temp);
-    if (fsync(fd.Get()) != 0 || fd.Close() != 0)
-        ThrowErrno("Cannot finish", Temp);
+    FillNewFile(fd, Content, Mode, Temp);
+}
+
+// Renames Temp over File; Temp is removed when that fails.
+void MoveOver(const std::filesystem::path& Temp, const std::filesystem::path& File)
+{
+    if (std::rename(Temp.c_str(), File.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(Temp.c_str());
+        errno = error;
+        ThrowErrno("Cannot replace", File);
+    }
+}
+
+// A temporary name beside File that no other file has: created here, open.
+// A file of the user's that happens to have a temporary-looking name is
+// never touched.
+FileDescriptor CreateFreshTemporary(const std::filesystem::path& File, std::filesystem::path& Temp)
+{
+    for (int attempt = 0;; ++attempt) {
+        Temp = File;
+        Temp += ".velt-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        FileDescriptor fd(::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.Get() >= 0)
+            return fd;
+        if (errno != EEXIST || attempt >= 100)
+            ThrowErrno("Cannot write", File);
+    }
 }
 
 // Makes the rename itself durable.
@@ -178,12 +216,21 @@ void UpdateFileAtomically(const std::filesystem::path& File, const std::filesyst
         ::unlink(temp.c_str());
         throw;
     }
-    if (std::rename(temp.c_str(), File.c_str()) != 0) {
-        const int error = errno;
+    MoveOver(temp, File);
+    SyncDirectory(File.parent_path());
+}
+
+void WriteFileAtomically(const std::filesystem::path& File, const std::string& Bytes)
+{
+    std::filesystem::path temp;
+    FileDescriptor fd = CreateFreshTemporary(File, temp);
+    try {
+        FillNewFile(fd, Bytes, ExistingMode(File), File);
+    } catch (...) {
         ::unlink(temp.c_str());
-        errno = error;
-        ThrowErrno("Cannot replace", File);
+        throw;
     }
+    MoveOver(temp, File);
     SyncDirectory(File.parent_path());
 }
 

@@ -5,10 +5,13 @@
 #include "AtomicFile.h"
 #include "PathText.h"
 
+#include <velt/comport/framework/FileWrite.h>
+
 #include <windows.h>
 
 #include <cstdint>
 #include <cwctype>
+#include <exception>
 #include <system_error>
 
 namespace {
@@ -82,15 +85,49 @@ void WriteAll(HANDLE File, const std::string& Bytes, const std::filesystem::path
     }
 }
 
+// Writes Content into the new file File and flushes it to the disk.
+// Failures name Shown.
+void FillNewFile(HANDLE File, const std::string& Content, const std::filesystem::path& Shown)
+{
+    WriteAll(File, Content, Shown);
+    if (!FlushFileBuffers(File))
+        ThrowLastError("Cannot finish", Shown);
+}
+
 void WriteTemporary(const std::filesystem::path& Temp, const std::string& Content)
 {
     DeleteFileW(Temp.c_str());
     ScopedHandle file(CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid())
         ThrowLastError("Cannot create", Temp);
-    WriteAll(file.Get(), Content, Temp);
-    if (!FlushFileBuffers(file.Get()))
-        ThrowLastError("Cannot finish", Temp);
+    FillNewFile(file.Get(), Content, Temp);
+}
+
+// Moves Temp over File in one step; Temp is removed when that fails.
+void MoveOver(const std::filesystem::path& Temp, const std::filesystem::path& File)
+{
+    if (!MoveFileExW(Temp.c_str(), File.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(Temp.c_str());
+        SetLastError(error);
+        ThrowLastError("Cannot replace", File);
+    }
+}
+
+// A temporary name beside File that no other file has, created here: a file
+// of the user's that happens to have a temporary-looking name is never
+// touched.
+HANDLE CreateFreshTemporary(const std::filesystem::path& File, std::filesystem::path& Temp)
+{
+    for (int attempt = 0;; ++attempt) {
+        Temp = File;
+        Temp += L".velt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
+        HANDLE file = CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        if (GetLastError() != ERROR_FILE_EXISTS || attempt >= 100)
+            ThrowLastError("Cannot write", File);
+    }
 }
 
 } // namespace
@@ -134,12 +171,26 @@ void UpdateFileAtomically(const std::filesystem::path& File, const std::filesyst
         DeleteFileW(temp.c_str());
         throw;
     }
-    if (!MoveFileExW(temp.c_str(), File.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = GetLastError();
+    MoveOver(temp, File);
+}
+
+void WriteFileAtomically(const std::filesystem::path& File, const std::string& Bytes)
+{
+    std::filesystem::path temp;
+    std::exception_ptr failure;
+    {
+        ScopedHandle file(CreateFreshTemporary(File, temp));
+        try {
+            FillNewFile(file.Get(), Bytes, File);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    } // closed here: an open file can be neither deleted nor moved
+    if (failure) {
         DeleteFileW(temp.c_str());
-        SetLastError(error);
-        ThrowLastError("Cannot replace", File);
+        std::rethrow_exception(failure);
     }
+    MoveOver(temp, File);
 }
 
 std::filesystem::path MoveFileAside(const std::filesystem::path& File, const std::string& Suffix)

@@ -1,4 +1,4 @@
-#include "MessageLoopHandOver.h"
+#include <velt/comport/framework/MessageLoopHandOver.h>
 
 #include <windows.h>
 

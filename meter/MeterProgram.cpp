@@ -1,0 +1,210 @@
+#include "MeterProgram.h"
+
+#include <velt/comport/ComPort.h>
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/framework/FileWrite.h>
+
+#include "AnswerText.h"
+#include "MeterPort.h"
+#include "MeterRequests.h"
+#include "MeterSession.h"
+#include "MeterTexts.h"
+#include "Windows1250.h"
+
+namespace {
+
+// Runs Body; an exception leaving it goes to the exception report.
+template <typename Body>
+void Guarded(Body&& Run) noexcept
+{
+    try {
+        Run();
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}
+
+std::u16string Utf16(const std::string& Utf8) { return Utf8ToUtf16(Utf8); }
+
+} // namespace
+
+MeterProgram::MeterProgram(ProgramWindow& Window, MeterTimers Timers, std::function<CalendarTime()> Now,
+                           SettingsPlaces Places)
+    : FWindow(Window), FTimers(Timers), FPlaces(std::move(Places)), FPort(std::make_unique<TComPort>(nullptr))
+{
+    ApplyMeterPortSettings(*FPort);
+    FSession = std::make_unique<MeterSession>(*FPort, FTimers, static_cast<MeterView&>(*this), std::move(Now));
+    FPort->OnRxChar = [this](TComponent*, int32_t Count) { Guarded([&] { FSession->ReceiveFromPort(Count); }); };
+    FPort->OnError = [this](TComponent*, TComErrors) {
+        Guarded([&] {
+            FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
+        });
+    };
+}
+
+MeterProgram::~MeterProgram() { Shutdown(); }
+
+void MeterProgram::Start()
+{
+    FTimers.Idle.Start();
+    Redraw();
+    Guarded([this] { RestoreStoredSettings(*FPort, FPlaces); });
+}
+
+void MeterProgram::StoreSettings()
+{
+    Guarded([this] { SaveStoredSettings(*FPort, FPlaces); });
+}
+
+void MeterProgram::Shutdown()
+{
+    if (!FPort)
+        return;
+    // Closing the port serves hand-overs still in flight; they must no
+    // longer reach a window that is going.
+    FPort->OnRxChar = nullptr;
+    FPort->OnError = nullptr;
+    FTimers.Idle.Stop();
+    FTimers.Watchdog.Stop();
+    FTimers.Handshake.Stop();
+    Guarded([this] { FPort->Close(); });
+}
+
+void MeterProgram::Run(ProgramCommand Command)
+{
+    Guarded([this, Command] { RunCommand(Command); });
+}
+
+void MeterProgram::RunCommand(ProgramCommand Command)
+{
+    const CommandButton& button = ButtonOf(Command);
+    if (button.Request != nullptr) {
+        FSession->StartRead(button.Request(MeasurementNumber()));
+        return;
+    }
+    switch (Command) {
+    case ProgramCommand::Settings:
+        FPort->ShowSettingsDialog();
+        return;
+    case ProgramCommand::ClearPane:
+        ClearText();
+        return;
+    case ProgramCommand::CopyPane:
+        FWindow.CopyPane();
+        return;
+    case ProgramCommand::SavePane:
+        SavePane();
+        return;
+    case ProgramCommand::SetClock:
+        FSession->StartClockSetting();
+        return;
+    default:
+        return;
+    }
+}
+
+// The pane as an RTF document, replacing any file of the chosen name whole.
+void MeterProgram::SavePane()
+{
+    const std::filesystem::path file = FWindow.AskSaveFileName();
+    if (file.empty())
+        return;
+    WriteFileAtomically(file, FWindow.PaneRtf());
+}
+
+uint8_t MeterProgram::MeasurementNumber() const { return ::MeasurementNumber(FWindow.NumberText()); }
+
+void MeterProgram::IdleTick()
+{
+    if (FTimers.Idle.IsActive())
+        Guarded([this] { FSession->IdleTimerTick(); });
+}
+
+void MeterProgram::WatchdogTick()
+{
+    if (FTimers.Watchdog.IsActive())
+        Guarded([this] { FSession->WatchdogTick(); });
+}
+
+void MeterProgram::HandshakeTick()
+{
+    if (FTimers.Handshake.IsActive())
+        Guarded([this] { FSession->HandshakeTimerTick(); });
+}
+
+void MeterProgram::Redraw() { FWindow.Draw(FState); }
+
+// Adds Line below the pane's text, on a line of its own.
+void MeterProgram::AppendLine(const std::string& Line)
+{
+    std::u16string text = FWindow.PaneText();
+    if (!text.empty() && text.back() != u'\n')
+        text.push_back(u'\n');
+    FWindow.SetPaneText(text + Utf16(Line));
+}
+
+void MeterProgram::ShowError(const std::string& Text)
+{
+    FWindow.ShowBox({BoxKind::Error, Text, meter_text::kErrorCaption});
+}
+
+void MeterProgram::ClearText() { FWindow.SetPaneText({}); }
+
+void MeterProgram::SetCommandsEnabled(bool Enabled)
+{
+    FState.CommandsEnabled = Enabled;
+    Redraw();
+}
+
+void MeterProgram::ShowTransfer()
+{
+    FState.TransferShown = true;
+    Redraw();
+}
+
+void MeterProgram::StepProgress(int Amount)
+{
+    FState.Progress = SteppedProgress(FState.Progress, Amount);
+    Redraw();
+}
+
+void MeterProgram::EndTransfer()
+{
+    FState.TransferShown = false;
+    FState.Progress = 0;
+    FState.CommandsEnabled = true;
+    Redraw();
+}
+
+// The answer replaces the pane's text, unless the pane holds it already.
+void MeterProgram::ShowAnswer(const std::string& Bytes)
+{
+    const std::u16string text = AnswerText(Bytes);
+    if (text != FWindow.PaneText())
+        FWindow.SetPaneText(text);
+}
+
+// The written message, and where the account may not use the device, what
+// to do about it on a line of its own.
+void MeterProgram::ReportOpenFailed(const std::string&, bool AccessDenied)
+{
+    std::string text = meter_text::kOpenFailed;
+    const std::string advice = FWindow.AccessAdvice();
+    if (AccessDenied && !advice.empty())
+        text += "\n" + advice;
+    ShowError(text);
+}
+
+void MeterProgram::ReportNoAnswer()
+{
+    ShowError(meter_text::kMeterError);
+    AppendLine(meter_text::kMeterErrorLine);
+}
+
+void MeterProgram::ReportClockSet() { AppendLine(meter_text::kClockSet); }
+
+void MeterProgram::ReportClockFailed()
+{
+    ShowError(meter_text::kMeterError);
+    AppendLine(meter_text::kClockFailed);
+}
