@@ -18,14 +18,14 @@ enum class PortKind : uint8_t { Other, Usb, BuiltInUart, PseudoTerminal };
 /// What the system tells about one serial device; unknown texts are empty,
 /// unknown numbers 0.
 struct VELT_COMPORT_EXPORT PortFacts {
-    std::string DevicePath;
-    std::string Description;
-    std::string Manufacturer;
-    std::string SerialNumber;
-    std::string Location;
-    uint16_t VendorId = 0;
-    uint16_t ProductId = 0;
-    PortKind Kind = PortKind::Other;
+    std::string DevicePath;          ///< the device the port opens
+    std::string Description;         ///< the product as the system names it
+    std::string Manufacturer;        ///< the maker as the system names it
+    std::string SerialNumber;        ///< the adapter's own serial number
+    std::string Location;            ///< the USB bus and port path ("1-1.2")
+    uint16_t VendorId = 0;           ///< USB vendor id
+    uint16_t ProductId = 0;          ///< USB product id
+    PortKind Kind = PortKind::Other; ///< what kind of device it is
 };
 
 /// The facts of each named port (names as ListSerialDevices gives them, or

@@ -17,6 +17,7 @@
 /// loop's; main thread only).
 class VELT_COMPORT_EXPORT ReadinessWatcher : public MainLoopWatcher {
 public:
+    /// Watches in Set, which must outlive the watcher.
     explicit ReadinessWatcher(ReadinessSet& Set) : FSet(Set) {}
     ~ReadinessWatcher() override;
     ReadinessWatcher(const ReadinessWatcher&) = delete;
@@ -25,7 +26,7 @@ public:
     /// Adds Handle to the set; throws std::system_error when the set refuses it.
     int Watch(platform::WaitHandle Handle, std::function<void()> Ready) override;
     void Unwatch(int Id) override;
-    bool Empty() const { return FWatches.empty(); }
+    bool Empty() const { return FWatches.empty(); } ///< Whether nothing is watched.
     /// Calls, in turn, what the watch of each key calls for: a watch ended
     /// meanwhile (also by an earlier call of the same turn) is skipped.
     void Dispatch(const std::vector<uint64_t>& Keys);
