@@ -30,8 +30,7 @@ constexpr const char* kTransfer = "Transmisja danych";
 // The window's status line about the meter's adapter.
 inline std::string AdapterGoneStatus(const std::string& Port)
 {
-    return "Adapter miernika na porcie " + Port +
-           " został odłączony. Następne polecenie połączy się z nim ponownie.";
+    return "Adapter miernika na porcie " + Port + " został odłączony. Następne polecenie połączy się z nim ponownie.";
 }
 
 inline std::string PortFollowedStatus(const std::string& From, const std::string& To)
