@@ -1,8 +1,9 @@
 #pragma once
 // The main window on Windows: the rich-text pane on the left with the status
-// line under it, the command panel on the right, the three window timers. The program itself (the port,
-// the commands, what is shown when) is the MeterProgram; the window draws it
-// and forwards its buttons, timers and closing to it.
+// line under it, the command panel on the right, the three window timers. The
+// program itself (the port, the commands, what is shown when) is the
+// MeterProgram; the window draws it and forwards its buttons, timers and
+// closing to it.
 #include <windows.h>
 
 #include <cstdint>
