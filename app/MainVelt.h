@@ -1,5 +1,6 @@
 #pragma once
-// The main window: the text pane on the left, the command panel on the right.
+// The main window: the text pane on the left with the status line under it
+// (shown while there is one), the command panel on the right.
 // The program itself (the port, the commands, what is shown when) is the
 // MeterProgram; the window draws it and forwards its buttons, timers and
 // closing to it.
@@ -50,6 +51,7 @@ private:
     void CopyPane() override;
     std::filesystem::path AskSaveFileName() override;
     std::string PaneRtf() const override;
+    void ChoosePort() override;
     std::string AccessAdvice() const override;
 
     std::unique_ptr<Ui::TForm1> ui;

@@ -1,5 +1,5 @@
 // What the window draws of the program and the window's own part of its
-// commands: the pane, the buttons, label and bar, boxes, the clipboard and
+// commands: the pane, the buttons, label and bar, the status line, boxes, the clipboard and
 // the save dialog.
 #include <QApplication>
 #include <QClipboard>
@@ -21,6 +21,8 @@ void TForm1::Draw(const ProgramState& State)
     ui->lTransmisja->setVisible(State.TransferShown);
     ui->pb->setVisible(State.TransferShown);
     ui->pb->setValue(State.Progress);
+    ui->lStatus->setText(QString::fromStdString(State.Status));
+    ui->lStatus->setVisible(!State.Status.empty());
 }
 
 std::u16string TForm1::PaneText() const { return ui->Memo->toPlainText().toStdU16String(); }
@@ -34,6 +36,8 @@ void TForm1::ShowBox(const ProgramBox& Box)
     ShowMessageBox(this, QString::fromStdString(Box.Text), QString::fromStdString(Box.Caption),
                    Box.Kind == BoxKind::Error ? TMessageIcon::Error : TMessageIcon::None);
 }
+
+void TForm1::ChoosePort() { ComPort->ShowSettingsDialog(); }
 
 std::string TForm1::AccessAdvice() const { return meter_text::kAccessAdvice; }
 

@@ -35,9 +35,12 @@ MeterProgram::MeterProgram(ProgramWindow& Window, MeterTimers Timers, std::funct
     ApplyMeterPortSettings(*FPort);
     FSession = std::make_unique<MeterSession>(*FPort, FTimers, static_cast<MeterView&>(*this), std::move(Now));
     FPort->OnRxChar = [this](TComponent*, int32_t Count) { Guarded([&] { FSession->ReceiveFromPort(Count); }); };
-    FPort->OnError = [this](TComponent*, TComErrors) {
+    // A hang-up is the adapter pulled out, which the status line tells;
+    // any other line error asks for the port, as it always did.
+    FPort->OnError = [this](TComponent*, TComErrors Errors) {
         Guarded([&] {
-            FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
+            if (!FSession->TakeLineErrors(Errors))
+                FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
         });
     };
 }
@@ -79,7 +82,7 @@ void MeterProgram::RunCommand(ProgramCommand Command)
 {
     const CommandButton& button = ButtonOf(Command);
     if (button.Request != nullptr) {
-        FSession->StartRead(button.Request(MeasurementNumber()));
+        RunOnMeter([&] { FSession->StartRead(button.Request(MeasurementNumber())); });
         return;
     }
     switch (Command) {
@@ -96,11 +99,38 @@ void MeterProgram::RunCommand(ProgramCommand Command)
         SavePane();
         return;
     case ProgramCommand::SetClock:
-        FSession->StartClockSetting();
+        RunOnMeter([this] { FSession->StartClockSetting(); });
         return;
     default:
         return;
     }
+}
+
+// A command that talks to the meter. A status about the adapter stays until
+// a command finds the port open with nothing new to tell of it. When the
+// adapter could not be told apart from another, the operator picks the port
+// once the session is done with the command; what is picked is stored with
+// the other settings when the window closes.
+void MeterProgram::RunOnMeter(const std::function<void()>& Start)
+{
+    FStatusSaid = false;
+    FPortToChoose = false;
+    Start();
+    if (!FStatusSaid && FPort->Connected())
+        SetStatus({});
+    if (FPortToChoose) {
+        FPortToChoose = false;
+        FWindow.ChoosePort();
+    }
+}
+
+void MeterProgram::SetStatus(const std::string& Text)
+{
+    FStatusSaid = !Text.empty();
+    if (FState.Status == Text)
+        return;
+    FState.Status = Text;
+    Redraw();
 }
 
 // The pane as an RTF document, replacing any file of the chosen name whole.
@@ -208,3 +238,18 @@ void MeterProgram::ReportClockFailed()
     ShowError(meter_text::kMeterError);
     AppendLine(meter_text::kClockFailed);
 }
+
+void MeterProgram::ReportPortFollowed(const std::string& From, const std::string& To)
+{
+    SetStatus(meter_text::PortFollowedStatus(From, To));
+}
+
+void MeterProgram::ReportPortAmbiguous(const std::string&)
+{
+    SetStatus(meter_text::PortAmbiguousStatus());
+    FPortToChoose = true;
+}
+
+// Arrives between commands or during a transfer, whose bytes so far are
+// still shown when the transfer ends.
+void MeterProgram::ReportAdapterGone(const std::string& Port) { SetStatus(meter_text::AdapterGoneStatus(Port)); }

@@ -57,6 +57,8 @@ public:
 
 private:
     void RunCommand(ProgramCommand Command);
+    void RunOnMeter(const std::function<void()>& Start);
+    void SetStatus(const std::string& Text);
     void SavePane();
     void AppendLine(const std::string& Line);
     void ShowError(const std::string& Text);
@@ -73,6 +75,9 @@ private:
     void ReportNoAnswer() override;
     void ReportClockSet() override;
     void ReportClockFailed() override;
+    void ReportPortFollowed(const std::string& From, const std::string& To) override;
+    void ReportPortAmbiguous(const std::string& Stored) override;
+    void ReportAdapterGone(const std::string& Port) override;
 
     ProgramWindow& FWindow;
     MeterTimers FTimers;
@@ -80,4 +85,6 @@ private:
     ProgramState FState;
     std::unique_ptr<TComPort> FPort;
     std::unique_ptr<MeterSession> FSession;
+    bool FStatusSaid = false;   // the command under way has set the status
+    bool FPortToChoose = false; // the command under way found no port it could tell apart
 };

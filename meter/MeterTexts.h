@@ -27,6 +27,19 @@ constexpr const char* kPortWas = "wcześniej";
 constexpr const char* kPortAmbiguous = "Nie można rozpoznać, który port jest adapterem miernika.";
 constexpr const char* kTransfer = "Transmisja danych";
 
+// The window's status line about the meter's adapter.
+inline std::string AdapterGoneStatus(const std::string& Port)
+{
+    return "Adapter miernika na porcie " + Port + " został odłączony. Następne polecenie połączy się z nim ponownie.";
+}
+
+inline std::string PortFollowedStatus(const std::string& From, const std::string& To)
+{
+    return std::string(kPortFollowed) + " " + To + " (" + kPortWas + " " + From + ").";
+}
+
+inline std::string PortAmbiguousStatus() { return std::string(kPortAmbiguous) + " " + kChoosePort + "."; }
+
 // The last error box after a burst: how many reports were left out.
 inline std::string DroppedReports(std::size_t Count)
 {

@@ -9,7 +9,8 @@ struct ProgramState {
     bool CommandsEnabled = true;
     bool TransferShown = false; // the label "Transmisja danych" and the bar
     int Progress = 0;           // the bar's position, 0 to kProgressMaximum
-    // A line about the port for the window to show (UTF-8); empty: none.
+    // A line about the meter's adapter for the window to show (UTF-8):
+    // gone, found under another name, or not told apart; empty: none.
     std::string Status;
 
     bool operator==(const ProgramState&) const = default;

@@ -22,6 +22,8 @@ constexpr const wchar_t* kCaption = L"Velt v.4.1";
 constexpr int kPanelWidth = 180;
 constexpr int kPanelMinHeight = 460;
 constexpr int kMinWindowWidth = 370;
+// The status line's height: three lines of the dialog font.
+constexpr int kStatusHeight = 42;
 constexpr RECT kRestoredBounds = {269, 90, 269 + 541, 90 + 494};
 
 constexpr UINT_PTR kIdleTimerId = 1;
@@ -139,6 +141,12 @@ void TForm1::CreateProgram()
 
 int TForm1::Scaled(int Pixels) const { return MulDiv(Pixels, FDpi, 96); }
 
+// Its own style, not IsWindowVisible: the window may be hidden itself.
+bool TForm1::StatusShown() const
+{
+    return (GetWindowLongPtrW(Control(TControl::lStatus), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 void TForm1::CreateControls()
 {
     // The dialog font at 8 points, and the transfer label's larger one.
@@ -160,6 +168,9 @@ void TForm1::CreateControls()
         const HFONT font = control.Id == TControl::lTransmisja ? FTransferFont : FFont;
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
+    HWND status = CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, FWindow,
+                                  reinterpret_cast<HMENU>(TControl::lStatus), instance, nullptr);
+    SendMessageW(status, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
     HWND arrows = Control(TControl::SpinArrows);
     SendMessageW(arrows, UDM_SETRANGE32, kFirstMeasurement, kLastMeasurement);
     SendMessageW(arrows, UDM_SETPOS32, 0, kFirstMeasurement);
@@ -168,13 +179,17 @@ void TForm1::CreateControls()
 }
 
 // The pane takes every change of width; the panel keeps its width at the
-// right edge.
+// right edge. A status line shown takes the bottom of the pane's column.
 void TForm1::PlaceControls()
 {
     RECT client{};
     GetClientRect(FWindow, &client);
     const int panelLeft = std::max(0L, client.right - Scaled(kPanelWidth));
-    MoveWindow(Control(TControl::Memo), 0, 0, panelLeft, client.bottom, TRUE);
+    const int statusHeight = StatusShown() ? Scaled(kStatusHeight) : 0;
+    const int paneHeight = std::max(0L, client.bottom - statusHeight);
+    MoveWindow(Control(TControl::Memo), 0, 0, panelLeft, paneHeight, TRUE);
+    MoveWindow(Control(TControl::lStatus), Scaled(3), paneHeight + Scaled(3), std::max(0, panelLeft - Scaled(6)),
+               std::max(0, statusHeight - Scaled(6)), TRUE);
     for (const PanelControl& control : PanelControls()) {
         if (control.Id == TControl::SpinArrows)
             continue;

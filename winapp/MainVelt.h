@@ -1,8 +1,9 @@
 #pragma once
-// The main window on Windows: the rich-text pane on the left, the command
-// panel on the right, the three window timers. The program itself (the port,
-// the commands, what is shown when) is the MeterProgram; the window draws it
-// and forwards its buttons, timers and closing to it.
+// The main window on Windows: the rich-text pane on the left with the status
+// line under it, the command panel on the right, the three window timers. The
+// program itself (the port, the commands, what is shown when) is the
+// MeterProgram; the window draws it and forwards its buttons, timers and
+// closing to it.
 #include <windows.h>
 
 #include <cstdint>
@@ -35,6 +36,7 @@ enum class TControl : int {
     bUstawZegar,
     lTransmisja,
     pb,
+    lStatus, // the status line under the pane, shown while there is one
 };
 
 // The control of each command button, in the order of CommandButtons().
@@ -77,6 +79,8 @@ private:
     void Destroyed();
     int Scaled(int Pixels) const;
     void KeepNumberInRange();
+    void DrawStatus(const std::string& Status);
+    bool StatusShown() const;
 
     // What the program asks of the window.
     void Draw(const ProgramState& State) override;
@@ -87,6 +91,7 @@ private:
     void CopyPane() override;
     std::filesystem::path AskSaveFileName() override;
     std::string PaneRtf() const override;
+    void ChoosePort() override;
 
     SettingsPlaces FPlaces;
     HWND FWindow = nullptr;

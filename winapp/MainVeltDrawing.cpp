@@ -1,5 +1,5 @@
 // What the window draws of the program and the window's own part of its
-// commands: the pane, the buttons, label and bar, boxes, the clipboard and
+// commands: the pane, the buttons, label and bar, the status line, boxes, the clipboard and
 // the save dialog.
 #include <windows.h>
 
@@ -40,6 +40,20 @@ void TForm1::Draw(const ProgramState& State)
     ShowWindow(Control(TControl::lTransmisja), shown);
     ShowWindow(Control(TControl::pb), shown);
     SendMessageW(Control(TControl::pb), PBM_SETPOS, static_cast<WPARAM>(State.Progress), 0);
+    DrawStatus(State.Status);
+}
+
+// The status line appears under the pane, which gives up its room, and
+// goes when there is nothing to tell.
+void TForm1::DrawStatus(const std::string& Status)
+{
+    HWND status = Control(TControl::lStatus);
+    SetWindowTextW(status, Wide(Status.c_str()).c_str());
+    const bool shown = !Status.empty();
+    if (StatusShown() == shown)
+        return;
+    ShowWindow(status, shown ? SW_SHOW : SW_HIDE);
+    PlaceControls();
 }
 
 std::u16string TForm1::PaneText() const { return ProgramText(rich_pane::Text(Control(TControl::Memo))); }
@@ -65,3 +79,6 @@ void TForm1::CopyPane() { rich_pane::CopyAll(Control(TControl::Memo)); }
 std::filesystem::path TForm1::AskSaveFileName() { return std::filesystem::path(::AskSaveFileName(FWindow)); }
 
 std::string TForm1::PaneRtf() const { return rich_pane::Rtf(Control(TControl::Memo)); }
+
+// As the "Ustawienia" button does.
+void TForm1::ChoosePort() { ComPort->ShowSettingsDialog(); }

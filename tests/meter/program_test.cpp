@@ -11,6 +11,7 @@
 #include <thread>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/PortDetails.h>
 #include <velt/comport/framework/FileWrite.h>
 #include <velt/comport/framework/MainThreadQueue.h>
 
@@ -34,6 +35,7 @@ public:
     std::vector<ProgramBox> Boxes;
     std::filesystem::path SaveAs;
     std::string Rtf = "{\\rtf1 nowy}";
+    int PortChoices = 0;
 
     void Draw(const ProgramState& State) override { Drawn.push_back(State); }
     std::u16string PaneText() const override { return Pane; }
@@ -47,7 +49,30 @@ public:
     void CopyPane() override {}
     std::filesystem::path AskSaveFileName() override { return SaveAs; }
     std::string PaneRtf() const override { return Rtf; }
+    void ChoosePort() override { ++PortChoices; }
 };
+
+// A USB adapter of one kind as the system would list it, at Path.
+TPortDetails Adapter(const std::string& Path, const std::string& Serial)
+{
+    TPortDetails port;
+    port.Name = port.DevicePath = Path;
+    port.IsUsb = true;
+    port.Kind = pkUsb;
+    port.VendorId = 0x0403;
+    port.ProductId = 0x6001;
+    port.SerialNumber = Serial;
+    port.Location = "1-1";
+    return port;
+}
+
+void UsePorts(std::vector<TPortDetails> Ports)
+{
+    SetPortDetailsSource([Ports](std::vector<TPortDetails>& Out) {
+        Out = Ports;
+        return 0;
+    });
+}
 
 class ProgramTest : public TempConfigHomeTest {
 protected:
@@ -172,6 +197,49 @@ TEST_F(ProgramTest, PortThatDoesNotOpenIsReportedAndTheCommandsComeBack)
     EXPECT_EQ(FWindow.Boxes[0].Text, meter_text::kOpenFailed);
     EXPECT_TRUE(State().CommandsEnabled);
     EXPECT_FALSE(FTimers.Timers().Handshake.IsActive());
+}
+
+// The adapter pulled out while idle: the status says so, no box, the pane
+// kept; the next command opens it where it came back and says once where
+// that is. Two that could be it: the status says so, the operator chooses,
+// nothing is sent.
+TEST_F(ProgramTest, StatusTellsOfTheAdapterGoneFollowedOrNotToldApart)
+{
+    FProgram->Run(ProgramCommand::LastMeasurement);
+    EXPECT_EQ(Sent(), "T");
+    FPty.WriteToPort("Pomiar nr 1");
+    ASSERT_TRUE(ServeUntil([&] { return State().TransferShown; }));
+    FProgram->IdleTick();
+    FPty.CloseMaster();
+    ASSERT_TRUE(ServeUntil([&] { return !State().Status.empty(); }));
+    EXPECT_EQ(State().Status, meter_text::AdapterGoneStatus(FPty.SlavePath()));
+    FProgram->IdleTick();
+    EXPECT_FALSE(FProgram->Port().Connected());
+    EXPECT_TRUE(FWindow.Boxes.empty());
+    EXPECT_TRUE(FReports.empty());
+    EXPECT_EQ(FWindow.Pane, u"Pomiar nr 1");
+
+    PseudoTerminal replugged;
+    FProgram->Port().SetAdapterIdentity(PortIdentity(Adapter(FPty.SlavePath(), "A1")));
+    UsePorts({Adapter(replugged.SlavePath(), "A1")});
+    FProgram->Run(ProgramCommand::LastMeasurement);
+    EXPECT_EQ(replugged.ReadFromPort(1, 2s), "T");
+    EXPECT_EQ(State().Status, meter_text::PortFollowedStatus(FPty.SlavePath(), replugged.SlavePath()));
+    FProgram->Run(ProgramCommand::LastMeasurement);
+    EXPECT_EQ(replugged.ReadFromPort(1, 2s), "T");
+    EXPECT_EQ(State().Status, "");
+
+    FProgram->Port().Close();
+    FProgram->Port().SetPort("ttyUSB7");
+    FProgram->Port().SetAdapterIdentity(PortIdentity(Adapter("ttyUSB7", "")));
+    UsePorts({Adapter(replugged.SlavePath(), ""), Adapter("/dev/ttyUSB9", "")});
+    FProgram->Run(ProgramCommand::LastMeasurement);
+    SetPortDetailsSource({});
+    EXPECT_EQ(State().Status, meter_text::PortAmbiguousStatus());
+    EXPECT_EQ(FWindow.PortChoices, 1);
+    EXPECT_FALSE(FProgram->Port().Connected());
+    EXPECT_EQ(replugged.ReadFromPort(1, 200ms), "");
+    EXPECT_TRUE(FWindow.Boxes.empty());
 }
 
 // The window goes while an answer arrives: the timers stop, the port closes,

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include <velt/comport/PortDetails.h>
 #include <velt/comport/PortList.h>
 
 #include "MainVelt.h"
@@ -94,6 +95,26 @@ std::wstring TempFileName(const wchar_t* Name)
     return std::wstring(folder) + Name;
 }
 
+// The meter's line as a USB adapter listed under Name.
+TPortDetails MeterAdapter(const std::string& Name)
+{
+    TPortDetails port;
+    port.Name = Name;
+    port.IsUsb = true;
+    port.Kind = pkUsb;
+    port.VendorId = 0x0403;
+    port.ProductId = 0x6001;
+    port.SerialNumber = "A1";
+    return port;
+}
+
+RECT Bounds(HWND Control)
+{
+    RECT bounds{};
+    GetWindowRect(Control, &bounds);
+    return bounds;
+}
+
 class WindowUnderWine : public ::testing::Test {
 protected:
     void SetUp() override
@@ -113,6 +134,7 @@ protected:
         SetSaveFileHook({});
         SetSetupDialogHook({});
         SetPortNameSource({});
+        SetPortDetailsSource({});
         DeleteStoredKeys();
     }
 
@@ -163,20 +185,33 @@ protected:
 
 // ---- The meter's commands -------------------------------------------------------
 
-// The three reads on one window, its port kept open between them.
+// The three reads on one window, its port kept open between them. The
+// meter's adapter stored under a name it no longer has is followed to the
+// meter's port, which the status line under the pane says until the next read.
 TEST_F(WindowUnderWine, ReadsTheLastMeasurementAllOfThemAndOneFromMemory)
 {
     REQUIRE_METER();
-    OpenWindow();
+    OpenWindow("COM99");
+    Form->ComPort->SetAdapterIdentity(PortIdentity(MeterAdapter("COM99")));
+    SetPortDetailsSource([](std::vector<TPortDetails>& Out) {
+        Out = {MeterAdapter(MeterPortName())};
+        return 0;
+    });
+    EXPECT_FALSE(Shown(TControl::lStatus));
     Click(TControl::bOstatniPom);
     EXPECT_FALSE(CommandsEnabled()); // until the answer is complete
     ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 28") && Idle(); })) << State();
+    EXPECT_TRUE(Shown(TControl::lStatus));
+    EXPECT_EQ(Utf8FromWide(WindowText(Form->Control(TControl::lStatus))),
+              "Adapter miernika jest teraz na porcie " + MeterPortName() + " (wcześniej COM99).");
+    EXPECT_LE(Bounds(Form->Control(TControl::Memo)).bottom, Bounds(Form->Control(TControl::lStatus)).top);
     // The meter's Windows-1250 text, Polish letters and the dash included.
     EXPECT_TRUE(PaneHas(L"Ostatni pomiar – Pomiar nr 28: ")) << State();
     EXPECT_TRUE(PaneHas(L"°C, wilgotność"));
 
     Click(TControl::bWszystPom);
     ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 1:") && PaneHas(L"Pomiar nr 28:") && Idle(); })) << State();
+    EXPECT_FALSE(Shown(TControl::lStatus));
     EXPECT_FALSE(PaneHas(L"Ostatni pomiar"));
     // One line per measurement: CR LF became one break.
     const std::wstring all = Pane();
