@@ -195,7 +195,7 @@ void TComComboBox::RefreshPortList()
     // out: it is shown marked, and OK stores it as picked.
     KeepPort(selected);
     MirrorItems();
-    setCurrentIndex(selected.empty() ? -1 : IndexOfText(FItems, selected));
+    setCurrentIndex(selected.empty() ? -1 : IndexIgnoringCase(FItems, selected));
 }
 
 void TComComboBox::paintEvent(QPaintEvent* /*Event*/)
@@ -262,7 +262,7 @@ void TComComboBox::AddCurrentPort()
 
 void TComComboBox::KeepPort(const std::string& Name)
 {
-    if (!Name.empty() && IndexOfText(FItems, Name) < 0)
+    if (!Name.empty() && IndexIgnoringCase(FItems, Name) < 0)
         FItems.push_back(Name);
 }
 
