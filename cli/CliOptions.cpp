@@ -196,9 +196,8 @@ std::string CliUsage()
            "  all                         wszystkie pomiary\n"
            "  set-clock                   ustawia datę i czas miernika według zegara komputera\n"
            "  ports                       porty szeregowe z rodzajem, numerem seryjnym i położeniem\n"
-           "  find [PORT...]              szuka miernika: pyta o ostatni pomiar każdy wolny port\n"
-           "                              z listy (albo podane porty), po kolei, najwyżej 4 s na port;\n"
-           "                              port zajęty przez inny program jest pomijany\n"
+           "  find [PORT...]              szuka miernika: pyta o ostatni pomiar każdy port z listy\n"
+           "                              (albo podane porty), najwyżej 4 s na port; zajęte pomija\n"
            "\n"
            "Opcje portu (zastępują ustawienia zapisane przez program Velt; narzędzie ich nie zmienia):\n" +
            settings +
@@ -221,5 +220,5 @@ std::string CliUsage()
            "zapisać odczytu lub listy portów.\n"
            "Polecenie find: 0 miernik odpowiedział na co najmniej jednym porcie (wypisanym na standardowe\n"
            "wyjście z pierwszym wierszem odpowiedzi); 1 nie odpowiedział na żadnym; 2 błędne opcje\n"
-           "albo nie udało się odczytać listy portów.\n";
+           "albo nie udało się odczytać listy portów lub zapisać wyniku.\n";
 }
