@@ -87,6 +87,10 @@ std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Optio
         return "zbędny argument: \"" + Words[used] + "\"";
     if ((*command == CliCommand::SetClock || *command == CliCommand::Find) && !Options.OutFile.empty())
         return "opcja --out dotyczy tylko odczytu pomiarów";
+    if (*command == CliCommand::Find)
+        for (const auto& given : Options.Settings)
+            if (std::string_view(given.first.Option()) == "port")
+                return "przy poleceniu find porty podaje się po nim: find PORT...";
     if (*command != CliCommand::Ports && Options.TabSeparated)
         return "opcja --tsv dotyczy tylko polecenia ports";
     return {};

@@ -266,6 +266,7 @@ TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
                                                                                        {"--colour", "red", "last"},
                                                                                        {"--out", "x.txt", "set-clock"},
                                                                                        {"--out", "x.txt", "find"},
+                                                                                       {"--port", "ttyS0", "find"},
                                                                                        {"--tsv", "last"}}) {
         const Finished run = Cli(wrong);
         EXPECT_EQ(run.ExitCode, 2) << ::testing::PrintToString(wrong);
