@@ -19,6 +19,10 @@ namespace {
 // second after the answer; a port still busy after this is no meter.
 constexpr std::chrono::milliseconds kPortLimit{4000};
 
+constexpr int kExitFound = 0;
+constexpr int kExitNoMeter = 1;
+constexpr int kExitListOrOutput = 2;
+
 // The ports named on the command line, or else every port the system lists.
 bool PortsToAsk(const CliOptions& Options, std::vector<TPortDetails>& Ports)
 {
@@ -60,7 +64,7 @@ std::string Verdict(const ProbeResult& Result)
     case ProbeResult::Kind::LineFailed:
         return "błąd linii" + (Result.Text.empty() ? std::string() : " (" + Result.Text + ")");
     case ProbeResult::Kind::TimedOut:
-        return "brak odpowiedzi miernika w " + std::to_string(kPortLimit.count() / 1000) + " s";
+        return "linia nie ucichła w " + std::to_string(kPortLimit.count() / 1000) + " s: to nie odpowiedź miernika";
     }
     return {};
 }
@@ -72,32 +76,7 @@ bool WriteFound(const TPortDetails& Port, const std::string& Answer)
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
-int AskEachPort(const CliOptions& Options, const std::vector<TPortDetails>& ports);
-
-} // namespace
-
-int FindMeter(const CliOptions& Options)
-{
-    std::vector<TPortDetails> ports;
-    if (!PortsToAsk(Options, ports))
-        return 2;
-    if (ports.empty()) {
-        std::fputs("velt-cli: nie znaleziono żadnego portu szeregowego\n", stderr);
-        return 1;
-    }
-    // This thread serves the port's hand-overs while a port is asked.
-    MainThreadQueue::Instance().SetMainThread();
-    MainThreadQueue::Instance().ServeAsMainLoop();
-    SetExceptionReportHandler(
-        [](const std::string& Message) { std::fprintf(stderr, "\nvelt-cli: %s\n", Message.c_str()); });
-    const int code = AskEachPort(Options, ports);
-    SetExceptionReportHandler(nullptr);
-    return code;
-}
-
-namespace {
-
-int AskEachPort(const CliOptions& Options, const std::vector<TPortDetails>& ports)
+int AskEachPort(const CliOptions& Options, const std::vector<TPortDetails>& Ports)
 {
     TMeterPort port;
     try {
@@ -107,7 +86,7 @@ int AskEachPort(const CliOptions& Options, const std::vector<TPortDetails>& port
     }
     ApplyCliSettings(Options, port);
     int found = 0;
-    for (const TPortDetails& details : ports) {
+    for (const TPortDetails& details : Ports) {
         std::fprintf(stderr, "velt-cli: %s: ", DescribePort(details).c_str());
         std::fflush(stderr);
         port.SetPort(details.Name);
@@ -118,13 +97,32 @@ int AskEachPort(const CliOptions& Options, const std::vector<TPortDetails>& port
             continue;
         if (!WriteFound(details, result.Text)) {
             std::fputs("velt-cli: nie udało się zapisać wyniku na standardowe wyjście\n", stderr);
-            return 2;
+            return kExitListOrOutput;
         }
         ++found;
     }
     if (found == 0)
         std::fputs("velt-cli: żaden miernik nie odpowiedział\n", stderr);
-    return found > 0 ? 0 : 1;
+    return found > 0 ? kExitFound : kExitNoMeter;
 }
 
 } // namespace
+
+int FindMeter(const CliOptions& Options)
+{
+    std::vector<TPortDetails> ports;
+    if (!PortsToAsk(Options, ports))
+        return kExitListOrOutput;
+    if (ports.empty()) {
+        std::fputs("velt-cli: nie znaleziono żadnego portu szeregowego\n", stderr);
+        return kExitNoMeter;
+    }
+    // This thread serves the port's hand-overs while a port is asked.
+    MainThreadQueue::Instance().SetMainThread();
+    MainThreadQueue::Instance().ServeAsMainLoop();
+    SetExceptionReportHandler(
+        [](const std::string& Message) { std::fprintf(stderr, "\nvelt-cli: %s\n", Message.c_str()); });
+    const int code = AskEachPort(Options, ports);
+    SetExceptionReportHandler(nullptr);
+    return code;
+}

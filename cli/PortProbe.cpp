@@ -56,6 +56,8 @@ private:
 };
 
 // The exclusive open refuses a port that another opener holds with EBUSY.
+// Where the system gives another error for that (access denied), the port
+// is reported as not opened, with the system's reason: left alone all the same.
 std::optional<ProbeResult> OpenFailure(TMeterPort& Port)
 {
     try {
