@@ -51,11 +51,9 @@ std::string TakeOption(const std::string& Option, const std::string& Value, CliO
 
 std::optional<CliCommand> CommandNamed(const std::string& Word)
 {
-    static const std::map<std::string, CliCommand> commands = {{"last", CliCommand::Last},
-                                                               {"get", CliCommand::Get},
-                                                               {"all", CliCommand::All},
-                                                               {"set-clock", CliCommand::SetClock},
-                                                               {"ports", CliCommand::Ports}};
+    static const std::map<std::string, CliCommand> commands = {
+        {"last", CliCommand::Last},          {"get", CliCommand::Get},     {"all", CliCommand::All},
+        {"set-clock", CliCommand::SetClock}, {"ports", CliCommand::Ports}, {"find", CliCommand::Find}};
     const auto found = commands.find(Word);
     return found == commands.end() ? std::nullopt : std::optional(found->second);
 }
@@ -66,7 +64,7 @@ CliParseResult Fail(std::string Error) { return {std::nullopt, std::move(Error)}
 std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Options)
 {
     if (Words.empty())
-        return "brak polecenia (last, get N, all, set-clock, ports)";
+        return "brak polecenia (last, get N, all, set-clock, ports, find)";
     const auto command = CommandNamed(Words[0]);
     if (!command)
         return "nieznane polecenie: \"" + Words[0] + "\"";
@@ -81,10 +79,18 @@ std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Optio
         Options.Number = static_cast<uint8_t>(*number);
         used = 2;
     }
+    if (*command == CliCommand::Find) {
+        Options.FindPorts.assign(Words.begin() + 1, Words.end());
+        used = Words.size();
+    }
     if (Words.size() > used)
         return "zbędny argument: \"" + Words[used] + "\"";
-    if (*command == CliCommand::SetClock && !Options.OutFile.empty())
+    if ((*command == CliCommand::SetClock || *command == CliCommand::Find) && !Options.OutFile.empty())
         return "opcja --out dotyczy tylko odczytu pomiarów";
+    if (*command == CliCommand::Find)
+        for (const auto& given : Options.Settings)
+            if (std::string_view(given.first.Option()) == "port")
+                return "przy poleceniu find porty podaje się po nim: find PORT...";
     if (*command != CliCommand::Ports && Options.TabSeparated)
         return "opcja --tsv dotyczy tylko polecenia ports";
     return {};
@@ -194,6 +200,8 @@ std::string CliUsage()
            "  all                         wszystkie pomiary\n"
            "  set-clock                   ustawia datę i czas miernika według zegara komputera\n"
            "  ports                       porty szeregowe z rodzajem, numerem seryjnym i położeniem\n"
+           "  find [PORT...]              szuka miernika: pyta o ostatni pomiar każdy port z listy\n"
+           "                              (albo podane porty), najwyżej 4 s na port; zajęte pomija\n"
            "\n"
            "Opcje portu (zastępują ustawienia zapisane przez program Velt; narzędzie ich nie zmienia):\n" +
            settings +
@@ -213,5 +221,8 @@ std::string CliUsage()
            "Kod wyjścia: 0 gotowe; 1 miernik nie odpowiedział, nie potwierdził ustawienia zegara\n"
            "albo linia zgłosiła błąd w trakcie odczytu (to, co nadeszło, i tak jest wypisane);\n"
            "2 nie udało się otworzyć portu (albo rozpoznać adaptera), błędne opcje albo nie udało się\n"
-           "zapisać odczytu lub listy portów.\n";
+           "zapisać odczytu lub listy portów.\n"
+           "Polecenie find: 0 miernik odpowiedział na co najmniej jednym porcie (wypisanym na standardowe\n"
+           "wyjście z pierwszym wierszem odpowiedzi); 1 nie odpowiedział na żadnym; 2 błędne opcje\n"
+           "albo nie udało się odczytać listy portów lub zapisać wyniku.\n";
 }

@@ -9,7 +9,7 @@
 
 #include <velt/comport/ComSettingsTable.h>
 
-enum class CliCommand { Last, Get, All, SetClock, Ports, Help };
+enum class CliCommand { Last, Get, All, SetClock, Ports, Find, Help };
 
 struct CliOptions {
     CliCommand Command = CliCommand::Help;
@@ -17,8 +17,9 @@ struct CliOptions {
     // The port settings given, in the order given: each a row of the
     // settings table and a text that the row accepts.
     std::vector<std::pair<TPortSetting, std::string>> Settings;
-    std::string OutFile;       // empty: standard output
-    bool TabSeparated = false; // "ports": lines for programs instead of the table
+    std::string OutFile;                // empty: standard output
+    bool TabSeparated = false;          // "ports": lines for programs instead of the table
+    std::vector<std::string> FindPorts; // "find": the ports to ask (empty: every listed port)
 };
 
 // Gives Port the settings of the options, in their order.

@@ -8,6 +8,7 @@
 #include "CliOptions.h"
 #include "CliView.h"
 #include "DeadlineTimers.h"
+#include "FindMeter.h"
 #include "LineErrorText.h"
 #include "LocalTime.h"
 #include "MeterPort.h"
@@ -215,5 +216,7 @@ int main(int argc, char** argv)
     }
     if (parsed.Options->Command == CliCommand::Ports)
         return ListPorts(*parsed.Options);
+    if (parsed.Options->Command == CliCommand::Find)
+        return FindMeter(*parsed.Options);
     return Run(*parsed.Options);
 }

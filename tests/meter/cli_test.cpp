@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -229,6 +230,28 @@ TEST_F(CliTest, StoredSettingsAreReadNeverWritten)
     EXPECT_EQ(ReadFile(RegistryFile()), stored);
 }
 
+// find asks each port in turn: a port another program holds is left alone
+// (not even written to), a silent one is passed over, and the meter is named.
+TEST_F(CliTest, FindNamesThePortWhereTheMeterAnswers)
+{
+    MeterSim meter({});
+    PseudoTerminal held;   // locked as the component's exclusive open locks it
+    PseudoTerminal silent; // no meter behind it
+    ASSERT_EQ(flock(held.SlaveFd(), LOCK_EX | LOCK_NB), 0);
+    const Finished found = Cli({"find", held.SlavePath(), silent.SlavePath(), meter.Path});
+    EXPECT_EQ(found.ExitCode, 0) << found.Err;
+    EXPECT_EQ(found.Out.rfind(meter.Path + ": Ostatni pomiar – Pomiar nr 28: ", 0), 0u) << found.Out;
+    EXPECT_EQ(std::count(found.Out.begin(), found.Out.end(), '\n'), 1); // the answer's first line alone
+    EXPECT_NE(found.Err.find(held.SlavePath() + ": zajęty przez inny program"), std::string::npos) << found.Err;
+    EXPECT_NE(found.Err.find(silent.SlavePath() + ": brak odpowiedzi"), std::string::npos) << found.Err;
+    EXPECT_EQ(held.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(100)), "");
+    EXPECT_EQ(silent.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(100)), "T");
+
+    const Finished none = Cli({"find", silent.SlavePath()});
+    EXPECT_EQ(none.ExitCode, 1);
+    EXPECT_EQ(none.Out, "");
+}
+
 TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
 {
     for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{{},
@@ -242,6 +265,8 @@ TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
                                                                                        {"--port"},
                                                                                        {"--colour", "red", "last"},
                                                                                        {"--out", "x.txt", "set-clock"},
+                                                                                       {"--out", "x.txt", "find"},
+                                                                                       {"--port", "ttyS0", "find"},
                                                                                        {"--tsv", "last"}}) {
         const Finished run = Cli(wrong);
         EXPECT_EQ(run.ExitCode, 2) << ::testing::PrintToString(wrong);
