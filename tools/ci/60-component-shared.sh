@@ -21,5 +21,6 @@ for deb in "$debs"/*.deb; do
   echo "== ${deb##*/}: Depends: $(dpkg-deb -f "$deb" Depends)"
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print "   " $6 " " $7 " " $8 }'
 done
-[ -f "$(echo "$debs"/libvelt-comport5_*.deb)" ] || { echo "FAIL: no libvelt-comport5 package"; exit 1; }
+major=$(sed -n 's/^set(VELT_COMPORT_VERSION \([0-9]*\)\..*/\1/p' "$top/CMakeLists.txt")
+[ -f "$(echo "$debs"/libvelt-comport"$major"_*.deb)" ] || { echo "FAIL: no libvelt-comport$major package"; exit 1; }
 bash "$top/tools/ci/debian/lint.sh" "$debs"/*.deb
