@@ -153,6 +153,7 @@ class Meter:
         attrs[3] &= ~termios.ECHO
         termios.tcsetattr(self.fd, termios.TCSANOW, attrs)
         self.bursts = 0
+        self.pulled = False
         self.last_answer = 0.0
         self.running = True
         threading.Thread(target=self._answers, daemon=True).start()
@@ -174,7 +175,12 @@ class Meter:
             if now - self.last_answer > 0.2:
                 self.bursts += 1
             self.last_answer = now
+            if self.pulled:
+                continue  # the rest of the answer went with the adapter
             if self.unplug_at_burst is not None and self.bursts >= self.unplug_at_burst:
+                # Once: the later bursts of this answer must neither pull the
+                # adapter again after it is plugged back nor reach its new line.
+                self.pulled = True
                 self.rig.unplug()  # what came before has had the pause to arrive
                 continue
             self.line.send(data)
