@@ -85,7 +85,7 @@ private:
 
     // Input (PosixSerialInput.cpp); the Locked ones need FMutex held.
     ssize_t ReadLineLocked(char* Buffer, size_t Size);
-    void PullInputLocked();
+    bool PullInputLocked();
     size_t ReadPastQueueLocked(char* Buffer, size_t Size);
     void PullInputUnlessFreshLocked();
     int TakeInReadyLocked();
@@ -95,7 +95,7 @@ private:
     void RecordEventsLocked(uint32_t Events);
     void NoteHangupLocked();
     bool WatchingDeviceLocked() const;
-    void WakeWaiter();
+    void WakeWaiter(); // under FMutex
     void ConsumeWaiterWake();
     void OnHelperEvents(uint32_t Events);
     void StartModemWatcherLocked();
@@ -154,6 +154,7 @@ private:
     bool FHungUp = false;
     bool FDeviceWatched = false; // the line is watched for input
     bool FChecking = false;      // the waiter itself is looking: events need no wake-up
+    bool FWakeSignalled = false; // FWakeFd holds an announcement not yet taken
     std::atomic<bool> FInputFresh{false};
     std::atomic<bool> FTxEmptyWanted{true};
     bool FInputEnded = false;

@@ -44,10 +44,12 @@ ssize_t PosixSerialDevice::ReadLineLocked(char* Buffer, size_t Size)
 
 // Takes in what the kernel holds, as far as the queue has room. Without a
 // byte-level option the bytes are read straight into the queue's free space.
-void PosixSerialDevice::PullInputLocked()
+// True when the line answered: bytes came, or the input ended.
+bool PosixSerialDevice::PullInputLocked()
 {
     if (FInputEnded)
-        return;
+        return false;
+    bool answered = false;
     ReceiveNews news;
     std::optional<bool> keeping; // asked once per pull, and only when bytes came
     while (FQueue.Room() > 0) {
@@ -55,6 +57,7 @@ void PosixSerialDevice::PullInputLocked()
         auto [into, wanted] =
             FQueue.Plain() ? FQueue.FreeSpan() : std::pair<char*, size_t>{raw, std::min(sizeof raw, FQueue.Room())};
         const ssize_t got = ReadLineLocked(into, wanted);
+        answered = answered || got != 0;
         if (got <= 0)
             break;
         if (!keeping)
@@ -76,6 +79,7 @@ void PosixSerialDevice::PullInputLocked()
         QueueLevelChangedLocked();
         TellPendingTransfers(); // a read waiting elsewhere has bytes now
     }
+    return answered;
 }
 
 // Nothing queued and nothing to decode: the line's bytes go straight into the
@@ -100,8 +104,19 @@ void PosixSerialDevice::PullInputUnlessFreshLocked()
 
 // Looks, without blocking, at what the waitable object has seen: an
 // announcement through the wake-up descriptor, bytes or a hang-up on the line.
+// Every announcement is made under FMutex, so FWakeSignalled tells whether
+// one is there, and a watched line is read at once: the set is asked only
+// when the read brought nothing, as a read cannot tell a line that hung up
+// from a line with no input. An echo thus costs one read, not a look into
+// the set as well.
 int PosixSerialDevice::TakeInReadyLocked()
 {
+    if (FWakeSignalled) {
+        FWakeSignalled = false;
+        ConsumeWaiterWake();
+    }
+    if (FDeviceWatched && PullInputLocked())
+        return 0; // a hang-up after these bytes keeps the set signalled: the next look finds it
     WaitSetReadiness ready;
     if (int error = FWaitSet.TakeReady(ready))
         return error;
@@ -186,7 +201,11 @@ bool PosixSerialDevice::WatchingDeviceLocked() const
     return !FHungUp && !FInputEnded && !FQueue.Full();
 }
 
-void PosixSerialDevice::WakeWaiter() { platform::SignalWake(FWakeFd); }
+void PosixSerialDevice::WakeWaiter()
+{
+    FWakeSignalled = true;
+    platform::SignalWake(FWakeFd);
+}
 
 void PosixSerialDevice::ConsumeWaiterWake() { platform::ConsumeWake(FWakeFd); }
 
