@@ -1,19 +1,22 @@
 #include "PortFollow.h"
 
+#include <optional>
+#include <vector>
+
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComTypes.h>
 #include <velt/comport/device/SerialDevice.h>
 
 namespace {
 
-// The details of the present ports, or none when they cannot be read.
-std::vector<TPortDetails> PresentPorts()
+// The details of the present ports; nothing when they cannot be read.
+std::optional<std::vector<TPortDetails>> PresentPorts()
 {
     std::vector<TPortDetails> present;
     try {
         ListPortDetails(present);
     } catch (const EComPort&) {
-        present.clear();
+        return std::nullopt;
     }
     return present;
 }
@@ -25,7 +28,10 @@ TResolvedPort FollowStoredAdapter(TCustomComPort& Port)
     const std::string identity = Port.AdapterIdentity();
     if (identity.empty())
         return {prsUnchanged, Port.Port()};
-    const TResolvedPort resolved = ResolvePort(Port.Port(), identity, PresentPorts());
+    const auto ports = PresentPorts();
+    if (!ports)
+        return {prsUnchanged, Port.Port()}; // the stored name is opened, a failure reported as usual
+    const TResolvedPort resolved = ResolvePort(Port.Port(), identity, *ports);
     if (resolved.Result == prsMoved) {
         Port.SetPort(resolved.Name); // clears the identity, which stays that adapter's
         Port.SetAdapterIdentity(identity);
@@ -38,7 +44,10 @@ void RememberAdapter(TCustomComPort& Port)
     // A path or "COM1" is listed under the name of the device it leads to.
     const std::string wanted = UpperCaseAscii(Port.Port());
     const std::string listed = device::ListedNameOf(Port.Port());
-    for (const TPortDetails& present : PresentPorts())
+    const auto ports = PresentPorts();
+    if (!ports)
+        return; // what cannot be read now must not erase the identity kept
+    for (const TPortDetails& present : *ports)
         if (UpperCaseAscii(present.Name) == wanted || present.Name == listed) {
             Port.SetAdapterIdentity(PortIdentity(present));
             return;
