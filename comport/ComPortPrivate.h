@@ -48,8 +48,8 @@ public:
     // What the device was told; -1 nothing yet. Writes on several threads
     // may ask at once.
     std::atomic<int8_t> FTxEmptyWanted{-1};
-    // A subclass's own TriggerTxEmpty listens (ListenForTxEmpty).
-    bool FTxEmptyTriggerListens = false;
+    // The subclass said it does not replace TriggerTxEmpty (KeepsTriggerTxEmpty).
+    bool FTxEmptyTriggerKept = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;

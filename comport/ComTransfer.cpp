@@ -3,6 +3,7 @@
 // every operation with the platform's invalid-handle error number.
 #include <cstring>
 #include <system_error>
+#include <typeinfo>
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComTransfer.h>
@@ -76,13 +77,13 @@ int32_t TCustomComPort::BeginWrite(const void* Buffer, int32_t Count, PComTransf
 }
 
 // Watching for the end of a write costs the device a helper and every write
-// an extra wake-up: it is asked for only while a handler, a link or a
-// subclass's own TriggerTxEmpty (ListenForTxEmpty) listens.
+// an extra wake-up: it is asked for only while a handler or a link listens,
+// or where a subclass may have replaced TriggerTxEmpty.
 bool TCustomComPort::TxEmptyListened() const
 {
     if (!FPrivate->FEvents.Contains(evTxEmpty))
         return false;
-    if (OnTxEmpty || FPrivate->FTxEmptyTriggerListens)
+    if (OnTxEmpty || TriggerTxEmptyMayBeReplaced())
         return true;
     for (const TPortLink* link : FPrivate->FLinkList)
         if (link->OnLinkTxEmpty || link->OnLinkTx)
@@ -90,7 +91,19 @@ bool TCustomComPort::TxEmptyListened() const
     return false;
 }
 
-void TCustomComPort::ListenForTxEmpty() { FPrivate->FTxEmptyTriggerListens = true; }
+// Only the component's own classes are known not to replace TriggerTxEmpty;
+// any other class may, whether or not it says so, unless it says it keeps it.
+bool TCustomComPort::TriggerTxEmptyMayBeReplaced() const
+{
+    if (FPrivate->FTxEmptyTriggerKept)
+        return false;
+    const std::type_info& type = typeid(*this);
+    return type != typeid(TComPort) && type != typeid(TCustomComPort);
+}
+
+void TCustomComPort::ListenForTxEmpty() {}
+
+void TCustomComPort::KeepsTriggerTxEmpty() { FPrivate->FTxEmptyTriggerKept = true; }
 
 void TCustomComPort::TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device)
 {

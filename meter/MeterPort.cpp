@@ -23,7 +23,13 @@ void ApplyMeterPortSettings(TCustomComPort& Port)
     Port.EndLoading();
 }
 
-TMeterPort::TMeterPort() : TComPort(nullptr) { ApplyMeterPortSettings(*this); }
+// The program hears the end of a write through no handler: its port need
+// not watch for it.
+TMeterPort::TMeterPort() : TComPort(nullptr)
+{
+    KeepsTriggerTxEmpty();
+    ApplyMeterPortSettings(*this);
+}
 
 // Read from where the program restores them: the account's own copy when
 // it has one, else the machine-wide key. A missing key reads as an empty

@@ -170,7 +170,7 @@ private slots:
     void aSubclassTriggerTxEmptyIsCalledWithNoHandler()
     {
         struct TxEmptyPort : TComPort {
-            explicit TxEmptyPort(TComponent* Owner) : TComPort(Owner) { ListenForTxEmpty(); }
+            using TComPort::TComPort;
             LoopRun* Loop = nullptr;
             void TriggerTxEmpty() override { Loop->Finish(); }
         };

@@ -404,6 +404,35 @@ TEST(PortOnCom, MainLoopThatWaitsOnTheDeviceDeliversLineEvents)
     queue.SetLoopWatcher(nullptr);
 }
 
+// A subclass's own TriggerTxEmpty is reached with no handler and no call
+// that asks for it: through the thread and window hand-overs and where the
+// main loop waits on the device.
+TEST(PortOnCom, ASubclassTriggerTxEmptyIsCalledWithNoHandler)
+{
+    REQUIRE_TEST_LINE();
+    struct TxEmptyPort : TComPort {
+        using TComPort::TComPort;
+        int Calls = 0;
+        void TriggerTxEmpty() override { ++Calls; }
+    };
+    MainThreadQueue& queue = MainThreadQueue::Instance();
+    queue.SetMainThread();
+    for (const bool loopWaits : {false, true})
+        for (TSyncMethod method : {smThreadSync, smWindowSync}) {
+            if (loopWaits)
+                queue.ServeAsMainLoop();
+            TxEmptyPort port(nullptr);
+            port.SetPort(TestPortName());
+            port.SetSyncMethod(method);
+            port.Open();
+            port.WriteText("a");
+            EXPECT_TRUE(queue.ServeUntil([&] { return port.Calls >= 1; }, std::chrono::steady_clock::now() + 5s))
+                << "sync method " << int(method) << (loopWaits ? ", the loop waits" : "");
+            port.Close();
+            queue.SetLoopWatcher(nullptr);
+        }
+}
+
 TEST(PortOnCom, ClosingEndsTheEventThreadWhileItWaits)
 {
     REQUIRE_TEST_LINE();

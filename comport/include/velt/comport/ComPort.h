@@ -312,9 +312,12 @@ protected:
     virtual void TriggerBeforeOpen();                             ///< Calls OnBeforeOpen.
     virtual void TriggerRxChar(int32_t Count);                    ///< Calls OnRxChar.
     virtual void TriggerRxBuf(const char* Buffer, int32_t Count); ///< Calls OnRxBuf.
-    /// Calls OnTxEmpty. The end of a write is watched for only while someone
-    /// listens (a handler, a link): a subclass whose own TriggerTxEmpty
-    /// listens says so with ListenForTxEmpty() in its constructor.
+    /// Calls OnTxEmpty. Watching for the end of a write costs the device a
+    /// helper and a wake-up per write, so a port of the component's own
+    /// classes watches only while a handler or a link listens. A port of any
+    /// other class may have replaced this operation and is always watched
+    /// (with evTxEmpty in Events), unless it says with
+    /// KeepsTriggerTxEmpty() that it does not replace it.
     virtual void TriggerTxEmpty();
     virtual void TriggerBreak();                  ///< Calls OnBreak.
     virtual void TriggerRing();                   ///< Calls OnRing.
@@ -327,9 +330,13 @@ protected:
     virtual void ApplyLineSettings();             ///< Writes rate, format, flow control to the open device.
     virtual void ApplyTimeoutSettings();          ///< Writes the timeouts to the open device.
     virtual void ApplyBufferSettings();           ///< Writes the queue sizes to the open device.
-    /// The subclass's own TriggerTxEmpty listens: the end of every write is
-    /// watched for even with no handler assigned (takes effect at the next write).
+    /// Kept so that sources written for an earlier version still build: a
+    /// subclass's own TriggerTxEmpty is reached without it. It has no effect.
     void ListenForTxEmpty();
+    /// The subclass does not replace TriggerTxEmpty: like the component's own
+    /// classes, it watches for the end of a write only while a handler or a
+    /// link listens (takes effect at the next write).
+    void KeepsTriggerTxEmpty();
     /// Opens the port when Connected() was set while loading.
     void Loaded() override;
     /// @}
@@ -357,6 +364,7 @@ private:
     void StopEventThread();
     void CallLinks(const std::function<void(TPortLink&)>& Call);
     bool TxEmptyListened() const;
+    bool TriggerTxEmptyMayBeReplaced() const;
     void TellDeviceWhetherTxEmptyIsWanted(device::SerialDevice& Device);
     template <typename Value>
     void ChangeLineSetting(Value& Field, Value NewValue);
