@@ -75,6 +75,8 @@ public:
     // the registry takes no defaults.
     virtual std::string ReadText(const std::string& Name, const std::string& Current) = 0;
     virtual int32_t ReadNumber(const std::string& Name, int32_t Fallback) = 0;
+    // Whether a value of that name is stored, of whatever kind.
+    virtual bool Holds(const std::string& Name) = 0;
 };
 
 class RegistryStore : public SettingsSink, public SettingsSource {
@@ -84,6 +86,7 @@ public:
     void WriteNumber(const std::string& Name, int32_t Value) override { FRegistry.WriteInteger(Name, Value); }
     std::string ReadText(const std::string& Name, const std::string&) override { return FRegistry.ReadString(Name); }
     int32_t ReadNumber(const std::string& Name, int32_t) override { return FRegistry.ReadInteger(Name); }
+    bool Holds(const std::string& Name) override { return FRegistry.ValueExists(Name); }
 
 private:
     TRegistry& FRegistry;
@@ -105,6 +108,7 @@ public:
     {
         return FIniFile.ReadInteger(FSection, Name, Fallback);
     }
+    bool Holds(const std::string& Name) override { return !FIniFile.ReadString(FSection, Name, "").empty(); }
 
 private:
     TIniFile& FIniFile;
@@ -125,17 +129,18 @@ bool Selected(const Port& P, const TPortSetting& Setting)
 // value of its own after the others: a reader that does not know it skips it.
 constexpr const char* kAdapterIdentity = "AdapterIdentity";
 
-// Written when there is one, or to clear one stored before; a store that
-// never had one gets no value of it.
+// Written when there is one, or to clear one stored before (of whatever
+// kind); a store that never had one gets no value of it, and neither does a
+// store that cannot be read: it has no identity to clear.
 void SaveAdapterIdentity(const Port& P, SettingsSink& Sink, SettingsSource& Stored)
 {
     if (!P.SettingsGroups().Contains(sgBasic))
         return;
     bool storedBefore = false;
     try {
-        storedBefore = !Stored.ReadText(kAdapterIdentity, "").empty();
+        storedBefore = Stored.Holds(kAdapterIdentity);
     } catch (...) {
-        storedBefore = true; // a value of the wrong kind is replaced
+        storedBefore = false;
     }
     if (!P.AdapterIdentity().empty() || storedBefore)
         Sink.WriteText(kAdapterIdentity, P.AdapterIdentity());

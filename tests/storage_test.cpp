@@ -57,16 +57,18 @@ protected:
 
 // ---- What is stored ---------------------------------------------------------
 
+const std::string kDefaultFile = RegistryWithKey("HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort",
+                                                 "\"Port\"=\"COM1\"\n"
+                                                 "\"BaudRate\"=\"9600\"\n"
+                                                 "\"StopBits\"=\"1\"\n"
+                                                 "\"DataBits\"=\"8\"\n"
+                                                 "\"Parity\"=\"None\"\n"
+                                                 "\"FlowControl\"=\"None\"\n");
+
 TEST_F(StorageTest, DefaultsAreSixTextValuesInOrder)
 {
     FPort.SaveSettings(ssRegistry, kLocation);
-    EXPECT_EQ(ReadFile(RegistryFile()), RegistryWithKey("HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort",
-                                                        "\"Port\"=\"COM1\"\n"
-                                                        "\"BaudRate\"=\"9600\"\n"
-                                                        "\"StopBits\"=\"1\"\n"
-                                                        "\"DataBits\"=\"8\"\n"
-                                                        "\"Parity\"=\"None\"\n"
-                                                        "\"FlowControl\"=\"None\"\n"));
+    EXPECT_EQ(ReadFile(RegistryFile()), kDefaultFile);
 }
 
 TEST_F(StorageTest, CustomRateFollowsBaudRateAsANumber)
@@ -299,7 +301,9 @@ TEST_F(StorageTest, CorruptRegistryFailsRestoreThenSaveMovesItAside)
     EXPECT_EQ(ErrorCode([&] { FPort.RestoreSettings(ssRegistry, kLocation); }), peSettingsLoad);
     EXPECT_EQ(FPort.Port(), "COM1");
     FPort.SaveSettings(ssRegistry, kLocation);
-    EXPECT_NE(ReadFile(RegistryFile()).find("\"Port\"=\"COM1\""), std::string::npos);
+    // The new file holds the written values alone: a file that could not be
+    // read had no adapter identity to clear.
+    EXPECT_EQ(ReadFile(RegistryFile()), kDefaultFile);
     int aside = 0;
     for (const auto& entry : fs::directory_iterator(RegistryFile().parent_path()))
         if (entry.path().filename().string().starts_with("registry.reg.corrupt-")) {

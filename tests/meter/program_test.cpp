@@ -4,7 +4,9 @@
 // files are real files in a home of the test's own.
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -260,12 +262,35 @@ TEST_F(ProgramTest, ClosingDuringATransferStopsTheTimersAndThePort)
     EXPECT_TRUE(FReports.empty());
 }
 
+// How often a file of Folder named Name is opened while Action runs.
+static int OpensOf(const std::filesystem::path& Folder, const std::string& Name, const std::function<void()>& Action)
+{
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    // Closes are watched too: the system merges an event into the one
+    // before it when both are the same.
+    EXPECT_GE(inotify_add_watch(watch, Folder.c_str(), IN_OPEN | IN_CLOSE), 0);
+    Action();
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;)
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            opens += (event->mask & IN_OPEN) != 0 && event->len > 0 && Name == event->name;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    close(watch);
+    return opens;
+}
+
+// The start reads the settings file once, though it looks into it for two
+// places: a file near its size bound is not read and parsed twice.
 TEST_F(ProgramTest, SettingsAreRestoredAtStartAndAStoreThatFailsIsReported)
 {
-    FProgram->Port().SetPort("/dev/ttyVELTTEST");
-    FProgram->StoreSettings();
+    WriteFile(RegistryFile(),
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort]\n"
+              "\"Port\"=\"/dev/ttyVELTTEST\"\n");
     FProgram = std::make_unique<MeterProgram>(FWindow, FTimers.Timers(), [] { return CalendarTime{}; });
-    FProgram->Start();
+    EXPECT_EQ(OpensOf(RegistryFile().parent_path(), "registry.reg", [&] { FProgram->Start(); }), 1);
     EXPECT_EQ(FProgram->Port().Port(), "/dev/ttyVELTTEST");
 
     WriteFile(FHome / "not-a-dir", "");

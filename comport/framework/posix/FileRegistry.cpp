@@ -6,6 +6,7 @@
 #include <velt/comport/framework/ExceptionReport.h>
 #include "AtomicFile.h"
 #include "ConfigHome.h"
+#include "RegistrySnapshot.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ bool FileRegistry::OpenKey(const std::string& Path, bool CanCreate)
 {
     CloseKey();
     LoadSnapshot();
-    const bool exists = FReadError.empty() && regfile::KeyExists(FSnapshot, FullPath(Path));
+    const bool exists = FReadError.empty() && regfile::KeyExists(*FSnapshot, FullPath(Path));
     if (!exists && !CanCreate)
         return false;
     FCurrentPath = Path;
@@ -94,7 +95,7 @@ bool FileRegistry::KeyExists(const std::string& Path)
 {
     LoadSnapshot();
     ThrowIfUnreadable();
-    return regfile::KeyExists(FSnapshot, FullPath(Path));
+    return regfile::KeyExists(*FSnapshot, FullPath(Path));
 }
 
 void FileRegistry::CloseKey()
@@ -191,14 +192,11 @@ std::string FileRegistry::WithPending(regfile::Document Doc) const
 
 void FileRegistry::LoadSnapshot()
 {
-    FSnapshot = {};
+    FSnapshot = std::make_shared<const regfile::Document>();
     FReadError.clear();
     try {
-        const std::optional<std::string> content = ReadWholeFile(FilePath());
-        if (!content)
-            return;
-        if (auto doc = regfile::Parse(*content))
-            FSnapshot = std::move(*doc);
+        if (auto doc = ReadRegistrySnapshot(FilePath()))
+            FSnapshot = std::move(doc);
         else
             FReadError = "The registry file " + FilePath().string() + " cannot be parsed";
     } catch (const std::exception& e) {
@@ -220,7 +218,7 @@ std::optional<regfile::Value> FileRegistry::FindCurrent(const std::string& Name)
     for (const regfile::Value& value : FPending)
         if (regfile::SameName(value.Name, Name))
             return value;
-    const regfile::Key* key = regfile::FindKey(FSnapshot, FullPath(FCurrentPath));
+    const regfile::Key* key = regfile::FindKey(*FSnapshot, FullPath(FCurrentPath));
     const regfile::Value* value = key != nullptr ? regfile::FindValue(*key, Name) : nullptr;
     if (value == nullptr)
         return std::nullopt;

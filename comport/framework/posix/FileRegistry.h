@@ -3,7 +3,8 @@
 // one per-user text file in the REGEDIT4 format
 // (${XDG_CONFIG_HOME:-$HOME/.config}/velt/registry.reg) that holds both roots.
 //
-// Reads see the file as it was when the key was opened. Writes to the open
+// Reads see the file as it was when the key was opened (read once while it
+// stays unchanged: RegistrySnapshot.h). Writes to the open
 // key are collected and reach the file together, at Flush() or CloseKey(),
 // in one locked read-modify-write that replaces the file atomically: another
 // process saving at the same time keeps its own keys, and a save killed
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +81,6 @@ private:
     std::string FCurrentPath;
     bool FCreatePending = false;
     std::vector<regfile::Value> FPending;
-    regfile::Document FSnapshot;
+    std::shared_ptr<const regfile::Document> FSnapshot = std::make_shared<const regfile::Document>();
     std::string FReadError; // why the file could not be read; "" when it could
 };
