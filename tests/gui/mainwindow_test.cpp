@@ -445,6 +445,15 @@ private slots:
         QVERIFY(!FForm->ComPort->Connected());
     }
 
+    // A line error that is no hang-up (a pseudo-terminal reports none of
+    // its own, so the port's handler is handed one) still asks for the port.
+    void lineErrorThatIsNoHangUpAsksForThePort()
+    {
+        FForm->ComPort->OnError(FForm->ComPort, TComErrors{ceFrame});
+        QCOMPARE(MessageTexts(), QStringList{QStringLiteral("Wybierz port komunikacyjny")});
+        QVERIFY(!qobject_cast<QLabel*>(Child("lStatus"))->isVisible());
+    }
+
     void savedFileIsRtfOfThePane()
     {
         const QString text = QStringLiteral("Pomiar nr 5: 23,4 °C, wilgotność 45 %\nZażółć {gęślą} \\ jaźń");

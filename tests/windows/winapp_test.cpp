@@ -249,6 +249,16 @@ TEST_F(WindowUnderWine, ReportsASilentMeter)
 
 // ---- Copy and save ----------------------------------------------------------------
 
+// A line error that is no hang-up (a pseudo-terminal reports none of its
+// own, so the port's handler is handed one) still asks for the port.
+TEST_F(WindowUnderWine, LineErrorThatIsNoHangUpAsksForThePort)
+{
+    OpenWindow();
+    Form->ComPort->OnError(Form->ComPort, TComErrors{ceFrame});
+    ASSERT_EQ(Boxes.size(), 1u) << BoxTexts();
+    EXPECT_EQ(Boxes[0].Text, L"Wybierz port komunikacyjny");
+}
+
 TEST_F(WindowUnderWine, CopiesThePaneAsTextAndRichTextAndSavesItAsRichText)
 {
     REQUIRE_METER();
