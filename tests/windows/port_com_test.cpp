@@ -413,7 +413,11 @@ TEST(PortOnCom, ASubclassTriggerTxEmptyIsCalledWithNoHandler)
     struct TxEmptyPort : TComPort {
         using TComPort::TComPort;
         int Calls = 0;
-        void TriggerTxEmpty() override { ++Calls; }
+        void TriggerTxEmpty() override
+        {
+            ++Calls;
+            MainThreadQueue::Instance().WakeWaiters(); // a window message alone does not end the wait
+        }
     };
     MainThreadQueue& queue = MainThreadQueue::Instance();
     queue.SetMainThread();
