@@ -1,6 +1,5 @@
 #include "MessageBox.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace {
@@ -28,9 +27,4 @@ void ShowMessageBox(QWidget* Parent, const QString& Text, const QString& Caption
     }
     QMessageBox box(BoxIcon(Icon), Caption, Text, QMessageBox::Ok, Parent);
     box.exec();
-}
-
-void ShowMessage(QWidget* Parent, const QString& Text)
-{
-    ShowMessageBox(Parent, Text, QApplication::applicationDisplayName(), TMessageIcon::None);
 }

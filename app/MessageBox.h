@@ -22,6 +22,3 @@ void SetMessageBoxHook(TMessageBoxHook Hook);
 
 // A modal box with one OK button; returns when the operator has closed it.
 void ShowMessageBox(QWidget* Parent, const QString& Text, const QString& Caption, TMessageIcon Icon);
-
-// The plain information box, captioned with the application's title.
-void ShowMessage(QWidget* Parent, const QString& Text);

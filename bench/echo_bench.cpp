@@ -48,100 +48,23 @@
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/MainThreadQueue.h>
-#include <velt/comport/ui/QtHandOver.h>
+
+#include "BenchSupport.h"
 
 extern char** environ;
 
 namespace {
 
+using namespace bench;
 using Clock = std::chrono::steady_clock;
 
 int gEchoes = 2000;
 constexpr int kWarmUp = 100;
 size_t gStreamBytes = 16u << 20;
 
-// ---- The line and the measurements ----------------------------------------------------
-
-struct Pty {
-    int Master = -1;
-    int Slave = -1;
-    std::string SlavePath;
-    Pty()
-    {
-        char name[256] = {};
-        if (openpty(&Master, &Slave, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        SlavePath = name;
-        for (int fd : {Master, Slave}) {
-            termios t{};
-            tcgetattr(fd, &t);
-            cfmakeraw(&t);
-            tcsetattr(fd, TCSANOW, &t);
-        }
-        fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty()
-    {
-        close(Master);
-        close(Slave);
-    }
-};
-
-struct Usage {
-    double CpuMicroseconds = 0;
-    long Switches = 0;
-};
-
-Usage UsageOf(int Who)
-{
-    rusage r{};
-    getrusage(Who, &r);
-    auto us = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
-    return {us(r.ru_utime) + us(r.ru_stime), r.ru_nvcsw + r.ru_nivcsw};
-}
-
-Usage operator-(Usage A, Usage B) { return {A.CpuMicroseconds - B.CpuMicroseconds, A.Switches - B.Switches}; }
-
-void PinTo(int Cpu)
-{
-    if (std::thread::hardware_concurrency() < 2)
-        return;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(Cpu, &set);
-    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
-}
+// ---- The far end ---------------------------------------------------------------------------
 
 double Microseconds(Clock::duration D) { return std::chrono::duration<double, std::micro>(D).count(); }
-
-double Quantile(std::vector<double> Samples, double Q)
-{
-    if (Samples.empty())
-        return 0;
-    std::sort(Samples.begin(), Samples.end());
-    return Samples[static_cast<size_t>(Q * static_cast<double>(Samples.size() - 1))];
-}
-
-// The far end, on a thread of its own: what it costs is not the subject's.
-class FarEnd {
-public:
-    // Runs Work on the far end's thread while Subject runs here; returns the
-    // subject's usage (the process's, less the far end's thread).
-    Usage Run(const std::function<void()>& Work, const std::function<void()>& Subject)
-    {
-        const Usage before = UsageOf(RUSAGE_SELF);
-        Usage farEnd;
-        std::thread thread([&] {
-            PinTo(1);
-            const Usage start = UsageOf(RUSAGE_THREAD);
-            Work();
-            farEnd = UsageOf(RUSAGE_THREAD) - start;
-        });
-        Subject();
-        thread.join();
-        return (UsageOf(RUSAGE_SELF) - before) - farEnd;
-    }
-};
 
 // One byte out, wait for it to come back; the round trips after the warm-up.
 // A program that ends after its last echo may discard it unsent: with
@@ -187,8 +110,6 @@ enum Subject { kPlain, kBareThread, kQtAdapter, kOwnQueue, kNoneThread, kBlockin
 const char* const kNames[kSubjects] = {"plain poll/read loop", "bare thread + hand-over",
                                        "Velt, Qt adapter",     "Velt, own queue",
                                        "Velt, smNone",         "Velt, blocking reads"};
-
-MainLoopWatcher* gQtWatcher = nullptr;
 
 // Plain: one thread, poll() then read() and (for the echo) write().
 void PlainLoop(int Slave, size_t Total, bool Echo)
@@ -280,10 +201,8 @@ void PortLoop(Subject Kind, const std::string& Path, size_t Total, bool Echo, co
         BlockingReadLoop(Path, Total, Echo, Started, FarEndDone);
         return;
     }
+    ChooseMainLoop(Kind == kQtAdapter, Kind == kOwnQueue);
     MainThreadQueue& queue = MainThreadQueue::Instance();
-    queue.SetLoopWatcher(Kind == kQtAdapter ? gQtWatcher : nullptr);
-    if (Kind == kOwnQueue)
-        queue.ServeAsMainLoop();
     TComPort port(nullptr);
     port.SetPort(Path);
     port.SetSyncMethod(Kind == kNoneThread ? smNone : smThreadSync);
@@ -314,6 +233,19 @@ void PortLoop(Subject Kind, const std::string& Path, size_t Total, bool Echo, co
     port.Close();
 }
 
+// Runs Kind on Line until Total bytes came; Started is called once it
+// listens.
+void RunSubject(Subject Kind, const Pty& Line, size_t Total, bool Echo, const std::function<void()>& Started,
+                std::shared_future<void> FarEndDone)
+{
+    if (Kind == kPlain || Kind == kBareThread) {
+        Started();
+        (Kind == kPlain ? PlainLoop : BareThreadLoop)(Line.Slave, Total, Echo);
+        return;
+    }
+    PortLoop(Kind, Line.SlavePath, Total, Echo, Started, std::move(FarEndDone));
+}
+
 struct EchoFigures {
     double Median = 0, P99 = 0, CpuPerEcho = 0, SwitchesPerEcho = 0;
 };
@@ -325,8 +257,7 @@ EchoFigures RunEcho(Subject Kind)
     std::vector<double> trips;
     std::promise<void> subjectReady, farEndDone;
     auto ready = subjectReady.get_future();
-    FarEnd farEnd;
-    const Usage used = farEnd.Run(
+    const Usage used = SubjectUsage(
         [&] {
             ready.wait();
             trips = EchoFromFarEnd(line.Master);
@@ -334,15 +265,7 @@ EchoFigures RunEcho(Subject Kind)
         },
         [&] {
             auto started = [&] { subjectReady.set_value(); };
-            if (Kind == kPlain) {
-                started();
-                PlainLoop(line.Slave, total, true);
-            } else if (Kind == kBareThread) {
-                started();
-                BareThreadLoop(line.Slave, total, true);
-            } else {
-                PortLoop(Kind, line.SlavePath, total, true, started, farEndDone.get_future().share());
-            }
+            RunSubject(Kind, line, total, true, started, farEndDone.get_future().share());
         });
     const double echoes = static_cast<double>(total);
     return {Quantile(trips, 0.5), Quantile(trips, 0.99), used.CpuMicroseconds / echoes,
@@ -359,8 +282,7 @@ StreamFigures RunStream(Subject Kind)
     std::promise<void> subjectReady, farEndDone;
     auto ready = subjectReady.get_future();
     Clock::time_point start;
-    FarEnd farEnd;
-    const Usage used = farEnd.Run(
+    const Usage used = SubjectUsage(
         [&] {
             ready.wait();
             StreamFromFarEnd(line.Master);
@@ -371,15 +293,7 @@ StreamFigures RunStream(Subject Kind)
                 start = Clock::now();
                 subjectReady.set_value();
             };
-            if (Kind == kPlain) {
-                started();
-                PlainLoop(line.Slave, gStreamBytes, false);
-            } else if (Kind == kBareThread) {
-                started();
-                BareThreadLoop(line.Slave, gStreamBytes, false);
-            } else {
-                PortLoop(Kind, line.SlavePath, gStreamBytes, false, started, farEndDone.get_future().share());
-            }
+            RunSubject(Kind, line, gStreamBytes, false, started, farEndDone.get_future().share());
         });
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double mib = static_cast<double>(gStreamBytes) / (1 << 20);
@@ -392,10 +306,8 @@ double IdleWakeups(Subject Kind)
 {
     auto idleSecond = [Kind](bool WithPort) {
         Pty line;
+        ChooseMainLoop(Kind == kQtAdapter, Kind == kOwnQueue);
         MainThreadQueue& queue = MainThreadQueue::Instance();
-        queue.SetLoopWatcher(Kind == kQtAdapter ? gQtWatcher : nullptr);
-        if (Kind == kOwnQueue)
-            queue.ServeAsMainLoop();
         TComPort port(nullptr);
         port.SetPort(line.SlavePath);
         port.SetSyncMethod(Kind == kNoneThread ? smNone : smThreadSync);
@@ -487,21 +399,15 @@ void PrintRow(const char* Name, const Series& Value, const Series& Ratio, const 
 
 int main(int argc, char** argv)
 {
-    int passes = 5;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--passes") == 0 && i + 1 < argc)
-            passes = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--quick") == 0) {
-            passes = 2;
-            gEchoes = 500;
-            gStreamBytes = 4u << 20;
-        }
+    const Options options = ReadOptions(argc, argv, 5, 2);
+    const int passes = options.Passes;
+    if (options.Quick) {
+        gEchoes = 500;
+        gStreamBytes = 4u << 20;
     }
     const int echoes = gEchoes;
     QCoreApplication app(argc, argv);
-    InstallQtHandOver();
-    gQtWatcher = MainThreadQueue::Instance().LoopWatcher();
-    PinTo(0);
+    PrepareSubject();
 
     std::array<Series, kSubjects> median, p99, cpu, switches, rate, cpuPerMiB;
     std::array<Series, kSubjects> medianRatio, p99Ratio, cpuRatio, switchRatio, rateRatio, cpuPerMiBRatio;

@@ -39,10 +39,12 @@
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/framework/MainThreadQueue.h>
-#include <velt/comport/ui/QtHandOver.h>
+
+#include "BenchSupport.h"
 
 namespace {
 
+using namespace bench;
 using Clock = std::chrono::steady_clock;
 
 int gEchoes = 10000;
@@ -50,34 +52,7 @@ int gIdleMs = 1000;
 constexpr std::array<int, 3> kPortCounts = {1, 8, 64};
 constexpr std::array<int, 2> kInFlight = {1, 8};
 
-// ---- Lines, usage, the far end ----------------------------------------------------------
-
-struct Pty {
-    int Master = -1;
-    int Slave = -1;
-    std::string SlavePath;
-    Pty()
-    {
-        char name[256] = {};
-        if (openpty(&Master, &Slave, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed (too many open files?)");
-        SlavePath = name;
-        for (int fd : {Master, Slave}) {
-            termios t{};
-            tcgetattr(fd, &t);
-            cfmakeraw(&t);
-            tcsetattr(fd, TCSANOW, &t);
-        }
-        fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty()
-    {
-        close(Master);
-        close(Slave);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-};
+// ---- Lines, the far end ---------------------------------------------------------------------
 
 using LineSet = std::vector<std::unique_ptr<Pty>>;
 
@@ -87,31 +62,6 @@ LineSet MakeLines(int N)
     for (int i = 0; i < N; ++i)
         lines.push_back(std::make_unique<Pty>());
     return lines;
-}
-
-struct Usage {
-    double CpuMicroseconds = 0;
-    long Switches = 0;
-};
-
-Usage UsageOf(int Who)
-{
-    rusage r{};
-    getrusage(Who, &r);
-    auto us = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
-    return {us(r.ru_utime) + us(r.ru_stime), r.ru_nvcsw + r.ru_nivcsw};
-}
-
-Usage operator-(Usage A, Usage B) { return {A.CpuMicroseconds - B.CpuMicroseconds, A.Switches - B.Switches}; }
-
-void PinTo(int Cpu)
-{
-    if (std::thread::hardware_concurrency() < 2)
-        return;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(Cpu, &set);
-    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
 }
 
 // Keeps InFlight one-byte pings out, to the lines in turn, until Total have
@@ -161,8 +111,6 @@ enum Route { kRaw, kQtAdapter, kOwnQueue, kThreadRoute, kRoutes };
 const char* const kRouteNames[kRoutes] = {"raw epoll loop", "Velt, Qt adapter", "Velt, own queue",
                                           "Velt, thread route"};
 
-MainLoopWatcher* gQtWatcher = nullptr;
-
 void RawEpollLoop(const LineSet& Lines, int Total)
 {
     const int epoll = epoll_create1(EPOLL_CLOEXEC);
@@ -190,13 +138,7 @@ void RawEpollLoop(const LineSet& Lines, int Total)
     close(epoll);
 }
 
-void ChooseLoop(Route R)
-{
-    MainThreadQueue& queue = MainThreadQueue::Instance();
-    queue.SetLoopWatcher(R == kQtAdapter ? gQtWatcher : nullptr);
-    if (R == kOwnQueue)
-        queue.ServeAsMainLoop();
-}
+void ChooseLoop(Route R) { ChooseMainLoop(R == kQtAdapter, R == kOwnQueue); }
 
 // N ports, each echoing what it receives, all with their handlers on the main thread.
 struct Ports {
@@ -263,23 +205,14 @@ EchoFigures RunEcho(Route R, int N, int InFlight)
         ports = std::make_unique<Ports>(lines);
         ports->Open();
     }
-    const Usage before = UsageOf(RUSAGE_SELF);
-    Usage farEnd;
-    std::promise<void> farEndDone;
-    std::thread thread([&] {
-        PinTo(1);
-        const Usage start = UsageOf(RUSAGE_THREAD);
-        PingFarEnd(lines, InFlight, gEchoes);
-        farEnd = UsageOf(RUSAGE_THREAD) - start;
-        farEndDone.set_value();
-    });
-    if (R == kRaw)
-        RawEpollLoop(lines, gEchoes);
-    else
-        RunLoop(
-            R, ports.get(), [&] { return ports->Echoed.load() >= gEchoes; }, 0);
-    thread.join();
-    const Usage used = (UsageOf(RUSAGE_SELF) - before) - farEnd;
+    const Usage used = SubjectUsage([&] { PingFarEnd(lines, InFlight, gEchoes); },
+                                    [&] {
+                                        if (R == kRaw)
+                                            RawEpollLoop(lines, gEchoes);
+                                        else
+                                            RunLoop(
+                                                R, ports.get(), [&] { return ports->Echoed.load() >= gEchoes; }, 0);
+                                    });
     ports.reset(); // closing discards nothing: every echo is back
     return {used.CpuMicroseconds / gEchoes, static_cast<double>(used.Switches) / gEchoes};
 }
@@ -331,13 +264,7 @@ RestFigures AtRest(Route R, int N)
 
 // ---- Report ---------------------------------------------------------------------------------
 
-double Median(std::vector<double> Values)
-{
-    if (Values.empty())
-        return 0;
-    std::sort(Values.begin(), Values.end());
-    return Values[Values.size() / 2];
-}
+double Median(const std::vector<double>& Values) { return Quantile(Values, 0.5); }
 
 struct Cell {
     std::vector<double> Cpu, CpuRatio, Switches;
@@ -347,15 +274,11 @@ struct Cell {
 
 int main(int argc, char** argv)
 {
-    int passes = 3;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--passes") == 0 && i + 1 < argc)
-            passes = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--quick") == 0) {
-            passes = 1;
-            gEchoes = 3000;
-            gIdleMs = 500;
-        }
+    const Options options = ReadOptions(argc, argv, 3, 1);
+    const int passes = options.Passes;
+    if (options.Quick) {
+        gEchoes = 3000;
+        gIdleMs = 500;
     }
     // One arena: the heap figure then sees what the event threads allocate too.
     mallopt(M_ARENA_MAX, 1);
@@ -364,9 +287,7 @@ int main(int argc, char** argv)
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
     QCoreApplication app(argc, argv);
-    InstallQtHandOver();
-    gQtWatcher = MainThreadQueue::Instance().LoopWatcher();
-    PinTo(0);
+    PrepareSubject();
 
     // [in flight][route][N]
     Cell cells[kInFlight.size()][kRoutes][kPortCounts.size()];

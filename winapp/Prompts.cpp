@@ -59,13 +59,6 @@ void ShowMessageBox(HWND Owner, const std::wstring& Text, const std::wstring& Ca
     MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags);
 }
 
-void ShowError(HWND Owner, const std::wstring& Text)
-{
-    ShowMessageBox(Owner, Text, Wide(meter_text::kErrorCaption), MB_OK | MB_ICONERROR);
-}
-
-void ShowMessage(HWND Owner, const std::wstring& Text) { ShowMessageBox(Owner, Text, kApplicationTitle, MB_OK); }
-
 std::wstring AskSaveFileName(HWND Owner)
 {
     if (SaveFileHook())

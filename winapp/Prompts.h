@@ -23,10 +23,6 @@ void SetSaveFileHook(TSaveFileHook Hook);
 
 // A modal box with one OK button.
 void ShowMessageBox(HWND Owner, const std::wstring& Text, const std::wstring& Caption, UINT Flags);
-// The error box: caption "Błąd", error icon.
-void ShowError(HWND Owner, const std::wstring& Text);
-// The plain information box, captioned with the application's title.
-void ShowMessage(HWND Owner, const std::wstring& Text);
 
 // The system's save dialog with the filter "Pliki tekstowe (*.txt)" and the
 // default extension "txt"; the chosen name, or empty when cancelled.

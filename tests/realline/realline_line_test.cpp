@@ -19,6 +19,7 @@
 
 #include <velt/comport/ComPort.h>
 #include "realline/RigLine.h"
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;
@@ -41,17 +42,6 @@ struct RigPort : TComPort {
         SetSyncMethod(smNone);
     }
 };
-
-template <typename Action>
-int PortErrorOf(Action action)
-{
-    try {
-        action();
-    } catch (const EComPort& e) {
-        return e.PortErrorCode();
-    }
-    return 0;
-}
 
 // Reads until Wanted bytes came or the deadline passed.
 std::string ReadAbout(TComPort& Port, size_t Wanted, std::chrono::milliseconds Deadline)

@@ -14,6 +14,7 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComTransfer.h>
 #include "realline/RigLine.h"
+#include "support/ComErrors.h"
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;
@@ -25,17 +26,6 @@ double ProcessCpuSeconds()
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-template <typename Action>
-int PortErrorOf(Action action)
-{
-    try {
-        action();
-    } catch (const EComPort& e) {
-        return e.PortErrorCode();
-    }
-    return 0;
 }
 
 class RealLineUnplug : public ::testing::Test {

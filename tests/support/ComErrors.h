@@ -20,6 +20,14 @@ std::optional<EComPort> ComErrorOf(Action&& A)
     return std::nullopt;
 }
 
+// The port error code Action raised; 0 when it raised none.
+template <typename Action>
+int PortErrorOf(Action&& A)
+{
+    const std::optional<EComPort> error = ComErrorOf(std::forward<Action>(A));
+    return error ? error->PortErrorCode() : 0;
+}
+
 // For GoogleTest: the error Action raised, or a failure of the test (and an
 // error of codes 0, 0) when it raised none.
 template <typename Action>

@@ -112,3 +112,16 @@ TEST_F(IniFileWindowsTest, WholeFileWriteThatCannotReplaceLeavesTheOldFile)
     WriteFileAtomically(file, "nowy");
     EXPECT_EQ(ReadBytes(file), "nowy");
 }
+
+// A file larger than any settings file (over 16 MiB) is refused whole, for
+// reading and for an update alike, and stays as it was.
+TEST_F(IniFileWindowsTest, FileLargerThanAReaderTakesIsRefusedAndKept)
+{
+    const fs::path file = FHome / "duzy.ini";
+    const std::string content = "[A]\nx=1\n" + std::string(16u << 20, ';');
+    std::ofstream(file, std::ios::binary) << content;
+    TIniFile ini(Utf8(file));
+    EXPECT_THROW(ini.ReadString("A", "x", ""), EIniFileException);
+    EXPECT_THROW(ini.WriteString("A", "y", "2"), EIniFileException);
+    EXPECT_EQ(fs::file_size(file), content.size());
+}

@@ -1,35 +1,31 @@
 // The device's waitable object on Linux: an epoll set over the wake-up
-// descriptor and the line.
+// descriptor and the line, each known by its descriptor.
 #include "DeviceWaitSet.h"
+#include "Epoll.h"
 
 #include <cerrno>
-#include <sys/epoll.h>
 
 namespace device {
 
 DeviceWaitSet::DeviceWaitSet(int WakeFd, int LineFd, int& Error)
-    : FSet(epoll_create1(EPOLL_CLOEXEC)), FWakeFd(WakeFd), FLineFd(LineFd)
+    : FSet(platform::NewEpollSet()), FWakeFd(WakeFd), FLineFd(LineFd)
 {
-    epoll_event wake{};
-    wake.events = EPOLLIN;
-    wake.data.fd = FWakeFd;
-    if (!FSet.Valid() || epoll_ctl(FSet.Get(), EPOLL_CTL_ADD, FWakeFd, &wake) != 0) {
-        Error = errno;
+    const int error = FSet.Valid() ? platform::EpollAdd(FSet.Get(), FWakeFd, EPOLLIN, FWakeFd) : errno;
+    if (error != 0) {
+        Error = error;
         FSet.Reset();
     }
 }
 
 void DeviceWaitSet::Watch(LineWatch How)
 {
-    epoll_event line{};
-    line.events = How == LineWatch::Input ? static_cast<uint32_t>(EPOLLIN) : 0U; // a hang-up is reported either way
-    line.data.fd = FLineFd;
     if (How == LineWatch::None) {
-        epoll_ctl(FSet.Get(), EPOLL_CTL_DEL, FLineFd, &line);
+        platform::EpollRemove(FSet.Get(), FLineFd);
         return;
     }
-    if (epoll_ctl(FSet.Get(), EPOLL_CTL_MOD, FLineFd, &line) != 0 && errno == ENOENT)
-        epoll_ctl(FSet.Get(), EPOLL_CTL_ADD, FLineFd, &line);
+    // A hang-up is reported either way.
+    const uint32_t events = How == LineWatch::Input ? static_cast<uint32_t>(EPOLLIN) : 0U;
+    static_cast<void>(platform::EpollWatch(FSet.Get(), FLineFd, events, FLineFd));
 }
 
 int DeviceWaitSet::TakeReady(WaitSetReadiness& Ready)
@@ -37,12 +33,12 @@ int DeviceWaitSet::TakeReady(WaitSetReadiness& Ready)
     Ready = {};
     epoll_event ready[2];
     int count;
-    while ((count = epoll_wait(FSet.Get(), ready, 2, 0)) < 0 && errno == EINTR) {
+    while ((count = platform::EpollWait(FSet.Get(), ready, 2, 0)) < 0 && errno == EINTR) {
     }
     if (count < 0)
         return errno;
     for (int i = 0; i < count; ++i) {
-        if (ready[i].data.fd == FWakeFd) {
+        if (ready[i].data.u64 == static_cast<uint64_t>(FWakeFd)) {
             Ready.Woken = true;
             continue;
         }

@@ -1,6 +1,6 @@
 // Opening a serial device on Windows: "\\.\" followed by the port name, for
 // exclusive overlapped use.
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 #include "WinSerialDevice.h"
 
 namespace device {

@@ -8,7 +8,7 @@
 
 #include <velt/comport/device/PortFacts.h>
 #include <velt/comport/device/SerialDevice.h>
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 namespace device {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include <velt/comport/device/SerialDevice.h>
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 namespace device {
 

@@ -2,21 +2,20 @@
 
 #include <array>
 #include <cerrno>
-#include <sys/epoll.h>
 #include <system_error>
 
-#include "UniqueFd.h"
+#include "Epoll.h"
 #include "WaitDescriptor.h"
 
-// An epoll set, level-triggered: a member stays reported for as long as it
-// is signalled, so nothing it holds is forgotten between two waits.
+// An epoll set: level-triggered, so a member stays reported for as long as
+// it is signalled, and nothing it holds is forgotten between two waits.
 struct ReadinessSet::State {
     platform::UniqueFd Epoll;
 };
 
 ReadinessSet::ReadinessSet() : FState(std::make_unique<State>())
 {
-    FState->Epoll.Reset(epoll_create1(EPOLL_CLOEXEC));
+    FState->Epoll = platform::NewEpollSet();
     if (!FState->Epoll.Valid())
         throw std::system_error(errno, std::generic_category(), "epoll_create1");
 }
@@ -25,26 +24,21 @@ ReadinessSet::~ReadinessSet() = default;
 
 void ReadinessSet::Add(platform::WaitHandle Handle, uint64_t Key)
 {
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = Key;
-    if (epoll_ctl(FState->Epoll.Get(), EPOLL_CTL_ADD, platform::DescriptorOf(Handle), &event) != 0)
-        throw std::system_error(errno, std::generic_category(), "epoll_ctl");
+    if (const int error = platform::EpollAdd(FState->Epoll.Get(), platform::DescriptorOf(Handle), EPOLLIN, Key))
+        throw std::system_error(error, std::generic_category(), "epoll_ctl");
 }
 
 void ReadinessSet::Remove(platform::WaitHandle Handle)
 {
-    epoll_event unused{}; // kernels before 2.6.9 want one even here
-    static_cast<void>(epoll_ctl(FState->Epoll.Get(), EPOLL_CTL_DEL, platform::DescriptorOf(Handle), &unused));
+    platform::EpollRemove(FState->Epoll.Get(), platform::DescriptorOf(Handle));
 }
 
 void ReadinessSet::Wait(int TimeoutMs, std::vector<uint64_t>& Ready)
 {
-    // Members beyond one batch are reported by the next wait: the set is
-    // level-triggered.
     std::array<epoll_event, 64> events{};
     Ready.clear();
-    const int count = epoll_wait(FState->Epoll.Get(), events.data(), static_cast<int>(events.size()), TimeoutMs);
+    const int count =
+        platform::EpollWait(FState->Epoll.Get(), events.data(), static_cast<int>(events.size()), TimeoutMs);
     for (int i = 0; i < count; ++i)
         Ready.push_back(events[static_cast<size_t>(i)].data.u64);
 }

@@ -2,17 +2,16 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <system_error>
 
 #include "EventHandle.h"
+#include "ReadinessMembers.h"
 
 // Windows has no readiness set a loop could wait on as one object: a wait
 // asks MsgWaitForMultipleObjectsEx about the members (at most 63), then each
 // member once, as the lowest signalled index alone wins the wait.
 struct ReadinessSet::State {
-    std::vector<HANDLE> Watched;
-    std::vector<uint64_t> Keys;
+    ReadinessMembers<HANDLE> Members;
 };
 
 ReadinessSet::ReadinessSet() : FState(std::make_unique<State>()) {}
@@ -21,30 +20,26 @@ ReadinessSet::~ReadinessSet() = default;
 
 void ReadinessSet::Add(platform::WaitHandle Handle, uint64_t Key)
 {
-    if (FState->Watched.size() >= MAXIMUM_WAIT_OBJECTS - 1)
+    if (FState->Members.Count() >= MAXIMUM_WAIT_OBJECTS - 1)
         throw std::system_error(ERROR_TOO_MANY_POSTS, std::system_category(), "the wait holds no more objects");
-    FState->Watched.push_back(platform::EventHandleOf(Handle));
-    FState->Keys.push_back(Key);
+    FState->Members.Add(platform::EventHandleOf(Handle), Key);
 }
 
 void ReadinessSet::Remove(platform::WaitHandle Handle)
 {
-    auto& watched = FState->Watched;
-    auto it = std::find(watched.begin(), watched.end(), platform::EventHandleOf(Handle));
-    if (it == watched.end())
-        return;
-    FState->Keys.erase(FState->Keys.begin() + (it - watched.begin()));
-    watched.erase(it);
+    const HANDLE event = platform::EventHandleOf(Handle);
+    FState->Members.Remove([event](HANDLE Member) { return Member == event; });
 }
 
 void ReadinessSet::Wait(int TimeoutMs, std::vector<uint64_t>& Ready)
 {
     Ready.clear();
-    const auto count = static_cast<DWORD>(FState->Watched.size());
+    auto& members = FState->Members;
+    const auto count = static_cast<DWORD>(members.Count());
     const DWORD timeout = TimeoutMs < 0 ? INFINITE : static_cast<DWORD>(TimeoutMs);
     // Messages that other threads send to this thread's windows (the window
     // hand-over) are handled while it sleeps: their senders wait for them.
-    const DWORD result = MsgWaitForMultipleObjectsEx(count, FState->Watched.data(), timeout, QS_SENDMESSAGE, 0);
+    const DWORD result = MsgWaitForMultipleObjectsEx(count, members.Entries(), timeout, QS_SENDMESSAGE, 0);
     if (result == WAIT_OBJECT_0 + count) {
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -55,9 +50,11 @@ void ReadinessSet::Wait(int TimeoutMs, std::vector<uint64_t>& Ready)
     // The winner's signal may have been taken by the wait (an auto-reset
     // event): it counts as signalled without a second look.
     const size_t winner = result - WAIT_OBJECT_0;
-    for (size_t i = 0; i < count; ++i)
-        if (i == winner || WaitForSingleObject(FState->Watched[i], 0) == WAIT_OBJECT_0)
-            Ready.push_back(FState->Keys[i]);
+    members.CollectReady(
+        [winner](size_t Index, HANDLE Member) {
+            return Index == winner || WaitForSingleObject(Member, 0) == WAIT_OBJECT_0;
+        },
+        Ready);
 }
 
 bool ReadinessSet::Waitable(platform::WaitHandle&) const { return false; }

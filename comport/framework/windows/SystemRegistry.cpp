@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "WideText.h"
+#include <velt/comport/platform/WideText.h>
 
 #include <windows.h>
 

@@ -2,9 +2,9 @@
 /// @file
 /// A manual-reset event: set stays set until reset. Set and Reset are not
 /// called at the same time from two threads; IsSet may be asked from anywhere
-/// and costs no system call. A thread can wait on it
-/// alone, on several at once, or (in the platform's device code) together
-/// with the device itself.
+/// and never blocks (on POSIX systems it reads a flag, on Windows it asks the
+/// event, a system call). A thread can wait on it alone, on several at once,
+/// or (in the platform's device code) together with the device itself.
 #include <velt/comport/Export.h>
 #include <atomic>
 #include <cstddef>
