@@ -55,6 +55,9 @@ TComSetupFrm::~TComSetupFrm()
 {
     if (FWatchNotifier != nullptr)
         RetireHandleNotifier(FWatchNotifier); // before the handle it watches is closed
+    // The lists draw the setup's lists: they go before the setup does.
+    for (TComComboBox* combo : FCombos)
+        delete combo;
 }
 
 void TComSetupFrm::AddLabel(int Row)
