@@ -109,11 +109,16 @@ void TCustomComPort::SetConnected(bool Value)
 
 void TCustomComPort::SetPort(const std::string& Value)
 {
-    if (Value == FPrivate->FPort)
-        return;
+    if (Value != FPrivate->FPort)
+        SetPort(Value, {});
+}
+
+void TCustomComPort::SetPort(const std::string& Value, const std::string& Identity)
+{
+    const bool renamed = Value != FPrivate->FPort;
     FPrivate->FPort = Value;
-    FPrivate->FAdapterIdentity.clear();
-    if (FPrivate->FConnected && !IsLoading() && !IsDesigning()) {
+    FPrivate->FAdapterIdentity = Identity;
+    if (renamed && FPrivate->FConnected && !IsLoading() && !IsDesigning()) {
         Close();
         Open();
     }

@@ -23,6 +23,7 @@ struct TPortSettingRow {
     TSettingsGroup Group;
     TSettingKind Kind;
     TComProperty ComProperty = cpNone;
+    const char* Caption = nullptr; // the label of its setup list
     std::span<const char* const> Texts{};
     int32_t Fallback = 0; // the ordinal a text that names no value gives
     int32_t Min = 0;
@@ -41,9 +42,9 @@ using Setter = void (*)(Target&, int32_t);
 
 TPortSettingRow List(const char* Name, const char* Option, const char* Description, TSettingsGroup Group,
                      std::span<const char* const> Texts, int32_t Fallback, Getter Get, Setter Set,
-                     TComProperty Property = cpNone)
+                     TComProperty Property = cpNone, const char* Caption = nullptr)
 {
-    return {Name, Option, Description, Group, skList, Property, Texts, Fallback, 0, 0, Get, Set};
+    return {Name, Option, Description, Group, skList, Property, Caption, Texts, Fallback, 0, 0, Get, Set};
 }
 
 TPortSettingRow YesNo(const char* Name, const char* Option, const char* Description, TSettingsGroup Group, Getter Get,
@@ -55,13 +56,13 @@ TPortSettingRow YesNo(const char* Name, const char* Option, const char* Descript
 TPortSettingRow Number(const char* Name, const char* Option, const char* Description, TSettingsGroup Group, int32_t Min,
                        int32_t Max, Getter Get, Setter Set)
 {
-    return {Name, Option, Description, Group, skNumber, cpNone, {}, 0, Min, Max, Get, Set};
+    return {Name, Option, Description, Group, skNumber, cpNone, nullptr, {}, 0, Min, Max, Get, Set};
 }
 
 TPortSettingRow Char(const char* Name, const char* Option, const char* Description, TSettingsGroup Group, Getter Get,
                      Setter Set)
 {
-    return {Name, Option, Description, Group, skChar, cpNone, {}, 0, 0, 255, Get, Set};
+    return {Name, Option, Description, Group, skChar, cpNone, nullptr, {}, 0, 0, 255, Get, Set};
 }
 
 // The named rate that has Value bits per second, or brCustom with Value.
@@ -78,7 +79,8 @@ void SetRateNumber(Target& P, int32_t Value)
 
 TPortSettingRow PortRow()
 {
-    TPortSettingRow row{"Port", "port", "port szeregowy: ttyUSB0, /dev/ttyS0, COM1, ...", sgBasic, skName, cpPort};
+    TPortSettingRow row{"Port", "port", "port szeregowy: ttyUSB0, /dev/ttyS0, COM1, ...", sgBasic, skName,
+                        cpPort, "Port"};
     row.GetName = [](const Target& p) { return p.Port(); };
     row.SetName = [](Target& p, const std::string& t) { p.SetPort(t); };
     return row;
@@ -89,7 +91,7 @@ TPortSettingRow BaudRateRow()
     TPortSettingRow row = List(
         "BaudRate", "baud", "prędkość w bodach, np. 9600; liczba spoza listy to prędkość własna", sgBasic,
         kBaudRateTexts, br9600, [](const Target& p) -> int32_t { return p.BaudRate(); },
-        [](Target& p, int32_t v) { p.SetBaudRate(static_cast<TBaudRate>(v)); }, cpBaudRate);
+        [](Target& p, int32_t v) { p.SetBaudRate(static_cast<TBaudRate>(v)); }, cpBaudRate, "Prędkość");
     row.Kind = skRate;
     row.Min = 1;
     row.Max = INT32_MAX;
@@ -110,19 +112,20 @@ const auto& Rows()
         List(
             "StopBits", "stop-bits", "bity stopu", sgBasic, kStopBitsTexts, sbOneStopBit,
             [](const Target& p) -> int32_t { return p.StopBits(); },
-            [](Target& p, int32_t v) { p.SetStopBits(static_cast<TStopBits>(v)); }, cpStopBits),
+            [](Target& p, int32_t v) { p.SetStopBits(static_cast<TStopBits>(v)); }, cpStopBits, "Bity stopu"),
         List(
             "DataBits", "data-bits", "bity danych", sgBasic, kDataBitsTexts, dbEight,
             [](const Target& p) -> int32_t { return p.DataBits(); },
-            [](Target& p, int32_t v) { p.SetDataBits(static_cast<TDataBits>(v)); }, cpDataBits),
+            [](Target& p, int32_t v) { p.SetDataBits(static_cast<TDataBits>(v)); }, cpDataBits, "Bity danych"),
         List(
             "Parity", "parity", "parzystość", sgBasic, kParityTexts, prNone,
             [](const Target& p) -> int32_t { return p.Parity().Bits(); },
-            [](Target& p, int32_t v) { p.Parity().SetBits(static_cast<TParityBits>(v)); }, cpParity),
+            [](Target& p, int32_t v) { p.Parity().SetBits(static_cast<TParityBits>(v)); }, cpParity, "Parzystość"),
         List(
             "FlowControl", "flow", "sterowanie przepływem", sgBasic, kFlowControlTexts, fcCustom,
             [](const Target& p) -> int32_t { return p.FlowControl().FlowControl(); },
-            [](Target& p, int32_t v) { p.FlowControl().SetFlowControl(static_cast<TFlowControl>(v)); }, cpFlowControl),
+            [](Target& p, int32_t v) { p.FlowControl().SetFlowControl(static_cast<TFlowControl>(v)); }, cpFlowControl,
+            "Sterowanie"),
         Char(
             "EventChar", "event-char", "znak, którego odebranie zgłasza zdarzenie RxFlag", sgExtras,
             [](const Target& p) -> int32_t { return p.EventChar(); },
@@ -237,6 +240,8 @@ const char* TPortSetting::Description() const { return FRow->Description; }
 TSettingsGroup TPortSetting::Group() const { return FRow->Group; }
 TSettingKind TPortSetting::Kind() const { return FRow->Kind; }
 TComProperty TPortSetting::ComProperty() const { return FRow->ComProperty; }
+
+const char* TPortSetting::Caption() const { return FRow->Caption != nullptr ? FRow->Caption : FRow->Name; }
 std::span<const char* const> TPortSetting::Texts() const { return FRow->Texts; }
 int32_t TPortSetting::Min() const { return FRow->Min; }
 int32_t TPortSetting::Max() const { return FRow->Max; }

@@ -36,7 +36,7 @@ bool MeterSession::OpenPortIfClosed()
 bool MeterSession::OpenFollowedPort()
 {
     const std::string stored = FPort.Port();
-    const TResolvedPort resolved = FollowStoredAdapter(FPort);
+    const TFollowedPort resolved = FollowStoredAdapter(FPort);
     FPortAmbiguous = resolved.Result == prsAmbiguous;
     if (FPortAmbiguous) {
         FView.ReportPortAmbiguous(stored);
@@ -45,7 +45,7 @@ bool MeterSession::OpenFollowedPort()
     FPort.Open();
     if (resolved.Result == prsMoved)
         FView.ReportPortFollowed(stored, resolved.Name);
-    RememberAdapter(FPort);
+    RememberAdapter(FPort, resolved);
     return true;
 }
 

@@ -1,11 +1,9 @@
 #include "PortFollow.h"
 
-#include <optional>
 #include <vector>
 
+#include <velt/comport/ComError.h>
 #include <velt/comport/ComPort.h>
-#include <velt/comport/ComTypes.h>
-#include <velt/comport/device/SerialDevice.h>
 
 namespace {
 
@@ -23,34 +21,26 @@ std::optional<std::vector<TPortDetails>> PresentPorts()
 
 } // namespace
 
-TResolvedPort FollowStoredAdapter(TCustomComPort& Port)
+TFollowedPort FollowStoredAdapter(TCustomComPort& Port)
 {
-    const std::string identity = Port.AdapterIdentity();
-    if (identity.empty())
-        return {prsUnchanged, Port.Port()};
+    TFollowedPort followed;
+    followed.Result = prsUnchanged;
+    followed.Name = Port.Port();
     const auto ports = PresentPorts();
     if (!ports)
-        return {prsUnchanged, Port.Port()}; // the stored name is opened, a failure reported as usual
-    const TResolvedPort resolved = ResolvePort(Port.Port(), identity, *ports);
-    if (resolved.Result == prsMoved) {
-        Port.SetPort(resolved.Name); // clears the identity, which stays that adapter's
-        Port.SetAdapterIdentity(identity);
-    }
-    return resolved;
+        return followed; // the stored name is opened, a failure reported as usual
+    const std::string identity = Port.AdapterIdentity();
+    if (!identity.empty())
+        static_cast<TResolvedPort&>(followed) = ResolvePort(Port.Port(), identity, *ports);
+    if (followed.Result == prsMoved)
+        Port.SetPort(followed.Name, identity);
+    const TPortDetails* listed = FindListedPort(followed.Name, *ports);
+    followed.Identity = listed != nullptr ? PortIdentity(*listed) : std::string(); // a path the system does not list
+    return followed;
 }
 
-void RememberAdapter(TCustomComPort& Port)
+void RememberAdapter(TCustomComPort& Port, const TFollowedPort& Followed)
 {
-    // A path or "COM1" is listed under the name of the device it leads to.
-    const std::string wanted = UpperCaseAscii(Port.Port());
-    const std::string listed = device::ListedNameOf(Port.Port());
-    const auto ports = PresentPorts();
-    if (!ports)
-        return; // what cannot be read now must not erase the identity kept
-    for (const TPortDetails& present : *ports)
-        if (UpperCaseAscii(present.Name) == wanted || present.Name == listed) {
-            Port.SetAdapterIdentity(PortIdentity(present));
-            return;
-        }
-    Port.SetAdapterIdentity({}); // a path the system does not list: no adapter to follow
+    if (Followed.Identity)
+        Port.SetAdapterIdentity(*Followed.Identity);
 }

@@ -2,16 +2,26 @@
 // The meter's adapter found again when the system gave it another name (it
 // was pulled out and plugged in again, or the adapters came back in another
 // order), and remembered once the port is open.
+#include <optional>
+#include <string>
+
 #include <velt/comport/PortDetails.h>
 
 class TCustomComPort;
 
-// Before the port opens: which present port is the adapter Port last used.
-// When it moved, Port is set to its new name, keeping the identity. The
-// list of ports that cannot be read changes nothing (the stored name is
-// opened and any failure reported as usual).
-TResolvedPort FollowStoredAdapter(TCustomComPort& Port);
+// What FollowStoredAdapter found, from one reading of the port list.
+struct TFollowedPort : TResolvedPort {
+    // The identity of the adapter the chosen name is (empty for a port that
+    // is no listed USB adapter); nothing when the list could not be read.
+    std::optional<std::string> Identity;
+};
 
-// After the port opened: the identity of the adapter it is (empty for a
-// port that is no USB adapter), to be stored with the settings.
-void RememberAdapter(TCustomComPort& Port);
+// Before the port opens: which present port is the adapter Port last used.
+// When it moved, Port is set to its new name with the identity. The list of
+// ports that cannot be read changes nothing (the stored name is opened and
+// any failure reported as usual).
+TFollowedPort FollowStoredAdapter(TCustomComPort& Port);
+
+// After the port opened: the identity of the adapter it is is stored with
+// the settings. What could not be read must not erase the identity kept.
+void RememberAdapter(TCustomComPort& Port, const TFollowedPort& Followed);

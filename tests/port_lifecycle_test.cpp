@@ -8,15 +8,6 @@
 using device::RecordedCall;
 
 namespace {
-// The calls that write settings to the device, in order.
-std::vector<std::string> Writes(const RecordingPort& port)
-{
-    std::vector<std::string> writes;
-    for (const auto& name : port.Log->CallNames())
-        if (name == "SetupQueues" || name == "SetState" || name == "SetTimeouts")
-            writes.push_back(name);
-    return writes;
-}
 
 const RecordedCall& Find(const std::vector<RecordedCall>& calls, const std::string& name)
 {
@@ -103,19 +94,19 @@ TEST(PortLifecycle, EqualValueWritesNothingAndChangeWritesItsGroupAtOnce)
     port.Timeouts().SetReadInterval(-1);
     port.Buffer().SetInputSize(1024);
     port.FlowControl().SetXonChar(17);
-    EXPECT_TRUE(Writes(port).empty());
+    EXPECT_TRUE(SettingWrites(port).empty());
 
     port.SetBaudRate(br115200);
     port.Timeouts().SetReadTotalConstant(50);
     port.Buffer().SetOutputSize(2048);
-    EXPECT_EQ(Writes(port), (std::vector<std::string>{"SetState", "SetTimeouts", "SetupQueues"}));
+    EXPECT_EQ(SettingWrites(port), (std::vector<std::string>{"SetState", "SetTimeouts", "SetupQueues"}));
 
     // Writing fcCustom changes no field but still rewrites the line settings,
     // and so does a custom rate that is not in use.
     port.Log->Clear();
     port.FlowControl().SetFlowControl(fcCustom);
     port.SetCustomBaudRate(1234);
-    EXPECT_EQ(Writes(port), (std::vector<std::string>{"SetState", "SetState"}));
+    EXPECT_EQ(SettingWrites(port), (std::vector<std::string>{"SetState", "SetState"}));
     EXPECT_EQ(Find(port.Log->Calls(), "SetState").Dcb.BaudRate, 115200u);
 }
 
@@ -130,12 +121,12 @@ TEST(PortLifecycle, SettingsUpdateDefersUntilTheOutermostEnd)
     port.Timeouts().SetReadInterval(10);
     port.Buffer().SetInputSize(64);
     port.EndSettingsUpdate();
-    EXPECT_TRUE(Writes(port).empty());
+    EXPECT_TRUE(SettingWrites(port).empty());
     port.EndSettingsUpdate();
-    EXPECT_EQ(Writes(port), (std::vector<std::string>{"SetupQueues", "SetState", "SetTimeouts"}));
+    EXPECT_EQ(SettingWrites(port), (std::vector<std::string>{"SetupQueues", "SetState", "SetTimeouts"}));
     port.Log->Clear();
     port.EndSettingsUpdate();
-    EXPECT_TRUE(Writes(port).empty());
+    EXPECT_TRUE(SettingWrites(port).empty());
     EXPECT_EQ(port.SettingsUpdateDepth(), 0);
 }
 
@@ -148,9 +139,9 @@ TEST(PortLifecycle, PortChangeInsideUpdateReopensButWritesOnlyAtTheEnd)
     port.SetPort("com2");
     EXPECT_EQ(port.OpenCount, 2);
     EXPECT_TRUE(port.Connected());
-    EXPECT_TRUE(Writes(port).empty());
+    EXPECT_TRUE(SettingWrites(port).empty());
     port.EndSettingsUpdate();
-    EXPECT_EQ(Writes(port), (std::vector<std::string>{"SetupQueues", "SetState", "SetTimeouts"}));
+    EXPECT_EQ(SettingWrites(port), (std::vector<std::string>{"SetupQueues", "SetState", "SetTimeouts"}));
     // The same name in other letter case is another name.
     port.SetPort("COM2");
     EXPECT_EQ(port.OpenCount, 3);

@@ -10,6 +10,7 @@
 
 #include <velt/comport/PortDetails.h>
 #include "SysfsPortFacts.h"
+#include "support/ListedPorts.h"
 
 namespace {
 
@@ -43,19 +44,6 @@ public:
 private:
     fs::path FRoot;
 };
-
-TPortDetails Usb(const std::string& Name, const std::string& Serial, const std::string& Location)
-{
-    TPortDetails port;
-    port.Name = Name;
-    port.IsUsb = true;
-    port.Kind = pkUsb;
-    port.VendorId = 0x0403;
-    port.ProductId = 0x6001;
-    port.SerialNumber = Serial;
-    port.Location = Location;
-    return port;
-}
 
 TPortDetails Uart(const std::string& Name)
 {
@@ -96,15 +84,17 @@ TEST(PortDetails, SysfsTellsAdaptersFromBuiltInUartsAndOthers)
 
 TEST(PortDetails, IdentityAndDescription)
 {
-    EXPECT_EQ(PortIdentity(Usb("ttyUSB0", "A1B2", "1-1.2")), "usb:0403:6001:at:1-1.2:sn:A1B2");
-    EXPECT_EQ(PortIdentity(Usb("ttyUSB0", "", "1-1.2")), "usb:0403:6001:at:1-1.2");
+    EXPECT_EQ(PortIdentity(UsbAdapter("ttyUSB0", "A1B2", "1-1.2")), "usb:0403:6001:at:1-1.2:sn:A1B2");
+    EXPECT_EQ(PortIdentity(UsbAdapter("ttyUSB0", "", "1-1.2")), "usb:0403:6001:at:1-1.2");
     EXPECT_EQ(PortIdentity(Uart("ttyS0")), "");
 
-    TPortDetails adapter = Usb("ttyUSB0", "A1B2", "1-1.2");
+    TPortDetails adapter = UsbAdapter("ttyUSB0", "A1B2", "1-1.2");
     adapter.Description = "FT232R USB UART";
     adapter.Manufacturer = "FTDI";
     EXPECT_EQ(DescribePort(adapter), "ttyUSB0 \u2013 FT232R USB UART (FTDI), nr A1B2, USB 1-1.2");
-    EXPECT_EQ(DescribePort(Usb("ttyACM0", "", "2-1")), "ttyACM0 \u2013 adapter USB 0403:6001, USB 2-1");
+    TPortDetails unnamed = UsbAdapter("ttyACM0", "", "2-1");
+    unnamed.Description = unnamed.Manufacturer = "";
+    EXPECT_EQ(DescribePort(unnamed), "ttyACM0 \u2013 adapter USB 0403:6001, USB 2-1");
     EXPECT_EQ(DescribePort(Uart("ttyS0")), "ttyS0 \u2013 wbudowany port szeregowy");
     TPortDetails pty;
     pty.Name = "/dev/pts/4";
@@ -115,7 +105,7 @@ TEST(PortDetails, IdentityAndDescription)
 TEST(PortDetails, InstalledSourceIsSortedLikeTheNames)
 {
     SetPortDetailsSource([](std::vector<TPortDetails>& Out) {
-        Out = {Usb("ttyUSB1", "B", "1-2"), Uart("COM10"), Uart("com2")};
+        Out = {UsbAdapter("ttyUSB1", "B", "1-2"), Uart("COM10"), Uart("com2")};
         return 0;
     });
     std::vector<TPortDetails> list;
@@ -129,37 +119,52 @@ TEST(PortDetails, InstalledSourceIsSortedLikeTheNames)
 
 TEST(PortDetails, ResolveFollowsOneAdapterAndGuessesNothing)
 {
-    const std::string a = PortIdentity(Usb("ttyUSB0", "A", "1-1"));
+    const std::string a = PortIdentity(UsbAdapter("ttyUSB0", "A", "1-1"));
     // No identity, or the name still is the adapter: the name stays.
     EXPECT_EQ(ResolvePort("ttyS0", "", {Uart("ttyS0")}).Result, prsUnchanged);
-    EXPECT_EQ(ResolvePort("ttyUSB0", a, {Usb("ttyUSB0", "A", "1-1"), Usb("ttyUSB1", "B", "1-2")}).Result, prsUnchanged);
+    EXPECT_EQ(ResolvePort("ttyUSB0", a, {UsbAdapter("ttyUSB0", "A", "1-1"), UsbAdapter("ttyUSB1", "B", "1-2")}).Result,
+              prsUnchanged);
     // Re-plugged in the other order: the names swapped.
-    TResolvedPort r = ResolvePort("ttyUSB0", a, {Usb("ttyUSB0", "B", "1-2"), Usb("ttyUSB1", "A", "1-1")});
+    TResolvedPort r = ResolvePort("ttyUSB0", a, {UsbAdapter("ttyUSB0", "B", "1-2"), UsbAdapter("ttyUSB1", "A", "1-1")});
     EXPECT_EQ(r.Result, prsMoved);
     EXPECT_EQ(r.Name, "ttyUSB1");
     // The gone name still held open: the adapter came back as ttyUSB1 in another USB port.
-    r = ResolvePort("ttyUSB0", a, {Usb("ttyUSB1", "A", "1-4")});
+    r = ResolvePort("ttyUSB0", a, {UsbAdapter("ttyUSB1", "A", "1-4")});
     EXPECT_EQ(r.Result, prsMoved);
     EXPECT_EQ(r.Name, "ttyUSB1");
     // Gone, and its name now another adapter's: that one is not used.
-    r = ResolvePort("ttyUSB0", a, {Usb("ttyUSB0", "B", "1-2")});
+    r = ResolvePort("ttyUSB0", a, {UsbAdapter("ttyUSB0", "B", "1-2")});
     EXPECT_EQ(r.Result, prsMissing);
     EXPECT_EQ(r.Name, "ttyUSB0");
 
     // Two adapters with one serial number: told apart by the location...
-    const std::string twinAt1 = PortIdentity(Usb("ttyUSB0", "SAME", "1-1"));
-    r = ResolvePort("ttyUSB0", twinAt1, {Usb("ttyUSB0", "SAME", "1-2"), Usb("ttyUSB1", "SAME", "1-1")});
+    const std::string twinAt1 = PortIdentity(UsbAdapter("ttyUSB0", "SAME", "1-1"));
+    r = ResolvePort("ttyUSB0", twinAt1, {UsbAdapter("ttyUSB0", "SAME", "1-2"), UsbAdapter("ttyUSB1", "SAME", "1-1")});
     EXPECT_EQ(r.Result, prsMoved);
     EXPECT_EQ(r.Name, "ttyUSB1");
     // ...and neither guessed once both moved to other USB ports.
-    r = ResolvePort("ttyUSB0", twinAt1, {Usb("ttyUSB0", "SAME", "1-3"), Usb("ttyUSB1", "SAME", "1-4")});
+    r = ResolvePort("ttyUSB0", twinAt1, {UsbAdapter("ttyUSB0", "SAME", "1-3"), UsbAdapter("ttyUSB1", "SAME", "1-4")});
     EXPECT_EQ(r.Result, prsAmbiguous);
     EXPECT_EQ(r.Name, "ttyUSB0");
     // The same for adapters without serial numbers.
-    const std::string plainAt2 = PortIdentity(Usb("ttyUSB0", "", "1-2"));
-    EXPECT_EQ(ResolvePort("ttyUSB5", plainAt2, {Usb("ttyUSB0", "", "1-1")}).Name, "ttyUSB0");
-    EXPECT_EQ(ResolvePort("ttyUSB5", plainAt2, {Usb("ttyUSB0", "", "1-1"), Usb("ttyUSB1", "", "1-3")}).Result,
-              prsAmbiguous);
+    const std::string plainAt2 = PortIdentity(UsbAdapter("ttyUSB0", "", "1-2"));
+    EXPECT_EQ(ResolvePort("ttyUSB5", plainAt2, {UsbAdapter("ttyUSB0", "", "1-1")}).Name, "ttyUSB0");
+    EXPECT_EQ(
+        ResolvePort("ttyUSB5", plainAt2, {UsbAdapter("ttyUSB0", "", "1-1"), UsbAdapter("ttyUSB1", "", "1-3")}).Result,
+        prsAmbiguous);
     // A stored text that is no identity changes nothing.
-    EXPECT_EQ(ResolvePort("ttyUSB0", "usb:zz", {Usb("ttyUSB1", "A", "1-1")}).Result, prsUnchanged);
+    EXPECT_EQ(ResolvePort("ttyUSB0", "usb:zz", {UsbAdapter("ttyUSB1", "A", "1-1")}).Result, prsUnchanged);
+}
+
+// Which listed port a name is: in any letter case, by its device, or by the
+// name the system lists its device under.
+TEST(PortDetails, FindListedPortKnowsAPortByEveryNameItHas)
+{
+    const std::vector<TPortDetails> listed{Uart("ttyS0"), UsbAdapter("ttyUSB0", "A", "1-1")};
+    EXPECT_EQ(FindListedPort("ttyusb0", listed), &listed[1]);
+    EXPECT_EQ(FindListedPort("/dev/ttyUSB0", listed), &listed[1]);
+    EXPECT_EQ(FindListedPort("ttyUSB1", listed), nullptr);
+    EXPECT_EQ(FindListedPort("", listed), nullptr);
+    if (fs::exists("/dev/ttyS0")) // "COM1" is the first on-board UART
+        EXPECT_EQ(FindListedPort("com1", listed), &listed[0]);
 }

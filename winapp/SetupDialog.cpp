@@ -1,20 +1,18 @@
 #include "SetupDialog.h"
 
 #include <commctrl.h>
-#include <dbt.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <exception>
-#include <optional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComSetup.h>
 #include <velt/comport/framework/ExceptionReport.h>
-
-#include "SetupRows.h"
 #include <velt/comport/platform/WideText.h>
 
 namespace {
@@ -31,6 +29,10 @@ constexpr int kButtonTopGap = 7, kButtonWidth = 75, kButtonHeight = 25, kOkLeft 
 // wants as much room after it.
 constexpr int kCaptionMargin = 10;
 constexpr const wchar_t* kGroupCaption = L"Ustawienia portu szeregowego";
+// How often the dialog looks at the port watcher's notice: a modal dialog's
+// own loop waits on no handle of ours.
+constexpr UINT_PTR kPortWatchTimer = 1;
+constexpr UINT kPortWatchMilliseconds = 500;
 
 TSetupDialogHook& Hook()
 {
@@ -39,8 +41,7 @@ TSetupDialogHook& Hook()
 }
 
 struct DialogRun {
-    std::vector<SetupRow> Rows;
-    std::vector<std::optional<std::string>> Chosen; // per row, filled by OK
+    std::unique_ptr<TComSetup> Setup;
     int Dpi = 96;
     HFONT Font = nullptr;
     // Pixels (at 96 dots per inch) the group, the dialog and the buttons move
@@ -48,7 +49,8 @@ struct DialogRun {
     int Widening = 0;
 
     int Scaled(int Pixels) const { return MulDiv(Pixels, Dpi, 96); }
-    int GroupHeight() const { return 16 + kRowPitch * static_cast<int>(Rows.size()) + 9; }
+    std::vector<TSetupList>& Lists() const { return Setup->Lists(); }
+    int GroupHeight() const { return 16 + kRowPitch * static_cast<int>(Lists().size()) + 9; }
     int ButtonTop() const { return kGroupTop + GroupHeight() + kButtonTopGap; }
     int ClientHeight() const { return ButtonTop() + kButtonHeight + kButtonTopGap; }
 };
@@ -64,26 +66,24 @@ HWND AddControl(HWND Dialog, const DialogRun& Run, const wchar_t* Class, const s
     return control;
 }
 
-// Fills List with Row's texts and selects Value (found without regard to
-// letter case), or nothing when it is not listed.
-void FillList(HWND List, const SetupRow& Row, const std::string& Value)
+// Fills List with the entries' texts and shows the entry the setup shows.
+void FillList(HWND List, const TSetupList& Setup)
 {
     SendMessageW(List, CB_RESETCONTENT, 0, 0);
-    for (const std::string& text : Row.Shown)
-        SendMessageW(List, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
-    const int found = Value.empty() ? CB_ERR : IndexOfChoice(Row, Value);
-    SendMessageW(List, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+    for (const TSetupEntry& entry : Setup.Entries())
+        SendMessageW(List, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(entry.Text).c_str()));
+    SendMessageW(List, CB_SETCURSEL, static_cast<WPARAM>(Setup.Shown()), 0);
 }
 
 // The popup of a list may be wider than the list: wide enough for its
 // longest text (a port with its description).
-void FitDropDown(HWND List, const DialogRun& Run, const SetupRow& Row)
+void FitDropDown(HWND List, const DialogRun& Run, const TSetupList& Setup)
 {
     HDC device = GetDC(List);
     const HGDIOBJ previous = Run.Font != nullptr ? SelectObject(device, Run.Font) : nullptr;
     int widest = 0;
-    for (const std::string& text : Row.Shown) {
-        const std::wstring wide = WideFromUtf8(text);
+    for (const TSetupEntry& entry : Setup.Entries()) {
+        const std::wstring wide = WideFromUtf8(entry.Text);
         SIZE size{};
         GetTextExtentPoint32W(device, wide.c_str(), static_cast<int>(wide.size()), &size);
         widest = std::max(widest, static_cast<int>(size.cx));
@@ -95,19 +95,27 @@ void FitDropDown(HWND List, const DialogRun& Run, const SetupRow& Row)
     SendMessageW(List, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margins), 0);
 }
 
-// A pick-only list with Row's texts, showing the port's current value.
+void DrawList(HWND Dialog, const DialogRun& Run, size_t Index)
+{
+    HWND list = GetDlgItem(Dialog, kFirstSettingList + static_cast<int>(Index));
+    const TSetupList& setup = Run.Lists()[Index];
+    FillList(list, setup);
+    if (setup.ComProperty() == cpPort)
+        FitDropDown(list, Run, setup);
+}
+
+// A pick-only list with the setup list's texts, showing what it shows.
 void AddRow(HWND Dialog, const DialogRun& Run, size_t Index)
 {
-    const SetupRow& row = Run.Rows[Index];
+    const TSetupList& setup = Run.Lists()[Index];
     const int offset = kRowPitch * static_cast<int>(Index);
-    AddControl(Dialog, Run, WC_STATICW, row.Caption, SS_LEFT, kFirstSettingLabel + static_cast<int>(Index),
-               kGroupLeft + kLabelLeft, kGroupTop + kLabelTop + offset, kLabelWidth, kLabelHeight);
-    HWND list = AddControl(Dialog, Run, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                           kFirstSettingList + static_cast<int>(Index), kGroupLeft + kListLeft,
-                           kGroupTop + kListTop + offset, kListWidth, kListHeight + kDropDownHeight);
-    FillList(list, row, row.Current);
-    if (row.Setting.Kind() == skName)
-        FitDropDown(list, Run, row);
+    AddControl(Dialog, Run, WC_STATICW, WideFromUtf8(setup.Caption()), SS_LEFT,
+               kFirstSettingLabel + static_cast<int>(Index), kGroupLeft + kLabelLeft, kGroupTop + kLabelTop + offset,
+               kLabelWidth, kLabelHeight);
+    AddControl(Dialog, Run, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+               kFirstSettingList + static_cast<int>(Index), kGroupLeft + kListLeft, kGroupTop + kListTop + offset,
+               kListWidth, kListHeight + kDropDownHeight);
+    DrawList(Dialog, Run, Index);
 }
 
 // The window gets the client size the rows need, centred on its screen.
@@ -151,7 +159,7 @@ void BuildDialog(HWND Dialog, DialogRun& Run)
     Run.Widening = CaptionWidening(Dialog, Run);
     AddControl(Dialog, Run, WC_BUTTONW, kGroupCaption, BS_GROUPBOX, -1, kGroupLeft, kGroupTop,
                kGroupWidth + Run.Widening, Run.GroupHeight());
-    for (size_t i = 0; i < Run.Rows.size(); ++i)
+    for (size_t i = 0; i < Run.Lists().size(); ++i)
         AddRow(Dialog, Run, i);
     AddControl(Dialog, Run, WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, kOkLeft + Run.Widening,
                Run.ButtonTop(), kButtonWidth, kButtonHeight);
@@ -160,49 +168,33 @@ void BuildDialog(HWND Dialog, DialogRun& Run)
     FitAndCentre(Dialog, Run);
 }
 
-// The value each list shows now; nothing where it shows no item.
-std::optional<std::string> SelectedValue(HWND Dialog, const DialogRun& Run, size_t Index)
+// The operator's picks go to the setup: a list that shows another entry
+// than the setup's was picked there.
+void TakePicks(HWND Dialog, DialogRun& Run)
 {
-    HWND list = GetDlgItem(Dialog, kFirstSettingList + static_cast<int>(Index));
-    const auto selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
-    const std::vector<std::string>& values = Run.Rows[Index].Choices;
-    if (selected < 0 || static_cast<size_t>(selected) >= values.size())
-        return std::nullopt;
-    return values[static_cast<size_t>(selected)];
-}
-
-void TakeChoices(HWND Dialog, DialogRun& Run)
-{
-    Run.Chosen.assign(Run.Rows.size(), std::nullopt);
-    for (size_t i = 0; i < Run.Rows.size(); ++i)
-        Run.Chosen[i] = SelectedValue(Dialog, Run, i);
-}
-
-// Ports came or went: the port list is read again, keeping what the
-// operator selected. A list that cannot be read now is reported, and the
-// list stays as it was.
-void RefreshPorts(HWND Dialog, DialogRun& Run)
-{
-    for (size_t i = 0; i < Run.Rows.size(); ++i) {
-        SetupRow& row = Run.Rows[i];
-        if (row.Setting.Kind() != skName)
-            continue;
-        const std::string selected = SelectedValue(Dialog, Run, i).value_or(std::string());
-        try {
-            ListPorts(row, selected);
-        } catch (...) {
-            ReportException(std::current_exception());
-            continue;
-        }
+    for (size_t i = 0; i < Run.Lists().size(); ++i) {
         HWND list = GetDlgItem(Dialog, kFirstSettingList + static_cast<int>(i));
-        FillList(list, row, selected);
-        FitDropDown(list, Run, row);
+        const auto selected = static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
+        if (selected >= 0 && selected != Run.Lists()[i].Shown())
+            Run.Lists()[i].Pick(selected);
     }
 }
 
-bool PortsMayHaveChanged(WPARAM Event)
+// Ports came or went: the setup reads the port list again, keeping what the
+// operator picked, and the lists are drawn afresh. A list that cannot be
+// read now is reported, and the lists stay as they were.
+void FollowPorts(HWND Dialog, DialogRun& Run)
 {
-    return Event == DBT_DEVICEARRIVAL || Event == DBT_DEVICEREMOVECOMPLETE || Event == DBT_DEVNODES_CHANGED;
+    TakePicks(Dialog, Run);
+    try {
+        if (!Run.Setup->FollowPorts())
+            return;
+    } catch (...) {
+        ReportException(std::current_exception());
+        return;
+    }
+    for (size_t i = 0; i < Run.Lists().size(); ++i)
+        DrawList(Dialog, Run, i);
 }
 
 INT_PTR CALLBACK DialogProcedure(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam)
@@ -210,22 +202,24 @@ INT_PTR CALLBACK DialogProcedure(HWND Dialog, UINT Message, WPARAM WParam, LPARA
     if (Message == WM_INITDIALOG) {
         SetWindowLongPtrW(Dialog, DWLP_USER, LParam);
         BuildDialog(Dialog, *reinterpret_cast<DialogRun*>(LParam));
+        SetTimer(Dialog, kPortWatchTimer, kPortWatchMilliseconds, nullptr);
         if (Hook())
             Hook()(Dialog);
         return TRUE;
     }
     auto* run = reinterpret_cast<DialogRun*>(GetWindowLongPtrW(Dialog, DWLP_USER));
-    if (Message == WM_DEVICECHANGE && run != nullptr) {
-        if (PortsMayHaveChanged(WParam))
-            RefreshPorts(Dialog, *run);
-        return FALSE; // the system's own handling answers the message
+    if (Message == WM_TIMER && WParam == kPortWatchTimer && run != nullptr) {
+        FollowPorts(Dialog, *run);
+        return TRUE;
     }
     if (Message == WM_COMMAND && run != nullptr) {
         const int id = LOWORD(WParam);
         if (id == IDOK)
-            TakeChoices(Dialog, *run);
-        if (id == IDOK || id == IDCANCEL)
+            TakePicks(Dialog, *run);
+        if (id == IDOK || id == IDCANCEL) {
+            KillTimer(Dialog, kPortWatchTimer);
             EndDialog(Dialog, id);
+        }
         return TRUE;
     }
     return FALSE;
@@ -252,24 +246,6 @@ std::vector<WORD> DialogTemplate()
     return words;
 }
 
-void WriteChoices(TCustomComPort& Port, const DialogRun& Run)
-{
-    Port.BeginSettingsUpdate();
-    try {
-        for (size_t i = 0; i < Run.Rows.size(); ++i)
-            if (Run.Chosen[i])
-                Run.Rows[i].Setting.SetText(Port, *Run.Chosen[i]);
-    } catch (...) {
-        try {
-            Port.EndSettingsUpdate();
-        } catch (...) {
-            // The write's failure is the one worth reporting.
-        }
-        throw;
-    }
-    Port.EndSettingsUpdate();
-}
-
 } // namespace
 
 void SetSetupDialogHook(TSetupDialogHook Hook_) { Hook() = std::move(Hook_); }
@@ -277,7 +253,7 @@ void SetSetupDialogHook(TSetupDialogHook Hook_) { Hook() = std::move(Hook_); }
 void ExecuteSetupDialog(TCustomComPort& Port)
 {
     DialogRun run;
-    run.Rows = MakeSetupRows(Port);
+    run.Setup = std::make_unique<TComSetup>(Port);
     const std::vector<WORD> dialog = DialogTemplate();
     const INT_PTR result =
         DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialog.data()),
@@ -285,7 +261,7 @@ void ExecuteSetupDialog(TCustomComPort& Port)
     if (result == -1)
         throw std::runtime_error("The setup dialog cannot be shown");
     if (result == IDOK)
-        WriteChoices(Port, run);
+        run.Setup->Apply(Port);
 }
 
 void InstallSetupDialog()

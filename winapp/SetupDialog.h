@@ -1,10 +1,11 @@
 #pragma once
 // The port's setup dialog on Windows: a modal dialog of the system's own
-// controls with one pick-only list per line setting that the dialog offers,
-// each showing the port's current value. OK writes every list's choice to
-// the port in one settings update; Cancel and the close button write nothing.
-// The lists are made from the component's settings table, so a setting added
-// there appears here by itself.
+// controls that draws the component's setup (TComSetup: a pick-only list per
+// line setting it offers, each showing the port's current value, the port
+// list following the port watcher) and forwards the operator's picks. OK
+// writes every choice in the setup's one settings update; Cancel and the
+// close button write nothing. A setting added to the component's table
+// appears here by itself.
 #include <windows.h>
 
 #include <functional>

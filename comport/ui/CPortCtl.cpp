@@ -8,86 +8,6 @@
 #include <velt/comport/framework/ExceptionReport.h>
 
 #include "HandleNotifier.h"
-#include "PortEntry.h"
-
-namespace {
-
-// What a list for Property offers, in order.
-std::vector<std::string> ListContent(TComProperty Property)
-{
-    const TPortSetting* setting = PortSettingOf(Property);
-    return setting == nullptr ? std::vector<std::string>() : setting->Choices();
-}
-
-} // namespace
-
-// ---- TComSelect -------------------------------------------------------------
-
-void TComSelect::SetComProperty(TComProperty Value)
-{
-    FComProperty = Value;
-    Items.clear();
-    Items = ListContent(Value);
-}
-
-std::string TComSelect::Chosen(TComProperty Property) const
-{
-    if (const auto found = FChosen.find(Property); found != FChosen.end())
-        return found->second;
-    const TPortSetting* setting = PortSettingOf(Property);
-    if (setting == nullptr || setting->Texts().empty())
-        return {};
-    return setting->Texts()[0];
-}
-
-void TComSelect::StoreChoice(const std::string& Text)
-{
-    if (FComProperty != cpNone)
-        FChosen[FComProperty] = Text;
-}
-
-void TComSelect::TakeChoice(const std::string& Text)
-{
-    StoreChoice(Text);
-    if (AutoApply)
-        WriteChoiceToPort();
-}
-
-// The chosen text goes through the setting's ordinary setter, as a stored
-// text would: the list's own texts name their values exactly.
-void TComSelect::WriteChoiceToPort()
-{
-    const TPortSetting* setting = PortSettingOf(FComProperty);
-    if (ComPort == nullptr || setting == nullptr)
-        return;
-    setting->SetText(*ComPort, Chosen(FComProperty));
-}
-
-void TComSelect::FindCurrentValue(int& ItemIndex)
-{
-    if (ComPort == nullptr || FComProperty == cpNone)
-        return;
-    ItemIndex = IndexIgnoringCase(Items, PortSettingOf(FComProperty)->Text(*ComPort));
-    if (ItemIndex >= 0)
-        StoreChoice(Items[static_cast<size_t>(ItemIndex)]);
-}
-
-bool TComSelect::AddCurrentPort()
-{
-    // The list holds the devices present now. A port that is not among them
-    // (an adapter unplugged at the moment, a COMn name, a pseudo-terminal) is
-    // still the operator's choice: without an entry, OK would store an empty
-    // name and every later command would fail.
-    if (ComPort == nullptr || FComProperty != cpPort)
-        return false;
-    const std::string& current = ComPort->Port();
-    if (current.empty() || IndexIgnoringCase(Items, current) >= 0)
-        return false;
-    Items.push_back(current);
-    return true;
-}
-
-// ---- TComComboBox -----------------------------------------------------------
 
 TComComboBox::TComComboBox(QWidget* Parent) : QComboBox(Parent)
 {
@@ -99,18 +19,18 @@ TComComboBox::TComComboBox(QWidget* Parent) : QComboBox(Parent)
 TComComboBox::~TComComboBox()
 {
     WatchPorts(false);
-    if (FSelect.ComPort != nullptr)
-        FSelect.ComPort->RemoveFreeNotification(this);
+    if (FComPort != nullptr)
+        FComPort->RemoveFreeNotification(this);
 }
 
 void TComComboBox::SetComPort(TCustomComPort* Value)
 {
-    if (Value == FSelect.ComPort)
+    if (Value == FComPort)
         return;
     // The old port must not call back into this box once it is unbound.
-    if (FSelect.ComPort != nullptr)
-        FSelect.ComPort->RemoveFreeNotification(this);
-    FSelect.ComPort = Value;
+    if (FComPort != nullptr)
+        FComPort->RemoveFreeNotification(this);
+    FComPort = Value;
     if (Value == nullptr)
         return;
     Value->FreeNotification(this, [this](TComponent* Component) { PortRemoved(Component); });
@@ -122,26 +42,28 @@ void TComComboBox::SetComProperty(TComProperty Value)
     // Watching starts before the list is read, so that no change is missed
     // between the two.
     WatchPorts(Value == cpPort);
-    // A port's description is longer than the box: the box keeps the width
-    // of its column (Qt widens the popup to its longest item).
-    setSizeAdjustPolicy(Value == cpPort ? AdjustToMinimumContentsLengthWithIcon : AdjustToContentsOnFirstShow);
     try {
-        FSelect.SetComProperty(Value);
+        FOwnList = std::make_unique<TSetupList>(Value);
     } catch (...) {
-        FListed.clear();
-        MirrorItems(); // the list was emptied before the failure
+        FOwnList = std::make_unique<TSetupList>(cpNone);
+        FList = FOwnList.get();
+        Draw(); // the list is empty after the failure
         throw;
     }
-    FListed = FItems;
-    ReadPortDetails();
-    FSelect.AddCurrentPort();
-    MirrorItems();
-    if (FItems.empty())
-        return;
-    if (FSelect.ComPort == nullptr)
-        setCurrentIndex(0);
+    FList = FOwnList.get();
+    if (FComPort != nullptr)
+        FList->ShowPortValue(*FComPort);
     else
-        ShowCurrentValue();
+        FList->ShowFirst();
+    Draw();
+}
+
+void TComComboBox::DrawList(TSetupList& List)
+{
+    WatchPorts(false); // the dialog follows the ports for its setup
+    FList = &List;
+    FOwnList.reset();
+    Draw();
 }
 
 void TComComboBox::setComProperty(TComProperty Value)
@@ -155,47 +77,37 @@ void TComComboBox::setComProperty(TComProperty Value)
 
 QString TComComboBox::Text() const
 {
-    const int index = currentIndex();
-    if (index < 0 || index >= static_cast<int>(FItems.size()))
+    if (FList == nullptr || FList->Shown() < 0)
         return {};
-    return QString::fromStdString(FItems[static_cast<size_t>(index)]);
+    return QString::fromStdString(FList->Entries()[static_cast<size_t>(FList->Shown())].Value);
 }
 
 void TComComboBox::SetText(const QString& Value)
 {
-    const int index = IndexIgnoringCase(FItems, Value.toStdString());
-    if (index >= 0)
-        setCurrentIndex(index);
+    if (FList != nullptr && FList->Show(Value.toStdString()))
+        setCurrentIndex(FList->Shown());
+}
+
+void TComComboBox::WriteChoiceToPort()
+{
+    if (FList != nullptr && FComPort != nullptr)
+        FList->WriteTo(*FComPort);
 }
 
 void TComComboBox::ShowCurrentValue()
 {
-    AddCurrentPort();
-    int index = currentIndex();
-    FSelect.FindCurrentValue(index);
-    setCurrentIndex(index);
+    if (FList == nullptr || FComPort == nullptr)
+        return;
+    FList->ShowPortValue(*FComPort);
+    Draw();
 }
 
 void TComComboBox::RefreshPortList()
 {
-    if (ComProperty() != cpPort)
+    if (FList == nullptr || ComProperty() != cpPort)
         return;
-    const std::string selected = Text().toStdString();
-    const std::vector<std::string> shown = FItems;
-    try {
-        FSelect.SetComProperty(cpPort);
-    } catch (...) {
-        FItems = shown; // the list stays as it was
-        throw;
-    }
-    FListed = FItems;
-    ReadPortDetails();
-    FSelect.AddCurrentPort();
-    // The operator's pick stays theirs, also when that adapter was pulled
-    // out: it is shown marked, and OK stores it as picked.
-    KeepPort(selected);
-    MirrorItems();
-    setCurrentIndex(selected.empty() ? -1 : IndexIgnoringCase(FItems, selected));
+    FList->ReadPorts();
+    Draw();
 }
 
 void TComComboBox::paintEvent(QPaintEvent* /*Event*/)
@@ -216,7 +128,9 @@ void TComComboBox::UserPicked(int Index)
     // exception: a failing write goes to the exception report, and the
     // change signal is not raised.
     try {
-        FSelect.TakeChoice(FItems.at(static_cast<size_t>(Index)));
+        FList->Pick(Index);
+        if (FAutoApply)
+            WriteChoiceToPort();
     } catch (...) {
         ReportException(std::current_exception());
         return;
@@ -226,58 +140,31 @@ void TComComboBox::UserPicked(int Index)
 
 void TComComboBox::PortRemoved(TComponent* Component)
 {
-    if (Component != FSelect.ComPort)
+    if (Component != FComPort)
         return;
-    FSelect.ComPort = nullptr;
+    FComPort = nullptr;
+    if (FList != nullptr)
+        FList->ShowFirst();
     if (count() > 0)
         setCurrentIndex(0);
 }
 
-void TComComboBox::MirrorItems()
+// Each item shows its entry's text (a port with what the system tells of
+// it), its tool tip the rest; its value (Text()) stays the plain name.
+void TComComboBox::Draw()
 {
+    // A port's description is longer than the box: the box keeps the width
+    // of its column (Qt widens the popup to its longest item).
+    setSizeAdjustPolicy(ComProperty() == cpPort ? AdjustToMinimumContentsLengthWithIcon : AdjustToContentsOnFirstShow);
     clear();
-    for (const auto& item : FItems)
-        AppendItem(item);
-}
-
-// The item shows the value; a port also what the system tells of it. Its
-// value (Text(), what is written to the port) stays the plain name.
-void TComComboBox::AppendItem(const std::string& Value)
-{
-    if (ComProperty() != cpPort) {
-        addItem(QString::fromStdString(Value));
+    if (FList == nullptr)
         return;
+    for (const TSetupEntry& entry : FList->Entries()) {
+        addItem(QString::fromStdString(entry.Text));
+        if (!entry.Hint.empty())
+            setItemData(count() - 1, QString::fromStdString(entry.Hint), Qt::ToolTipRole);
     }
-    const TPortEntry entry = PortEntryOf(Value, FListed, FDetails);
-    addItem(entry.Text);
-    if (!entry.Hint.isEmpty())
-        setItemData(count() - 1, entry.Hint, Qt::ToolTipRole);
-}
-
-void TComComboBox::AddCurrentPort()
-{
-    if (FSelect.AddCurrentPort())
-        AppendItem(FItems.back());
-}
-
-void TComComboBox::KeepPort(const std::string& Name)
-{
-    if (!Name.empty() && IndexIgnoringCase(FItems, Name) < 0)
-        FItems.push_back(Name);
-}
-
-// The names were read a moment ago; details that cannot be read now leave
-// the names alone, as on a system that tells nothing more of its ports.
-void TComComboBox::ReadPortDetails()
-{
-    FDetails.clear();
-    if (ComProperty() != cpPort)
-        return;
-    try {
-        ListPortDetails(FDetails);
-    } catch (const EComPort&) {
-        FDetails.clear();
-    }
+    setCurrentIndex(FList->Shown());
 }
 
 void TComComboBox::WatchPorts(bool Watch)

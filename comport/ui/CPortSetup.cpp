@@ -1,20 +1,109 @@
 #include <velt/comport/ui/CPortSetup.h>
 
+#include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <exception>
 
-#include <velt/comport/ui/CPortCtl.h>
 #include <velt/comport/ComPort.h>
+#include <velt/comport/ComSetup.h>
+#include <velt/comport/framework/ExceptionReport.h>
+#include <velt/comport/ui/CPortCtl.h>
+
+#include "HandleNotifier.h"
 #include "ui_CPortSetup.h"
 
-TComSetupFrm::TComSetupFrm(QWidget* Parent) : QDialog(Parent), FUi(std::make_unique<Ui::TComSetupFrm>())
+namespace {
+
+// The setup, read as the form is; a failure names the first list, as reading
+// a form names the property it was reading.
+std::unique_ptr<TComSetup> ReadSetup()
+{
+    try {
+        return std::make_unique<TComSetup>();
+    } catch (const std::exception& Error) {
+        throw EReadError(std::string("Error reading Combo1.ComProperty: ") + Error.what());
+    }
+}
+
+} // namespace
+
+TComSetupFrm::TComSetupFrm(QWidget* Parent)
+    : QDialog(Parent), FUi(std::make_unique<Ui::TComSetupFrm>()), FSetup(ReadSetup())
 {
     FUi->setupUi(this);
     // A fixed dialog border: no resizing, no minimise or maximise button.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
+    // The labels first, so that the lists follow each other in the focus chain.
+    for (int row = 0; row < static_cast<int>(FSetup->Lists().size()); ++row)
+        AddLabel(row);
+    for (int row = 0; row < static_cast<int>(FSetup->Lists().size()); ++row)
+        AddList(row);
+    FOk = AddButton("Button1", "OK");
+    FOk->setDefault(true);
+    connect(FOk, &QPushButton::clicked, this, &QDialog::accept);
+    FCancel = AddButton("Button2", "Cancel");
+    FCancel->setAutoDefault(false);
+    connect(FCancel, &QPushButton::clicked, this, &QDialog::reject);
+    if (FSetup->Watcher().Active())
+        FWatchNotifier = NewHandleNotifier(FSetup->Watcher().Handle(), this, [this] { PortsMayHaveChanged(); });
 }
 
-TComSetupFrm::~TComSetupFrm() = default;
+TComSetupFrm::~TComSetupFrm()
+{
+    if (FWatchNotifier != nullptr)
+        RetireHandleNotifier(FWatchNotifier); // before the handle it watches is closed
+    // The lists draw the setup's lists: they go before the setup does.
+    for (TComComboBox* combo : FCombos)
+        delete combo;
+}
+
+void TComSetupFrm::AddLabel(int Row)
+{
+    const TSetupList& list = FSetup->Lists()[static_cast<size_t>(Row)];
+    auto* label = new QLabel(QString::fromStdString(list.Caption()), FUi->GroupBox1);
+    label->setObjectName("Label" + QString::number(Row + 1));
+    label->setMinimumSize(65, 13);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    FUi->GroupLayout->addWidget(label, Row, 0);
+}
+
+void TComSetupFrm::AddList(int Row)
+{
+    auto* combo = new TComComboBox(FUi->GroupBox1);
+    combo->setObjectName("Combo" + QString::number(Row + 1));
+    combo->setMinimumSize(129, 21);
+    combo->DrawList(FSetup->Lists()[static_cast<size_t>(Row)]);
+    FUi->GroupLayout->addWidget(combo, Row, 1);
+    FCombos.push_back(combo);
+}
+
+QPushButton* TComSetupFrm::AddButton(const char* Name, const char* Text)
+{
+    auto* button = new QPushButton(QString::fromUtf8(Text), this);
+    button->setObjectName(QString::fromUtf8(Name));
+    button->setMinimumSize(75, 25);
+    FUi->ButtonRow->addWidget(button);
+    return button;
+}
+
+// The setup follows the ports; the port lists are drawn afresh. Runs inside
+// Qt's event handling: a list that cannot be read goes to the exception
+// report, and the lists stay as they were.
+void TComSetupFrm::PortsMayHaveChanged()
+{
+    try {
+        if (!FSetup->FollowPorts())
+            return;
+    } catch (...) {
+        ReportException(std::current_exception());
+        return;
+    }
+    for (size_t i = 0; i < FCombos.size(); ++i)
+        FCombos[i]->DrawList(FSetup->Lists()[i]);
+}
 
 void TComSetupFrm::keyPressEvent(QKeyEvent* Event)
 {
@@ -25,46 +114,22 @@ void TComSetupFrm::keyPressEvent(QKeyEvent* Event)
     QDialog::keyPressEvent(Event);
 }
 
-std::array<TComComboBox*, 6> TComSetupFrm::Combos() const
-{
-    return {FUi->Combo1, FUi->Combo2, FUi->Combo3, FUi->Combo4, FUi->Combo5, FUi->Combo6};
-}
+std::vector<TComComboBox*> TComSetupFrm::Combos() const { return FCombos; }
 
-QPushButton* TComSetupFrm::OkButton() const { return FUi->Button1; }
+TComSetup& TComSetupFrm::Setup() const { return *FSetup; }
 
-QPushButton* TComSetupFrm::CancelButton() const { return FUi->Button2; }
+QPushButton* TComSetupFrm::OkButton() const { return FOk; }
 
-namespace {
-
-// One settings update around the six writes: an open port gets its queue
-// sizes, line settings and timeouts once, after the last write. The update is
-// ended also when a write fails, and the failure goes on to the caller.
-void WriteChoices(TCustomComPort& Port, const std::array<TComComboBox*, 6>& Combos)
-{
-    Port.BeginSettingsUpdate();
-    try {
-        for (TComComboBox* combo : Combos)
-            combo->WriteChoiceToPort();
-    } catch (...) {
-        Port.EndSettingsUpdate();
-        throw;
-    }
-    Port.EndSettingsUpdate();
-}
-
-} // namespace
+QPushButton* TComSetupFrm::CancelButton() const { return FCancel; }
 
 void ExecuteSetupDialog(TCustomComPort& Port, const TSetupDialogRunner& Run)
 {
     TComSetupFrm dialog; // no owner; released on every path
-    const auto combos = dialog.Combos();
-    for (TComComboBox* combo : combos)
+    for (TComComboBox* combo : dialog.Combos())
         combo->SetComPort(&Port);
-    for (TComComboBox* combo : combos)
-        combo->ShowCurrentValue();
     const int result = Run ? Run(dialog) : dialog.exec();
     if (result == QDialog::Accepted)
-        WriteChoices(Port, combos);
+        dialog.Setup().Apply(Port);
 }
 
 void InstallSetupDialog()

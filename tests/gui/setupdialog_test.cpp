@@ -1,5 +1,6 @@
-// The setup dialog and its lists, with the real widgets on the offscreen
-// platform and a port on the recording device (or a real pseudo-terminal).
+// The Qt setup dialog and its lists as they draw the component's setup
+// (whose rules tests/setup_model_test.cpp proves without a window), with the
+// real widgets on the offscreen platform and a port on the recording device.
 // The dialog run is handed to a runner that plays the operator.
 #include <QAbstractItemView>
 #include <QGroupBox>
@@ -17,51 +18,10 @@
 #include <velt/comport/PortDetails.h>
 #include <velt/comport/PortList.h>
 #include <velt/comport/framework/ExceptionReport.h>
-#include "support/ComErrors.h"
-#include "support/PseudoTerminal.h"
+#include "support/ListedPorts.h"
 #include "support/RecordingPort.h"
 
 namespace {
-
-// The machine's ports: Names, each described by the matching entry of
-// Described or by its name alone.
-void UseDevices(std::vector<std::string> Names, const std::vector<TPortDetails>& Described = {})
-{
-    std::vector<TPortDetails> details;
-    for (const std::string& name : Names) {
-        TPortDetails port;
-        port.Name = name;
-        for (const TPortDetails& described : Described)
-            if (described.Name == name)
-                port = described;
-        details.push_back(port);
-    }
-    SetPortNameSource([Names](std::vector<std::string>& Out) {
-        Out = Names;
-        return 0;
-    });
-    SetPortDetailsSource([details](std::vector<TPortDetails>& Out) {
-        Out = details;
-        return 0;
-    });
-}
-
-// An adapter as the system describes it.
-TPortDetails Adapter(const std::string& Name, const std::string& Serial)
-{
-    TPortDetails port;
-    port.Name = Name;
-    port.DevicePath = "/dev/" + Name;
-    port.Description = "QEMU USB SERIAL";
-    port.Manufacturer = "QEMU";
-    port.SerialNumber = Serial;
-    port.Location = "1-1";
-    port.VendorId = 0x0403;
-    port.ProductId = 0x6001;
-    port.IsUsb = true;
-    port.Kind = pkUsb;
-    return port;
-}
 
 // Picks the item as an operator does, with the keyboard.
 void Pick(TComComboBox* Box, const QString& Text)
@@ -74,14 +34,6 @@ void Pick(TComComboBox* Box, const QString& Text)
     QCOMPARE(Box->currentIndex(), target);
 }
 
-QStringList Shown(const TComSetupFrm& Dialog)
-{
-    QStringList texts;
-    for (TComComboBox* box : Dialog.Combos())
-        texts << box->Text();
-    return texts;
-}
-
 QStringList ItemsOf(const QComboBox* Box)
 {
     QStringList items;
@@ -90,54 +42,14 @@ QStringList ItemsOf(const QComboBox* Box)
     return items;
 }
 
-// The calls that write settings to the device, in order.
-QStringList SettingWrites(const RecordingPort& Port)
-{
-    QStringList writes;
-    for (const auto& name : Port.Log->CallNames())
-        if (name == "SetupQueues" || name == "SetState" || name == "SetTimeouts")
-            writes << QString::fromStdString(name);
-    return writes;
-}
-
-const QStringList kOneApply{"SetupQueues", "SetState", "SetTimeouts"};
-
-// The device record of the last line-settings write.
-device::DeviceControlBlock LastState(const RecordingPort& Port)
-{
-    device::DeviceControlBlock dcb;
-    for (const auto& call : Port.Log->Calls())
-        if (call.Name == "SetState")
-            dcb = call.Dcb;
-    return dcb;
-}
-
-// A recording port whose device cannot be opened under one name.
-class PortFailingOn : public RecordingPort {
-public:
-    explicit PortFailingOn(std::string Name) : FFailingName(std::move(Name)) {}
-
-protected:
-    void OpenDevice() override
-    {
-        if (Port() == FFailingName)
-            throw EComPort(peOpenDevice, ENOENT);
-        RecordingPort::OpenDevice();
-    }
-
-private:
-    std::string FFailingName;
-};
-
 } // namespace
 
 class SetupDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { UseDevices({"COM2", "ttyUSB0", "COM1"}); }
+    void init() { UsePorts({PlainPort("COM2"), PlainPort("ttyUSB0"), PlainPort("COM1")}); }
     void cleanup()
     {
-        SetPortNameSource({});
         SetPortDetailsSource({});
         SetExceptionReportHandler({});
         TCustomComPort::SetSettingsDialog({});
@@ -190,87 +102,6 @@ private slots:
                  QStringList({"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Button1", "Button2"}));
     }
 
-    void showsThePortsCurrentValues()
-    {
-        RecordingPort port;
-        port.SetPort("COM2");
-        port.SetBaudRate(br19200);
-        QStringList shown;
-        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            shown = Shown(d);
-            return int(QDialog::Rejected);
-        });
-        QCOMPARE(shown, QStringList({"COM2", "19200", "8", "1", "None", "None"}));
-    }
-
-    void okWritesEveryListInOneSettingsUpdate()
-    {
-        RecordingPort port;
-        port.SetPort("COM1");
-        port.Open();
-        port.Log->Clear();
-        ExecuteSetupDialog(port, [](TComSetupFrm& d) {
-            const auto c = d.Combos();
-            Pick(c[1], "57600");
-            Pick(c[2], "7");
-            Pick(c[3], "2");
-            Pick(c[4], "Even");
-            Pick(c[5], "Software");
-            return int(QDialog::Accepted);
-        });
-        QCOMPARE(SettingWrites(port), kOneApply);
-        QCOMPARE(port.BaudRate(), br57600);
-        QCOMPARE(port.DataBits(), dbSeven);
-        QCOMPARE(port.StopBits(), sbTwoStopBits);
-        QCOMPARE(port.Parity().Bits(), prEven);
-        QCOMPARE(port.FlowControl().FlowControl(), fcSoftware);
-        QCOMPARE(LastState(port).BaudRate, 57600u);
-        QCOMPARE(int(LastState(port).ByteSize), 7);
-        QCOMPARE(port.SettingsUpdateDepth(), 0);
-
-        // OK without a change still writes the device once.
-        port.Log->Clear();
-        ExecuteSetupDialog(port, [](TComSetupFrm&) { return int(QDialog::Accepted); });
-        QCOMPARE(SettingWrites(port), kOneApply);
-    }
-
-    void okWithANewDeviceReopensThenWritesOnce()
-    {
-        RecordingPort port;
-        port.SetPort("COM1");
-        port.Open();
-        port.Log->Clear();
-        ExecuteSetupDialog(port, [](TComSetupFrm& d) {
-            Pick(d.Combos()[0], "ttyUSB0");
-            Pick(d.Combos()[1], "115200");
-            return int(QDialog::Accepted);
-        });
-        QCOMPARE(port.Port(), std::string("ttyUSB0"));
-        QCOMPARE(port.OpenCount, 2);
-        QVERIFY(port.Connected());
-        QCOMPARE(SettingWrites(port), kOneApply);
-        QCOMPARE(LastState(port).BaudRate, 115200u);
-    }
-
-    void failingWriteEndsTheUpdateAndPropagates()
-    {
-        PortFailingOn port("COM2");
-        port.SetPort("COM1");
-        port.Open();
-        const std::optional<EComPort> error = ComErrorOf([&] {
-            ExecuteSetupDialog(port, [](TComSetupFrm& d) {
-                Pick(d.Combos()[0], "COM2");
-                Pick(d.Combos()[1], "300");
-                return int(QDialog::Accepted);
-            });
-        });
-        QVERIFY(error);
-        QCOMPARE(error->PortErrorCode(), 1);
-        QCOMPARE(port.SettingsUpdateDepth(), 0);
-        QCOMPARE(port.BaudRate(), br9600); // the lists after the failing one are not written
-        QVERIFY(!port.Connected());
-    }
-
     void cancelAndCloseWriteNothing()
     {
         RecordingPort port;
@@ -303,7 +134,7 @@ private slots:
         QCOMPARE(port.Parity().Bits(), prNone);
         QCOMPARE(port.FlowControl().FlowControl(), fcNone);
         QCOMPARE(port.OpenCount, 1);
-        QVERIFY(SettingWrites(port).isEmpty());
+        QVERIFY(port.Log->CallNames().empty());
     }
 
     void enterInTheModalDialogPressesOkAndEscapeDoesNothing()
@@ -323,72 +154,6 @@ private slots:
         QCOMPARE(port.BaudRate(), br4800);
     }
 
-    void portNameInOtherCaseIsFoundAndListedSpellingWritten()
-    {
-        RecordingPort port;
-        port.SetPort("com2");
-        QString shown;
-        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            shown = d.Combos()[0]->Text();
-            return int(QDialog::Accepted);
-        });
-        QCOMPARE(shown, QString("COM2"));
-        QCOMPARE(port.Port(), std::string("COM2"));
-    }
-
-    // The port in use is listed and selected whatever it is, marked when it
-    // is not there now, so that OK after changing only the rate keeps it.
-    void currentPortIsListedSelectedAndKept_data()
-    {
-        QTest::addColumn<QString>("current");
-        QTest::addColumn<QString>("shownAs");
-        QTest::newRow("COMn name") << "COM3"
-                                   << "COM3 (brak)";
-        QTest::newRow("unplugged adapter") << "ttyUSB1"
-                                           << "ttyUSB1 (brak)";
-        QTest::newRow("gone path") << "/nonexistent/velt-port"
-                                   << "/nonexistent/velt-port (brak)";
-        QTest::newRow("existing path") << ""
-                                       << "";
-    }
-    void currentPortIsListedSelectedAndKept()
-    {
-        QFETCH(QString, current);
-        QFETCH(QString, shownAs);
-        PseudoTerminal pty;
-        if (current.isEmpty())
-            current = shownAs = QString::fromStdString(pty.SlavePath());
-        RecordingPort port;
-        port.SetPort(current.toStdString());
-        QStringList items;
-        QString displayed, value;
-        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            TComComboBox* ports = d.Combos()[0];
-            items = ItemsOf(ports);
-            displayed = ports->currentText();
-            value = ports->Text();
-            Pick(d.Combos()[1], "19200");
-            return int(QDialog::Accepted);
-        });
-        QCOMPARE(items, QStringList({"COM1", "COM2", "ttyUSB0", shownAs}));
-        QCOMPARE(displayed, shownAs);
-        QCOMPARE(value, current);
-        QCOMPARE(QString::fromStdString(port.Port()), current);
-        QCOMPARE(port.BaudRate(), br19200);
-    }
-
-    void absentPortPickedBackIsWrittenWithoutTheMark()
-    {
-        RecordingPort port;
-        port.SetPort("COM3");
-        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            Pick(d.Combos()[0], "COM1");
-            Pick(d.Combos()[0], "COM3 (brak)");
-            return int(QDialog::Accepted);
-        });
-        QCOMPARE(port.Port(), std::string("COM3"));
-    }
-
     // Two adapters of one kind differ in their serial numbers: each entry
     // shows its description and serial number, the popup widens to them
     // while the dialog keeps its width, and OK stores the bare name.
@@ -401,7 +166,7 @@ private slots:
             plainWidth = d.sizeHint().width();
             return int(QDialog::Rejected);
         });
-        UseDevices({"COM1", "ttyUSB0", "ttyUSB1"}, {Adapter("ttyUSB0", "A1B2"), Adapter("ttyUSB1", "C3D4")});
+        UsePorts({PlainPort("COM1"), UsbAdapter("ttyUSB0", "A1B2"), UsbAdapter("ttyUSB1", "C3D4")});
         QStringList items;
         QString hint, boxHint, value;
         int width = 0, boxWidth = 0, rateBoxWidth = 0, popupWidth = 0, textWidth = 0;
@@ -427,7 +192,7 @@ private slots:
         QVERIFY(popupWidth > textWidth);
         QCOMPARE(boxHint, hint);
         QCOMPARE(items[0], QString("COM1"));
-        QCOMPARE(items[2], QString::fromStdString(DescribePort(Adapter("ttyUSB1", "C3D4"))));
+        QCOMPARE(items[2], QString::fromStdString(DescribePort(UsbAdapter("ttyUSB1", "C3D4"))));
         QVERIFY2(items[1].startsWith("ttyUSB0") && items[1].contains("QEMU USB SERIAL") && items[1].contains("A1B2"),
                  qPrintable(items[1]));
         for (const char* fact : {"Producent: QEMU", "Nr seryjny: C3D4", "USB: 0403:6001", "1-1", "/dev/ttyUSB1"})
@@ -436,40 +201,9 @@ private slots:
         QCOMPARE(port.Port(), std::string("ttyUSB1"));
     }
 
-    // Ports plugged in or pulled out while the dialog is open: the list
-    // follows, the operator's pick stays selected (marked while its adapter
-    // is out) and is what OK stores; the port in use stays listed.
-    void refreshedPortListKeepsTheSelection()
-    {
-        UseDevices({"COM1", "ttyUSB0"}, {Adapter("ttyUSB0", "A1B2")});
-        RecordingPort port;
-        port.SetPort("COM1");
-        QStringList unplugged, replugged;
-        QString kept;
-        int selectedAtLast = -1;
-        ExecuteSetupDialog(port, [&](TComSetupFrm& d) {
-            TComComboBox* ports = d.Combos()[0];
-            Pick(ports, ports->itemText(1));
-            UseDevices({"ttyUSB1"});
-            ports->RefreshPortList();
-            unplugged = ItemsOf(ports);
-            kept = ports->currentText();
-            UseDevices({"COM1", "ttyUSB0"}, {Adapter("ttyUSB0", "A1B2")});
-            ports->RefreshPortList();
-            replugged = ItemsOf(ports);
-            selectedAtLast = ports->currentIndex();
-            return int(QDialog::Accepted);
-        });
-        QCOMPARE(selectedAtLast, 1);
-        QCOMPARE(unplugged, QStringList({"ttyUSB1", "COM1 (brak)", "ttyUSB0 (brak)"}));
-        QCOMPARE(kept, QString("ttyUSB0 (brak)"));
-        QCOMPARE(replugged, QStringList({"COM1", QString::fromStdString(DescribePort(Adapter("ttyUSB0", "A1B2")))}));
-        QCOMPARE(port.Port(), std::string("ttyUSB0"));
-    }
-
     void showSettingsDialogWithoutAPortListFailsAndShowsNothing()
     {
-        SetPortNameSource([](std::vector<std::string>&) { return ENOENT; });
+        SetPortDetailsSource([](std::vector<TPortDetails>&) { return ENOENT; });
         InstallSetupDialog();
         RecordingPort port;
         try {
@@ -503,23 +237,6 @@ private slots:
         QCOMPARE(port.Parity().Bits(), prEven);
         box.WriteChoiceToPort();
         QCOMPARE(port.Parity().Bits(), prMark);
-    }
-
-    void programSelectionIsNotAChoice()
-    {
-        RecordingPort port;
-        TComComboBox box;
-        box.SetComProperty(cpFlowControl);
-        box.SetComPort(&port);
-        QCOMPARE(box.Text(), QString("None"));
-        QSignalSpy changed(&box, &TComComboBox::Changed);
-        box.SetText("hardware");
-        QCOMPARE(box.Text(), QString("Hardware"));
-        box.SetText("Sometimes");
-        QCOMPARE(box.Text(), QString("Hardware"));
-        box.WriteChoiceToPort();
-        QCOMPARE(port.FlowControl().FlowControl(), fcNone);
-        QCOMPARE(changed.count(), 0);
     }
 
     void failingAutoApplyIsReportedWithoutAChange()

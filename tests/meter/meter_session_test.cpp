@@ -12,6 +12,7 @@
 #include "MeterSession.h"
 #include <velt/comport/PortDetails.h>
 #include "support/FakeClock.h"
+#include "support/ListedPorts.h"
 #include "support/PseudoTerminal.h"
 
 using namespace std::chrono_literals;
@@ -92,29 +93,6 @@ protected:
     CalendarTime FMoment{2026, 3, 7, 14, 5, 9};
     MeterSession FSession;
 };
-
-// A USB adapter as the system would list it, at a pseudo-terminal's path.
-TPortDetails Adapter(const std::string& Path, const std::string& Serial, const std::string& Location)
-{
-    TPortDetails port;
-    port.Name = Path;
-    port.DevicePath = Path;
-    port.IsUsb = true;
-    port.Kind = pkUsb;
-    port.VendorId = 0x0403;
-    port.ProductId = 0x6001;
-    port.SerialNumber = Serial;
-    port.Location = Location;
-    return port;
-}
-
-void UsePorts(std::vector<TPortDetails> Ports)
-{
-    SetPortDetailsSource([Ports](std::vector<TPortDetails>& Out) {
-        Out = Ports;
-        return 0;
-    });
-}
 
 // The meter's side: the code back after a code, the value after a value
 // byte, 100 after the resynchronisation byte.
@@ -247,8 +225,8 @@ TEST_F(MeterSessionTest, AnswerStopsGrowingAt16MiB)
 TEST_F(MeterSessionTest, ReadFollowsTheAdapterAndGuessesNothing)
 {
     FPort.SetPort("ttyUSB7");
-    FPort.SetAdapterIdentity(PortIdentity(Adapter("ttyUSB7", "A1", "1-1")));
-    UsePorts({Adapter("/dev/ttyUSB9", "B2", "1-1"), Adapter(FPty.SlavePath(), "A1", "1-3")});
+    FPort.SetAdapterIdentity(PortIdentity(UsbAdapter("ttyUSB7", "A1", "1-1")));
+    UsePorts({UsbAdapter("/dev/ttyUSB9", "B2", "1-1"), UsbAdapter(FPty.SlavePath(), "A1", "1-3")});
     FSession.StartRead("T");
     EXPECT_EQ(NextByte(), "T");
     EXPECT_EQ(FView.Calls.front(), "followed ttyUSB7 to " + FPty.SlavePath());
@@ -257,8 +235,8 @@ TEST_F(MeterSessionTest, ReadFollowsTheAdapterAndGuessesNothing)
 
     FPort.Close();
     FPort.SetPort("ttyUSB7");
-    FPort.SetAdapterIdentity(PortIdentity(Adapter("ttyUSB7", "", "1-1")));
-    UsePorts({Adapter(FPty.SlavePath(), "", "1-3"), Adapter("/dev/ttyUSB9", "", "1-4")});
+    FPort.SetAdapterIdentity(PortIdentity(UsbAdapter("ttyUSB7", "", "1-1")));
+    UsePorts({UsbAdapter(FPty.SlavePath(), "", "1-3"), UsbAdapter("/dev/ttyUSB9", "", "1-4")});
     FView.Calls.clear();
     FSession.StartRead("T");
     SetPortDetailsSource({});
@@ -285,8 +263,8 @@ TEST_F(MeterSessionTest, HangUpClosesThePortAndTheNextReadOpensItAgain)
     EXPECT_EQ(FView.Answer, "Pomiar nr 1");
     EXPECT_EQ(FView.Calls, (std::vector<std::string>{"disabled", "gone " + FPty.SlavePath(), "end", "answer"}));
 
-    FPort.SetAdapterIdentity(PortIdentity(Adapter(FPty.SlavePath(), "A1", "1-1")));
-    UsePorts({Adapter(replugged.SlavePath(), "A1", "1-1")});
+    FPort.SetAdapterIdentity(PortIdentity(UsbAdapter(FPty.SlavePath(), "A1", "1-1")));
+    UsePorts({UsbAdapter(replugged.SlavePath(), "A1", "1-1")});
     FSession.StartRead("T");
     SetPortDetailsSource({});
     EXPECT_EQ(replugged.ReadFromPort(1, 2s), "T");

@@ -21,6 +21,7 @@
 #include "MeterTexts.h"
 #include "ReportQueue.h"
 #include "support/FakeClock.h"
+#include "support/ListedPorts.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempConfigHome.h"
 
@@ -53,28 +54,6 @@ public:
     std::string PaneRtf() const override { return Rtf; }
     void ChoosePort() override { ++PortChoices; }
 };
-
-// A USB adapter of one kind as the system would list it, at Path.
-TPortDetails Adapter(const std::string& Path, const std::string& Serial)
-{
-    TPortDetails port;
-    port.Name = port.DevicePath = Path;
-    port.IsUsb = true;
-    port.Kind = pkUsb;
-    port.VendorId = 0x0403;
-    port.ProductId = 0x6001;
-    port.SerialNumber = Serial;
-    port.Location = "1-1";
-    return port;
-}
-
-void UsePorts(std::vector<TPortDetails> Ports)
-{
-    SetPortDetailsSource([Ports](std::vector<TPortDetails>& Out) {
-        Out = Ports;
-        return 0;
-    });
-}
 
 class ProgramTest : public TempConfigHomeTest {
 protected:
@@ -222,8 +201,8 @@ TEST_F(ProgramTest, StatusTellsOfTheAdapterGoneFollowedOrNotToldApart)
     EXPECT_EQ(FWindow.Pane, u"Pomiar nr 1");
 
     PseudoTerminal replugged;
-    FProgram->Port().SetAdapterIdentity(PortIdentity(Adapter(FPty.SlavePath(), "A1")));
-    UsePorts({Adapter(replugged.SlavePath(), "A1")});
+    FProgram->Port().SetAdapterIdentity(PortIdentity(UsbAdapter(FPty.SlavePath(), "A1")));
+    UsePorts({UsbAdapter(replugged.SlavePath(), "A1")});
     FProgram->Run(ProgramCommand::LastMeasurement);
     EXPECT_EQ(replugged.ReadFromPort(1, 2s), "T");
     EXPECT_EQ(State().Status, meter_text::PortFollowedStatus(FPty.SlavePath(), replugged.SlavePath()));
@@ -233,8 +212,8 @@ TEST_F(ProgramTest, StatusTellsOfTheAdapterGoneFollowedOrNotToldApart)
 
     FProgram->Port().Close();
     FProgram->Port().SetPort("ttyUSB7");
-    FProgram->Port().SetAdapterIdentity(PortIdentity(Adapter("ttyUSB7", "")));
-    UsePorts({Adapter(replugged.SlavePath(), ""), Adapter("/dev/ttyUSB9", "")});
+    FProgram->Port().SetAdapterIdentity(PortIdentity(UsbAdapter("ttyUSB7", "")));
+    UsePorts({UsbAdapter(replugged.SlavePath(), ""), UsbAdapter("/dev/ttyUSB9", "")});
     FProgram->Run(ProgramCommand::LastMeasurement);
     SetPortDetailsSource({});
     EXPECT_EQ(State().Status, meter_text::PortAmbiguousStatus());

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <dbt.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -24,6 +23,7 @@
 #include "Prompts.h"
 #include "RichPane.h"
 #include "SetupDialog.h"
+#include "support/ListedPorts.h"
 #include <velt/comport/platform/WideText.h>
 #include "WindowDriver.h"
 
@@ -93,19 +93,6 @@ std::wstring TempFileName(const wchar_t* Name)
     wchar_t folder[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, folder);
     return std::wstring(folder) + Name;
-}
-
-// The meter's line as a USB adapter listed under Name.
-TPortDetails MeterAdapter(const std::string& Name)
-{
-    TPortDetails port;
-    port.Name = Name;
-    port.IsUsb = true;
-    port.Kind = pkUsb;
-    port.VendorId = 0x0403;
-    port.ProductId = 0x6001;
-    port.SerialNumber = "A1";
-    return port;
 }
 
 RECT Bounds(HWND Control)
@@ -192,9 +179,9 @@ TEST_F(WindowUnderWine, ReadsTheLastMeasurementAllOfThemAndOneFromMemory)
 {
     REQUIRE_METER();
     OpenWindow("COM99");
-    Form->ComPort->SetAdapterIdentity(PortIdentity(MeterAdapter("COM99")));
+    Form->ComPort->SetAdapterIdentity(PortIdentity(UsbAdapter("COM99")));
     SetPortDetailsSource([](std::vector<TPortDetails>& Out) {
-        Out = {MeterAdapter(MeterPortName())};
+        Out = {UsbAdapter(MeterPortName())};
         return 0;
     });
     EXPECT_FALSE(Shown(TControl::lStatus));
@@ -319,8 +306,10 @@ void UsePortNames(std::vector<std::string> Names)
     });
 }
 
-// Wine's device list describes no port: the list shows the names the
-// system's name list holds, and the stored port marked as absent.
+// The dialog draws the component's setup (whose rules
+// tests/setup_model_test.cpp proves): Wine's device list describes no port,
+// so the list shows the names the system's name list holds, and the stored
+// port marked as absent.
 TEST_F(WindowUnderWine, SetupDialogKeepsTheStoredPortAndWritesTheChosenSettingsOnOkOnly)
 {
     UsePortNames({"COM2", "COM1"});
@@ -350,27 +339,6 @@ TEST_F(WindowUnderWine, SetupDialogKeepsTheStoredPortAndWritesTheChosenSettingsO
     EXPECT_EQ(Form->ComPort->Port(), "COM77");
     EXPECT_EQ(Form->ComPort->BaudRate(), br19200);
     EXPECT_EQ(Form->ComPort->DataBits(), dbSeven);
-
-    // A port pulled out while the dialog is open: the list follows, and the
-    // operator's pick stays selected, marked.
-    std::wstring kept;
-    SetSetupDialogHook([&](HWND Dialog) {
-        HWND list = GetDlgItem(Dialog, kFirstSettingList);
-        SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"COM2"));
-        SendMessageW(GetDlgItem(Dialog, kFirstSettingList + 4), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(L"Even"));
-        UsePortNames({"COM1", "COM3"});
-        SendMessageW(Dialog, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-        ports = ListTexts(list);
-        kept = WindowText(list);
-        PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
-    });
-    Click(TControl::bUstawienia);
-    EXPECT_EQ(ports, (std::vector<std::wstring>{L"COM1", L"COM3", L"COM77 (brak)", L"COM2 (brak)"}));
-    EXPECT_EQ(kept, L"COM2 (brak)");
-    EXPECT_EQ(Form->ComPort->Port(), "COM77");
-    EXPECT_EQ(Form->ComPort->Parity().Bits(), prNone);
-    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
 }
 
 // Closing the window stores the settings; the next start finds them. Where

@@ -45,13 +45,6 @@ bool IsPlaceholderUart(const std::string& EntryDir, const std::string& Name)
     return typeFile >> type && type == 0;
 }
 
-bool LessIgnoringCase(const std::string& A, const std::string& B)
-{
-    return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(), [](char X, char Y) {
-        return std::tolower(static_cast<unsigned char>(X)) < std::tolower(static_cast<unsigned char>(Y));
-    });
-}
-
 } // namespace
 
 std::string DevicePathFor(const std::string& Port)
@@ -88,7 +81,8 @@ int ListSerialDevicesUnder(const std::string& TtyClassDir, std::vector<std::stri
             Names.push_back(name);
     }
     closedir(dir);
-    std::sort(Names.begin(), Names.end(), LessIgnoringCase);
+    // A fixed order whatever the directory's; the port list sorts for people.
+    std::sort(Names.begin(), Names.end());
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComSettings.h>
 #include <velt/comport/ComSettingsTable.h>
+#include <velt/comport/ComSetup.h>
 #include <velt/comport/ComStorage.h>
 #include <velt/comport/ComTransfer.h>
 #include <velt/comport/ComTypes.h>

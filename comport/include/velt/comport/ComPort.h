@@ -72,13 +72,16 @@ public:
     /// as "ttyUSB0", or a path starting with "/".
     const std::string& Port() const;
     /// Names the port; an open port is closed and opened again on the new one.
+    /// A new name clears AdapterIdentity(): it belonged to the old name.
     void SetPort(const std::string& Value);
+    /// Names the port together with the identity of the adapter it is (as
+    /// when the port is taken from the listed ones), in one step.
+    void SetPort(const std::string& Value, const std::string& Identity);
     /// What finds the port's USB adapter again when the system gives it
     /// another name (see PortIdentity() in PortDetails.h); empty when none is
     /// known. Stored beside the settings, after them.
     const std::string& AdapterIdentity() const;
-    /// Sets the adapter's identity. SetPort() to another name clears it: the
-    /// identity belongs to the adapter the old name stood for.
+    /// Sets the adapter's identity (as the settings are restored).
     void SetAdapterIdentity(const std::string& Value);
     /// The number of stop bits.
     TStopBits StopBits() const;

@@ -49,6 +49,9 @@ public:
     TSettingKind Kind() const;    ///< What its value is.
     /// The setup list that edits it, cpNone when no list of the dialog does.
     TComProperty ComProperty() const;
+    /// The label of its setup list ("Prędkość"); the stored name where no
+    /// setup list edits it.
+    const char* Caption() const;
     /// skList, skRate: the texts of its values in ordinal order; else empty.
     std::span<const char* const> Texts() const;
     int32_t Min() const; ///< skNumber, skRate: the least number it takes.

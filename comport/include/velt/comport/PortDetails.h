@@ -56,6 +56,14 @@ SetPortDetailsSource(TPortDetailsSource Source); ///< Installs Source (empty: th
 /// is not a USB device: a built-in port keeps its name.
 VELT_COMPORT_EXPORT std::string PortIdentity(const TPortDetails& Port);
 
+/// The entry of Listed that the port name Name stands for, or null when
+/// none is: the one of that name in any letter case, the one whose device
+/// Name is ("/dev/ttyUSB0"), or the one the system lists the device under
+/// ("COM1" is "ttyS0" on Linux, a by-id link the node it leads to). Every
+/// question "which listed port is this?" is answered here.
+VELT_COMPORT_EXPORT const TPortDetails* FindListedPort(const std::string& Name,
+                                                       const std::vector<TPortDetails>& Listed);
+
 /// One line for the operator: the name, then what the port is
 /// ("ttyUSB0 – FT232R USB UART (FTDI), nr A1B2, USB 1-1.2"); a built-in UART
 /// says so in Polish; a pseudo-terminal or an unknown device is its name alone.

@@ -24,8 +24,3 @@ SetPortNameSource(TPortNameSource Source); ///< Installs Source (empty: the mach
 /// that exists now. Such a port is usable though the kernel does not list it
 /// among its serial devices.
 VELT_COMPORT_EXPORT bool IsExistingDevicePath(const std::string& Port);
-
-/// Whether the device Port names is there now: Listed (what ListPortNames
-/// gave) holds it in any letter case or under the name the device layer lists
-/// it by ("COM1" is "ttyS0"), or it is an existing device path.
-VELT_COMPORT_EXPORT bool IsPortPresent(const std::string& Port, const std::vector<std::string>& Listed);

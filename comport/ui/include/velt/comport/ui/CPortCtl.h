@@ -1,19 +1,19 @@
 #pragma once
 /// @file
-/// Drop-down lists bound to one setting of a port: TComSelect does the work
-/// (fills the list, finds the port's current value, keeps and writes the
-/// choice), TComComboBox is the pick-only combo box that shows it.
+/// The drop-down list bound to one setting of a port: TComComboBox draws a
+/// TSetupList of the component (which fills the list, finds the port's
+/// current value, keeps and writes the choice) and forwards the operator's
+/// picks to it.
 #include <velt/comport/Export.h>
 #include <QComboBox>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <velt/comport/ComPort.h>
 #include <velt/comport/ComSettingsTable.h>
-#include <velt/comport/PortDetails.h>
+#include <velt/comport/ComSetup.h>
 #include <velt/comport/framework/Exception.h>
 
 /// The failure of reading a form description: names the object and property
@@ -21,44 +21,6 @@
 class VELT_COMPORT_UI_EXPORT EReadError : public Exception {
 public:
     using Exception::Exception;
-};
-
-/// What a TComComboBox does, without Qt: fills the item list of one port
-/// setting (the row of the settings table that ComProperty names), finds the
-/// port's current value, keeps and writes the choice.
-class VELT_COMPORT_UI_EXPORT TComSelect {
-public:
-    /// Items is the owner's item list: filled and searched here, not owned.
-    explicit TComSelect(std::vector<std::string>& AItems) : Items(AItems) {}
-
-    std::vector<std::string>& Items;   ///< The owner's item list.
-    TCustomComPort* ComPort = nullptr; ///< The bound port, or null.
-    bool AutoApply = false;            ///< Whether a choice is written to the port at once.
-
-    TComProperty ComProperty() const { return FComProperty; } ///< The setting the list edits.
-    /// The text last chosen for Property; before any choice, the text of its
-    /// first value (the empty name for cpPort). Each setting keeps its own.
-    std::string Chosen(TComProperty Property) const;
-    /// Stores the value and fills Items with the values it can take (the port
-    /// list may raise EComPort; Items is then left empty).
-    void SetComProperty(TComProperty Value);
-    /// Takes a list text as the chosen value; writes it at once with AutoApply.
-    void TakeChoice(const std::string& Text);
-    /// Writes the chosen value through the bound port's ordinary setter.
-    void WriteChoiceToPort();
-    /// Sets ItemIndex to the position of the port's current value in Items (-1
-    /// when absent) and adopts the listed text as the choice. Does nothing
-    /// without a port or for cpNone.
-    void FindCurrentValue(int& ItemIndex);
-    /// For cpPort: adds the bound port's device name to Items when the list
-    /// lacks it, whatever it is (an unplugged adapter, a COMn name, a path),
-    /// so that the current value can be shown and kept. True when added.
-    bool AddCurrentPort();
-
-private:
-    void StoreChoice(const std::string& Text);
-    TComProperty FComProperty = cpNone;
-    std::map<TComProperty, std::string> FChosen;
 };
 
 /// A pick-only combo box that lists the values of one setting of a port
@@ -75,15 +37,18 @@ public:
     explicit TComComboBox(QWidget* Parent = nullptr); ///< An empty list bound to no port.
     ~TComComboBox() override;
 
-    TCustomComPort* ComPort() const { return FSelect.ComPort; } ///< The bound port, or null.
+    TCustomComPort* ComPort() const { return FComPort; } ///< The bound port, or null.
     /// Binds the port (or none) and shows its current value.
     void SetComPort(TCustomComPort* Value);
-    TComProperty ComProperty() const { return FSelect.ComProperty(); } ///< The setting the list edits.
+    TComProperty ComProperty() const
+    {
+        return FList != nullptr ? FList->ComProperty() : cpNone;
+    } ///< The setting the list edits.
     /// Regenerates the list and selects the bound port's value, or the first
     /// item when no port is bound.
     void SetComProperty(TComProperty Value);
-    bool AutoApply() const { return FSelect.AutoApply; }         ///< Whether a choice is written to the port at once.
-    void SetAutoApply(bool Value) { FSelect.AutoApply = Value; } ///< Sets AutoApply().
+    bool AutoApply() const { return FAutoApply; }         ///< Whether a choice is written to the port at once.
+    void SetAutoApply(bool Value) { FAutoApply = Value; } ///< Sets AutoApply().
     /// The selected value, or empty when nothing is selected. A port that is
     /// absent now is shown marked; its value is the plain name.
     QString Text() const;
@@ -91,12 +56,17 @@ public:
     /// the selection alone when there is none. A program's selection is not a
     /// choice: it is not taken or written.
     void SetText(const QString& Value);
-    void WriteChoiceToPort() { FSelect.WriteChoiceToPort(); } ///< Writes the chosen value to the bound port.
-    void ShowCurrentValue();                                  ///< Selects the bound port's current value.
+    void WriteChoiceToPort(); ///< Writes the chosen value to the bound port.
+    void ShowCurrentValue();  ///< Selects the bound port's current value.
     /// For cpPort: reads the port list again, keeping the selected port and
     /// the bound port's own name (each marked when it is gone). Runs by
     /// itself when the system says that ports came or went.
     void RefreshPortList();
+
+    /// Draws List, a list of a whole setup (TComSetup) that its dialog
+    /// follows, instead of a list of its own, as it is now (also after the
+    /// setup read the ports again). List outlives the box.
+    void DrawList(TSetupList& List);
 
     /// The setter the form reader (uic) calls: a failure becomes a reading
     /// error that names this list and the property.
@@ -114,19 +84,15 @@ protected:
 private:
     void UserPicked(int Index);
     void PortRemoved(TComponent* Component);
-    void MirrorItems();
-    void AppendItem(const std::string& Value);
-    void AddCurrentPort();
-    void KeepPort(const std::string& Name);
-    void ReadPortDetails();
+    void Draw();
     void WatchPorts(bool Watch);
     void PortsMayHaveChanged();
     void ShowItemHint();
 
-    std::vector<std::string> FItems;
-    TComSelect FSelect{FItems};
-    std::vector<std::string> FListed;   // cpPort: the names the system lists now
-    std::vector<TPortDetails> FDetails; // cpPort: what the system tells of them
+    TCustomComPort* FComPort = nullptr;
+    bool FAutoApply = false;
+    std::unique_ptr<TSetupList> FOwnList; // the list of a box on its own
+    TSetupList* FList = nullptr;          // the list drawn: its own or a setup's
     std::unique_ptr<TPortListWatcher> FWatcher;
     QObject* FWatchNotifier = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <velt/comport/ComTypes.h>
 #include <velt/comport/PortList.h>
 #include <velt/comport/device/PortFacts.h>
+#include "PortNameOrder.h"
 
 namespace {
 
@@ -77,9 +78,7 @@ void ListPortDetails(std::vector<TPortDetails>& List)
     std::vector<TPortDetails> details;
     if (const int error = PortDetailsSource()(details); error != 0)
         throw EComPort(peRegistry, error);
-    std::stable_sort(details.begin(), details.end(), [](const TPortDetails& A, const TPortDetails& B) {
-        return UpperCaseAscii(A.Name) < UpperCaseAscii(B.Name);
-    });
+    SortByPortName(details, [](const TPortDetails& Port) -> const std::string& { return Port.Name; });
     List = std::move(details);
 }
 

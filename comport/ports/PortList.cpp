@@ -1,12 +1,12 @@
 #include <velt/comport/PortList.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include <velt/comport/ComError.h>
 #include <velt/comport/ComTypes.h>
 #include <velt/comport/device/SerialDevice.h>
+#include "PortNameOrder.h"
 
 namespace {
 
@@ -16,8 +16,6 @@ TPortNameSource& PortNameSource()
     return source;
 }
 
-bool LessIgnoringCase(const std::string& A, const std::string& B) { return UpperCaseAscii(A) < UpperCaseAscii(B); }
-
 } // namespace
 
 void ListPortNames(std::vector<std::string>& List)
@@ -26,9 +24,7 @@ void ListPortNames(std::vector<std::string>& List)
     const int error = PortNameSource() ? PortNameSource()(names) : device::ListSerialDevices(names);
     if (error != 0)
         throw EComPort(peRegistry, error);
-    // Stable, so that names differing only in letter case keep the device
-    // layer's order.
-    std::stable_sort(names.begin(), names.end(), LessIgnoringCase);
+    SortByPortName(names, [](const std::string& Name) -> const std::string& { return Name; });
     List = std::move(names);
 }
 
@@ -40,16 +36,4 @@ bool IsExistingDevicePath(const std::string& Port)
         return false;
     std::error_code error;
     return std::filesystem::is_character_file(Port, error);
-}
-
-bool IsPortPresent(const std::string& Port, const std::vector<std::string>& Listed)
-{
-    if (Port.empty())
-        return false;
-    if (IndexIgnoringCase(Listed, Port) >= 0)
-        return true;
-    const std::string listedName = device::ListedNameOf(Port);
-    if (!listedName.empty() && std::find(Listed.begin(), Listed.end(), listedName) != Listed.end())
-        return true;
-    return IsExistingDevicePath(Port);
 }

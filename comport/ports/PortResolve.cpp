@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include <velt/comport/ComTypes.h>
+#include <velt/comport/device/SerialDevice.h>
 
 namespace {
 
@@ -48,20 +49,6 @@ bool IsCandidate(const TPortDetails& Port, const TIdentityParts& Stored)
     return Port.IsUsb && VendorProductOf(Port) == Stored.VendorProduct && Port.SerialNumber == Stored.SerialNumber;
 }
 
-bool NamesPort(const std::string& StoredName, const TPortDetails& Port)
-{
-    return UpperCaseAscii(StoredName) == UpperCaseAscii(Port.Name) ||
-           (!Port.DevicePath.empty() && StoredName == Port.DevicePath);
-}
-
-const TPortDetails* PortNamed(const std::string& StoredName, const std::vector<TPortDetails>& Present)
-{
-    for (const TPortDetails& port : Present)
-        if (NamesPort(StoredName, port))
-            return &port;
-    return nullptr;
-}
-
 // Of several candidates, the only one at the stored location, if any.
 const TPortDetails* OnlyAtLocation(const std::vector<const TPortDetails*>& Candidates, const std::string& Location)
 {
@@ -77,13 +64,29 @@ const TPortDetails* OnlyAtLocation(const std::vector<const TPortDetails*>& Candi
 
 } // namespace
 
+const TPortDetails* FindListedPort(const std::string& Name, const std::vector<TPortDetails>& Listed)
+{
+    if (Name.empty())
+        return nullptr;
+    const std::string wanted = UpperCaseAscii(Name);
+    for (const TPortDetails& port : Listed)
+        if (UpperCaseAscii(port.Name) == wanted || (!port.DevicePath.empty() && port.DevicePath == Name))
+            return &port;
+    // "COM1" is listed as "ttyS0", a by-id link by the node it leads to.
+    const std::string listedName = UpperCaseAscii(device::ListedNameOf(Name));
+    for (const TPortDetails& port : Listed)
+        if (!listedName.empty() && UpperCaseAscii(port.Name) == listedName)
+            return &port;
+    return nullptr;
+}
+
 TResolvedPort ResolvePort(const std::string& StoredName, const std::string& StoredIdentity,
                           const std::vector<TPortDetails>& Present)
 {
     const TIdentityParts stored = SplitIdentity(StoredIdentity);
     if (!stored.Valid)
         return {prsUnchanged, StoredName};
-    const TPortDetails* named = PortNamed(StoredName, Present);
+    const TPortDetails* named = FindListedPort(StoredName, Present);
     if (named != nullptr && PortIdentity(*named) == StoredIdentity)
         return {prsUnchanged, StoredName};
     std::vector<const TPortDetails*> candidates;
@@ -92,7 +95,9 @@ TResolvedPort ResolvePort(const std::string& StoredName, const std::string& Stor
             candidates.push_back(&port);
     const TPortDetails* chosen =
         candidates.size() == 1 ? candidates.front() : OnlyAtLocation(candidates, stored.Location);
+    if (chosen != nullptr && chosen != named)
+        return {prsMoved, chosen->Name};
     if (chosen != nullptr)
-        return {chosen == named ? prsUnchanged : prsMoved, chosen->Name};
+        return {prsUnchanged, StoredName};
     return {candidates.empty() ? prsMissing : prsAmbiguous, StoredName};
 }
