@@ -165,6 +165,7 @@ TEST(PortDetails, FindListedPortKnowsAPortByEveryNameItHas)
     EXPECT_EQ(FindListedPort("/dev/ttyUSB0", listed), &listed[1]);
     EXPECT_EQ(FindListedPort("ttyUSB1", listed), nullptr);
     EXPECT_EQ(FindListedPort("", listed), nullptr);
-    if (fs::exists("/dev/ttyS0")) // "COM1" is the first on-board UART
+    if (fs::exists("/dev/ttyS0")) { // "COM1" is the first on-board UART
         EXPECT_EQ(FindListedPort("com1", listed), &listed[0]);
+    }
 }
