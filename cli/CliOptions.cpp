@@ -4,6 +4,8 @@
 #include <charconv>
 #include <map>
 
+#include <velt/comport/ComPort.h>
+
 #include "MeterRequests.h"
 
 namespace {
@@ -135,10 +137,15 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& Arguments)
     return {options, {}};
 }
 
+// A port given on the command line is the user's own choice: it is opened
+// as it is, with no stored adapter looked for in its place.
 void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port)
 {
-    for (const auto& [setting, text] : Options.Settings)
+    for (const auto& [setting, text] : Options.Settings) {
         setting.SetTyped(Port, text);
+        if (std::string_view(setting.Option()) == "port")
+            Port.SetAdapterIdentity({});
+    }
 }
 
 namespace {
@@ -216,7 +223,9 @@ std::string CliUsage()
            "\n"
            "Odczyt trafia na standardowe wyjście (UTF-8), komunikaty na standardowe wyjście błędów.\n"
            "Gdy adapter USB zapisanego portu jest teraz pod inną nazwą, odczyt go odnajduje\n"
-           "i mówi o tym; gdy pasuje do niego więcej niż jeden port, żaden nie jest otwierany.\n"
+           "i mówi o tym; gdy pasuje do niego więcej niż jeden port albo gdy go nie ma, żaden port\n"
+           "nie jest otwierany (także ten o zapisanej nazwie, jeśli jest tam inne urządzenie).\n"
+           "Port podany w --port jest otwierany bez sprawdzania, jaki adapter jest zapisany.\n"
            "\n"
            "Kod wyjścia: 0 gotowe; 1 miernik nie odpowiedział, nie potwierdził ustawienia zegara\n"
            "albo linia zgłosiła błąd w trakcie odczytu (to, co nadeszło, i tak jest wypisane);\n"

@@ -22,7 +22,8 @@ struct CliOptions {
     std::vector<std::string> FindPorts; // "find": the ports to ask (empty: every listed port)
 };
 
-// Gives Port the settings of the options, in their order.
+// Gives Port the settings of the options, in their order. A port given is
+// used as it is: the stored adapter's identity is dropped for this run.
 void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port);
 
 struct CliParseResult {

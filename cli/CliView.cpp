@@ -63,6 +63,12 @@ void CliView::ReportPortAmbiguous(const std::string& Stored)
             " (velt-cli ports).");
 }
 
+void CliView::ReportAdapterMissing(const MissingAdapter& Missing)
+{
+    Message(meter_text::AdapterMissingText(Missing.Port, Missing.Wanted, Missing.NowThere) +
+            " Podłącz adapter miernika albo wybierz port (--port, velt-cli ports).");
+}
+
 void CliView::ReportAdapterGone(const std::string& Port)
 {
     Message(std::string(meter_text::kAdapterGone) + " (" + Port + ")");

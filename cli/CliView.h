@@ -38,6 +38,7 @@ public:
     void ReportAnswerCut(size_t KeptBytes) override;
     void ReportPortFollowed(const std::string& From, const std::string& To) override;
     void ReportPortAmbiguous(const std::string& Stored) override;
+    void ReportAdapterMissing(const MissingAdapter& Missing) override;
     void ReportAdapterGone(const std::string& Port) override;
     void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
     void ReportNoAnswer() override;

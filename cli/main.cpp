@@ -40,7 +40,7 @@ void ReadSettings(TMeterPort& Port, CliView& View)
 }
 
 // The stored adapter is looked for under its present name first; when two
-// ports could be it, none is opened.
+// ports could be it, or it is not there, none is opened.
 bool OpenPort(TMeterPort& Port, CliView& View)
 {
     if (Port.Port().empty()) {
@@ -48,9 +48,13 @@ bool OpenPort(TMeterPort& Port, CliView& View)
         return false;
     }
     const std::string stored = Port.Port();
-    const TResolvedPort resolved = FollowStoredAdapter(Port);
+    const FollowedPort resolved = FollowStoredAdapter(Port);
     if (resolved.Result == prsAmbiguous) {
         View.ReportPortAmbiguous(stored);
+        return false;
+    }
+    if (resolved.Result == prsMissing) {
+        View.ReportAdapterMissing({stored, resolved.Wanted, resolved.NowThere});
         return false;
     }
     try {

@@ -9,6 +9,7 @@
 #include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
+#include "PortFollow.h"
 #include "Windows1250.h"
 
 namespace {
@@ -108,9 +109,10 @@ void MeterProgram::RunCommand(ProgramCommand Command)
 
 // A command that talks to the meter. A status about the adapter stays until
 // a command finds the port open with nothing new to tell of it. When the
-// adapter could not be told apart from another, the operator picks the port
-// once the session is done with the command; what is picked is stored with
-// the other settings when the window closes.
+// adapter is missing or could not be told apart from another, the operator
+// picks the port once the session is done with the command: the port picked
+// is used as it is, its identity now the meter's adapter (stored with the
+// other settings when the window closes).
 void MeterProgram::RunOnMeter(const std::function<void()>& Start)
 {
     FStatusSaid = false;
@@ -120,7 +122,8 @@ void MeterProgram::RunOnMeter(const std::function<void()>& Start)
         SetStatus({});
     if (FPortToChoose) {
         FPortToChoose = false;
-        FWindow.ChoosePort();
+        if (FWindow.ChoosePort())
+            RememberAdapter(*FPort);
     }
 }
 
@@ -247,6 +250,12 @@ void MeterProgram::ReportPortFollowed(const std::string& From, const std::string
 void MeterProgram::ReportPortAmbiguous(const std::string&)
 {
     SetStatus(meter_text::PortAmbiguousStatus());
+    FPortToChoose = true;
+}
+
+void MeterProgram::ReportAdapterMissing(const MissingAdapter& Missing)
+{
+    SetStatus(meter_text::AdapterMissingStatus(Missing.Port, Missing.Wanted, Missing.NowThere));
     FPortToChoose = true;
 }
 

@@ -77,6 +77,7 @@ private:
     void ReportClockFailed() override;
     void ReportPortFollowed(const std::string& From, const std::string& To) override;
     void ReportPortAmbiguous(const std::string& Stored) override;
+    void ReportAdapterMissing(const MissingAdapter& Missing) override;
     void ReportAdapterGone(const std::string& Port) override;
 
     ProgramWindow& FWindow;

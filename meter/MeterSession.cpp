@@ -31,20 +31,23 @@ bool MeterSession::OpenPortIfClosed()
 }
 
 // The adapter last used is looked for first: under a new name it is opened
-// there, and the view told; when it cannot be told apart from another, none
-// is opened and the operator chooses.
+// there, and the view told. When it cannot be told apart from another, or
+// is not there at all, nothing is opened (whatever holds its name now is
+// another device) and the operator chooses.
 bool MeterSession::OpenFollowedPort()
 {
     const std::string stored = FPort.Port();
-    const TResolvedPort resolved = FollowStoredAdapter(FPort);
-    FPortAmbiguous = resolved.Result == prsAmbiguous;
-    if (FPortAmbiguous) {
+    const FollowedPort followed = FollowStoredAdapter(FPort);
+    FPortToChoose = followed.Result == prsAmbiguous || followed.Result == prsMissing;
+    if (followed.Result == prsAmbiguous)
         FView.ReportPortAmbiguous(stored);
+    if (followed.Result == prsMissing)
+        FView.ReportAdapterMissing({stored, followed.Wanted, followed.NowThere});
+    if (FPortToChoose)
         return false;
-    }
     FPort.Open();
-    if (resolved.Result == prsMoved)
-        FView.ReportPortFollowed(stored, resolved.Name);
+    if (followed.Result == prsMoved)
+        FView.ReportPortFollowed(stored, followed.Name);
     RememberAdapter(FPort);
     return true;
 }
@@ -68,7 +71,7 @@ void MeterSession::WriteToMeter(const std::string& Bytes)
 
 void MeterSession::StartRead(const std::string& Request)
 {
-    if (!OpenPortIfClosed() && FPortAmbiguous)
+    if (!OpenPortIfClosed() && FPortToChoose)
         return; // the operator chooses the port first
     FView.ClearText();
     FView.SetCommandsEnabled(false);

@@ -33,7 +33,8 @@ public:
 
     // A read command. A port that does not open is reported; the request is
     // written all the same, and that write's failure leaves here, while the
-    // watchdog brings the commands back a second later.
+    // watchdog brings the commands back a second later. When the stored
+    // adapter is missing or cannot be told apart, nothing is written at all.
     void StartRead(const std::string& Request);
     // The clock command: sets the meter's clock to Now.
     void StartClockSetting();
@@ -72,8 +73,8 @@ private:
     std::function<CalendarTime()> FNow;
     size_t FMaxAnswerSize;
     std::string FReceiveBuffer;
-    bool FAnswerCut = false;     // bytes beyond FMaxAnswerSize arrived and were left out
-    bool FLineGone = false;      // the line hung up; the port closes at the next timer tick or command
-    bool FPortAmbiguous = false; // the last open found several ports that could be the adapter
+    bool FAnswerCut = false;    // bytes beyond FMaxAnswerSize arrived and were left out
+    bool FLineGone = false;     // the line hung up; the port closes at the next timer tick or command
+    bool FPortToChoose = false; // the last open found no port it may use for the adapter
     ClockHandshake FHandshake;
 };

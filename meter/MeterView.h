@@ -4,6 +4,14 @@
 #include <cstddef>
 #include <string>
 
+// The meter's stored adapter is not present: what Port (the stored name)
+// leads to now is another device, or nothing.
+struct MissingAdapter {
+    std::string Port;
+    std::string Wanted;   // the stored adapter, as the operator knows it
+    std::string NowThere; // what the system lists under Port now; empty: nothing
+};
+
 class MeterView {
 public:
     virtual ~MeterView() = default;
@@ -28,6 +36,10 @@ public:
     // More than one present port could be the meter's adapter and none was
     // opened: the operator chooses (the window opens its setup dialog).
     virtual void ReportPortAmbiguous(const std::string& /*Stored*/) {}
+    // The meter's adapter is not there and nothing was opened, whatever
+    // holds its name now: the operator chooses (the window opens its setup
+    // dialog), or plugs the adapter in again.
+    virtual void ReportAdapterMissing(const MissingAdapter& /*Missing*/) {}
     // The line hung up (the adapter was pulled out): the port is closed, and
     // the next command opens it again, wherever the adapter is then.
     virtual void ReportAdapterGone(const std::string& /*Port*/) {}

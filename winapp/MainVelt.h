@@ -91,7 +91,7 @@ private:
     void CopyPane() override;
     std::filesystem::path AskSaveFileName() override;
     std::string PaneRtf() const override;
-    void ChoosePort() override;
+    bool ChoosePort() override;
 
     SettingsPlaces FPlaces;
     HWND FWindow = nullptr;

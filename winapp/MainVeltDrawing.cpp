@@ -81,4 +81,4 @@ std::filesystem::path TForm1::AskSaveFileName() { return std::filesystem::path(:
 std::string TForm1::PaneRtf() const { return rich_pane::Rtf(Control(TControl::Memo)); }
 
 // As the "Ustawienia" button does.
-void TForm1::ChoosePort() { ComPort->ShowSettingsDialog(); }
+bool TForm1::ChoosePort() { return ComPort->ShowSettingsDialog(); }
