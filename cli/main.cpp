@@ -15,6 +15,7 @@
 #include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
+#include "OpenErrorText.h"
 #include "PortFollow.h"
 #include "PortTable.h"
 #include "SessionLoop.h"
@@ -63,7 +64,7 @@ bool OpenPort(TMeterPort& Port, CliView& View)
             View.ReportPortFollowed(stored, resolved.Name);
         return true;
     } catch (const EComPort& e) {
-        View.ReportOpenFailed(Port.Port() + ": " + e.what(), e.AccessDenied());
+        View.ReportOpenFailed(OpenErrorText(Port.Port(), e), e.AccessDenied());
     } catch (const std::exception& e) {
         View.ReportOpenFailed(Port.Port() + ": " + e.what(), false);
     }

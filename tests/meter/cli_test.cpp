@@ -256,6 +256,24 @@ TEST_F(CliTest, MissingAdapterIsRefusedAndAnExplicitPortIsOpened)
     EXPECT_EQ(ReadFile(RegistryFile()), stored);
 }
 
+// An open that fails says why in words beside the component's message; the
+// advice about the dialout group only where rights are missing.
+TEST_F(CliTest, OpenFailureSaysWhatHappened)
+{
+    PseudoTerminal held;
+    ASSERT_EQ(flock(held.SlaveFd(), LOCK_EX | LOCK_NB), 0);
+    const std::string missing = (FHome / "ttyUSB9").string();
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, missing + ": nie ma takiego portu; Unable to open com port"},
+        {held.SlavePath(), held.SlavePath() + ": port jest zajęty przez inny program; Unable to open com port"}};
+    for (const auto& [port, said] : cases) {
+        const Finished run = Cli({"--port", port, "last"});
+        EXPECT_EQ(run.ExitCode, 2);
+        EXPECT_NE(run.Err.find("Wystąpił błąd podczas otwierania portu! (" + said), std::string::npos) << run.Err;
+        EXPECT_EQ(run.Err.find("dialout"), std::string::npos) << run.Err;
+    }
+}
+
 // find asks each port in turn: a port another program holds is left alone
 // (not even written to), a silent one is passed over, and the meter is named.
 TEST_F(CliTest, FindNamesThePortWhereTheMeterAnswers)
