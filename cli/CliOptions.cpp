@@ -229,8 +229,8 @@ std::string CliUsage()
            "\n"
            "Kod wyjścia: 0 gotowe; 1 miernik nie odpowiedział, nie potwierdził ustawienia zegara\n"
            "albo linia zgłosiła błąd w trakcie odczytu (to, co nadeszło, i tak jest wypisane);\n"
-           "2 nie udało się otworzyć portu (albo rozpoznać adaptera), błędne opcje albo nie udało się\n"
-           "zapisać odczytu lub listy portów.\n"
+           "2 nie udało się otworzyć portu (albo znaleźć lub rozpoznać adaptera), błędne opcje albo\n"
+           "nie udało się zapisać odczytu lub listy portów.\n"
            "Polecenie find: 0 miernik odpowiedział na co najmniej jednym porcie (wypisanym na standardowe\n"
            "wyjście z pierwszym wierszem odpowiedzi); 1 nie odpowiedział na żadnym; 2 błędne opcje\n"
            "albo nie udało się odczytać listy portów lub zapisać wyniku.\n";
