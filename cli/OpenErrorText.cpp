@@ -1,7 +1,5 @@
 #include "OpenErrorText.h"
 
-#include <velt/comport/ComError.h>
-
 namespace {
 
 std::string Words(TOpenFailure Failure)
@@ -21,8 +19,8 @@ std::string Words(TOpenFailure Failure)
 
 } // namespace
 
-std::string OpenErrorText(const std::string& Port, const EComPort& Error)
+std::string OpenErrorText(const PortOpenFailure& Failure)
 {
-    const std::string words = Words(Error.OpenFailure());
-    return Port + ": " + (words.empty() ? "" : words + "; ") + Error.what();
+    const std::string words = Words(Failure.Kind);
+    return Failure.Port + ": " + (words.empty() ? "" : words + "; ") + Failure.Message;
 }

@@ -3,7 +3,7 @@
 // technician acts on, beside the component's own message.
 #include <string>
 
-class EComPort;
+#include "MeterView.h"
 
 // "ttyUSB0: nie ma takiego portu; Unable to open com port (win error code: 2)"
-std::string OpenErrorText(const std::string& Port, const EComPort& Error);
+std::string OpenErrorText(const PortOpenFailure& Failure);

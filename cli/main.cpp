@@ -9,14 +9,11 @@
 #include "CliView.h"
 #include "DeadlineTimers.h"
 #include "FindMeter.h"
-#include "LineErrorText.h"
 #include "LocalTime.h"
 #include "MeterPort.h"
 #include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
-#include "OpenErrorText.h"
-#include "PortFollow.h"
 #include "PortTable.h"
 #include "SessionLoop.h"
 #include <velt/comport/framework/Console.h>
@@ -38,37 +35,6 @@ void ReadSettings(TMeterPort& Port, CliView& View)
     } catch (const std::exception& e) {
         View.Message(e.what());
     }
-}
-
-// The stored adapter is looked for under its present name first; when two
-// ports could be it, or it is not there, none is opened.
-bool OpenPort(TMeterPort& Port, CliView& View)
-{
-    if (Port.Port().empty()) {
-        View.Message(meter_text::kChoosePort);
-        return false;
-    }
-    const std::string stored = Port.Port();
-    const FollowedPort resolved = FollowStoredAdapter(Port);
-    if (resolved.Result == prsAmbiguous) {
-        View.ReportPortAmbiguous(stored);
-        return false;
-    }
-    if (resolved.Result == prsMissing) {
-        View.ReportAdapterMissing({stored, resolved.Wanted, resolved.NowThere});
-        return false;
-    }
-    try {
-        Port.Open();
-        if (resolved.Result == prsMoved)
-            View.ReportPortFollowed(stored, resolved.Name);
-        return true;
-    } catch (const EComPort& e) {
-        View.ReportOpenFailed(OpenErrorText(Port.Port(), e), e.AccessDenied());
-    } catch (const std::exception& e) {
-        View.ReportOpenFailed(Port.Port() + ": " + e.what(), false);
-    }
-    return false;
 }
 
 std::string RequestOf(const CliOptions& Options)
@@ -103,22 +69,6 @@ int WriteAnswer(const std::string& Bytes, const CliOptions& Options, CliView& Vi
     return kExitDone;
 }
 
-// Empties the port's handlers when it goes out of scope.
-class HandlersReleased {
-public:
-    explicit HandlersReleased(TMeterPort& Port) : FPort(Port) {}
-    ~HandlersReleased()
-    {
-        FPort.OnRxChar = nullptr;
-        FPort.OnError = nullptr;
-    }
-    HandlersReleased(const HandlersReleased&) = delete;
-    HandlersReleased& operator=(const HandlersReleased&) = delete;
-
-private:
-    TMeterPort& FPort;
-};
-
 // Runs one command on the port and returns the exit code. A read whose line reported an error, whose received bytes
 // could not be taken, or whose answer was longer than a session keeps, is damaged or cut short: what arrived is still
 // written out, but the command fails.
@@ -126,18 +76,15 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
 {
     SteadyMeterClock clock;
     DeadlineTimers timers(clock);
+    if (Port.Port().empty()) {
+        View.Message(meter_text::kChoosePort);
+        return kExitPortOrOptions;
+    }
+    // The session lets go of the port when it ends; the port closes after,
+    // serving what the line still hands over.
     MeterSession session(Port, timers.Timers(), View, LocalTimeNow);
     View.Watch(session);
-    Port.OnRxChar = [&](TComponent*, int32_t Count) { session.ReceiveFromPort(Count); };
-    Port.OnError = [&](TComponent*, TComErrors Errors) {
-        View.Message(LineErrorText(Errors));
-        session.TakeLineErrors(Errors);
-        TransferDamaged = true;
-    };
-    // The port closes after the session is gone, serving what the line still
-    // hands over: by then nothing may lead to the session.
-    const HandlersReleased released(Port);
-    if (!OpenPort(Port, View))
+    if (!session.OpenPort())
         return kExitPortOrOptions;
     try {
         if (Options.Command == CliCommand::SetClock)
@@ -161,7 +108,7 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
         break;
     }
     const int written = WriteAnswer(View.Answer(), Options, View);
-    const bool damaged = TransferDamaged || View.AnswerCut();
+    const bool damaged = TransferDamaged || View.LineFailed() || View.AnswerCut();
     return written == kExitDone && damaged ? kExitMeterFailed : written;
 }
 

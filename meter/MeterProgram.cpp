@@ -35,15 +35,6 @@ MeterProgram::MeterProgram(ProgramWindow& Window, MeterTimers Timers, std::funct
 {
     ApplyMeterPortSettings(*FPort);
     FSession = std::make_unique<MeterSession>(*FPort, FTimers, static_cast<MeterView&>(*this), std::move(Now));
-    FPort->OnRxChar = [this](TComponent*, int32_t Count) { Guarded([&] { FSession->ReceiveFromPort(Count); }); };
-    // A hang-up is the adapter pulled out, which the status line tells;
-    // any other line error asks for the port, as it always did.
-    FPort->OnError = [this](TComponent*, TComErrors Errors) {
-        Guarded([&] {
-            if (!FSession->TakeLineErrors(Errors))
-                FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
-        });
-    };
 }
 
 MeterProgram::~MeterProgram() { Shutdown(); }
@@ -66,8 +57,7 @@ void MeterProgram::Shutdown()
         return;
     // Closing the port serves hand-overs still in flight; they must no
     // longer reach a window that is going.
-    FPort->OnRxChar = nullptr;
-    FPort->OnError = nullptr;
+    FSession->ReleasePort();
     FTimers.Idle.Stop();
     FTimers.Watchdog.Stop();
     FTimers.Handshake.Stop();
@@ -219,13 +209,21 @@ void MeterProgram::ShowAnswer(const std::string& Bytes)
 
 // The written message, and where the account may not use the device, what
 // to do about it on a line of its own.
-void MeterProgram::ReportOpenFailed(const std::string&, bool AccessDenied)
+void MeterProgram::ReportOpenFailed(const PortOpenFailure& Failure)
 {
     std::string text = meter_text::kOpenFailed;
     const std::string advice = FWindow.AccessAdvice();
-    if (AccessDenied && !advice.empty())
+    if (Failure.Kind == ofAccessDenied && !advice.empty())
         text += "\n" + advice;
     ShowError(text);
+}
+
+// A hang-up is the adapter pulled out, which the status line tells; any
+// other line error asks for the port, as it always did.
+void MeterProgram::ReportLineErrors(TComErrors Errors)
+{
+    if (!Errors.Contains(ceIO))
+        FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
 }
 
 void MeterProgram::ReportNoAnswer()

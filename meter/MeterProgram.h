@@ -71,7 +71,8 @@ private:
     void StepProgress(int Amount) override;
     void EndTransfer() override;
     void ShowAnswer(const std::string& Bytes) override;
-    void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
+    void ReportOpenFailed(const PortOpenFailure& Failure) override;
+    void ReportLineErrors(TComErrors Errors) override;
     void ReportNoAnswer() override;
     void ReportClockSet() override;
     void ReportClockFailed() override;

@@ -11,11 +11,46 @@ MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& 
                            size_t MaxAnswerSize)
     : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now)), FMaxAnswerSize(MaxAnswerSize)
 {
+    BindPort();
 }
 
-// Opens the port when it is closed. A failure is shown, not raised; the
-// result tells whether the port is open now.
-bool MeterSession::OpenPortIfClosed()
+MeterSession::~MeterSession() { ReleasePort(); }
+
+namespace {
+
+// Runs Body; an exception leaving it goes to the exception report: a
+// notification's handler must not pass one on (a window system's frames may
+// be beneath it).
+template <typename Body>
+void Reported(Body&& Run) noexcept
+{
+    try {
+        Run();
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}
+
+} // namespace
+
+void MeterSession::BindPort()
+{
+    FPort.OnRxChar = [this](TComponent*, int32_t Count) { Reported([&] { ReceiveFromPort(Count); }); };
+    FPort.OnError = [this](TComponent*, TComErrors Errors) {
+        Reported([&] {
+            FView.ReportLineErrors(Errors);
+            TakeLineErrors(Errors);
+        });
+    };
+}
+
+void MeterSession::ReleasePort()
+{
+    FPort.OnRxChar = nullptr;
+    FPort.OnError = nullptr;
+}
+
+bool MeterSession::OpenPort()
 {
     ClosePortIfGone();
     if (FPort.Connected())
@@ -23,9 +58,9 @@ bool MeterSession::OpenPortIfClosed()
     try {
         return OpenFollowedPort();
     } catch (const EComPort& error) {
-        FView.ReportOpenFailed(error.what(), error.AccessDenied());
+        FView.ReportOpenFailed({FPort.Port(), error.what(), error.OpenFailure()});
     } catch (...) {
-        FView.ReportOpenFailed(ExceptionMessage(std::current_exception()), false);
+        FView.ReportOpenFailed({FPort.Port(), ExceptionMessage(std::current_exception()), ofOther});
     }
     return false;
 }
@@ -71,7 +106,7 @@ void MeterSession::WriteToMeter(const std::string& Bytes)
 
 void MeterSession::StartRead(const std::string& Request)
 {
-    if (!OpenPortIfClosed() && FPortToChoose)
+    if (!OpenPort() && FPortToChoose)
         return; // the operator chooses the port first
     FView.ClearText();
     FView.SetCommandsEnabled(false);
@@ -169,7 +204,7 @@ void MeterSession::StartClockSetting()
 {
     FView.ClearText();
     FView.SetCommandsEnabled(false);
-    if (!OpenPortIfClosed()) {
+    if (!OpenPort()) {
         FView.SetCommandsEnabled(true);
         return;
     }

@@ -4,12 +4,24 @@
 #include <cstddef>
 #include <string>
 
+#include <velt/comport/ComError.h>
+#include <velt/comport/ComTypes.h>
+
 // The meter's stored adapter is not present: what Port (the stored name)
 // leads to now is another device, or nothing.
 struct MissingAdapter {
     std::string Port;
     std::string Wanted;   // the stored adapter, as the operator knows it
     std::string NowThere; // what the system lists under Port now; empty: nothing
+};
+
+// The port did not open: its name, the component's message and what the
+// system's error number says (ofAccessDenied: the account may not use the
+// device).
+struct PortOpenFailure {
+    std::string Port;
+    std::string Message;
+    TOpenFailure Kind = ofOther;
 };
 
 class MeterView {
@@ -44,9 +56,11 @@ public:
     // the next command opens it again, wherever the adapter is then.
     virtual void ReportAdapterGone(const std::string& /*Port*/) {}
 
-    // The port could not be opened; Reason is the component's message, and
-    // AccessDenied tells that the account may not use the device.
-    virtual void ReportOpenFailed(const std::string& Reason, bool AccessDenied) = 0;
+    // The port could not be opened.
+    virtual void ReportOpenFailed(const PortOpenFailure& Failure) = 0;
+    // The port reported line errors (told before the session takes them: a
+    // hang-up, ceIO, then ends what waited for the meter).
+    virtual void ReportLineErrors(TComErrors /*Errors*/) {}
     // A request got no byte at all within a second.
     virtual void ReportNoAnswer() = 0;
     virtual void ReportClockSet() = 0;

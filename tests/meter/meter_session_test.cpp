@@ -44,7 +44,7 @@ public:
         Calls.push_back("missing " + Missing.Wanted + " | " + Missing.NowThere);
     }
     void ReportAdapterGone(const std::string& Port) override { Calls.push_back("gone " + Port); }
-    void ReportOpenFailed(const std::string&, bool) override { Calls.push_back("open failed"); }
+    void ReportOpenFailed(const PortOpenFailure&) override { Calls.push_back("open failed"); }
     void ReportNoAnswer() override { Calls.push_back("no answer"); }
     void ReportClockSet() override { Calls.push_back("clock set"); }
     void ReportClockFailed() override { Calls.push_back("clock failed"); }

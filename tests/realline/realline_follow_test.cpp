@@ -243,7 +243,7 @@ public:
     void ShowAnswer(const std::string& Bytes) override { Answers.push_back(Bytes); }
     void ReportAdapterGone(const std::string&) override { ++Gone; }
     void ReportAdapterMissing(const MissingAdapter&) override { ++Missing; }
-    void ReportOpenFailed(const std::string&, bool) override { ++Failed; }
+    void ReportOpenFailed(const PortOpenFailure&) override { ++Failed; }
     void ReportNoAnswer() override { ++NoAnswer; }
     void ReportClockSet() override {}
     void ReportClockFailed() override {}
@@ -258,13 +258,6 @@ public:
         MainThreadQueue::Instance().SetMainThread();
         MainThreadQueue::Instance().ServeAsMainLoop();
         FPort.SetPort(NameAt("1-1"));
-        FPort.OnRxChar = [this](TComponent*, int32_t Count) { FSession.ReceiveFromPort(Count); };
-        FPort.OnError = [this](TComponent*, TComErrors Errors) { FSession.TakeLineErrors(Errors); };
-    }
-    ~LiveSession()
-    {
-        FPort.OnRxChar = nullptr;
-        FPort.OnError = nullptr;
     }
     LiveSession(const LiveSession&) = delete;
     LiveSession& operator=(const LiveSession&) = delete;
