@@ -9,11 +9,15 @@
 
 #include <velt/comport/ComSettingsTable.h>
 
-enum class CliCommand { Last, Get, All, SetClock, Ports, Find, Help };
+#include "ProgramCommand.h"
+
+// A meter command (its word from the command table), or one of the tool's own.
+enum class CliCommand { Meter, Ports, Find, Help };
 
 struct CliOptions {
     CliCommand Command = CliCommand::Help;
-    uint8_t Number = 1; // the measurement of "get"
+    ProgramCommand Meter = ProgramCommand::LastMeasurement; // the meter command, for CliCommand::Meter
+    uint8_t Number = 1;                                     // the measurement of "get"
     // The port settings given, in the order given: each a row of the
     // settings table and a text that the row accepts.
     std::vector<std::pair<TPortSetting, std::string>> Settings;

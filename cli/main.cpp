@@ -11,7 +11,6 @@
 #include "FindMeter.h"
 #include "LocalTime.h"
 #include "MeterPort.h"
-#include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
 #include "PortTable.h"
@@ -34,18 +33,6 @@ void ReadSettings(TMeterPort& Port, CliView& View)
         Port.ReadStoredSettings();
     } catch (const std::exception& e) {
         View.Message(e.what());
-    }
-}
-
-std::string RequestOf(const CliOptions& Options)
-{
-    switch (Options.Command) {
-    case CliCommand::Get:
-        return MeasurementRequest(Options.Number);
-    case CliCommand::All:
-        return AllMeasurementsRequest();
-    default:
-        return LastMeasurementRequest();
     }
 }
 
@@ -87,10 +74,11 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
     if (!session.OpenPort())
         return kExitPortOrOptions;
     try {
-        if (Options.Command == CliCommand::SetClock)
-            session.StartClockSetting();
+        const CommandButton& command = ButtonOf(Options.Meter);
+        if (command.Request != nullptr)
+            session.StartRead(command.Request(Options.Number));
         else
-            session.StartRead(RequestOf(Options));
+            session.StartClockSetting(); // the one meter command that is no read
         SessionLoop(session, timers).RunUntil([&] { return View.Outcome().has_value(); });
     } catch (const std::exception& e) {
         View.Message(e.what());
@@ -136,7 +124,7 @@ int Run(const CliOptions& Options)
     // it waits on the line itself, so no event thread is needed.
     MainThreadQueue::Instance().SetMainThread();
     MainThreadQueue::Instance().ServeAsMainLoop();
-    CliView view(Options.Command == CliCommand::SetClock, stderr, IsTerminal(stderr));
+    CliView view(ButtonOf(Options.Meter).Request == nullptr, stderr, IsTerminal(stderr));
     bool transferDamaged = false;
     SetExceptionReportHandler([&](const std::string& Message) {
         view.Message(Message);
