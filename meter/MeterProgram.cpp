@@ -10,20 +10,10 @@
 #include "MeterSession.h"
 #include "MeterTexts.h"
 #include "PortFollow.h"
+#include "RunReported.h"
 #include "Windows1250.h"
 
 namespace {
-
-// Runs Body; an exception leaving it goes to the exception report.
-template <typename Body>
-void Guarded(Body&& Run) noexcept
-{
-    try {
-        Run();
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
-}
 
 std::u16string Utf16(const std::string& Utf8) { return Utf8ToUtf16(Utf8); }
 
@@ -43,12 +33,12 @@ void MeterProgram::Start()
 {
     FTimers.Idle.Start();
     Redraw();
-    Guarded([this] { RestoreStoredSettings(*FPort, FPlaces); });
+    RunReported([this] { RestoreStoredSettings(*FPort, FPlaces); });
 }
 
 void MeterProgram::StoreSettings()
 {
-    Guarded([this] { SaveStoredSettings(*FPort, FPlaces); });
+    RunReported([this] { SaveStoredSettings(*FPort, FPlaces); });
 }
 
 void MeterProgram::Shutdown()
@@ -61,12 +51,12 @@ void MeterProgram::Shutdown()
     FTimers.Idle.Stop();
     FTimers.Watchdog.Stop();
     FTimers.Handshake.Stop();
-    Guarded([this] { FPort->Close(); });
+    RunReported([this] { FPort->Close(); });
 }
 
 void MeterProgram::Run(ProgramCommand Command)
 {
-    Guarded([this, Command] { RunCommand(Command); });
+    RunReported([this, Command] { RunCommand(Command); });
 }
 
 void MeterProgram::RunCommand(ProgramCommand Command)
@@ -140,19 +130,19 @@ uint8_t MeterProgram::MeasurementNumber() const { return ::MeasurementNumber(FWi
 void MeterProgram::IdleTick()
 {
     if (FTimers.Idle.IsActive())
-        Guarded([this] { FSession->IdleTimerTick(); });
+        RunReported([this] { FSession->IdleTimerTick(); });
 }
 
 void MeterProgram::WatchdogTick()
 {
     if (FTimers.Watchdog.IsActive())
-        Guarded([this] { FSession->WatchdogTick(); });
+        RunReported([this] { FSession->WatchdogTick(); });
 }
 
 void MeterProgram::HandshakeTick()
 {
     if (FTimers.Handshake.IsActive())
-        Guarded([this] { FSession->HandshakeTimerTick(); });
+        RunReported([this] { FSession->HandshakeTimerTick(); });
 }
 
 void MeterProgram::Redraw() { FWindow.Draw(FState); }

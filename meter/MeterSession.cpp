@@ -6,6 +6,7 @@
 #include <velt/comport/framework/ExceptionReport.h>
 
 #include "PortFollow.h"
+#include "RunReported.h"
 
 MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now,
                            size_t MaxAnswerSize)
@@ -16,28 +17,11 @@ MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& 
 
 MeterSession::~MeterSession() { ReleasePort(); }
 
-namespace {
-
-// Runs Body; an exception leaving it goes to the exception report: a
-// notification's handler must not pass one on (a window system's frames may
-// be beneath it).
-template <typename Body>
-void Reported(Body&& Run) noexcept
-{
-    try {
-        Run();
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
-}
-
-} // namespace
-
 void MeterSession::BindPort()
 {
-    FPort.OnRxChar = [this](TComponent*, int32_t Count) { Reported([&] { ReceiveFromPort(Count); }); };
+    FPort.OnRxChar = [this](TComponent*, int32_t Count) { RunReported([&] { ReceiveFromPort(Count); }); };
     FPort.OnError = [this](TComponent*, TComErrors Errors) {
-        Reported([&] {
+        RunReported([&] {
             FView.ReportLineErrors(Errors);
             TakeLineErrors(Errors);
         });
