@@ -51,7 +51,7 @@ private:
     void CopyPane() override;
     std::filesystem::path AskSaveFileName() override;
     std::string PaneRtf() const override;
-    void ChoosePort() override;
+    bool ChoosePort() override;
     std::string AccessAdvice() const override;
 
     std::unique_ptr<Ui::TForm1> ui;

@@ -37,7 +37,7 @@ void TForm1::ShowBox(const ProgramBox& Box)
                    Box.Kind == BoxKind::Error ? TMessageIcon::Error : TMessageIcon::None);
 }
 
-void TForm1::ChoosePort() { ComPort->ShowSettingsDialog(); }
+bool TForm1::ChoosePort() { return ComPort->ShowSettingsDialog(); }
 
 std::string TForm1::AccessAdvice() const { return meter_text::kAccessAdvice; }
 

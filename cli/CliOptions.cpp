@@ -4,6 +4,8 @@
 #include <charconv>
 #include <map>
 
+#include <velt/comport/ComPort.h>
+
 #include "MeterRequests.h"
 
 namespace {
@@ -49,13 +51,21 @@ std::string TakeOption(const std::string& Option, const std::string& Value, CliO
     return {};
 }
 
-std::optional<CliCommand> CommandNamed(const std::string& Word)
+// The command a word names: a meter command by its word in the command
+// table, or one of the tool's own.
+bool TakeCommandWord(const std::string& Word, CliOptions& Options)
 {
-    static const std::map<std::string, CliCommand> commands = {
-        {"last", CliCommand::Last},          {"get", CliCommand::Get},     {"all", CliCommand::All},
-        {"set-clock", CliCommand::SetClock}, {"ports", CliCommand::Ports}, {"find", CliCommand::Find}};
-    const auto found = commands.find(Word);
-    return found == commands.end() ? std::nullopt : std::optional(found->second);
+    for (const CommandButton& button : CommandButtons())
+        if (button.Verb != nullptr && Word == button.Verb) {
+            Options.Command = CliCommand::Meter;
+            Options.Meter = button.Command;
+            return true;
+        }
+    static const std::map<std::string, CliCommand> own = {{"ports", CliCommand::Ports}, {"find", CliCommand::Find}};
+    const auto found = own.find(Word);
+    if (found != own.end())
+        Options.Command = found->second;
+    return found != own.end();
 }
 
 CliParseResult Fail(std::string Error) { return {std::nullopt, std::move(Error)}; }
@@ -65,33 +75,34 @@ std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Optio
 {
     if (Words.empty())
         return "brak polecenia (last, get N, all, set-clock, ports, find)";
-    const auto command = CommandNamed(Words[0]);
-    if (!command)
+    if (!TakeCommandWord(Words[0], Options))
         return "nieznane polecenie: \"" + Words[0] + "\"";
-    Options.Command = *command;
+    const CliCommand command = Options.Command;
+    const bool meter = command == CliCommand::Meter;
     size_t used = 1;
-    if (*command == CliCommand::Get) {
+    if (meter && ButtonOf(Options.Meter).TakesNumber) {
         if (Words.size() < 2)
-            return "brak numeru pomiaru po \"get\"";
+            return "brak numeru pomiaru po \"" + Words[0] + "\"";
         const auto number = ParseNumber(Words[1], kFirstMeasurement, kLastMeasurement);
         if (!number)
             return "błędny numer pomiaru: \"" + Words[1] + "\" (dozwolone 1..28)";
         Options.Number = static_cast<uint8_t>(*number);
         used = 2;
     }
-    if (*command == CliCommand::Find) {
+    if (command == CliCommand::Find) {
         Options.FindPorts.assign(Words.begin() + 1, Words.end());
         used = Words.size();
     }
     if (Words.size() > used)
         return "zbędny argument: \"" + Words[used] + "\"";
-    if ((*command == CliCommand::SetClock || *command == CliCommand::Find) && !Options.OutFile.empty())
+    const bool reads = meter && ButtonOf(Options.Meter).Request != nullptr;
+    if (!reads && command != CliCommand::Ports && !Options.OutFile.empty())
         return "opcja --out dotyczy tylko odczytu pomiarów";
-    if (*command == CliCommand::Find)
+    if (command == CliCommand::Find)
         for (const auto& given : Options.Settings)
             if (std::string_view(given.first.Option()) == "port")
                 return "przy poleceniu find porty podaje się po nim: find PORT...";
-    if (*command != CliCommand::Ports && Options.TabSeparated)
+    if (command != CliCommand::Ports && Options.TabSeparated)
         return "opcja --tsv dotyczy tylko polecenia ports";
     return {};
 }
@@ -135,10 +146,15 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& Arguments)
     return {options, {}};
 }
 
+// A port given on the command line is the user's own choice: it is opened
+// as it is, with no stored adapter looked for in its place.
 void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port)
 {
-    for (const auto& [setting, text] : Options.Settings)
+    for (const auto& [setting, text] : Options.Settings) {
         setting.SetTyped(Port, text);
+        if (std::string_view(setting.Option()) == "port")
+            Port.SetAdapterIdentity({});
+    }
 }
 
 namespace {
@@ -216,12 +232,14 @@ std::string CliUsage()
            "\n"
            "Odczyt trafia na standardowe wyjście (UTF-8), komunikaty na standardowe wyjście błędów.\n"
            "Gdy adapter USB zapisanego portu jest teraz pod inną nazwą, odczyt go odnajduje\n"
-           "i mówi o tym; gdy pasuje do niego więcej niż jeden port, żaden nie jest otwierany.\n"
+           "i mówi o tym; gdy pasuje do niego więcej niż jeden port albo gdy go nie ma, żaden port\n"
+           "nie jest otwierany (także ten o zapisanej nazwie, jeśli jest tam inne urządzenie).\n"
+           "Port podany w --port jest otwierany bez sprawdzania, jaki adapter jest zapisany.\n"
            "\n"
            "Kod wyjścia: 0 gotowe; 1 miernik nie odpowiedział, nie potwierdził ustawienia zegara\n"
            "albo linia zgłosiła błąd w trakcie odczytu (to, co nadeszło, i tak jest wypisane);\n"
-           "2 nie udało się otworzyć portu (albo rozpoznać adaptera), błędne opcje albo nie udało się\n"
-           "zapisać odczytu lub listy portów.\n"
+           "2 nie udało się otworzyć portu (albo znaleźć lub rozpoznać adaptera), błędne opcje albo\n"
+           "nie udało się zapisać odczytu lub listy portów.\n"
            "Polecenie find: 0 miernik odpowiedział na co najmniej jednym porcie (wypisanym na standardowe\n"
            "wyjście z pierwszym wierszem odpowiedzi); 1 nie odpowiedział na żadnym; 2 błędne opcje\n"
            "albo nie udało się odczytać listy portów lub zapisać wyniku.\n";

@@ -9,11 +9,15 @@
 
 #include <velt/comport/ComSettingsTable.h>
 
-enum class CliCommand { Last, Get, All, SetClock, Ports, Find, Help };
+#include "ProgramCommand.h"
+
+// A meter command (its word from the command table), or one of the tool's own.
+enum class CliCommand { Meter, Ports, Find, Help };
 
 struct CliOptions {
     CliCommand Command = CliCommand::Help;
-    uint8_t Number = 1; // the measurement of "get"
+    ProgramCommand Meter = ProgramCommand::LastMeasurement; // the meter command, for CliCommand::Meter
+    uint8_t Number = 1;                                     // the measurement of "get"
     // The port settings given, in the order given: each a row of the
     // settings table and a text that the row accepts.
     std::vector<std::pair<TPortSetting, std::string>> Settings;
@@ -22,7 +26,8 @@ struct CliOptions {
     std::vector<std::string> FindPorts; // "find": the ports to ask (empty: every listed port)
 };
 
-// Gives Port the settings of the options, in their order.
+// Gives Port the settings of the options, in their order. A port given is
+// used as it is: the stored adapter's identity is dropped for this run.
 void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port);
 
 struct CliParseResult {

@@ -1,7 +1,9 @@
 #include "CliView.h"
 
 #include "MeterSession.h"
+#include "LineErrorText.h"
 #include "MeterTexts.h"
+#include "OpenErrorText.h"
 
 CliView::CliView(bool ClockCommand, std::FILE* Messages, bool ShowProgress)
     : FClockCommand(ClockCommand), FMessages(Messages), FShowProgress(ShowProgress)
@@ -63,16 +65,28 @@ void CliView::ReportPortAmbiguous(const std::string& Stored)
             " (velt-cli ports).");
 }
 
+void CliView::ReportAdapterMissing(const MissingAdapter& Missing)
+{
+    Message(meter_text::AdapterMissingText(Missing.Port, Missing.Wanted, Missing.NowThere) +
+            " Podłącz adapter miernika albo wybierz port (--port, velt-cli ports).");
+}
+
 void CliView::ReportAdapterGone(const std::string& Port)
 {
     Message(std::string(meter_text::kAdapterGone) + " (" + Port + ")");
 }
 
-void CliView::ReportOpenFailed(const std::string& Reason, bool AccessDenied)
+void CliView::ReportOpenFailed(const PortOpenFailure& Failure)
 {
-    Message(std::string(meter_text::kOpenFailed) + " (" + Reason + ")");
-    if (AccessDenied)
+    Message(std::string(meter_text::kOpenFailed) + " (" + OpenErrorText(Failure) + ")");
+    if (Failure.Kind == ofAccessDenied)
         Message(meter_text::kAccessAdvice);
+}
+
+void CliView::ReportLineErrors(TComErrors Errors)
+{
+    Message(LineErrorText(Errors));
+    FLineFailed = true;
 }
 
 void CliView::ReportNoAnswer()

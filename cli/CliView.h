@@ -26,6 +26,8 @@ public:
     const std::string& Answer() const { return FAnswer; }
     // Whether the answer was longer than the session keeps (its end is lost).
     bool AnswerCut() const { return FAnswerCut; }
+    // Whether the line reported an error: what came may be damaged.
+    bool LineFailed() const { return FLineFailed; }
     // Prints a message on its own line, below a progress line if one is drawn.
     void Message(const std::string& Text);
 
@@ -38,8 +40,10 @@ public:
     void ReportAnswerCut(size_t KeptBytes) override;
     void ReportPortFollowed(const std::string& From, const std::string& To) override;
     void ReportPortAmbiguous(const std::string& Stored) override;
+    void ReportAdapterMissing(const MissingAdapter& Missing) override;
     void ReportAdapterGone(const std::string& Port) override;
-    void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
+    void ReportOpenFailed(const PortOpenFailure& Failure) override;
+    void ReportLineErrors(TComErrors Errors) override;
     void ReportNoAnswer() override;
     void ReportClockSet() override;
     void ReportClockFailed() override;
@@ -56,4 +60,5 @@ private:
     std::optional<Result> FResult;
     std::string FAnswer;
     bool FAnswerCut = false;
+    bool FLineFailed = false;
 };

@@ -28,7 +28,11 @@ public:
         if (Result && Result->Outcome == ProbeResult::Kind::Answered)
             Result->Text = Bytes;
     }
-    void ReportOpenFailed(const std::string& Reason, bool) override { Finish({ProbeResult::Kind::OpenFailed, Reason}); }
+    void ReportOpenFailed(const PortOpenFailure& Failure) override
+    {
+        Finish({ProbeResult::Kind::OpenFailed, Failure.Message});
+    }
+    void ReportLineErrors(TComErrors) override { Finish({ProbeResult::Kind::LineFailed, {}}); }
     void ReportNoAnswer() override { Finish({ProbeResult::Kind::NoAnswer, {}}); }
     void ReportClockSet() override {}
     void ReportClockFailed() override {}
@@ -37,22 +41,6 @@ public:
         if (!Result)
             Result = std::move(Value);
     }
-};
-
-// Empties the port's handlers when the probe ends, before the session goes.
-class HandlersCleared {
-public:
-    explicit HandlersCleared(TMeterPort& Port) : FPort(Port) {}
-    ~HandlersCleared()
-    {
-        FPort.OnRxChar = nullptr;
-        FPort.OnError = nullptr;
-    }
-    HandlersCleared(const HandlersCleared&) = delete;
-    HandlersCleared& operator=(const HandlersCleared&) = delete;
-
-private:
-    TMeterPort& FPort;
 };
 
 // The exclusive open refuses a port that another opener holds with EBUSY.
@@ -79,12 +67,6 @@ ProbeResult AskOpenPort(TMeterPort& Port, std::chrono::milliseconds Limit)
     DeadlineTimers timers(clock);
     ProbeView view;
     MeterSession session(Port, timers.Timers(), view, [] { return CalendarTime{}; });
-    Port.OnRxChar = [&](TComponent*, int32_t Count) { session.ReceiveFromPort(Count); };
-    Port.OnError = [&](TComponent*, TComErrors Errors) {
-        session.TakeLineErrors(Errors);
-        view.Finish({ProbeResult::Kind::LineFailed, {}});
-    };
-    const HandlersCleared cleared(Port);
     try {
         session.StartRead(LastMeasurementRequest());
         SessionLoop(session, timers).RunUntil([&] { return view.Result || clock.Now() >= deadline; });

@@ -9,13 +9,10 @@
 #include "CliView.h"
 #include "DeadlineTimers.h"
 #include "FindMeter.h"
-#include "LineErrorText.h"
 #include "LocalTime.h"
 #include "MeterPort.h"
-#include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
-#include "PortFollow.h"
 #include "PortTable.h"
 #include "SessionLoop.h"
 #include <velt/comport/framework/Console.h>
@@ -39,45 +36,6 @@ void ReadSettings(TMeterPort& Port, CliView& View)
     }
 }
 
-// The stored adapter is looked for under its present name first; when two
-// ports could be it, none is opened.
-bool OpenPort(TMeterPort& Port, CliView& View)
-{
-    if (Port.Port().empty()) {
-        View.Message(meter_text::kChoosePort);
-        return false;
-    }
-    const std::string stored = Port.Port();
-    const TResolvedPort resolved = FollowStoredAdapter(Port);
-    if (resolved.Result == prsAmbiguous) {
-        View.ReportPortAmbiguous(stored);
-        return false;
-    }
-    try {
-        Port.Open();
-        if (resolved.Result == prsMoved)
-            View.ReportPortFollowed(stored, resolved.Name);
-        return true;
-    } catch (const EComPort& e) {
-        View.ReportOpenFailed(Port.Port() + ": " + e.what(), e.AccessDenied());
-    } catch (const std::exception& e) {
-        View.ReportOpenFailed(Port.Port() + ": " + e.what(), false);
-    }
-    return false;
-}
-
-std::string RequestOf(const CliOptions& Options)
-{
-    switch (Options.Command) {
-    case CliCommand::Get:
-        return MeasurementRequest(Options.Number);
-    case CliCommand::All:
-        return AllMeasurementsRequest();
-    default:
-        return LastMeasurementRequest();
-    }
-}
-
 int WriteAnswer(const std::string& Bytes, const CliOptions& Options, CliView& View)
 {
     if (!Options.OutFile.empty()) {
@@ -98,22 +56,6 @@ int WriteAnswer(const std::string& Bytes, const CliOptions& Options, CliView& Vi
     return kExitDone;
 }
 
-// Empties the port's handlers when it goes out of scope.
-class HandlersReleased {
-public:
-    explicit HandlersReleased(TMeterPort& Port) : FPort(Port) {}
-    ~HandlersReleased()
-    {
-        FPort.OnRxChar = nullptr;
-        FPort.OnError = nullptr;
-    }
-    HandlersReleased(const HandlersReleased&) = delete;
-    HandlersReleased& operator=(const HandlersReleased&) = delete;
-
-private:
-    TMeterPort& FPort;
-};
-
 // Runs one command on the port and returns the exit code. A read whose line reported an error, whose received bytes
 // could not be taken, or whose answer was longer than a session keeps, is damaged or cut short: what arrived is still
 // written out, but the command fails.
@@ -121,24 +63,22 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
 {
     SteadyMeterClock clock;
     DeadlineTimers timers(clock);
+    if (Port.Port().empty()) {
+        View.Message(meter_text::kChoosePort);
+        return kExitPortOrOptions;
+    }
+    // The session lets go of the port when it ends; the port closes after,
+    // serving what the line still hands over.
     MeterSession session(Port, timers.Timers(), View, LocalTimeNow);
     View.Watch(session);
-    Port.OnRxChar = [&](TComponent*, int32_t Count) { session.ReceiveFromPort(Count); };
-    Port.OnError = [&](TComponent*, TComErrors Errors) {
-        View.Message(LineErrorText(Errors));
-        session.TakeLineErrors(Errors);
-        TransferDamaged = true;
-    };
-    // The port closes after the session is gone, serving what the line still
-    // hands over: by then nothing may lead to the session.
-    const HandlersReleased released(Port);
-    if (!OpenPort(Port, View))
+    if (!session.OpenPort())
         return kExitPortOrOptions;
     try {
-        if (Options.Command == CliCommand::SetClock)
-            session.StartClockSetting();
+        const CommandButton& command = ButtonOf(Options.Meter);
+        if (command.Request != nullptr)
+            session.StartRead(command.Request(Options.Number));
         else
-            session.StartRead(RequestOf(Options));
+            session.StartClockSetting(); // the one meter command that is no read
         SessionLoop(session, timers).RunUntil([&] { return View.Outcome().has_value(); });
     } catch (const std::exception& e) {
         View.Message(e.what());
@@ -156,7 +96,7 @@ int RunSession(TMeterPort& Port, const CliOptions& Options, CliView& View, bool&
         break;
     }
     const int written = WriteAnswer(View.Answer(), Options, View);
-    const bool damaged = TransferDamaged || View.AnswerCut();
+    const bool damaged = TransferDamaged || View.LineFailed() || View.AnswerCut();
     return written == kExitDone && damaged ? kExitMeterFailed : written;
 }
 
@@ -184,7 +124,7 @@ int Run(const CliOptions& Options)
     // it waits on the line itself, so no event thread is needed.
     MainThreadQueue::Instance().SetMainThread();
     MainThreadQueue::Instance().ServeAsMainLoop();
-    CliView view(Options.Command == CliCommand::SetClock, stderr, IsTerminal(stderr));
+    CliView view(ButtonOf(Options.Meter).Request == nullptr, stderr, IsTerminal(stderr));
     bool transferDamaged = false;
     SetExceptionReportHandler([&](const std::string& Message) {
         view.Message(Message);

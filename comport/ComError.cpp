@@ -49,3 +49,14 @@ EComPort::EComPort(int32_t ACode, int32_t ASystemErrorCode)
 EComPort::EComPort(int32_t ACode) : Exception(PortErrorText(ACode)), FSystemErrorCode(-1), FPortErrorCode(ACode) {}
 
 bool EComPort::AccessDenied() const { return device::IsAccessDeniedError(FSystemErrorCode); }
+
+TOpenFailure EComPort::OpenFailure() const
+{
+    if (FSystemErrorCode < 0)
+        return ofOther;
+    if (device::IsNoSuchDeviceError(FSystemErrorCode))
+        return ofNoSuchPort;
+    if (device::IsDeviceBusyError(FSystemErrorCode))
+        return ofInUse;
+    return AccessDenied() ? ofAccessDenied : ofOther;
+}

@@ -386,8 +386,10 @@ void TCustomComPort::EndSettingsUpdate()
 {
     if (FPrivate->FSettingsUpdateDepth <= 0)
         return;
-    if (--FPrivate->FSettingsUpdateDepth == 0)
-        ApplyAllSettings();
+    if (--FPrivate->FSettingsUpdateDepth != 0)
+        return;
+    ++FPrivate->FSettingsUpdatesEnded;
+    ApplyAllSettings();
 }
 
 // ---- Setup dialog -----------------------------------------------------------
@@ -397,9 +399,13 @@ void TCustomComPort::SetSettingsDialog(std::function<void(TCustomComPort&)> Dial
     SettingsDialog() = std::move(Dialog);
 }
 
-void TCustomComPort::ShowSettingsDialog()
+// A dialog writes the operator's choices in one settings update, and only
+// when the operator confirms: an update ended meanwhile is that confirmation.
+bool TCustomComPort::ShowSettingsDialog()
 {
     if (!SettingsDialog())
         throw EComPort(peNoSettingsDialog);
+    const uint32_t endedBefore = FPrivate->FSettingsUpdatesEnded;
     SettingsDialog()(*this);
+    return FPrivate->FSettingsUpdatesEnded != endedBefore;
 }

@@ -52,6 +52,7 @@ public:
     bool FTxEmptyTriggerKept = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
     int32_t FSettingsUpdateDepth = 0;
+    uint32_t FSettingsUpdatesEnded = 0; // outermost updates ended: tells a dialog's confirm
     std::vector<TPortLink*> FLinkList;
     bool FAnnounceRxChar = true;
     int FThreadPriority = 0;

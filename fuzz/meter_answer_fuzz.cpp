@@ -77,7 +77,7 @@ public:
         Shown = Bytes;
         ++Answers;
     }
-    void ReportOpenFailed(const std::string&, bool) override {}
+    void ReportOpenFailed(const PortOpenFailure&) override {}
     void ReportNoAnswer() override {}
     void ReportClockSet() override {}
     void ReportClockFailed() override {}

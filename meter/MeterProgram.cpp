@@ -9,20 +9,11 @@
 #include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
+#include "PortFollow.h"
+#include "RunReported.h"
 #include "Windows1250.h"
 
 namespace {
-
-// Runs Body; an exception leaving it goes to the exception report.
-template <typename Body>
-void Guarded(Body&& Run) noexcept
-{
-    try {
-        Run();
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
-}
 
 std::u16string Utf16(const std::string& Utf8) { return Utf8ToUtf16(Utf8); }
 
@@ -34,15 +25,6 @@ MeterProgram::MeterProgram(ProgramWindow& Window, MeterTimers Timers, std::funct
 {
     ApplyMeterPortSettings(*FPort);
     FSession = std::make_unique<MeterSession>(*FPort, FTimers, static_cast<MeterView&>(*this), std::move(Now));
-    FPort->OnRxChar = [this](TComponent*, int32_t Count) { Guarded([&] { FSession->ReceiveFromPort(Count); }); };
-    // A hang-up is the adapter pulled out, which the status line tells;
-    // any other line error asks for the port, as it always did.
-    FPort->OnError = [this](TComponent*, TComErrors Errors) {
-        Guarded([&] {
-            if (!FSession->TakeLineErrors(Errors))
-                FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
-        });
-    };
 }
 
 MeterProgram::~MeterProgram() { Shutdown(); }
@@ -51,12 +33,12 @@ void MeterProgram::Start()
 {
     FTimers.Idle.Start();
     Redraw();
-    Guarded([this] { RestoreStoredSettings(*FPort, FPlaces); });
+    RunReported([this] { RestoreStoredSettings(*FPort, FPlaces); });
 }
 
 void MeterProgram::StoreSettings()
 {
-    Guarded([this] { SaveStoredSettings(*FPort, FPlaces); });
+    RunReported([this] { SaveStoredSettings(*FPort, FPlaces); });
 }
 
 void MeterProgram::Shutdown()
@@ -65,17 +47,16 @@ void MeterProgram::Shutdown()
         return;
     // Closing the port serves hand-overs still in flight; they must no
     // longer reach a window that is going.
-    FPort->OnRxChar = nullptr;
-    FPort->OnError = nullptr;
+    FSession->ReleasePort();
     FTimers.Idle.Stop();
     FTimers.Watchdog.Stop();
     FTimers.Handshake.Stop();
-    Guarded([this] { FPort->Close(); });
+    RunReported([this] { FPort->Close(); });
 }
 
 void MeterProgram::Run(ProgramCommand Command)
 {
-    Guarded([this, Command] { RunCommand(Command); });
+    RunReported([this, Command] { RunCommand(Command); });
 }
 
 void MeterProgram::RunCommand(ProgramCommand Command)
@@ -108,9 +89,10 @@ void MeterProgram::RunCommand(ProgramCommand Command)
 
 // A command that talks to the meter. A status about the adapter stays until
 // a command finds the port open with nothing new to tell of it. When the
-// adapter could not be told apart from another, the operator picks the port
-// once the session is done with the command; what is picked is stored with
-// the other settings when the window closes.
+// adapter is missing or could not be told apart from another, the operator
+// picks the port once the session is done with the command: the port picked
+// is used as it is, its identity now the meter's adapter (stored with the
+// other settings when the window closes).
 void MeterProgram::RunOnMeter(const std::function<void()>& Start)
 {
     FStatusSaid = false;
@@ -120,7 +102,8 @@ void MeterProgram::RunOnMeter(const std::function<void()>& Start)
         SetStatus({});
     if (FPortToChoose) {
         FPortToChoose = false;
-        FWindow.ChoosePort();
+        if (FWindow.ChoosePort())
+            RememberChosenAdapter(*FPort);
     }
 }
 
@@ -147,19 +130,19 @@ uint8_t MeterProgram::MeasurementNumber() const { return ::MeasurementNumber(FWi
 void MeterProgram::IdleTick()
 {
     if (FTimers.Idle.IsActive())
-        Guarded([this] { FSession->IdleTimerTick(); });
+        RunReported([this] { FSession->IdleTimerTick(); });
 }
 
 void MeterProgram::WatchdogTick()
 {
     if (FTimers.Watchdog.IsActive())
-        Guarded([this] { FSession->WatchdogTick(); });
+        RunReported([this] { FSession->WatchdogTick(); });
 }
 
 void MeterProgram::HandshakeTick()
 {
     if (FTimers.Handshake.IsActive())
-        Guarded([this] { FSession->HandshakeTimerTick(); });
+        RunReported([this] { FSession->HandshakeTimerTick(); });
 }
 
 void MeterProgram::Redraw() { FWindow.Draw(FState); }
@@ -216,13 +199,21 @@ void MeterProgram::ShowAnswer(const std::string& Bytes)
 
 // The written message, and where the account may not use the device, what
 // to do about it on a line of its own.
-void MeterProgram::ReportOpenFailed(const std::string&, bool AccessDenied)
+void MeterProgram::ReportOpenFailed(const PortOpenFailure& Failure)
 {
     std::string text = meter_text::kOpenFailed;
     const std::string advice = FWindow.AccessAdvice();
-    if (AccessDenied && !advice.empty())
+    if (Failure.Kind == ofAccessDenied && !advice.empty())
         text += "\n" + advice;
     ShowError(text);
+}
+
+// A hang-up is the adapter pulled out, which the status line tells; any
+// other line error asks for the port, as it always did.
+void MeterProgram::ReportLineErrors(TComErrors Errors)
+{
+    if (!Errors.Contains(ceIO))
+        FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
 }
 
 void MeterProgram::ReportNoAnswer()
@@ -247,6 +238,12 @@ void MeterProgram::ReportPortFollowed(const std::string& From, const std::string
 void MeterProgram::ReportPortAmbiguous(const std::string&)
 {
     SetStatus(meter_text::PortAmbiguousStatus());
+    FPortToChoose = true;
+}
+
+void MeterProgram::ReportAdapterMissing(const MissingAdapter& Missing)
+{
+    SetStatus(meter_text::AdapterMissingStatus(Missing.Port, Missing.Wanted, Missing.NowThere));
     FPortToChoose = true;
 }
 

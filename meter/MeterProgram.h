@@ -71,12 +71,14 @@ private:
     void StepProgress(int Amount) override;
     void EndTransfer() override;
     void ShowAnswer(const std::string& Bytes) override;
-    void ReportOpenFailed(const std::string& Reason, bool AccessDenied) override;
+    void ReportOpenFailed(const PortOpenFailure& Failure) override;
+    void ReportLineErrors(TComErrors Errors) override;
     void ReportNoAnswer() override;
     void ReportClockSet() override;
     void ReportClockFailed() override;
     void ReportPortFollowed(const std::string& From, const std::string& To) override;
     void ReportPortAmbiguous(const std::string& Stored) override;
+    void ReportAdapterMissing(const MissingAdapter& Missing) override;
     void ReportAdapterGone(const std::string& Port) override;
 
     ProgramWindow& FWindow;

@@ -6,16 +6,35 @@
 #include <velt/comport/framework/ExceptionReport.h>
 
 #include "PortFollow.h"
+#include "RunReported.h"
 
 MeterSession::MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now,
                            size_t MaxAnswerSize)
     : FPort(Port), FTimers(Timers), FView(View), FNow(std::move(Now)), FMaxAnswerSize(MaxAnswerSize)
 {
+    BindPort();
 }
 
-// Opens the port when it is closed. A failure is shown, not raised; the
-// result tells whether the port is open now.
-bool MeterSession::OpenPortIfClosed()
+MeterSession::~MeterSession() { ReleasePort(); }
+
+void MeterSession::BindPort()
+{
+    FPort.OnRxChar = [this](TComponent*, int32_t Count) { RunReported([&] { ReceiveFromPort(Count); }); };
+    FPort.OnError = [this](TComponent*, TComErrors Errors) {
+        RunReported([&] {
+            FView.ReportLineErrors(Errors);
+            TakeLineErrors(Errors);
+        });
+    };
+}
+
+void MeterSession::ReleasePort()
+{
+    FPort.OnRxChar = nullptr;
+    FPort.OnError = nullptr;
+}
+
+bool MeterSession::OpenPort()
 {
     ClosePortIfGone();
     if (FPort.Connected())
@@ -23,29 +42,32 @@ bool MeterSession::OpenPortIfClosed()
     try {
         return OpenFollowedPort();
     } catch (const EComPort& error) {
-        FView.ReportOpenFailed(error.what(), error.AccessDenied());
+        FView.ReportOpenFailed({FPort.Port(), error.what(), error.OpenFailure()});
     } catch (...) {
-        FView.ReportOpenFailed(ExceptionMessage(std::current_exception()), false);
+        FView.ReportOpenFailed({FPort.Port(), ExceptionMessage(std::current_exception()), ofOther});
     }
     return false;
 }
 
 // The adapter last used is looked for first: under a new name it is opened
-// there, and the view told; when it cannot be told apart from another, none
-// is opened and the operator chooses.
+// there, and the view told. When it cannot be told apart from another, or
+// is not there at all, nothing is opened (whatever holds its name now is
+// another device) and the operator chooses.
 bool MeterSession::OpenFollowedPort()
 {
     const std::string stored = FPort.Port();
-    const TFollowedPort resolved = FollowStoredAdapter(FPort);
-    FPortAmbiguous = resolved.Result == prsAmbiguous;
-    if (FPortAmbiguous) {
+    const TFollowedPort followed = FollowStoredAdapter(FPort);
+    FPortToChoose = followed.Result == prsAmbiguous || followed.Result == prsMissing;
+    if (followed.Result == prsAmbiguous)
         FView.ReportPortAmbiguous(stored);
+    if (followed.Result == prsMissing)
+        FView.ReportAdapterMissing({stored, followed.Wanted, followed.NowThere});
+    if (FPortToChoose)
         return false;
-    }
     FPort.Open();
-    if (resolved.Result == prsMoved)
-        FView.ReportPortFollowed(stored, resolved.Name);
-    RememberAdapter(FPort, resolved);
+    if (followed.Result == prsMoved)
+        FView.ReportPortFollowed(stored, followed.Name);
+    RememberAdapter(FPort, followed);
     return true;
 }
 
@@ -68,7 +90,7 @@ void MeterSession::WriteToMeter(const std::string& Bytes)
 
 void MeterSession::StartRead(const std::string& Request)
 {
-    if (!OpenPortIfClosed() && FPortAmbiguous)
+    if (!OpenPort() && FPortToChoose)
         return; // the operator chooses the port first
     FView.ClearText();
     FView.SetCommandsEnabled(false);
@@ -166,7 +188,7 @@ void MeterSession::StartClockSetting()
 {
     FView.ClearText();
     FView.SetCommandsEnabled(false);
-    if (!OpenPortIfClosed()) {
+    if (!OpenPort()) {
         FView.SetCommandsEnabled(true);
         return;
     }

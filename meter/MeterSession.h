@@ -6,6 +6,8 @@
 // window runs it on its own timers and widgets, and the command-line tool and
 // the tests on deadline timers and a clock of their own.
 //
+// The session binds its port's notifications (received bytes, line errors)
+// while it lives, and opens the port itself, following the meter's adapter.
 // The operations are the window's handlers: commands, the received-bytes
 // notification and the three timer ticks. All run on one thread.
 #include <cstdint>
@@ -30,10 +32,25 @@ public:
     // An answer keeps at most MaxAnswerSize bytes.
     MeterSession(TCustomComPort& Port, MeterTimers Timers, MeterView& View, std::function<CalendarTime()> Now,
                  size_t MaxAnswerSize = kMaxAnswerSize);
+    ~MeterSession();
+    MeterSession(const MeterSession&) = delete;
+    MeterSession& operator=(const MeterSession&) = delete;
+
+    // The port's notifications no longer reach the session (the port may
+    // still serve hand-overs in flight while it closes).
+    void ReleasePort();
+
+    // Opens the port when it is closed: the meter's adapter is looked for
+    // first (under a new name it is opened there, and the view told); when
+    // it is missing or cannot be told apart from another, nothing is opened.
+    // A failure is reported to the view, not raised; the result tells
+    // whether the port is open now.
+    bool OpenPort();
 
     // A read command. A port that does not open is reported; the request is
     // written all the same, and that write's failure leaves here, while the
-    // watchdog brings the commands back a second later.
+    // watchdog brings the commands back a second later. When the stored
+    // adapter is missing or cannot be told apart, nothing is written at all.
     void StartRead(const std::string& Request);
     // The clock command: sets the meter's clock to Now.
     void StartClockSetting();
@@ -58,7 +75,7 @@ public:
     int32_t ClockBytesSent() const { return FHandshake.BytesSent(); }
 
 private:
-    bool OpenPortIfClosed();
+    void BindPort();
     bool OpenFollowedPort();
     void ClosePortIfGone();
     void WriteToMeter(const std::string& Bytes);
@@ -72,8 +89,8 @@ private:
     std::function<CalendarTime()> FNow;
     size_t FMaxAnswerSize;
     std::string FReceiveBuffer;
-    bool FAnswerCut = false;     // bytes beyond FMaxAnswerSize arrived and were left out
-    bool FLineGone = false;      // the line hung up; the port closes at the next timer tick or command
-    bool FPortAmbiguous = false; // the last open found several ports that could be the adapter
+    bool FAnswerCut = false;    // bytes beyond FMaxAnswerSize arrived and were left out
+    bool FLineGone = false;     // the line hung up; the port closes at the next timer tick or command
+    bool FPortToChoose = false; // the last open found no port it may use for the adapter
     ClockHandshake FHandshake;
 };

@@ -25,6 +25,9 @@ constexpr const char* kPortFollowed = "Adapter miernika jest teraz na porcie";
 constexpr const char* kPortWas = "wcześniej";
 // Two present ports could be the meter's adapter.
 constexpr const char* kPortAmbiguous = "Nie można rozpoznać, który port jest adapterem miernika.";
+// The stored adapter is not there: nothing is opened in its place.
+constexpr const char* kAdapterMissing = "Nie znaleziono adaptera miernika";
+constexpr const char* kNothingSent = "Nic nie zostało wysłane.";
 constexpr const char* kTransfer = "Transmisja danych";
 
 // The window's status line about the meter's adapter.
@@ -36,6 +39,21 @@ inline std::string AdapterGoneStatus(const std::string& Port)
 inline std::string PortFollowedStatus(const std::string& From, const std::string& To)
 {
     return std::string(kPortFollowed) + " " + To + " (" + kPortWas + " " + From + ").";
+}
+
+// "Nie znaleziono adaptera miernika (<adapter>, zapisany port <name>). Port <name> to teraz
+// inne urządzenie: <what>. Nic nie zostało wysłane."
+inline std::string AdapterMissingText(const std::string& Port, const std::string& Wanted, const std::string& NowThere)
+{
+    std::string text = std::string(kAdapterMissing) + " (" + Wanted + ", zapisany port " + Port + "). ";
+    text += NowThere.empty() ? "Portu " + Port + " nie ma teraz na liście portów. "
+                             : "Port " + Port + " to teraz inne urządzenie: " + NowThere + ". ";
+    return text + kNothingSent;
+}
+
+inline std::string AdapterMissingStatus(const std::string& Port, const std::string& Wanted, const std::string& NowThere)
+{
+    return AdapterMissingText(Port, Wanted, NowThere) + " " + kChoosePort + ".";
 }
 
 inline std::string PortAmbiguousStatus() { return std::string(kPortAmbiguous) + " " + kChoosePort + "."; }

@@ -4,6 +4,26 @@
 #include <cstddef>
 #include <string>
 
+#include <velt/comport/ComError.h>
+#include <velt/comport/ComTypes.h>
+
+// The meter's stored adapter is not present: what Port (the stored name)
+// leads to now is another device, or nothing.
+struct MissingAdapter {
+    std::string Port;
+    std::string Wanted;   // the stored adapter, as the operator knows it
+    std::string NowThere; // what the system lists under Port now; empty: nothing
+};
+
+// The port did not open: its name, the component's message and what the
+// system's error number says (ofAccessDenied: the account may not use the
+// device).
+struct PortOpenFailure {
+    std::string Port;
+    std::string Message;
+    TOpenFailure Kind = ofOther;
+};
+
 class MeterView {
 public:
     virtual ~MeterView() = default;
@@ -28,13 +48,19 @@ public:
     // More than one present port could be the meter's adapter and none was
     // opened: the operator chooses (the window opens its setup dialog).
     virtual void ReportPortAmbiguous(const std::string& /*Stored*/) {}
+    // The meter's adapter is not there and nothing was opened, whatever
+    // holds its name now: the operator chooses (the window opens its setup
+    // dialog), or plugs the adapter in again.
+    virtual void ReportAdapterMissing(const MissingAdapter& /*Missing*/) {}
     // The line hung up (the adapter was pulled out): the port is closed, and
     // the next command opens it again, wherever the adapter is then.
     virtual void ReportAdapterGone(const std::string& /*Port*/) {}
 
-    // The port could not be opened; Reason is the component's message, and
-    // AccessDenied tells that the account may not use the device.
-    virtual void ReportOpenFailed(const std::string& Reason, bool AccessDenied) = 0;
+    // The port could not be opened.
+    virtual void ReportOpenFailed(const PortOpenFailure& Failure) = 0;
+    // The port reported line errors (told before the session takes them: a
+    // hang-up, ceIO, then ends what waited for the meter).
+    virtual void ReportLineErrors(TComErrors /*Errors*/) {}
     // A request got no byte at all within a second.
     virtual void ReportNoAnswer() = 0;
     virtual void ReportClockSet() = 0;

@@ -19,6 +19,14 @@ std::optional<std::vector<TPortDetails>> PresentPorts()
     return present;
 }
 
+// The identity of the listed port Name opens; empty for a path the system
+// does not list.
+std::string ListedIdentity(const std::string& Name, const std::vector<TPortDetails>& Ports)
+{
+    const TPortDetails* listed = FindListedPort(Name, Ports);
+    return listed != nullptr ? PortIdentity(*listed) : std::string();
+}
+
 } // namespace
 
 TFollowedPort FollowStoredAdapter(TCustomComPort& Port)
@@ -34,8 +42,13 @@ TFollowedPort FollowStoredAdapter(TCustomComPort& Port)
         static_cast<TResolvedPort&>(followed) = ResolvePort(Port.Port(), identity, *ports);
     if (followed.Result == prsMoved)
         Port.SetPort(followed.Name, identity);
-    const TPortDetails* listed = FindListedPort(followed.Name, *ports);
-    followed.Identity = listed != nullptr ? PortIdentity(*listed) : std::string(); // a path the system does not list
+    if (followed.Result == prsMissing) {
+        followed.Wanted = DescribeAdapterIdentity(identity);
+        if (const TPortDetails* there = FindListedPort(Port.Port(), *ports))
+            followed.NowThere = DescribePort(*there);
+        return followed; // nothing to remember: the stored adapter stays the meter's
+    }
+    followed.Identity = ListedIdentity(followed.Name, *ports);
     return followed;
 }
 
@@ -43,4 +56,10 @@ void RememberAdapter(TCustomComPort& Port, const TFollowedPort& Followed)
 {
     if (Followed.Identity)
         Port.SetAdapterIdentity(*Followed.Identity);
+}
+
+void RememberChosenAdapter(TCustomComPort& Port)
+{
+    if (const auto ports = PresentPorts())
+        Port.SetAdapterIdentity(ListedIdentity(Port.Port(), *ports));
 }

@@ -38,8 +38,9 @@ public:
     // The pane's content as a Rich Text Format document.
     virtual std::string PaneRtf() const = 0;
     // The operator chooses the meter's port: the setup dialog opens, as its
-    // button opens it; returns when it is closed.
-    virtual void ChoosePort() = 0;
+    // button opens it; returns when it is closed, telling whether the
+    // operator confirmed it.
+    virtual bool ChoosePort() = 0;
     // What to tell an account that may not use the port; empty: nothing.
     virtual std::string AccessAdvice() const { return {}; }
 };

@@ -120,6 +120,7 @@ TEST(PortOnPty, SecondOpenerFailsInThisProcessAndAnother)
     auto e = ExpectComError([&] { second.Open(); });
     EXPECT_EQ(e.PortErrorCode(), peOpenDevice);
     EXPECT_EQ(e.SystemErrorCode(), EBUSY);
+    EXPECT_EQ(e.OpenFailure(), ofInUse);
     EXPECT_FALSE(second.Connected());
 
     const pid_t child = fork();
@@ -157,8 +158,10 @@ TEST(PortOnPty, NamesThatAreNoTerminalFailWithTheirErrnoAndLeakNothing)
         auto e = ExpectComError([&] { port.Open(); });
         EXPECT_EQ(e.PortErrorCode(), peOpenDevice) << name;
         EXPECT_EQ(e.SystemErrorCode(), error) << name;
+        EXPECT_EQ(e.OpenFailure(), error == ENOENT ? ofNoSuchPort : ofOther) << name;
         EXPECT_FALSE(port.Connected());
     }
+    EXPECT_EQ(EComPort(peOpenDevice, EACCES).OpenFailure(), ofAccessDenied);
     EXPECT_EQ(OpenDescriptors(), before);
     unlink(file.c_str());
     rmdir(dir);

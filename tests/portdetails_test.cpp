@@ -100,6 +100,11 @@ TEST(PortDetails, IdentityAndDescription)
     pty.Name = "/dev/pts/4";
     pty.Kind = pkPseudoTerminal;
     EXPECT_EQ(DescribePort(pty), "/dev/pts/4");
+
+    // The stored adapter as a message names it: its serial number, else where it was plugged in.
+    EXPECT_EQ(DescribeAdapterIdentity("usb:0403:6001:at:1-1.2:sn:A1:B2"), "adapter USB 0403:6001, nr A1:B2");
+    EXPECT_EQ(DescribeAdapterIdentity("usb:0403:6001:at:1-1.2"), "adapter USB 0403:6001, USB 1-1.2");
+    EXPECT_EQ(DescribeAdapterIdentity("ttyS0"), "");
 }
 
 TEST(PortDetails, InstalledSourceIsSortedLikeTheNames)

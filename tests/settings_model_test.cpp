@@ -162,4 +162,19 @@ TEST(SettingsModel, PortErrorsCarryCodeAndPlatformNumber)
     const EComPort e = ExpectComError([&] { port.ShowSettingsDialog(); });
     EXPECT_EQ(e.PortErrorCode(), peNoSettingsDialog);
     EXPECT_STREQ(e.what(), "No settings dialog is available in this program");
+
+    // A dialog tells its confirmation by writing its choices in one settings
+    // update; cancelled, it writes nothing.
+    bool confirm = true;
+    TCustomComPort::SetSettingsDialog([&](TCustomComPort& Port) {
+        if (!confirm)
+            return;
+        Port.BeginSettingsUpdate();
+        Port.SetPort("ttyUSB1");
+        Port.EndSettingsUpdate();
+    });
+    EXPECT_TRUE(port.ShowSettingsDialog());
+    confirm = false;
+    EXPECT_FALSE(port.ShowSettingsDialog());
+    TCustomComPort::SetSettingsDialog({});
 }

@@ -10,6 +10,7 @@
 
 #include "MeterProgram.h"
 #include "MeterRequests.h"
+#include "Prompts.h"
 #include "RichPane.h"
 #include "WinMeterTimer.h"
 
@@ -31,7 +32,7 @@ constexpr UINT_PTR kWatchdogTimerId = 2;
 constexpr UINT_PTR kHandshakeTimerId = 3;
 
 // A control of the panel: where it sits on the panel, in creation (and so
-// tab) order.
+// tab) order. A command button's caption comes from the command table.
 struct PanelControl {
     TControl Id;
     const wchar_t* Class;
@@ -46,23 +47,31 @@ constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT;
 const std::array<PanelControl, 13>& PanelControls()
 {
     static const std::array<PanelControl, 13> controls = {{
-        {TControl::bUstawienia, WC_BUTTONW, L"Ustawienia", kButton, 45, 15, 101, 25},
+        {TControl::bUstawienia, WC_BUTTONW, L"", kButton, 45, 15, 101, 25},
         {TControl::Label2, WC_STATICW, L"Numer pomiaru:", kLabel, 45, 50, 101, 14},
         {TControl::SpinEdit1, WC_EDITW, L"1", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_NUMBER | ES_LEFT, 45, 65, 101,
          22},
         {TControl::SpinArrows, UPDOWN_CLASSW, L"",
          WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0},
-        {TControl::bPomZPam, WC_BUTTONW, L"Pomiar z pamięci", kButton, 45, 95, 101, 25},
-        {TControl::bOstatniPom, WC_BUTTONW, L"Ostatni pomiar", kButton, 45, 130, 101, 25},
-        {TControl::bWszystPom, WC_BUTTONW, L"Wszystkie pomiary", kButton, 45, 175, 101, 25},
-        {TControl::bCzyscEkran, WC_BUTTONW, L"Czyść ekran", kButton, 45, 220, 101, 25},
-        {TControl::bKopiujDoSchowka, WC_BUTTONW, L"Kopiuj do schowka", kButton, 45, 265, 101, 25},
-        {TControl::bZapiszDoPliku, WC_BUTTONW, L"Zapisz do pliku", kButton, 45, 310, 101, 25},
-        {TControl::bUstawZegar, WC_BUTTONW, L"Ustaw datę i czas", kButton, 45, 355, 101, 25},
+        {TControl::bPomZPam, WC_BUTTONW, L"", kButton, 45, 95, 101, 25},
+        {TControl::bOstatniPom, WC_BUTTONW, L"", kButton, 45, 130, 101, 25},
+        {TControl::bWszystPom, WC_BUTTONW, L"", kButton, 45, 175, 101, 25},
+        {TControl::bCzyscEkran, WC_BUTTONW, L"", kButton, 45, 220, 101, 25},
+        {TControl::bKopiujDoSchowka, WC_BUTTONW, L"", kButton, 45, 265, 101, 25},
+        {TControl::bZapiszDoPliku, WC_BUTTONW, L"", kButton, 45, 310, 101, 25},
+        {TControl::bUstawZegar, WC_BUTTONW, L"", kButton, 45, 355, 101, 25},
         {TControl::lTransmisja, WC_STATICW, L"Transmisja danych", WS_CHILD | SS_LEFT, 25, 405, 140, 20},
         {TControl::pb, PROGRESS_CLASSW, L"", WS_CHILD, 20, 430, 150, 17},
     }};
     return controls;
+}
+
+std::wstring TextOf(const PanelControl& Control)
+{
+    for (const CommandButton& button : CommandButtons())
+        if (button.ControlId == static_cast<int>(Control.Id))
+            return Wide(button.Caption);
+    return Control.Text;
 }
 
 CalendarTime LocalClock()
@@ -163,7 +172,7 @@ void TForm1::CreateControls()
     rich_pane::UseCentralEuropeanText(memo);
     for (const PanelControl& control : PanelControls()) {
         const DWORD sunken = control.Id == TControl::SpinEdit1 ? WS_EX_CLIENTEDGE : 0;
-        HWND child = CreateWindowExW(sunken, control.Class, control.Text, control.Style, 0, 0, 0, 0, FWindow,
+        HWND child = CreateWindowExW(sunken, control.Class, TextOf(control).c_str(), control.Style, 0, 0, 0, 0, FWindow,
                                      reinterpret_cast<HMENU>(control.Id), instance, nullptr);
         const HFONT font = control.Id == TControl::lTransmisja ? FTransferFont : FFont;
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -281,10 +290,9 @@ void TForm1::Command(int Id, int Notification)
     }
     if (Notification != BN_CLICKED || !FProgram)
         return;
-    const auto* control =
-        std::find(std::begin(kCommandControls), std::end(kCommandControls), static_cast<TControl>(Id));
-    if (control != std::end(kCommandControls))
-        FProgram->Run(CommandButtons().at(static_cast<size_t>(control - std::begin(kCommandControls))).Command);
+    for (const CommandButton& button : CommandButtons())
+        if (button.ControlId == Id)
+            FProgram->Run(button.Command);
 }
 
 void TForm1::Timer(UINT_PTR Id)

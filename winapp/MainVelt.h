@@ -14,35 +14,32 @@
 #include <velt/comport/CPort.h>
 
 #include "ClockHandshake.h"
+#include "ProgramCommand.h"
 #include "ProgramWindow.h"
 #include "SettingsPlace.h"
 
 class MeterProgram;
 class WinMeterTimer;
 
-// The window's controls, by their names in the form.
+// The window's controls, by their names in the form; a command button's id
+// is its row's in the command table.
 enum class TControl : int {
     Memo = 100,
-    bUstawienia,
+    bUstawienia = ButtonOf(ProgramCommand::Settings).ControlId,
     Label2,
     SpinEdit1,
     SpinArrows,
-    bPomZPam,
-    bOstatniPom,
-    bWszystPom,
-    bCzyscEkran,
-    bKopiujDoSchowka,
-    bZapiszDoPliku,
-    bUstawZegar,
+    bPomZPam = ButtonOf(ProgramCommand::MeasurementFromMemory).ControlId,
+    bOstatniPom = ButtonOf(ProgramCommand::LastMeasurement).ControlId,
+    bWszystPom = ButtonOf(ProgramCommand::AllMeasurements).ControlId,
+    bCzyscEkran = ButtonOf(ProgramCommand::ClearPane).ControlId,
+    bKopiujDoSchowka = ButtonOf(ProgramCommand::CopyPane).ControlId,
+    bZapiszDoPliku = ButtonOf(ProgramCommand::SavePane).ControlId,
+    bUstawZegar = ButtonOf(ProgramCommand::SetClock).ControlId,
     lTransmisja,
     pb,
     lStatus, // the status line under the pane, shown while there is one
 };
-
-// The control of each command button, in the order of CommandButtons().
-constexpr TControl kCommandControls[] = {TControl::bUstawienia,    TControl::bPomZPam,    TControl::bOstatniPom,
-                                         TControl::bWszystPom,     TControl::bCzyscEkran, TControl::bKopiujDoSchowka,
-                                         TControl::bZapiszDoPliku, TControl::bUstawZegar};
 
 class TForm1 : private ProgramWindow {
 public:
@@ -91,7 +88,7 @@ private:
     void CopyPane() override;
     std::filesystem::path AskSaveFileName() override;
     std::string PaneRtf() const override;
-    void ChoosePort() override;
+    bool ChoosePort() override;
 
     SettingsPlaces FPlaces;
     HWND FWindow = nullptr;

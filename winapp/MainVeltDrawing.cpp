@@ -34,8 +34,8 @@ std::u16string ProgramText(const std::wstring& Text)
 
 void TForm1::Draw(const ProgramState& State)
 {
-    for (TControl button : kCommandControls)
-        EnableWindow(Control(button), State.CommandsEnabled);
+    for (const CommandButton& button : CommandButtons())
+        EnableWindow(GetDlgItem(FWindow, button.ControlId), State.CommandsEnabled);
     const int shown = State.TransferShown ? SW_SHOW : SW_HIDE;
     ShowWindow(Control(TControl::lTransmisja), shown);
     ShowWindow(Control(TControl::pb), shown);
@@ -81,4 +81,4 @@ std::filesystem::path TForm1::AskSaveFileName() { return std::filesystem::path(:
 std::string TForm1::PaneRtf() const { return rich_pane::Rtf(Control(TControl::Memo)); }
 
 // As the "Ustawienia" button does.
-void TForm1::ChoosePort() { ComPort->ShowSettingsDialog(); }
+bool TForm1::ChoosePort() { return ComPort->ShowSettingsDialog(); }

@@ -80,6 +80,17 @@ const TPortDetails* FindListedPort(const std::string& Name, const std::vector<TP
     return nullptr;
 }
 
+std::string DescribeAdapterIdentity(const std::string& Identity)
+{
+    const TIdentityParts parts = SplitIdentity(Identity);
+    if (!parts.Valid)
+        return {};
+    const std::string adapter = "adapter USB " + parts.VendorProduct;
+    if (!parts.SerialNumber.empty())
+        return adapter + ", nr " + parts.SerialNumber;
+    return parts.Location.empty() ? adapter : adapter + ", USB " + parts.Location;
+}
+
 TResolvedPort ResolvePort(const std::string& StoredName, const std::string& StoredIdentity,
                           const std::vector<TPortDetails>& Present)
 {

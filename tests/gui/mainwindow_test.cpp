@@ -252,6 +252,9 @@ private slots:
         QCOMPARE(Spin()->minimum(), 1);
         QCOMPARE(Spin()->maximum(), 28);
         QCOMPARE(FForm->findChild<QTimer*>("tUstawZegar")->interval(), 60);
+        // Each command's button, named and captioned as the command table says.
+        for (const CommandButton& button : CommandButtons())
+            QCOMPARE(Button(QString::fromLatin1(button.Name))->text(), QString::fromUtf8(button.Caption));
     }
 
     void answerInBurstsIsShownOnceCompleteWithPolishLetters()

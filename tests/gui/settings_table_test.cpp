@@ -101,6 +101,30 @@ private slots:
         }
     }
 
+    // Each meter command with a word in the command table is a command of
+    // velt-cli that the usage text names; the tool has no other meter words.
+    void commandLineTakesEveryMeterCommand()
+    {
+        const std::string usage = CliUsage();
+        int words = 0;
+        for (const CommandButton& button : CommandButtons()) {
+            if (button.Verb == nullptr)
+                continue;
+            ++words;
+            QVERIFY2(usage.find("\n  " + std::string(button.Verb) + " ") != std::string::npos, button.Verb);
+            std::vector<std::string> arguments{button.Verb};
+            if (button.TakesNumber)
+                arguments.push_back("28");
+            const CliParseResult parsed = ParseCliOptions(arguments);
+            QVERIFY2(parsed.Options.has_value(), parsed.Error.c_str());
+            QVERIFY(parsed.Options->Command == CliCommand::Meter);
+            QVERIFY(parsed.Options->Meter == button.Command);
+            QCOMPARE(int(parsed.Options->Number), button.TakesNumber ? 28 : 1);
+            QCOMPARE(&ButtonOf(button.Command), &button);
+        }
+        QCOMPARE(words, 4);
+    }
+
     // The words the command line had before the table keep working, the
     // rate takes any number, and flow control takes all four values.
     void commandLineKeepsItsWords()

@@ -69,11 +69,11 @@ class CliTest : public TempConfigHomeTest {
 protected:
     Finished Cli(const std::vector<std::string>& Arguments) { return RunProgram(VELT_CLI_PATH, Arguments); }
 
-    void StorePort(const std::string& Port, const std::string& DataBits)
+    void StorePort(const std::string& Port, const std::string& DataBits, const std::string& Identity = "")
     {
         WriteFile(RegistryFile(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velt4\\ComPort]\r\n\"Port\"=\"" +
                                       Port + "\"\r\n\"BaudRate\"=\"9600\"\r\n\"DataBits\"=\"" + DataBits +
-                                      "\"\r\n\r\n");
+                                      "\"\r\n\"AdapterIdentity\"=\"" + Identity + "\"\r\n\r\n");
     }
 };
 
@@ -228,6 +228,50 @@ TEST_F(CliTest, StoredSettingsAreReadNeverWritten)
     EXPECT_EQ(overridden.ExitCode, 0) << overridden.Err;
     EXPECT_EQ(overridden.Out.rfind("Ostatni pomiar", 0), 0u);
     EXPECT_EQ(ReadFile(RegistryFile()), stored);
+}
+
+// The stored adapter is not among the listed ports (a pseudo-terminal never
+// is): nothing is written to what holds its name, for a read or the clock,
+// and the message names the adapter looked for. --port opens the name as
+// given. The store stays as it was.
+TEST_F(CliTest, MissingAdapterIsRefusedAndAnExplicitPortIsOpened)
+{
+    PseudoTerminal line;
+    StorePort(line.SlavePath(), "8", "usb:0403:6001:at:1-1:sn:A1");
+    const std::string stored = ReadFile(RegistryFile());
+    for (const char* command : {"last", "set-clock"}) {
+        const Finished refused = Cli({command});
+        EXPECT_EQ(refused.ExitCode, 2);
+        EXPECT_NE(refused.Err.find("Nie znaleziono adaptera miernika (adapter USB 0403:6001, nr A1, zapisany port " +
+                                   line.SlavePath() + ")"),
+                  std::string::npos)
+            << refused.Err;
+        EXPECT_NE(refused.Err.find("--port"), std::string::npos);
+    }
+    EXPECT_EQ(line.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(100)), "");
+
+    const Finished chosen = Cli({"--port", line.SlavePath(), "last"});
+    EXPECT_EQ(chosen.ExitCode, 1) << chosen.Err; // no meter behind it
+    EXPECT_EQ(line.ReadFromPort(SIZE_MAX, std::chrono::milliseconds(100)), "T");
+    EXPECT_EQ(ReadFile(RegistryFile()), stored);
+}
+
+// An open that fails says why in words beside the component's message; the
+// advice about the dialout group only where rights are missing.
+TEST_F(CliTest, OpenFailureSaysWhatHappened)
+{
+    PseudoTerminal held;
+    ASSERT_EQ(flock(held.SlaveFd(), LOCK_EX | LOCK_NB), 0);
+    const std::string missing = (FHome / "ttyUSB9").string();
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, missing + ": nie ma takiego portu; Unable to open com port"},
+        {held.SlavePath(), held.SlavePath() + ": port jest zajęty przez inny program; Unable to open com port"}};
+    for (const auto& [port, said] : cases) {
+        const Finished run = Cli({"--port", port, "last"});
+        EXPECT_EQ(run.ExitCode, 2);
+        EXPECT_NE(run.Err.find("Wystąpił błąd podczas otwierania portu! (" + said), std::string::npos) << run.Err;
+        EXPECT_EQ(run.Err.find("dialout"), std::string::npos) << run.Err;
+    }
 }
 
 // find asks each port in turn: a port another program holds is left alone

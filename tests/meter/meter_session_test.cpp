@@ -40,8 +40,12 @@ public:
         Calls.push_back("followed " + From + " to " + To);
     }
     void ReportPortAmbiguous(const std::string& Stored) override { Calls.push_back("ambiguous " + Stored); }
+    void ReportAdapterMissing(const MissingAdapter& Missing) override
+    {
+        Calls.push_back("missing " + Missing.Wanted + " | " + Missing.NowThere);
+    }
     void ReportAdapterGone(const std::string& Port) override { Calls.push_back("gone " + Port); }
-    void ReportOpenFailed(const std::string&, bool) override { Calls.push_back("open failed"); }
+    void ReportOpenFailed(const PortOpenFailure&) override { Calls.push_back("open failed"); }
     void ReportNoAnswer() override { Calls.push_back("no answer"); }
     void ReportClockSet() override { Calls.push_back("clock set"); }
     void ReportClockFailed() override { Calls.push_back("clock failed"); }
@@ -243,6 +247,33 @@ TEST_F(MeterSessionTest, ReadFollowsTheAdapterAndGuessesNothing)
     EXPECT_EQ(FView.Calls, std::vector<std::string>{"ambiguous ttyUSB7"});
     EXPECT_FALSE(FPort.Connected());
     EXPECT_TRUE(NothingSent());
+}
+
+// The stored adapter is not there: whatever holds its name now (another
+// adapter, a built-in UART, nothing the system lists), not a byte reaches
+// it, for a read or the clock, and the stored identity stays the meter's.
+TEST_F(MeterSessionTest, MissingAdapterIsNeverReplacedByWhatHoldsItsName)
+{
+    const std::string meterAdapter = PortIdentity(UsbAdapter(FPty.SlavePath(), "A1", "1-1"));
+    TPortDetails uart;
+    uart.Name = uart.DevicePath = FPty.SlavePath();
+    uart.Kind = pkBuiltInUart;
+    const std::vector<std::pair<std::vector<TPortDetails>, std::string>> holders = {
+        {{UsbAdapter(FPty.SlavePath(), "B2", "1-1")}, DescribePort(UsbAdapter(FPty.SlavePath(), "B2", "1-1"))},
+        {{uart}, FPty.SlavePath() + " \u2013 wbudowany port szeregowy"},
+        {{}, ""}};
+    for (const auto& [listed, described] : holders) {
+        FPort.SetAdapterIdentity(meterAdapter);
+        UsePorts(listed);
+        FView.Calls.clear();
+        FSession.StartRead("T");
+        FSession.StartClockSetting();
+        EXPECT_EQ(FView.Calls.front(), "missing adapter USB 0403:6001, nr A1 | " + described);
+        EXPECT_FALSE(FPort.Connected());
+        EXPECT_TRUE(NothingSent()) << described;
+        EXPECT_EQ(FPort.AdapterIdentity(), meterAdapter);
+    }
+    SetPortDetailsSource({});
 }
 
 // The line hangs up half-way through an answer: what came is still shown,

@@ -39,6 +39,7 @@ public:
     std::filesystem::path SaveAs;
     std::string Rtf = "{\\rtf1 nowy}";
     int PortChoices = 0;
+    bool PortChoiceConfirmed = false;
 
     void Draw(const ProgramState& State) override { Drawn.push_back(State); }
     std::u16string PaneText() const override { return Pane; }
@@ -52,7 +53,11 @@ public:
     void CopyPane() override {}
     std::filesystem::path AskSaveFileName() override { return SaveAs; }
     std::string PaneRtf() const override { return Rtf; }
-    void ChoosePort() override { ++PortChoices; }
+    bool ChoosePort() override
+    {
+        ++PortChoices;
+        return PortChoiceConfirmed;
+    }
 };
 
 class ProgramTest : public TempConfigHomeTest {
@@ -221,6 +226,42 @@ TEST_F(ProgramTest, StatusTellsOfTheAdapterGoneFollowedOrNotToldApart)
     EXPECT_FALSE(FProgram->Port().Connected());
     EXPECT_EQ(replugged.ReadFromPort(1, 200ms), "");
     EXPECT_TRUE(FWindow.Boxes.empty());
+}
+
+// The stored adapter is missing, another device holding its name (another
+// adapter, a built-in UART, nothing listed): the status says which adapter
+// and what is there, the operator is asked for the port and nothing is sent.
+// A dialog cancelled keeps the meter's identity; a confirmed one makes the
+// port picked the meter's, used from then on.
+TEST_F(ProgramTest, MissingAdapterSendsNothingUntilTheOperatorPicksAPort)
+{
+    const std::string meterAdapter = PortIdentity(UsbAdapter(FPty.SlavePath(), "A1"));
+    TPortDetails uart;
+    uart.Name = uart.DevicePath = FPty.SlavePath();
+    uart.Kind = pkBuiltInUart;
+    const TPortDetails other = UsbAdapter(FPty.SlavePath(), "B2");
+    for (const std::vector<TPortDetails>& listed :
+         {std::vector<TPortDetails>{uart}, std::vector<TPortDetails>{}, std::vector<TPortDetails>{other}}) {
+        FProgram->Port().SetAdapterIdentity(meterAdapter);
+        UsePorts(listed);
+        FProgram->Run(ProgramCommand::AllMeasurements);
+        FProgram->Run(ProgramCommand::SetClock);
+        EXPECT_EQ(State().Status, meter_text::AdapterMissingStatus(FPty.SlavePath(), "adapter USB 0403:6001, nr A1",
+                                                                   listed.empty() ? "" : DescribePort(listed[0])));
+        EXPECT_FALSE(FProgram->Port().Connected());
+        EXPECT_EQ(FPty.ReadFromPort(1, 100ms), "");
+        EXPECT_EQ(FProgram->Port().AdapterIdentity(), meterAdapter);
+    }
+    EXPECT_EQ(FWindow.PortChoices, 6);
+    EXPECT_TRUE(FWindow.Boxes.empty());
+
+    FWindow.PortChoiceConfirmed = true;
+    FProgram->Run(ProgramCommand::LastMeasurement);
+    EXPECT_EQ(FProgram->Port().AdapterIdentity(), PortIdentity(other));
+    FProgram->Run(ProgramCommand::LastMeasurement);
+    SetPortDetailsSource({});
+    EXPECT_EQ(Sent(), "T");
+    EXPECT_EQ(State().Status, "");
 }
 
 // The window goes while an answer arrives: the timers stop, the port closes,

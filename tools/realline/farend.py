@@ -27,8 +27,8 @@ Control requests are text lines; bytes travel as hex:
   ADAPTER-ADD ID SERIAL PORT
                         plug an FTDI adapter in as ID with its own serial
                         number at the USB port PORT (1..4) of the controller:
-                        "ftdi" on the line "usb", "spare" on a line nobody
-                        plays (a null chardev, so it attaches at once)
+                        "ftdi" on the line "usb", "spare" on the line "spare"
+                        (what arrives there is kept for TAKE: nobody answers)
 Every answer is "OK [HEX]" or "ERR text".
 """
 import argparse
@@ -355,7 +355,8 @@ class Rig:
                 sock.sendall(answer.strip().encode() + b"\n")
 
 
-# The adapter the tests use by default, and a second one nobody plays.
+# The adapter the tests use by default, and a second one whose far end only
+# keeps what arrives (a test proves that nothing was sent to it).
 FTDI_SERIAL = "VELT-A"
 FTDI_PORT = "1"
 CHARDEVS = {"ftdi": "usbline", "spare": "spareline"}
@@ -378,7 +379,7 @@ def qemu_command(options, work):
         "-device", "qemu-xhci,id=xhci",
         "-chardev", "socket,id=usbline,path=%s,server=on,wait=on,telnet=on" % sock("usb"),
         "-device", "usb-serial,id=ftdi,chardev=usbline,serial=%s,port=%s" % (FTDI_SERIAL, FTDI_PORT),
-        "-chardev", "null,id=spareline",
+        "-chardev", "socket,id=spareline,path=%s,server=on,wait=on,telnet=on" % sock("spare"),
         "-virtfs", "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap",
         "-qmp", "unix:%s,server=on,wait=off" % sock("qmp"),
     ]
@@ -408,7 +409,8 @@ def main():
         uart = connect_unix(os.path.join(options.work, "uart.sock"), 60)
         control = connect_unix(os.path.join(options.work, "control.sock"), 60)
         usb = connect_unix(os.path.join(options.work, "usb.sock"), 60)
-        rig.lines = {"uart": Line("uart", uart), "usb": Line("usb", usb)}
+        spare = connect_unix(os.path.join(options.work, "spare.sock"), 60)
+        rig.lines = {"uart": Line("uart", uart), "usb": Line("usb", usb), "spare": Line("spare", spare)}
         for line in rig.lines.values():
             line.unplug = rig.unplug
         rig.qmp = Qmp(os.path.join(options.work, "qmp.sock"))

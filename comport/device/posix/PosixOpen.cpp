@@ -42,6 +42,16 @@ int InvalidArgumentError() { return EINVAL; }
 // belong to the group dialout).
 bool IsAccessDeniedError(int SystemErrorCode) { return SystemErrorCode == EACCES; }
 
+// No node (ENOENT), or a node with no device behind it: a ttyS placeholder
+// with no UART (ENXIO, EIO), a driver gone (ENODEV).
+bool IsNoSuchDeviceError(int SystemErrorCode)
+{
+    return SystemErrorCode == ENOENT || SystemErrorCode == ENXIO || SystemErrorCode == ENODEV || SystemErrorCode == EIO;
+}
+
+// The exclusive open's lock (flock, TIOCEXCL) held by another opener.
+bool IsDeviceBusyError(int SystemErrorCode) { return SystemErrorCode == EBUSY; }
+
 int AbortedTransferError() { return ECANCELED; }
 
 } // namespace device

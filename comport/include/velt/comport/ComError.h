@@ -37,6 +37,14 @@ enum TPortError : int32_t {
     peNoSettingsDialog = 24,
 };
 
+/// What the platform's error number of a failed open tells (EComPort::OpenFailure()).
+enum TOpenFailure : uint8_t {
+    ofOther,        ///< nothing a user can act on beyond the message
+    ofNoSuchPort,   ///< no such port (a name mistyped, an adapter not plugged in)
+    ofInUse,        ///< another program holds the port
+    ofAccessDenied, ///< this user may not use the device (AccessDenied())
+};
+
 /// The fixed message of an error code.
 VELT_COMPORT_EXPORT std::string PortErrorText(int32_t Code);
 
@@ -55,6 +63,9 @@ public:
     /// True when the platform refused this user access to the device, so
     /// that a program can say what to do about it.
     bool AccessDenied() const;
+    /// What the platform's error number says of a failed open, so that a
+    /// program can say it in words beside the message.
+    TOpenFailure OpenFailure() const;
 
 private:
     int32_t FSystemErrorCode;

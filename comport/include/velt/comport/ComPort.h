@@ -290,8 +290,9 @@ public:
 
     /// Runs the setup dialog on this port (the dialog is installed by the
     /// user interface with SetSettingsDialog); without one it raises EComPort
-    /// peNoSettingsDialog.
-    void ShowSettingsDialog();
+    /// peNoSettingsDialog. Returns whether the operator confirmed the dialog
+    /// (its choices were written to the port, in one settings update).
+    bool ShowSettingsDialog();
     /// Installs the dialog that ShowSettingsDialog() runs (the Qt parts
     /// install theirs with InstallSetupDialog()).
     static void SetSettingsDialog(std::function<void(TCustomComPort&)> Dialog);

@@ -69,6 +69,12 @@ VELT_COMPORT_EXPORT const TPortDetails* FindListedPort(const std::string& Name,
 /// says so in Polish; a pseudo-terminal or an unknown device is its name alone.
 VELT_COMPORT_EXPORT std::string DescribePort(const TPortDetails& Port);
 
+/// The adapter a stored identity (PortIdentity()) names, as the operator
+/// knows it: "adapter USB 0403:6001, nr A1B2", or with the USB location
+/// ("…, USB 1-1.2") when it has no serial number. Empty for a text that is
+/// no adapter's identity.
+VELT_COMPORT_EXPORT std::string DescribeAdapterIdentity(const std::string& Identity);
+
 /// What ResolvePort() decided.
 enum TPortResolution : uint8_t {
     prsUnchanged, ///< use the stored name (it is there and is the stored adapter, or no identity is stored)

@@ -127,6 +127,10 @@ VELT_COMPORT_EXPORT int InvalidArgumentError();
 VELT_COMPORT_EXPORT int AbortedTransferError();
 /// True when an error number means that the user may not use the device.
 VELT_COMPORT_EXPORT bool IsAccessDeniedError(int SystemErrorCode);
+/// True when an open's error number means that no such device is there.
+VELT_COMPORT_EXPORT bool IsNoSuchDeviceError(int SystemErrorCode);
+/// True when an open's error number means that another opener holds the device.
+VELT_COMPORT_EXPORT bool IsDeviceBusyError(int SystemErrorCode);
 
 /// A device's own state of the transfer started on an IoBlock. A pending
 /// transfer goes on by itself; these ask about its end from any thread. As
