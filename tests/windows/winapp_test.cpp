@@ -23,6 +23,7 @@
 #include <velt/comport/framework/MessageLoopHandOver.h>
 #include "Prompts.h"
 #include "RichPane.h"
+#include "FarEndControl.h"
 #include "SetupDialog.h"
 #include <velt/comport/platform/WideText.h>
 #include "WindowDriver.h"
@@ -245,6 +246,60 @@ TEST_F(WindowUnderWine, ReportsASilentMeter)
     EXPECT_EQ(Boxes[0].Caption, L"Błąd");
     EXPECT_EQ(Boxes[0].Flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(Pane(), L"Błąd komunikacji z miernikiem!");
+}
+
+// ---- An adapter pulled out ----------------------------------------------------------
+
+std::string EchoPortName()
+{
+    char name[64] = {};
+    const DWORD length = GetEnvironmentVariableA("VELT_ECHO_PORT", name, sizeof name);
+    return length > 0 && length < sizeof name ? std::string(name, length) : std::string();
+}
+
+// The echo line's far end goes away half-way through an answer, then while
+// the window is idle: each time one status line, no box, what came is kept;
+// with the far end back the next read works without the setup dialog.
+TEST_F(WindowUnderWine, AnAdapterPulledOutIsAStatusLineAndTheNextReadAfterItsReturnWorks)
+{
+    FarEndControl farEnd;
+    REQUIRE_FAR_END_CONTROL(farEnd);
+    const std::string line = EchoPortName();
+    if (line.empty())
+        GTEST_SKIP() << "no echo line: VELT_ECHO_PORT names none";
+    bool dialogShown = false;
+    SetSetupDialogHook([&](HWND Dialog) {
+        dialogShown = true;
+        PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    OpenWindow(line);
+    const std::string gone =
+        "Adapter miernika na porcie " + line + " został odłączony. Następne polecenie połączy się z nim ponownie.";
+    const auto statusSaysGone = [&] {
+        return Shown(TControl::lStatus) && Utf8FromWide(WindowText(Form->Control(TControl::lStatus))) == gone;
+    };
+    const auto readWorks = [&] {
+        Click(TControl::bOstatniPom);
+        return PumpUntil([&] { return Pane() == L"T" && Idle(); });
+    };
+
+    farEnd.KeepAnswering(); // the answer never ends by itself
+    Click(TControl::bOstatniPom);
+    // Shown once the window has taken the first bytes.
+    ASSERT_TRUE(PumpUntil([&] { return Shown(TControl::lTransmisja); })) << State();
+    ASSERT_TRUE(farEnd.HangUp());
+    ASSERT_TRUE(PumpUntil([&] { return statusSaysGone() && Idle(); })) << State();
+    EXPECT_TRUE(PaneHas(L"T")) << "what came before is kept: " << State();
+    ASSERT_TRUE(farEnd.BringBack());
+    ASSERT_TRUE(readWorks()) << State();
+    EXPECT_FALSE(Shown(TControl::lStatus));
+
+    ASSERT_TRUE(farEnd.HangUp()); // while idle, the port open
+    ASSERT_TRUE(PumpUntil(statusSaysGone)) << State();
+    ASSERT_TRUE(farEnd.BringBack());
+    ASSERT_TRUE(readWorks()) << State();
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+    EXPECT_FALSE(dialogShown);
 }
 
 // ---- Copy and save ----------------------------------------------------------------
