@@ -110,6 +110,12 @@ TEST(PortDetails, IdentityAndDescription)
     pty.Name = "/dev/pts/4";
     pty.Kind = pkPseudoTerminal;
     EXPECT_EQ(DescribePort(pty), "/dev/pts/4");
+    TPortDetails bluetooth;
+    bluetooth.Name = "COM5";
+    bluetooth.Kind = pkBluetooth;
+    bluetooth.Description = "Standardowy port szeregowy przez łącze Bluetooth";
+    EXPECT_EQ(DescribePort(bluetooth), "COM5 \u2013 port Bluetooth (Standardowy port szeregowy przez łącze Bluetooth)");
+    EXPECT_EQ(PortIdentity(bluetooth), "");
 }
 
 TEST(PortDetails, InstalledSourceIsSortedLikeTheNames)
