@@ -24,6 +24,7 @@
 #include "Prompts.h"
 #include "RichPane.h"
 #include "FarEndControl.h"
+#include "RegisteredPort.h"
 #include "SetupDialog.h"
 #include <velt/comport/platform/WideText.h>
 #include "WindowDriver.h"
@@ -300,6 +301,51 @@ TEST_F(WindowUnderWine, AnAdapterPulledOutIsAStatusLineAndTheNextReadAfterItsRet
     ASSERT_TRUE(readWorks()) << State();
     EXPECT_TRUE(Boxes.empty()) << BoxTexts();
     EXPECT_FALSE(dialogShown);
+}
+
+// ---- The meter's adapter under another name -------------------------------------
+
+std::wstring WideAscii(const std::string& Text) { return std::wstring(Text.begin(), Text.end()); }
+
+// The meter's FTDI adapter, stored as COM7, is listed by SetupAPI at the
+// meter's port: the window reads from there and says so. With the adapter's
+// serial number at two ports, neither in the stored socket, it sends nothing
+// and asks the operator to choose.
+TEST_F(WindowUnderWine, FollowsTheStoredAdapterToWhereSetupApiListsItAndGuessesNothing)
+{
+    REQUIRE_METER();
+    if (SilentMeterPortName().empty())
+        GTEST_SKIP() << "no silent meter: VELT_SILENT_PORT names none";
+    const std::string identity = "usb:0403:6001:at:Port_#0002.Hub_#0001:sn:A12345B";
+    {
+        RegisteredPort adapter(L"FTDIBUS\\VID_0403+PID_6001+A12345BA\\0000", WideAscii(MeterPortName()),
+                               L"USB Serial Port", L"FTDI", L"Port_#0002.Hub_#0001");
+        REQUIRE_REGISTERED(adapter);
+        OpenWindow("COM7");
+        Form->ComPort->SetAdapterIdentity(identity);
+        Click(TControl::bOstatniPom);
+        ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 28") && Idle(); })) << State();
+        EXPECT_EQ(Utf8FromWide(WindowText(Form->Control(TControl::lStatus))),
+                  "Adapter miernika jest teraz na porcie " + MeterPortName() + " (wcześniej COM7).");
+        Form.reset();
+    }
+
+    RegisteredPort first(L"FTDIBUS\\VID_0403+PID_6001+A12345BA\\0001", WideAscii(MeterPortName()), L"USB Serial Port",
+                         L"FTDI", L"Port_#0003.Hub_#0001");
+    RegisteredPort second(L"FTDIBUS\\VID_0403+PID_6001+A12345BA\\0002", WideAscii(SilentMeterPortName()),
+                          L"USB Serial Port", L"FTDI", L"Port_#0004.Hub_#0001");
+    REQUIRE_REGISTERED(first);
+    REQUIRE_REGISTERED(second);
+    SetSetupDialogHook([](HWND Dialog) { PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0); });
+    OpenWindow("COM7");
+    Form->ComPort->SetAdapterIdentity(identity);
+    Click(TControl::bOstatniPom);
+    PumpFor(1500ms); // a meter asked would have answered by now
+    EXPECT_EQ(Utf8FromWide(WindowText(Form->Control(TControl::lStatus))),
+              "Nie można rozpoznać, który port jest adapterem miernika. Wybierz port komunikacyjny.");
+    EXPECT_FALSE(PaneHas(L"Pomiar")) << State();
+    EXPECT_FALSE(Form->ComPort->Connected());
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
 }
 
 // ---- Copy and save ----------------------------------------------------------------
