@@ -108,6 +108,9 @@ WaitOutcome WinSerialDevice::CollectEventWait(uint32_t& Occurred, int& Error)
         Error = static_cast<int>(error);
         return WaitOutcome::Failed;
     }
+    // A wait that ended with nothing may have ended because the device went.
+    if (Occurred == 0 && state != WaitState::Idle && !FHungUp && !DeviceAnswersLocked())
+        NoteHangUpLocked();
     if (FHungUp)
         ResetEvent(FWaitEvent);
     Occurred |= TakeHangUpReportLocked();

@@ -5,8 +5,9 @@
 // end. Whichever call sees it first notes it, and the port hears of it once,
 // as the line error CE_IOE with one EV_ERR, as on Linux. A driver may also
 // end its pending calls as aborted when its device goes, but Wine ends a
-// serial wait so now and then on a line that is well: an abort that nothing
-// of ours caused counts only when the device no longer answers either.
+// serial wait so now and then on a line that is well, and may end it with
+// nothing at a hang-up: an abort that nothing of ours caused, or a wait
+// that ends with nothing, counts only when the device no longer answers.
 #include "WinSerialDevice.h"
 
 namespace device {
@@ -55,16 +56,19 @@ bool WinSerialDevice::IsGoneLocked(DWORD Error, bool CancelledByUs)
 {
     if (FHungUp || MeansDeviceGone(Error))
         return true;
-    if (Error != ERROR_OPERATION_ABORTED || CancelledByUs)
-        return false;
-    // Asking for the queue's count clears the line errors: they are kept
-    // for the next ClearError.
+    return Error == ERROR_OPERATION_ABORTED && !CancelledByUs && !DeviceAnswersLocked();
+}
+
+// Whether the device still tells its state. Asking for the queue's count
+// clears the line errors: they are kept for the next ClearError.
+bool WinSerialDevice::DeviceAnswersLocked()
+{
     DWORD errors = 0;
     COMSTAT status{};
     if (!ClearCommError(FHandle, &errors, &status))
-        return true;
+        return false;
     FStashedErrors |= errors;
-    return false;
+    return true;
 }
 
 bool WinSerialDevice::NoteIfGone(DWORD Error, bool CancelledByUs)

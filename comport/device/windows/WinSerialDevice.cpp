@@ -15,6 +15,11 @@ WinSerialDevice::WinSerialDevice(HANDLE Device, HANDLE WaitEvent)
     : FHandle(Device), FWaitEvent(WaitEvent), FTransfers(std::make_shared<WinTransferRegistry>(Device))
 {
     FWaitOverlapped.hEvent = FWaitEvent;
+    // A removal request or a removal is a hang-up like a failed call.
+    FRemovalNotice = std::make_unique<WinRemovalNotice>(FHandle, [this] {
+        std::lock_guard lock(FMaskMutex);
+        NoteHangUpLocked();
+    });
 }
 
 WinSerialDevice::~WinSerialDevice()
@@ -23,6 +28,7 @@ WinSerialDevice::~WinSerialDevice()
     // States that outlive the device end as aborted and no longer reach it.
     FTransfers->Detach();
     CloseHandle(FHandle);
+    FRemovalNotice.reset(); // after the close, which a removal request waits for
     CloseHandle(FWaitEvent);
 }
 

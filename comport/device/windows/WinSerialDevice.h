@@ -12,6 +12,7 @@
 #include <string>
 
 #include <velt/comport/device/SerialDevice.h>
+#include "WinRemovalNotice.h"
 #include "WinTransfer.h"
 
 namespace device {
@@ -67,6 +68,7 @@ private:
     void NoteHangUpLocked();
     uint32_t TakeHangUpReportLocked();
     bool IsGoneLocked(DWORD Error, bool CancelledByUs);
+    bool DeviceAnswersLocked();
     bool NoteIfGone(DWORD Error, bool CancelledByUs);
 
     const HANDLE FHandle;
@@ -86,6 +88,7 @@ private:
     // armed tells that abort from the device going away.
     uint64_t FMaskChanges = 0;
     uint64_t FMaskChangesAtArm = 0;
+    std::unique_ptr<WinRemovalNotice> FRemovalNotice; // made last: it calls back into the device
     // The one serial wait; its block and mask belong to the system while
     // it is pending. Its state changes under FMaskMutex.
     WaitState FWaitState = WaitState::Idle;
