@@ -37,7 +37,6 @@ void FarEndControl::KeepAnswering()
     WriteFile(FHandle, "d", 1, &written, nullptr);
 }
 
-bool FarEndControl::AnswerIsGoing() { return WaitFor('r'); }
 bool FarEndControl::HangUp() { return Command('h', 'h'); }
 bool FarEndControl::BringBack() { return Command('b', 'b'); }
 

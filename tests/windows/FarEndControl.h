@@ -15,10 +15,8 @@ public:
 
     // Whether the control port is there (the tests run under ptyline --control).
     bool Present() const { return FHandle != INVALID_HANDLE_VALUE; }
-    // After each echo the line stays busy, so an answer never ends by itself;
-    // true once the first echo so kept has gone out.
+    // After each echo the line stays busy, so an answer never ends by itself.
     void KeepAnswering();
-    bool AnswerIsGoing();
     // The far end goes away / comes back under the same name; true once done.
     bool HangUp();
     bool BringBack();
