@@ -18,6 +18,8 @@ std::string KindText(TPortKind Kind)
         return "wbudowany";
     case pkPseudoTerminal:
         return "pseudoterminal";
+    case pkBluetooth:
+        return "Bluetooth";
     case pkOther:
         break;
     }
@@ -33,6 +35,8 @@ std::string KindWord(TPortKind Kind)
         return "uart";
     case pkPseudoTerminal:
         return "pty";
+    case pkBluetooth:
+        return "bluetooth";
     case pkOther:
         break;
     }

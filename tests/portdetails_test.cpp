@@ -100,6 +100,12 @@ TEST(PortDetails, IdentityAndDescription)
     pty.Name = "/dev/pts/4";
     pty.Kind = pkPseudoTerminal;
     EXPECT_EQ(DescribePort(pty), "/dev/pts/4");
+    TPortDetails bluetooth;
+    bluetooth.Name = "COM5";
+    bluetooth.Kind = pkBluetooth;
+    bluetooth.Description = "Standardowy port szeregowy przez łącze Bluetooth";
+    EXPECT_EQ(DescribePort(bluetooth), "COM5 \u2013 port Bluetooth (Standardowy port szeregowy przez łącze Bluetooth)");
+    EXPECT_EQ(PortIdentity(bluetooth), "");
 
     // The stored adapter as a message names it: its serial number, else where it was plugged in.
     EXPECT_EQ(DescribeAdapterIdentity("usb:0403:6001:at:1-1.2:sn:A1:B2"), "adapter USB 0403:6001, nr A1:B2");

@@ -26,6 +26,8 @@ TPortKind KindOf(device::PortKind Kind)
         return pkBuiltInUart;
     case device::PortKind::PseudoTerminal:
         return pkPseudoTerminal;
+    case device::PortKind::Bluetooth:
+        return pkBluetooth;
     case device::PortKind::Other:
         break;
     }
@@ -112,6 +114,8 @@ std::string DescribePort(const TPortDetails& Port)
             text += ", USB " + Port.Location;
         return text;
     }
+    case pkBluetooth:
+        return Port.Name + " \u2013 port Bluetooth" + (Port.Description.empty() ? "" : " (" + Port.Description + ")");
     case pkPseudoTerminal:
     case pkOther:
         break;

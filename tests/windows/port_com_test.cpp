@@ -13,6 +13,7 @@
 #include <velt/comport/framework/MainThreadQueue.h>
 
 #include "ComLine.h"
+#include "FarEndControl.h"
 #include "support/ComErrors.h"
 
 using namespace std::chrono_literals;
@@ -471,4 +472,35 @@ TEST(PortOnCom, ModemLineEventsCanBeWaitedFor)
     port.SetEvents({evCTS, evDSR, evRLSD, evRing});
     port.Open();
     port.Close();
+}
+
+// The far end goes away: OnError hears ceIO once, through the event thread's
+// hand-over and through a main loop that waits on the device, and a write
+// then fails.
+TEST(PortOnCom, AHangUpIsOneLineErrorOnBothRoutes)
+{
+    REQUIRE_TEST_LINE();
+    MainThreadQueue& queue = MainThreadQueue::Instance();
+    queue.SetMainThread();
+    for (const bool mainLoop : {false, true}) {
+        FarEndControl farEnd;
+        REQUIRE_FAR_END_CONTROL(farEnd);
+        if (mainLoop)
+            queue.ServeAsMainLoop();
+        TComPort port(nullptr);
+        port.SetPort(TestPortName());
+        int lineGone = 0;
+        port.OnError = [&](TComponent*, TComErrors Errors) { lineGone += Errors.Contains(ceIO) ? 1 : 0; };
+        port.Open();
+        ASSERT_TRUE(farEnd.HangUp());
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        EXPECT_TRUE(queue.ServeUntil([&] { return lineGone > 0; }, deadline)) << (mainLoop ? "main loop" : "thread");
+        queue.ServeUntil([] { return false; }, std::chrono::steady_clock::now() + 300ms);
+        EXPECT_EQ(lineGone, 1) << (mainLoop ? "main loop" : "thread");
+        EXPECT_THROW(port.WriteText("x"), EComPort);
+        port.Close();
+        if (mainLoop)
+            queue.SetLoopWatcher(nullptr);
+        ASSERT_TRUE(farEnd.BringBack());
+    }
 }

@@ -22,6 +22,8 @@
 #include <velt/comport/framework/MessageLoopHandOver.h>
 #include "Prompts.h"
 #include "RichPane.h"
+#include "FarEndControl.h"
+#include "RegisteredPort.h"
 #include "SetupDialog.h"
 #include "support/ListedPorts.h"
 #include <velt/comport/platform/WideText.h>
@@ -232,6 +234,105 @@ TEST_F(WindowUnderWine, ReportsASilentMeter)
     EXPECT_EQ(Boxes[0].Caption, L"Błąd");
     EXPECT_EQ(Boxes[0].Flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(Pane(), L"Błąd komunikacji z miernikiem!");
+}
+
+// ---- An adapter pulled out ----------------------------------------------------------
+
+std::string EchoPortName()
+{
+    char name[64] = {};
+    const DWORD length = GetEnvironmentVariableA("VELT_ECHO_PORT", name, sizeof name);
+    return length > 0 && length < sizeof name ? std::string(name, length) : std::string();
+}
+
+// The echo line's far end goes away half-way through an answer, then while
+// the window is idle: each time one status line, no box, what came is kept;
+// with the far end back the next read works without the setup dialog.
+TEST_F(WindowUnderWine, AnAdapterPulledOutIsAStatusLineAndTheNextReadAfterItsReturnWorks)
+{
+    FarEndControl farEnd;
+    REQUIRE_FAR_END_CONTROL(farEnd);
+    const std::string line = EchoPortName();
+    if (line.empty())
+        GTEST_SKIP() << "no echo line: VELT_ECHO_PORT names none";
+    bool dialogShown = false;
+    SetSetupDialogHook([&](HWND Dialog) {
+        dialogShown = true;
+        PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    OpenWindow(line);
+    const std::string gone =
+        "Adapter miernika na porcie " + line + " został odłączony. Następne polecenie połączy się z nim ponownie.";
+    const auto statusSaysGone = [&] {
+        return Shown(TControl::lStatus) && Utf8FromWide(WindowText(Form->Control(TControl::lStatus))) == gone;
+    };
+    const auto readWorks = [&] {
+        Click(TControl::bOstatniPom);
+        return PumpUntil([&] { return Pane() == L"T" && Idle(); });
+    };
+
+    farEnd.KeepAnswering(); // the answer never ends by itself
+    Click(TControl::bOstatniPom);
+    // Shown once the window has taken the first bytes.
+    ASSERT_TRUE(PumpUntil([&] { return Shown(TControl::lTransmisja); })) << State();
+    ASSERT_TRUE(farEnd.HangUp());
+    ASSERT_TRUE(PumpUntil([&] { return statusSaysGone() && Idle(); })) << State();
+    EXPECT_TRUE(PaneHas(L"T")) << "what came before is kept: " << State();
+    ASSERT_TRUE(farEnd.BringBack());
+    ASSERT_TRUE(readWorks()) << State();
+    EXPECT_FALSE(Shown(TControl::lStatus));
+
+    ASSERT_TRUE(farEnd.HangUp()); // while idle, the port open
+    ASSERT_TRUE(PumpUntil(statusSaysGone)) << State();
+    ASSERT_TRUE(farEnd.BringBack());
+    ASSERT_TRUE(readWorks()) << State();
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
+    EXPECT_FALSE(dialogShown);
+}
+
+// ---- The meter's adapter under another name -------------------------------------
+
+std::wstring WideAscii(const std::string& Text) { return std::wstring(Text.begin(), Text.end()); }
+
+// The meter's FTDI adapter, stored as COM7, is listed by SetupAPI at the
+// meter's port: the window reads from there and says so. With the adapter's
+// serial number at two ports, neither in the stored socket, it sends nothing
+// and asks the operator to choose.
+TEST_F(WindowUnderWine, FollowsTheStoredAdapterToWhereSetupApiListsItAndGuessesNothing)
+{
+    REQUIRE_METER();
+    if (SilentMeterPortName().empty())
+        GTEST_SKIP() << "no silent meter: VELT_SILENT_PORT names none";
+    const std::string identity = "usb:0403:6001:at:Port_#0002.Hub_#0001:sn:A12345B";
+    {
+        RegisteredPort adapter(L"FTDIBUS\\VID_0403+PID_6001+A12345BA\\0000", WideAscii(MeterPortName()),
+                               L"USB Serial Port", L"FTDI", L"Port_#0002.Hub_#0001");
+        REQUIRE_REGISTERED(adapter);
+        OpenWindow("COM7");
+        Form->ComPort->SetAdapterIdentity(identity);
+        Click(TControl::bOstatniPom);
+        ASSERT_TRUE(PumpUntil([&] { return PaneHas(L"Pomiar nr 28") && Idle(); })) << State();
+        EXPECT_EQ(Utf8FromWide(WindowText(Form->Control(TControl::lStatus))),
+                  "Adapter miernika jest teraz na porcie " + MeterPortName() + " (wcześniej COM7).");
+        Form.reset();
+    }
+
+    RegisteredPort first(L"FTDIBUS\\VID_0403+PID_6001+A12345BA\\0001", WideAscii(MeterPortName()), L"USB Serial Port",
+                         L"FTDI", L"Port_#0003.Hub_#0001");
+    RegisteredPort second(L"FTDIBUS\\VID_0403+PID_6001+A12345BA\\0002", WideAscii(SilentMeterPortName()),
+                          L"USB Serial Port", L"FTDI", L"Port_#0004.Hub_#0001");
+    REQUIRE_REGISTERED(first);
+    REQUIRE_REGISTERED(second);
+    SetSetupDialogHook([](HWND Dialog) { PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0); });
+    OpenWindow("COM7");
+    Form->ComPort->SetAdapterIdentity(identity);
+    Click(TControl::bOstatniPom);
+    PumpFor(1500ms); // a meter asked would have answered by now
+    EXPECT_EQ(Utf8FromWide(WindowText(Form->Control(TControl::lStatus))),
+              "Nie można rozpoznać, który port jest adapterem miernika. Wybierz port komunikacyjny.");
+    EXPECT_FALSE(PaneHas(L"Pomiar")) << State();
+    EXPECT_FALSE(Form->ComPort->Connected());
+    EXPECT_TRUE(Boxes.empty()) << BoxTexts();
 }
 
 // ---- Copy and save ----------------------------------------------------------------

@@ -14,12 +14,14 @@ constexpr uint32_t kModemEvents = kEvCts | kEvDsr | kEvRlsd | kEvRing;
 } // namespace
 
 // Starts the serial wait unless one is under way. A wait that completes at
-// once is kept as completed, with its event set, for the next collection.
+// once is kept as completed, with its event set, for the next collection. A
+// device that went away is not waited on again: its event stays clear once
+// the hang-up has been collected, so neither a thread nor a loop spins.
 int WinSerialDevice::ArmEventWait()
 {
-    if (FWaitState != WaitState::Idle)
-        return 0;
     std::lock_guard lock(FMaskMutex);
+    if (FWaitState != WaitState::Idle || FHungUp)
+        return 0;
     for (;;) {
         ResetEvent(FWaitEvent);
         FWaitMask = 0;
@@ -31,7 +33,12 @@ int WinSerialDevice::ArmEventWait()
         const DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
             FWaitState = WaitState::Pending;
+            FMaskChangesAtArm = FMaskChanges;
             ReportBytesFromBeforeTheMaskLocked();
+            return 0;
+        }
+        if (MeansDeviceGone(error)) {
+            NoteHangUpLocked(); // collected as a wait that ended
             return 0;
         }
         // Watch the rest of the events on a line whose modem signals the
@@ -73,33 +80,47 @@ void WinSerialDevice::ReportBytesFromBeforeTheMaskLocked()
 // by the next call that needs one.
 WaitOutcome WinSerialDevice::CollectEventWait(uint32_t& Occurred, int& Error)
 {
-    const bool completedAtOnce = FWaitState == WaitState::Completed;
+    std::lock_guard lock(FMaskMutex);
+    const WaitState state = FWaitState;
     FWaitState = WaitState::Idle;
+    DWORD error = 0;
     DWORD ignored = 0;
-    if (completedAtOnce || GetOverlappedResult(FHandle, &FWaitOverlapped, &ignored, FALSE)) {
-        Occurred = FWaitMask;
-        return WaitOutcome::Events;
-    }
-    const DWORD error = GetLastError();
-    // A change of the event mask ends a pending wait: nothing occurred.
-    if (error == ERROR_OPERATION_ABORTED)
-        return WaitOutcome::Events;
+    if (state == WaitState::Pending && !GetOverlappedResult(FHandle, &FWaitOverlapped, &ignored, FALSE))
+        error = GetLastError();
     // The event is set, so the wait has ended, yet its block may still read
     // as pending for good: Wine ends a serial wait on a thread of its own,
     // which can finish before WaitCommEvent has stored "pending" in the
     // block over the outcome. The mask the wait wrote before setting the
-    // event holds what occurred (nothing if it was ended early).
-    if (error == ERROR_IO_INCOMPLETE) {
-        Occurred = FWaitMask;
-        return WaitOutcome::Events;
+    // event holds what occurred (nothing if it was ended early). A wait that
+    // was never armed (the device had gone) reports nothing of its own.
+    if (error == 0 || error == ERROR_IO_INCOMPLETE)
+        Occurred = state == WaitState::Idle ? 0 : FWaitMask;
+    // A change of the event mask ends a pending wait: nothing occurred.
+    else if (error == ERROR_OPERATION_ABORTED && FMaskChanges != FMaskChangesAtArm && !FHungUp)
+        Occurred = 0;
+    else if (IsGoneLocked(error, false))
+        NoteHangUpLocked();
+    // Wine ends a wait as aborted now and then on a line that is well: as
+    // if it had ended with nothing.
+    else if (error == ERROR_OPERATION_ABORTED)
+        Occurred = 0;
+    else {
+        Error = static_cast<int>(error);
+        return WaitOutcome::Failed;
     }
-    Error = static_cast<int>(error);
-    return WaitOutcome::Failed;
+    // A wait that ended with nothing may have ended because the device went.
+    if (Occurred == 0 && state != WaitState::Idle && !FHungUp && !DeviceAnswersLocked())
+        NoteHangUpLocked();
+    if (FHungUp)
+        ResetEvent(FWaitEvent);
+    Occurred |= TakeHangUpReportLocked();
+    return WaitOutcome::Events;
 }
 
 // Ends a serial wait still pending, so that its block is free again.
 void WinSerialDevice::EndEventWait()
 {
+    std::lock_guard lock(FMaskMutex);
     if (FWaitState == WaitState::Pending) {
         DWORD ignored = 0;
         CancelIoEx(FHandle, &FWaitOverlapped);
@@ -141,11 +162,9 @@ WaitOutcome WinSerialDevice::CheckEvents(uint32_t& Occurred, int& Error)
 {
     Occurred = 0;
     Error = 0;
-    if (FWaitState == WaitState::Idle) {
-        if (const int error = ArmEventWait()) {
-            Error = error;
-            return WaitOutcome::Failed;
-        }
+    if (const int error = ArmEventWait()) {
+        Error = error;
+        return WaitOutcome::Failed;
     }
     if (WaitForSingleObject(FWaitEvent, 0) != WAIT_OBJECT_0)
         return WaitOutcome::Events;

@@ -1,14 +1,22 @@
 // What SetupAPI tells about the ports of the Ports device class: the
-// friendly name, the maker, the hardware and instance ids (vendor, product
-// and serial number of a USB adapter) and the location. A port SetupAPI
-// does not know (Wine knows none) is described by its name alone.
+// friendly name, the maker, the instance id (what kind of port, vendor,
+// product and serial number of a USB adapter, WinDeviceIds) and the
+// location. A composite USB device's port takes the serial number from its
+// parent; the location is the port's location paths (stable across re-plugs
+// in the same socket), else its parent's, else the parent's location
+// information ("Port_#0002.Hub_#0001"): an FTDI port sits on FTDI's bus,
+// below the USB device that has them. A port SetupAPI does not know (Wine
+// knows none of its own) is described by its name alone.
 #include <windows.h>
 
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 #include <velt/comport/device/PortFacts.h>
 #include <velt/comport/device/SerialDevice.h>
 #include <velt/comport/platform/WideText.h>
+
+#include "WinDeviceIds.h"
 
 namespace device {
 
@@ -47,24 +55,41 @@ std::string PortNameOf(HDEVINFO Set, SP_DEVINFO_DATA& Device)
     return status == ERROR_SUCCESS && type == REG_SZ ? Utf8FromWide(name) : std::string();
 }
 
-// The four hex digits after Key ("VID_") in an id, or 0.
-uint16_t HexAfter(const std::string& Id, const std::string& Key)
+// The first text of a device node's property, or empty.
+std::string NodeProperty(DEVINST Node, ULONG Property)
 {
-    const size_t at = Id.find(Key);
-    if (at == std::string::npos || at + Key.size() + 4 > Id.size())
-        return 0;
-    return static_cast<uint16_t>(std::strtoul(Id.substr(at + Key.size(), 4).c_str(), nullptr, 16));
+    wchar_t text[512] = {};
+    ULONG size = sizeof text - sizeof(wchar_t);
+    if (CM_Get_DevNode_Registry_PropertyW(Node, Property, nullptr, text, &size, 0) != CR_SUCCESS)
+        return {};
+    return Utf8FromWide(text);
 }
 
-// "USB\VID_0403&PID_6001\A1B2C3": the last part is the adapter's serial
-// number, unless Windows made it up (it then holds '&').
-std::string SerialFromInstanceId(const std::string& Id)
+std::string NodeId(DEVINST Node)
 {
-    const size_t last = Id.rfind('\\');
-    if (Id.rfind("USB\\", 0) != 0 || last == std::string::npos || last < 4)
+    wchar_t text[MAX_DEVICE_ID_LEN + 1] = {};
+    if (CM_Get_Device_IDW(Node, text, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS)
         return {};
-    const std::string serial = Id.substr(last + 1);
-    return serial.find('&') == std::string::npos ? serial : std::string();
+    return Utf8FromWide(text);
+}
+
+// The USB device above a port, or 0.
+DEVINST ParentOf(DEVINST Node)
+{
+    DEVINST parent = 0;
+    return CM_Get_Parent(&parent, Node, 0) == CR_SUCCESS ? parent : 0;
+}
+
+std::string UsbLocation(HDEVINFO Set, SP_DEVINFO_DATA& Device, DEVINST Parent)
+{
+    std::string location = RegistryProperty(Set, Device, SPDRP_LOCATION_PATHS);
+    if (location.empty() && Parent != 0)
+        location = NodeProperty(Parent, CM_DRP_LOCATION_PATHS);
+    if (location.empty() && Parent != 0)
+        location = NodeProperty(Parent, CM_DRP_LOCATION_INFORMATION);
+    if (location.empty())
+        location = RegistryProperty(Set, Device, SPDRP_LOCATION_INFORMATION);
+    return location;
 }
 
 // "FTDI USB Serial Port (COM3)" without its " (COM3)".
@@ -80,19 +105,22 @@ std::string WithoutPortName(std::string Friendly, const std::string& Name)
 PortFacts FactsOf(HDEVINFO Set, SP_DEVINFO_DATA& Device, const std::string& Name)
 {
     PortFacts facts;
-    const std::string instance = InstanceId(Set, Device);
-    const std::string hardware = RegistryProperty(Set, Device, SPDRP_HARDWAREID);
+    const InstanceIdFacts id = FactsOfInstanceId(InstanceId(Set, Device));
     facts.Description = WithoutPortName(RegistryProperty(Set, Device, SPDRP_FRIENDLYNAME), Name);
     facts.Manufacturer = RegistryProperty(Set, Device, SPDRP_MFG);
-    facts.VendorId = HexAfter(hardware + instance, "VID_");
-    facts.ProductId = HexAfter(hardware + instance, "PID_");
-    if (facts.VendorId != 0) {
-        facts.Kind = PortKind::Usb;
-        facts.SerialNumber = SerialFromInstanceId(instance);
-        facts.Location = RegistryProperty(Set, Device, SPDRP_LOCATION_INFORMATION);
-    } else if (instance.rfind("ACPI\\", 0) == 0) {
-        facts.Kind = PortKind::BuiltInUart;
-    }
+    facts.Kind = id.Kind;
+    facts.VendorId = id.VendorId;
+    facts.ProductId = id.ProductId;
+    facts.SerialNumber = id.SerialNumber;
+    if (id.Kind != PortKind::Usb)
+        return facts;
+    const DEVINST parent = ParentOf(Device.DevInst);
+    if (id.SerialOnParent && parent != 0)
+        facts.SerialNumber = UsbSerialOfDeviceId(NodeId(parent));
+    facts.Location = UsbLocation(Set, Device, parent);
+    // The ports of a multi-port chip share serial number and socket.
+    if (id.Channel != 0 && id.Channel != 'A')
+        facts.Location += std::string(":") + id.Channel;
     return facts;
 }
 

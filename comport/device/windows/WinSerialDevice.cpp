@@ -15,6 +15,11 @@ WinSerialDevice::WinSerialDevice(HANDLE Device, HANDLE WaitEvent)
     : FHandle(Device), FWaitEvent(WaitEvent), FTransfers(std::make_shared<WinTransferRegistry>(Device))
 {
     FWaitOverlapped.hEvent = FWaitEvent;
+    // A removal request or a removal is a hang-up like a failed call.
+    FRemovalNotice = std::make_unique<WinRemovalNotice>(FHandle, [this] {
+        std::lock_guard lock(FMaskMutex);
+        NoteHangUpLocked();
+    });
 }
 
 WinSerialDevice::~WinSerialDevice()
@@ -23,6 +28,7 @@ WinSerialDevice::~WinSerialDevice()
     // States that outlive the device end as aborted and no longer reach it.
     FTransfers->Detach();
     CloseHandle(FHandle);
+    FRemovalNotice.reset(); // after the close, which a removal request waits for
     CloseHandle(FWaitEvent);
 }
 
@@ -66,6 +72,7 @@ int WinSerialDevice::SetEventMask(uint32_t Mask)
     FEventMask = Mask;
     FModemEventsRefused = false;
     FMaskChanged = true;
+    ++FMaskChanges;
     return SetCommMask(FHandle, Mask) ? 0 : LastError();
 }
 
@@ -75,15 +82,25 @@ int WinSerialDevice::Purge(uint32_t Flags)
     // pending read): the pending transfers are cancelled one by one.
     if (Flags & (kPurgeRxAbort | kPurgeTxAbort))
         FTransfers->Abort((Flags & kPurgeRxAbort) != 0, (Flags & kPurgeTxAbort) != 0);
-    return PurgeComm(FHandle, Flags) ? 0 : LastError();
+    if (PurgeComm(FHandle, Flags))
+        return 0;
+    // A device that went away has nothing left to abort or discard.
+    const DWORD error = GetLastError();
+    return NoteIfGone(error, false) ? 0 : static_cast<int>(error);
 }
 
 int WinSerialDevice::ClearError(uint32_t& Errors, uint32_t& InQueue)
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(FHandle, &errors, &status))
-        return LastError();
+    // A device that went away reports what was noted of it (CE_IOE once)
+    // and an empty queue, as on Linux.
+    if (!ClearCommError(FHandle, &errors, &status)) {
+        const DWORD error = GetLastError();
+        if (!NoteIfGone(error, false))
+            return static_cast<int>(error);
+        status.cbInQue = 0;
+    }
     std::lock_guard lock(FMaskMutex);
     Errors = errors | FStashedErrors;
     FStashedErrors = 0;
@@ -100,8 +117,9 @@ int WinSerialDevice::ModemStatus(uint32_t& Status)
     }
     const DWORD error = GetLastError();
     // A line without modem signals (a virtual port): all lines off, as on
-    // Linux, or no such port could ever be opened.
-    if (error == ERROR_NOT_SUPPORTED) {
+    // Linux, or no such port could ever be opened. A device that went away
+    // has none either.
+    if (error == ERROR_NOT_SUPPORTED || NoteIfGone(error, false)) {
         Status = 0;
         return 0;
     }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include <velt/comport/device/SerialDevice.h>
+#include "WinRemovalNotice.h"
 #include "WinTransfer.h"
 
 namespace device {
@@ -58,6 +59,17 @@ private:
     void ReportBytesFromBeforeTheMaskLocked();
     WaitOutcome CollectEventWait(uint32_t& Occurred, int& Error);
     void EndEventWait();
+    // A device that went away (an adapter pulled, a line hung up) is noted
+    // once: the line error CE_IOE is kept for the next ClearError and the
+    // event wait reports EV_ERR once, then never waits on the device again.
+    // NoteIfGone notes it when a call's Error says so (or it was noted
+    // before) and tells whether it did; CancelledByUs tells whether an abort
+    // was ours.
+    void NoteHangUpLocked();
+    uint32_t TakeHangUpReportLocked();
+    bool IsGoneLocked(DWORD Error, bool CancelledByUs);
+    bool DeviceAnswersLocked();
+    bool NoteIfGone(DWORD Error, bool CancelledByUs);
 
     const HANDLE FHandle;
     const HANDLE FWaitEvent;
@@ -70,8 +82,15 @@ private:
     bool FModemEventsRefused = false;
     bool FMaskChanged = false;
     uint32_t FStashedErrors = 0; // line errors read along with the queue's count
+    bool FHungUp = false;
+    bool FHangUpUnreported = false;
+    // Mask changes end a pending wait as aborted; one since the wait was
+    // armed tells that abort from the device going away.
+    uint64_t FMaskChanges = 0;
+    uint64_t FMaskChangesAtArm = 0;
+    std::unique_ptr<WinRemovalNotice> FRemovalNotice; // made last: it calls back into the device
     // The one serial wait; its block and mask belong to the system while
-    // it is pending.
+    // it is pending. Its state changes under FMaskMutex.
     WaitState FWaitState = WaitState::Idle;
     DWORD FWaitMask = 0;
     OVERLAPPED FWaitOverlapped{};
@@ -79,5 +98,10 @@ private:
 
 // The error a transfer ends with when it was aborted.
 inline constexpr int kAbortedTransferError = ERROR_OPERATION_ABORTED;
+
+// Whether a failed serial call's error means that the device went away:
+// what drivers answer once their adapter is pulled out (and what Wine
+// answers for a line that hung up).
+bool MeansDeviceGone(DWORD Error);
 
 } // namespace device

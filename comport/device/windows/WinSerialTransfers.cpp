@@ -24,6 +24,7 @@ int WinSerialDevice::StartTransfer(IoBlock& Block, WinTransfer::Kind Direction,
         return kIoPending;
     SetEvent(state.Overlapped().hEvent); // ended at once, or never started: ended either way
     if (started != 0) {
+        NoteIfGone(static_cast<DWORD>(started), false);
         state.Finish(started, 0);
         return started;
     }
@@ -72,6 +73,10 @@ int WinSerialDevice::CompleteTransfer(WinTransfer& Transfer, bool Wait)
             done = static_cast<DWORD>(overlapped.InternalHigh);
         else
             result = error == ERROR_OPERATION_ABORTED ? kAbortedTransferError : static_cast<int>(error);
+        // The transfer fails with its error; the port hears of the hang-up
+        // as a line error besides.
+        if (result != 0)
+            NoteIfGone(error, Transfer.CancelledByUs);
     }
     Transfer.Finish(result, result == 0 ? done : 0);
     return result;

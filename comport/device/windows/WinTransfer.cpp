@@ -58,14 +58,17 @@ void WinTransferRegistry::Abort(bool Reads, bool Writes)
     std::lock_guard lock(FMutex);
     for (WinTransfer* transfer : FPending) {
         const bool read = transfer->Direction() == WinTransfer::Kind::Read;
-        if ((read && Reads) || (!read && Writes))
+        if ((read && Reads) || (!read && Writes)) {
+            transfer->CancelledByUs = true;
             CancelIoEx(FDevice, &transfer->Overlapped());
+        }
     }
 }
 
 void WinTransferRegistry::Cancel(WinTransfer& Transfer)
 {
     std::lock_guard lock(FMutex);
+    Transfer.CancelledByUs = true;
     if (FDevice != INVALID_HANDLE_VALUE)
         CancelIoEx(FDevice, &Transfer.Overlapped());
 }
@@ -73,8 +76,10 @@ void WinTransferRegistry::Cancel(WinTransfer& Transfer)
 void WinTransferRegistry::Detach()
 {
     std::lock_guard lock(FMutex);
-    for (WinTransfer* transfer : FPending)
+    for (WinTransfer* transfer : FPending) {
+        transfer->CancelledByUs = true;
         CancelIoEx(FDevice, &transfer->Overlapped());
+    }
     FDevice = INVALID_HANDLE_VALUE;
 }
 

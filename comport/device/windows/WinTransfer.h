@@ -4,6 +4,7 @@
 // can abort them.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +42,9 @@ public:
     void Finish(int Result, uint32_t Done);
 
     bool Pending = false;
+    // Set when we cancelled it (an abort, a close): its ERROR_OPERATION_ABORTED
+    // is then ours, not a driver's on removal.
+    std::atomic<bool> CancelledByUs{false};
     int Result = 0;
     uint32_t Done = 0;
 

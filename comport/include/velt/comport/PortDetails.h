@@ -19,6 +19,7 @@ enum TPortKind : uint8_t {
     pkUsb,            ///< a USB serial adapter
     pkBuiltInUart,    ///< a UART of the machine itself
     pkPseudoTerminal, ///< a pseudo-terminal (a simulated line)
+    pkBluetooth,      ///< a serial port over a Bluetooth link (no USB ids)
 };
 
 /// One serial port as the system describes it. Texts the system does not

@@ -13,7 +13,7 @@
 namespace device {
 
 /// What kind of device a port is.
-enum class PortKind : uint8_t { Other, Usb, BuiltInUart, PseudoTerminal };
+enum class PortKind : uint8_t { Other, Usb, BuiltInUart, PseudoTerminal, Bluetooth };
 
 /// What the system tells about one serial device; unknown texts are empty,
 /// unknown numbers 0.
