@@ -16,7 +16,9 @@
 #include <velt/comport/ComSettings.h>
 #include <velt/comport/device/SerialDevice.h>
 
+class LineLogDevice;
 class TComLoopEvents;
+class TLineLog;
 class TComThread;
 class TNotifyWindow;
 
@@ -51,6 +53,9 @@ public:
     // A subclass's own TriggerTxEmpty listens (ListenForTxEmpty).
     bool FTxEmptyTriggerListens = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
+    // The line log, and the device that records into it while one is open.
+    std::shared_ptr<TLineLog> FLineLog;
+    LineLogDevice* FLogDevice = nullptr;
     int32_t FSettingsUpdateDepth = 0;
     std::vector<TPortLink*> FLinkList;
     bool FAnnounceRxChar = true;
