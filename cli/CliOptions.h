@@ -2,6 +2,7 @@
 // The command line of velt-cli: one command and the options that override
 // the stored port settings.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,7 +10,9 @@
 
 #include <velt/comport/ComSettingsTable.h>
 
-enum class CliCommand { Last, Get, All, SetClock, Ports, Find, Help };
+class TLineLog;
+
+enum class CliCommand { Last, Get, All, SetClock, Ports, Find, Monitor, Help };
 
 struct CliOptions {
     CliCommand Command = CliCommand::Help;
@@ -20,9 +23,13 @@ struct CliOptions {
     std::string OutFile;                // empty: standard output
     bool TabSeparated = false;          // "ports": lines for programs instead of the table
     std::vector<std::string> FindPorts; // "find": the ports to ask (empty: every listed port)
+    std::string LogFile;                // --log: the line log's text ("-": standard error)
+    std::string MonitorPort;            // "monitor": the port named (empty: the stored one)
+    int32_t MonitorSeconds = 0;         // "monitor --for": how long (0: until Ctrl+C)
+    std::shared_ptr<TLineLog> LineLog;  // where the ports record their line, when --log asks
 };
 
-// Gives Port the settings of the options, in their order.
+// Gives Port the settings of the options, in their order, and the line log.
 void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port);
 
 struct CliParseResult {

@@ -1,6 +1,8 @@
 // velt-cli: the meter's three reads and its clock setting from the command
 // line, with the program's stored port settings and its meter session.
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,11 +12,13 @@
 #include "DeadlineTimers.h"
 #include "FindMeter.h"
 #include "LineErrorText.h"
+#include "LineLogOutput.h"
 #include "LocalTime.h"
 #include "MeterPort.h"
 #include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
+#include "Monitor.h"
 #include "PortFollow.h"
 #include "PortTable.h"
 #include "SessionLoop.h"
@@ -203,6 +207,35 @@ int Run(const CliOptions& Options)
 
 } // namespace
 
+namespace {
+
+int RunCommand(const CliOptions& Options)
+{
+    if (Options.Command == CliCommand::Ports)
+        return ListPorts(Options);
+    if (Options.Command == CliCommand::Find)
+        return FindMeter(Options);
+    return Run(Options);
+}
+
+// --log: the ports the command opens record their line into the file; a log
+// that could not be written fails the command.
+int RunLogged(CliOptions Options)
+{
+    std::unique_ptr<LineLogOutput> output;
+    try {
+        output = std::make_unique<LineLogOutput>(Options.LogFile);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velt-cli: %s\n", e.what());
+        return kExitPortOrOptions;
+    }
+    Options.LineLog = output->Log();
+    const int code = RunCommand(Options);
+    return output->Finish() ? code : std::max(code, kExitPortOrOptions);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     const CliParseResult parsed = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -214,9 +247,9 @@ int main(int argc, char** argv)
         std::fputs(CliUsage().c_str(), stdout);
         return kExitDone;
     }
-    if (parsed.Options->Command == CliCommand::Ports)
-        return ListPorts(*parsed.Options);
-    if (parsed.Options->Command == CliCommand::Find)
-        return FindMeter(*parsed.Options);
-    return Run(*parsed.Options);
+    if (parsed.Options->Command == CliCommand::Monitor)
+        return MonitorPort(*parsed.Options);
+    if (!parsed.Options->LogFile.empty())
+        return RunLogged(*parsed.Options);
+    return RunCommand(*parsed.Options);
 }

@@ -115,8 +115,8 @@ std::string Describe(const TLineRecord& Record)
 
 const char* KindWord(TLineRecordKind Kind)
 {
-    static constexpr std::array<const char*, 12> kWords = {
-        "open", "settings", "openfail", "close", "tx", "rx", "event", "error", "hangup", "cancel", "fail", "dropped"};
+    static constexpr std::array<const char*, 12> kWords = {"open",  "settings", "openerr", "close",  "tx",   "rx",
+                                                           "event", "error",    "hangup",  "cancel", "fail", "dropped"};
     return Kind < kWords.size() ? kWords[Kind] : "?";
 }
 
