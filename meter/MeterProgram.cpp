@@ -5,6 +5,7 @@
 #include <velt/comport/framework/FileWrite.h>
 
 #include "AnswerText.h"
+#include "LineSummary.h"
 #include "MeterPort.h"
 #include "MeterRequests.h"
 #include "MeterSession.h"
@@ -33,6 +34,7 @@ MeterProgram::MeterProgram(ProgramWindow& Window, MeterTimers Timers, std::funct
     : FWindow(Window), FTimers(Timers), FPlaces(std::move(Places)), FPort(std::make_unique<TComPort>(nullptr))
 {
     ApplyMeterPortSettings(*FPort);
+    FPort->SetLineLog(FHistory.Log()); // from the start, so the first command is in it
     FSession = std::make_unique<MeterSession>(*FPort, FTimers, static_cast<MeterView&>(*this), std::move(Now));
     FPort->OnRxChar = [this](TComponent*, int32_t Count) { Guarded([&] { FSession->ReceiveFromPort(Count); }); };
     // A hang-up is the adapter pulled out, which the status line tells;
@@ -115,6 +117,7 @@ void MeterProgram::RunOnMeter(const std::function<void()>& Start)
 {
     FStatusSaid = false;
     FPortToChoose = false;
+    FCommandMark = FHistory.TakeIn();
     Start();
     if (!FStatusSaid && FPort->Connected())
         SetStatus({});
@@ -142,10 +145,24 @@ void MeterProgram::SavePane()
     WriteFileAtomically(file, FWindow.PaneRtf());
 }
 
+void MeterProgram::ShowLineLog()
+{
+    Guarded([this] {
+        FHistory.TakeIn();
+        FWindow.ShowLineLog(FHistory.Text());
+    });
+}
+
+void MeterProgram::SaveLineLog(const std::filesystem::path& File, const std::string& Text)
+{
+    Guarded([&] { WriteFileAtomically(File, Text); });
+}
+
 uint8_t MeterProgram::MeasurementNumber() const { return ::MeasurementNumber(FWindow.NumberText()); }
 
 void MeterProgram::IdleTick()
 {
+    FHistory.TakeIn(); // the port's log stays far from full
     if (FTimers.Idle.IsActive())
         Guarded([this] { FSession->IdleTimerTick(); });
 }
@@ -225,8 +242,18 @@ void MeterProgram::ReportOpenFailed(const std::string&, bool AccessDenied)
     ShowError(text);
 }
 
+// The status line says what the log shows of the command that failed.
+void MeterProgram::SayWhatTheLineShows()
+{
+    FHistory.TakeIn();
+    const std::string sentence = FailedExchangeSentence(FHistory.Since(FCommandMark), TLineLog::NowMicros());
+    if (!sentence.empty())
+        SetStatus(sentence);
+}
+
 void MeterProgram::ReportNoAnswer()
 {
+    SayWhatTheLineShows();
     ShowError(meter_text::kMeterError);
     AppendLine(meter_text::kMeterErrorLine);
 }
@@ -235,6 +262,7 @@ void MeterProgram::ReportClockSet() { AppendLine(meter_text::kClockSet); }
 
 void MeterProgram::ReportClockFailed()
 {
+    SayWhatTheLineShows();
     ShowError(meter_text::kMeterError);
     AppendLine(meter_text::kClockFailed);
 }

@@ -40,6 +40,10 @@ public:
     // The operator chooses the meter's port: the setup dialog opens, as its
     // button opens it; returns when it is closed.
     virtual void ChoosePort() = 0;
+    // Shows the recent line log (UTF-8 text, one line per record) in a
+    // window of its own, with "Zapisz…" (MeterProgram::SaveLineLog) and
+    // "Kopiuj"; returns at once or when it is closed.
+    virtual void ShowLineLog(const std::string& /*Text*/) {}
     // What to tell an account that may not use the port; empty: nothing.
     virtual std::string AccessAdvice() const { return {}; }
 };
