@@ -1,6 +1,5 @@
 #include "LineSummary.h"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -53,7 +52,7 @@ std::string Arrived(uint64_t Count)
 } // namespace
 
 // The last request decides: what came after it, or how long nothing did.
-std::string FailedExchangeSentence(const std::vector<TLineRecord>& Records, int64_t Now)
+std::string FailedExchangeSentence(const std::vector<TLineRecord>& Records, int WaitedMs)
 {
     const TLineRecord* lastWrite = nullptr;
     uint64_t arrived = 0;
@@ -82,7 +81,7 @@ std::string FailedExchangeSentence(const std::vector<TLineRecord>& Records, int6
         return arrived > 0 ? Arrived(arrived) + ", potem cisza" : std::string();
     if (arrived > 0)
         return Arrived(arrived) + ", potem cisza";
-    const int64_t seconds = std::max<int64_t>(1, (Now - lastWrite->Micros) / 1000000);
-    return "Wysłano " + Bytes(lastWrite->Bytes.size()) + ", nie nadeszła odpowiedź w ciągu " + std::to_string(seconds) +
-           " s";
+    const std::string waited =
+        WaitedMs % 1000 == 0 ? std::to_string(WaitedMs / 1000) + " s" : std::to_string(WaitedMs) + " ms";
+    return "Wysłano " + Bytes(lastWrite->Bytes.size()) + ", nie nadeszła odpowiedź w ciągu " + waited;
 }

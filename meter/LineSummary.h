@@ -8,7 +8,7 @@
 
 #include <velt/comport/LineRecord.h>
 
-// Records: those of the command; Now: the time of its end on the records'
-// clock. Empty when the records say nothing a sentence could add (a hang-up
-// has its own status line).
-std::string FailedExchangeSentence(const std::vector<TLineRecord>& Records, int64_t Now);
+// Records: those of the command; WaitedMs: how long the program waits for an
+// answer before it gives up. Empty when the records say nothing a sentence
+// could add (a hang-up has its own status line).
+std::string FailedExchangeSentence(const std::vector<TLineRecord>& Records, int WaitedMs);

@@ -36,7 +36,10 @@ MeterProgram::MeterProgram(ProgramWindow& Window, MeterTimers Timers, std::funct
     ApplyMeterPortSettings(*FPort);
     FPort->SetLineLog(FHistory.Log()); // from the start, so the first command is in it
     FSession = std::make_unique<MeterSession>(*FPort, FTimers, static_cast<MeterView&>(*this), std::move(Now));
-    FPort->OnRxChar = [this](TComponent*, int32_t Count) { Guarded([&] { FSession->ReceiveFromPort(Count); }); };
+    FPort->OnRxChar = [this](TComponent*, int32_t Count) {
+        Guarded([&] { FSession->ReceiveFromPort(Count); });
+        FHistory.TakeIn(); // the port's log stays far from full while the meter talks
+    };
     // A hang-up is the adapter pulled out, which the status line tells;
     // any other line error asks for the port, as it always did.
     FPort->OnError = [this](TComponent*, TComErrors Errors) {
@@ -243,17 +246,17 @@ void MeterProgram::ReportOpenFailed(const std::string&, bool AccessDenied)
 }
 
 // The status line says what the log shows of the command that failed.
-void MeterProgram::SayWhatTheLineShows()
+void MeterProgram::SayWhatTheLineShows(int WaitedMs)
 {
     FHistory.TakeIn();
-    const std::string sentence = FailedExchangeSentence(FHistory.Since(FCommandMark), TLineLog::NowMicros());
+    const std::string sentence = FailedExchangeSentence(FHistory.Since(FCommandMark), WaitedMs);
     if (!sentence.empty())
         SetStatus(sentence);
 }
 
 void MeterProgram::ReportNoAnswer()
 {
-    SayWhatTheLineShows();
+    SayWhatTheLineShows(kWatchdogIntervalMs);
     ShowError(meter_text::kMeterError);
     AppendLine(meter_text::kMeterErrorLine);
 }
@@ -262,7 +265,7 @@ void MeterProgram::ReportClockSet() { AppendLine(meter_text::kClockSet); }
 
 void MeterProgram::ReportClockFailed()
 {
-    SayWhatTheLineShows();
+    SayWhatTheLineShows(kHandshakeIntervalMs);
     ShowError(meter_text::kMeterError);
     AppendLine(meter_text::kClockFailed);
 }

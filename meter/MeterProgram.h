@@ -69,7 +69,7 @@ private:
     void SavePane();
     void AppendLine(const std::string& Line);
     void ShowError(const std::string& Text);
-    void SayWhatTheLineShows();
+    void SayWhatTheLineShows(int WaitedMs);
     void Redraw();
 
     // What the session shows.
