@@ -11,6 +11,7 @@
 #include "MeterPort.h"
 #include "MeterTexts.h"
 #include "PortFollow.h"
+#include "PortHolderText.h"
 
 namespace {
 
@@ -38,7 +39,8 @@ bool OpenPort(TMeterPort& Port, bool PortNamed)
         Port.Open();
         return true;
     } catch (const std::exception& e) {
-        Say(Port.Port() + ": " + e.what());
+        const std::string holders = PortHolderText(Port.Port());
+        Say(Port.Port() + ": " + e.what() + (holders.empty() ? "" : " " + holders));
         return false;
     }
 }

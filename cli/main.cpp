@@ -20,6 +20,7 @@
 #include "MeterTexts.h"
 #include "Monitor.h"
 #include "PortFollow.h"
+#include "PortHolderText.h"
 #include "PortTable.h"
 #include "SessionLoop.h"
 #include <velt/comport/framework/Console.h>
@@ -63,7 +64,8 @@ bool OpenPort(TMeterPort& Port, CliView& View)
             View.ReportPortFollowed(stored, resolved.Name);
         return true;
     } catch (const EComPort& e) {
-        View.ReportOpenFailed(Port.Port() + ": " + e.what(), e.AccessDenied());
+        const std::string holders = PortHolderText(Port.Port());
+        View.ReportOpenFailed(Port.Port() + ": " + e.what() + (holders.empty() ? "" : " " + holders), e.AccessDenied());
     } catch (const std::exception& e) {
         View.ReportOpenFailed(Port.Port() + ": " + e.what(), false);
     }

@@ -252,7 +252,7 @@ TEST_F(CliTest, FindNamesThePortWhereTheMeterAnswers)
     EXPECT_EQ(none.Out, "");
 }
 
-TEST_F(CliTest, LogWritesTheExchangeAndMonitorListensUntilTheLineHangsUp)
+TEST_F(CliTest, LogWritesTheExchangeAndMonitorListensUntilTheLineHangsUpNamedAsItsHolder)
 {
     MeterSim meter({});
     const std::string logFile = (FHome / "line.log").string();
@@ -279,6 +279,11 @@ TEST_F(CliTest, LogWritesTheExchangeAndMonitorListensUntilTheLineHangsUp)
         },
         std::chrono::seconds(10)))
         << shown;
+    // A second opener is refused and told who holds the port.
+    const Finished refused = Cli({"--port", line.SlavePath(), "last"});
+    EXPECT_EQ(refused.ExitCode, 2);
+    EXPECT_NE(refused.Err.find(" ma otwarty: "), std::string::npos) << refused.Err;
+    EXPECT_NE(refused.Err.find("velt-cli (PID " + std::to_string(monitor.Pid) + ")"), std::string::npos) << refused.Err;
     EXPECT_EQ(line.ReadFromPort(1, std::chrono::milliseconds(300)), "");
     line.CloseMaster();
     const Finished ended = Collect(monitor);
