@@ -38,11 +38,13 @@ bool OpenPort(TMeterPort& Port, bool PortNamed)
     try {
         Port.Open();
         return true;
-    } catch (const std::exception& e) {
-        const std::string holders = PortHolderText(Port.Port());
+    } catch (const EComPort& e) {
+        const std::string holders = e.AccessDenied() ? std::string() : PortHolderText(Port.Port());
         Say(Port.Port() + ": " + e.what() + (holders.empty() ? "" : " " + holders));
-        return false;
+    } catch (const std::exception& e) {
+        Say(Port.Port() + ": " + e.what());
     }
+    return false;
 }
 
 // Waits for Ctrl+C, the end of the time given or a hang-up; true when the

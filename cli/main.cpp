@@ -64,7 +64,7 @@ bool OpenPort(TMeterPort& Port, CliView& View)
             View.ReportPortFollowed(stored, resolved.Name);
         return true;
     } catch (const EComPort& e) {
-        const std::string holders = PortHolderText(Port.Port());
+        const std::string holders = e.AccessDenied() ? std::string() : PortHolderText(Port.Port());
         View.ReportOpenFailed(Port.Port() + ": " + e.what() + (holders.empty() ? "" : " " + holders), e.AccessDenied());
     } catch (const std::exception& e) {
         View.ReportOpenFailed(Port.Port() + ": " + e.what(), false);

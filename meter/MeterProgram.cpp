@@ -236,15 +236,15 @@ void MeterProgram::ShowAnswer(const std::string& Bytes)
 }
 
 // The written message, and where the account may not use the device, what
-// to do about it on a line of its own; where another program holds the
-// port, which one.
+// to do about it on a line of its own; otherwise, where another program
+// holds the port, which one.
 void MeterProgram::ReportOpenFailed(const std::string&, bool AccessDenied)
 {
     std::string text = meter_text::kOpenFailed;
     const std::string advice = FWindow.AccessAdvice();
     if (AccessDenied && !advice.empty())
         text += "\n" + advice;
-    if (const std::string holders = PortHolderText(FPort->Port()); !holders.empty())
+    if (const std::string holders = AccessDenied ? std::string() : PortHolderText(FPort->Port()); !holders.empty())
         text += "\n" + holders;
     ShowError(text);
 }

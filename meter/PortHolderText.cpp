@@ -2,12 +2,24 @@
 
 #include <velt/comport/device/PortHolders.h>
 
+namespace {
+
+std::string Names(const device::PortHolders& Holders)
+{
+    std::string named;
+    for (const device::PortHolder& holder : Holders.Named)
+        named += (named.empty() ? "" : ", ") + holder.Program + " (PID " + std::to_string(holder.Pid) + ")";
+    return named;
+}
+
+} // namespace
+
+std::string PortHolderNames(const std::string& Port) { return Names(device::FindPortHolders(Port)); }
+
 std::string PortHolderText(const std::string& Port)
 {
     const device::PortHolders holders = device::FindPortHolders(Port);
-    std::string named;
-    for (const device::PortHolder& holder : holders.Named)
-        named += (named.empty() ? "" : ", ") + holder.Program + " (PID " + std::to_string(holder.Pid) + ")";
+    const std::string named = Names(holders);
     const std::string unknown =
         "procesy innych użytkowników, których nie można sprawdzić: " + std::to_string(holders.NotChecked);
     if (!named.empty())

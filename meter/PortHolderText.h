@@ -4,3 +4,7 @@
 #include <string>
 
 std::string PortHolderText(const std::string& Port);
+
+// Only the programs seen holding Port: "minicom (PID 1234), screen (PID 99)";
+// empty when none is.
+std::string PortHolderNames(const std::string& Port);
