@@ -2,10 +2,13 @@
 // forwarding the buttons, the timers and closing to the program.
 #include "MainVelt.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
+#include "LineLogDialog.h"
 #include "MeterProgram.h"
 #include "ProgramCommand.h"
 #include "QtMeterTimer.h"
@@ -53,6 +56,7 @@ TForm1::TForm1(QWidget* Parent) : QWidget(Parent), ui(std::make_unique<Ui::TForm
                                               [this] { return CalendarFrom(Clock()); });
     ComPort = &FProgram->Port();
     ConnectHandlers();
+    AddLineLogCommand();
     FProgram->Start();
 }
 
@@ -78,6 +82,34 @@ void TForm1::ConnectHandlers()
     connect(tOdbieranie, &QTimer::timeout, this, [this] { FProgram->IdleTick(); });
     connect(tMiernikPodlaczony, &QTimer::timeout, this, [this] { FProgram->WatchdogTick(); });
     connect(tUstawZegar, &QTimer::timeout, this, [this] { FProgram->HandshakeTick(); });
+}
+
+// The pane's own context menu with the log below it; the key works anywhere
+// in the window and the menu shows it.
+void TForm1::AddLineLogCommand()
+{
+    aDziennik = new QAction(QStringLiteral("Dziennik transmisji…"), this);
+    aDziennik->setObjectName(QStringLiteral("aDziennik"));
+    aDziennik->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    aDziennik->setShortcutVisibleInContextMenu(true);
+    addAction(aDziennik);
+    connect(aDziennik, &QAction::triggered, this, [this] { FProgram->ShowLineLog(); });
+    ui->Memo->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->Memo, &QWidget::customContextMenuRequested, this, [this](const QPoint& Position) {
+        std::unique_ptr<QMenu> menu(ui->Memo->createStandardContextMenu(Position));
+        menu->addSeparator();
+        menu->addAction(aDziennik);
+        menu->exec(ui->Memo->viewport()->mapToGlobal(Position));
+    });
+}
+
+void TForm1::ShowLineLog(const std::string& Text)
+{
+    if (FLineLogDialog == nullptr)
+        FLineLogDialog = new LineLogDialog(this, [this](const std::filesystem::path& File, const std::string& Saved) {
+            FProgram->SaveLineLog(File, Saved);
+        });
+    FLineLogDialog->ShowText(Text);
 }
 
 void TForm1::closeEvent(QCloseEvent* Event)

@@ -13,7 +13,9 @@
 
 #include "ProgramWindow.h"
 
+class LineLogDialog;
 class MeterProgram;
+class QAction;
 class QCloseEvent;
 class QTimer;
 class QtMeterTimer;
@@ -41,6 +43,7 @@ protected:
 private:
     void CreateTimers();
     void ConnectHandlers();
+    void AddLineLogCommand();
 
     // What the program asks of the window.
     void Draw(const ProgramState& State) override;
@@ -53,6 +56,7 @@ private:
     std::string PaneRtf() const override;
     bool ChoosePort() override;
     std::string AccessAdvice() const override;
+    void ShowLineLog(const std::string& Text) override;
 
     std::unique_ptr<Ui::TForm1> ui;
     QTimer* tOdbieranie = nullptr;
@@ -61,5 +65,8 @@ private:
     std::unique_ptr<QtMeterTimer> FIdleTimer;
     std::unique_ptr<QtMeterTimer> FWatchdogTimer;
     std::unique_ptr<QtMeterTimer> FHandshakeTimer;
+    // "Dziennik transmisji…": in the pane's context menu and on Ctrl+L.
+    QAction* aDziennik = nullptr;
+    LineLogDialog* FLineLogDialog = nullptr; // made when first shown
     std::unique_ptr<MeterProgram> FProgram;
 };

@@ -33,7 +33,10 @@ const TPortSetting* SettingOption(const std::string& Option)
     return Option.rfind("--", 0) == 0 ? FindPortSettingOption(std::string_view(Option).substr(2)) : nullptr;
 }
 
-bool IsKnownOption(const std::string& Option) { return Option == "--out" || SettingOption(Option) != nullptr; }
+bool IsKnownOption(const std::string& Option)
+{
+    return Option == "--out" || Option == "--log" || Option == "--for" || SettingOption(Option) != nullptr;
+}
 
 // Takes the value of a known option; an error text when it is wrong.
 std::string TakeOption(const std::string& Option, const std::string& Value, CliOptions& Options)
@@ -42,6 +45,19 @@ std::string TakeOption(const std::string& Option, const std::string& Value, CliO
         if (Value.empty())
             return "pusta nazwa pliku";
         Options.OutFile = Value;
+        return {};
+    }
+    if (Option == "--log") {
+        if (Value.empty())
+            return "pusta nazwa pliku dziennika";
+        Options.LogFile = Value;
+        return {};
+    }
+    if (Option == "--for") {
+        const auto seconds = ParseNumber(Value, 1, 1000000);
+        if (!seconds)
+            return WrongValue(Option, Value) + " (dozwolone 1..1000000 s)";
+        Options.MonitorSeconds = *seconds;
         return {};
     }
     const TPortSetting* setting = SettingOption(Option);
@@ -61,7 +77,8 @@ bool TakeCommandWord(const std::string& Word, CliOptions& Options)
             Options.Meter = button.Command;
             return true;
         }
-    static const std::map<std::string, CliCommand> own = {{"ports", CliCommand::Ports}, {"find", CliCommand::Find}};
+    static const std::map<std::string, CliCommand> own = {
+        {"ports", CliCommand::Ports}, {"find", CliCommand::Find}, {"monitor", CliCommand::Monitor}};
     const auto found = own.find(Word);
     if (found != own.end())
         Options.Command = found->second;
@@ -74,7 +91,7 @@ CliParseResult Fail(std::string Error) { return {std::nullopt, std::move(Error)}
 std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Options)
 {
     if (Words.empty())
-        return "brak polecenia (last, get N, all, set-clock, ports, find)";
+        return "brak polecenia (last, get N, all, set-clock, ports, find, monitor)";
     if (!TakeCommandWord(Words[0], Options))
         return "nieznane polecenie: \"" + Words[0] + "\"";
     const CliCommand command = Options.Command;
@@ -93,6 +110,10 @@ std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Optio
         Options.FindPorts.assign(Words.begin() + 1, Words.end());
         used = Words.size();
     }
+    if (command == CliCommand::Monitor && Words.size() > 1) {
+        Options.MonitorPort = Words[1];
+        used = 2;
+    }
     if (Words.size() > used)
         return "zbędny argument: \"" + Words[used] + "\"";
     const bool reads = meter && ButtonOf(Options.Meter).Request != nullptr;
@@ -102,6 +123,8 @@ std::string TakeCommand(const std::vector<std::string>& Words, CliOptions& Optio
         for (const auto& given : Options.Settings)
             if (std::string_view(given.first.Option()) == "port")
                 return "przy poleceniu find porty podaje się po nim: find PORT...";
+    if (command != CliCommand::Monitor && Options.MonitorSeconds != 0)
+        return "opcja --for dotyczy tylko polecenia monitor";
     if (command != CliCommand::Ports && Options.TabSeparated)
         return "opcja --tsv dotyczy tylko polecenia ports";
     return {};
@@ -155,6 +178,8 @@ void ApplyCliSettings(const CliOptions& Options, TCustomComPort& Port)
         if (std::string_view(setting.Option()) == "port")
             Port.SetAdapterIdentity({});
     }
+    if (Options.LineLog)
+        Port.SetLineLog(Options.LineLog);
 }
 
 namespace {
@@ -215,9 +240,12 @@ std::string CliUsage()
            "  get N                       pomiar z pamięci o numerze N (1..28)\n"
            "  all                         wszystkie pomiary\n"
            "  set-clock                   ustawia datę i czas miernika według zegara komputera\n"
-           "  ports                       porty szeregowe z rodzajem, numerem seryjnym i położeniem\n"
+           "  ports                       porty szeregowe z rodzajem, numerem seryjnym, położeniem\n"
+           "                              (i programem, który port trzyma otwarty)\n"
            "  find [PORT...]              szuka miernika: pyta o ostatni pomiar każdy port z listy\n"
            "                              (albo podane porty), najwyżej 4 s na port; zajęte pomija\n"
+           "  monitor [PORT]              nasłuchuje na linii bez wysyłania i wypisuje dziennik transmisji\n"
+           "                              (do Ctrl+C albo do końca czasu --for)\n"
            "\n"
            "Opcje portu (zastępują ustawienia zapisane przez program Velt; narzędzie ich nie zmienia):\n" +
            settings +
@@ -227,7 +255,10 @@ std::string CliUsage()
            "                              *.rtf jako dokument RTF, każdy inny jako tekst UTF-8\n"
            "  --tsv                       przy poleceniu ports wiersze z polami rozdzielonymi tabulatorem\n"
            "                              (name, kind, usb_id, serial, location, description,\n"
-           "                              manufacturer, identity, path) zamiast tabeli\n"
+           "                              manufacturer, identity, path, held_by) zamiast tabeli\n"
+           "  --log PLIK                  dziennik transmisji do pliku (- to standardowe wyjście błędów)\n"
+           "                              (bajty w obie strony, zdarzenia, błędy linii, otwarcie i zamknięcie)\n"
+           "  --for SEKUNDY               przy poleceniu monitor koniec po tylu sekundach\n"
            "  --help                      ten opis\n"
            "\n"
            "Odczyt trafia na standardowe wyjście (UTF-8), komunikaty na standardowe wyjście błędów.\n"
@@ -242,5 +273,8 @@ std::string CliUsage()
            "nie udało się zapisać odczytu lub listy portów.\n"
            "Polecenie find: 0 miernik odpowiedział na co najmniej jednym porcie (wypisanym na standardowe\n"
            "wyjście z pierwszym wierszem odpowiedzi); 1 nie odpowiedział na żadnym; 2 błędne opcje\n"
-           "albo nie udało się odczytać listy portów lub zapisać wyniku.\n";
+           "albo nie udało się odczytać listy portów lub zapisać wyniku.\n"
+           "Polecenie monitor: 0 koniec po Ctrl+C albo po czasie --for; 2 nie udało się otworzyć portu,\n"
+           "połączenie z portem zostało przerwane albo błędne opcje.\n"
+           "Gdy nie uda się zapisać dziennika (--log), kod wyjścia to co najmniej 2.\n";
 }

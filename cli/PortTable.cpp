@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdio>
 
+#include "PortHolderText.h"
+
 namespace {
 
-constexpr size_t kColumns = 6;
+constexpr size_t kColumns = 7;
 using Row = std::array<std::string, kColumns>;
 
 std::string KindText(TPortKind Kind)
@@ -78,10 +80,10 @@ std::string Field(std::string Text)
 
 std::string PortTable(const std::vector<TPortDetails>& Ports)
 {
-    std::vector<Row> rows{{"PORT", "RODZAJ", "USB", "NR SERYJNY", "POŁOŻENIE", "OPIS"}};
+    std::vector<Row> rows{{"PORT", "RODZAJ", "USB", "NR SERYJNY", "POŁOŻENIE", "OPIS", "OTWARTY PRZEZ"}};
     for (const TPortDetails& port : Ports)
         rows.push_back({Field(port.Name), KindText(port.Kind), Ids(port), Field(port.SerialNumber),
-                        Field(port.Location), Field(Product(port))});
+                        Field(port.Location), Field(Product(port)), Field(PortHolderNames(port.Name))});
     std::array<size_t, kColumns> widths{};
     for (const Row& row : rows)
         for (size_t i = 0; i < kColumns; ++i)
@@ -100,10 +102,11 @@ std::string PortTable(const std::vector<TPortDetails>& Ports)
 
 std::string PortLines(const std::vector<TPortDetails>& Ports)
 {
-    std::string lines = "name\tkind\tusb_id\tserial\tlocation\tdescription\tmanufacturer\tidentity\tpath\n";
+    std::string lines = "name\tkind\tusb_id\tserial\tlocation\tdescription\tmanufacturer\tidentity\tpath\theld_by\n";
     for (const TPortDetails& port : Ports)
         lines += Field(port.Name) + "\t" + KindWord(port.Kind) + "\t" + Ids(port) + "\t" + Field(port.SerialNumber) +
                  "\t" + Field(port.Location) + "\t" + Field(port.Description) + "\t" + Field(port.Manufacturer) + "\t" +
-                 Field(PortIdentity(port)) + "\t" + Field(port.DevicePath) + "\n";
+                 Field(PortIdentity(port)) + "\t" + Field(port.DevicePath) + "\t" + Field(PortHolderNames(port.Name)) +
+                 "\n";
     return lines;
 }

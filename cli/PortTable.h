@@ -11,6 +11,6 @@ std::string PortTable(const std::vector<TPortDetails>& Ports);
 
 // A heading line, then one line per port; fields separated by tabs: name,
 // kind (usb, uart, pty, other), vendor:product id, serial number, USB
-// location, description, manufacturer, identity, device path. A tab or line
-// end inside a field becomes a space.
+// location, description, manufacturer, identity, device path, the programs
+// that hold it open (Linux). A tab or line end inside a field becomes a space.
 std::string PortLines(const std::vector<TPortDetails>& Ports);

@@ -1,6 +1,8 @@
 // velt-cli: the meter's three reads and its clock setting from the command
 // line, with the program's stored port settings and its meter session.
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,10 +11,12 @@
 #include "CliView.h"
 #include "DeadlineTimers.h"
 #include "FindMeter.h"
+#include "LineLogOutput.h"
 #include "LocalTime.h"
 #include "MeterPort.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
+#include "Monitor.h"
 #include "PortTable.h"
 #include "SessionLoop.h"
 #include <velt/comport/framework/Console.h>
@@ -141,6 +145,31 @@ int Run(const CliOptions& Options)
     return result;
 }
 
+int RunCommand(const CliOptions& Options)
+{
+    if (Options.Command == CliCommand::Ports)
+        return ListPorts(Options);
+    if (Options.Command == CliCommand::Find)
+        return FindMeter(Options);
+    return Run(Options);
+}
+
+// --log: the ports the command opens record their line into the file; a log
+// that could not be written fails the command.
+int RunLogged(CliOptions Options)
+{
+    std::unique_ptr<LineLogOutput> output;
+    try {
+        output = std::make_unique<LineLogOutput>(Options.LogFile);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velt-cli: %s\n", e.what());
+        return kExitPortOrOptions;
+    }
+    Options.LineLog = output->Log();
+    const int code = RunCommand(Options);
+    return output->Finish() ? code : std::max(code, kExitPortOrOptions);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -154,9 +183,9 @@ int main(int argc, char** argv)
         std::fputs(CliUsage().c_str(), stdout);
         return kExitDone;
     }
-    if (parsed.Options->Command == CliCommand::Ports)
-        return ListPorts(*parsed.Options);
-    if (parsed.Options->Command == CliCommand::Find)
-        return FindMeter(*parsed.Options);
-    return Run(*parsed.Options);
+    if (parsed.Options->Command == CliCommand::Monitor)
+        return MonitorPort(*parsed.Options);
+    if (!parsed.Options->LogFile.empty())
+        return RunLogged(*parsed.Options);
+    return RunCommand(*parsed.Options);
 }

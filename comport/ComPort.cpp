@@ -4,11 +4,14 @@
 
 #include "ComLoopEvents.h"
 #include "ComThread.h"
+#include "LineLogDevice.h"
 #include "NotifyWindow.h"
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/MainThreadQueue.h>
 
 #include <system_error>
+
+#include <velt/comport/LineLog.h>
 
 namespace {
 std::function<void(TCustomComPort&)>& SettingsDialog()
@@ -168,13 +171,21 @@ void TCustomComPort::Open()
     if (FPrivate->FConnected || IsDesigning())
         return;
     ProcessBeforeOpen();
-    OpenDevice();
-    if (DeviceHandle() == nullptr)
-        throw EComPort(peOpenDevice, device::InvalidHandleError());
+    try {
+        OpenDevice();
+        if (DeviceHandle() == nullptr)
+            throw EComPort(peOpenDevice, device::InvalidHandleError());
+    } catch (const EComPort& Error) {
+        if (FPrivate->FLineLog)
+            FPrivate->FLineLog->Add(lrOpenFailed, {}, FPrivate->FPort + ": " + Error.what());
+        throw;
+    }
     FPrivate->FConnected = true;
     try {
         ApplyAllSettings();
         StartEventThread();
+        if (FPrivate->FLogDevice != nullptr)
+            FPrivate->FLogDevice->RecordOpen(FPrivate->FPort);
     } catch (...) {
         // A port that could not be set up, or whose event thread could not
         // start, is not left half open.
@@ -246,8 +257,20 @@ void TCustomComPort::OpenDevice()
     SetDeviceHandle(std::move(device));
 }
 
+void TCustomComPort::SetLineLog(std::shared_ptr<TLineLog> Log) { FPrivate->FLineLog = std::move(Log); }
+
+std::shared_ptr<TLineLog> TCustomComPort::LineLog() const { return FPrivate->FLineLog; }
+
 void TCustomComPort::SetDeviceHandle(std::unique_ptr<device::SerialDevice> Device)
 {
+    // With a log attached the device is wrapped in one that records what
+    // passes; without one nothing stands between the port and its device.
+    FPrivate->FLogDevice = nullptr;
+    if (Device && FPrivate->FLineLog) {
+        auto logged = std::make_unique<LineLogDevice>(std::move(Device), FPrivate->FLineLog);
+        FPrivate->FLogDevice = logged.get();
+        Device = std::move(logged);
+    }
     FPrivate->FTxEmptyWanted = -1;
     auto released = std::make_shared<std::promise<void>>();
     FPrivate->FDeviceReleased = released->get_future().share();
@@ -272,6 +295,7 @@ void TCustomComPort::CloseDevice()
         std::lock_guard lock(FPrivate->FDeviceMutex);
         taken.swap(FPrivate->FDeviceHandle);
     }
+    FPrivate->FLogDevice = nullptr;
     std::weak_ptr<device::SerialDevice> closing = taken;
     taken.reset(); // outside the lock: the device may close right here
     if (closing.expired())

@@ -16,7 +16,9 @@
 #include <velt/comport/ComSettings.h>
 #include <velt/comport/device/SerialDevice.h>
 
+class LineLogDevice;
 class TComLoopEvents;
+class TLineLog;
 class TComThread;
 class TNotifyWindow;
 
@@ -51,6 +53,9 @@ public:
     // The subclass said it does not replace TriggerTxEmpty (KeepsTriggerTxEmpty).
     bool FTxEmptyTriggerKept = false;
     std::unique_ptr<TNotifyWindow> FNotifyWnd;
+    // The line log, and the device that records into it while one is open.
+    std::shared_ptr<TLineLog> FLineLog;
+    LineLogDevice* FLogDevice = nullptr;
     int32_t FSettingsUpdateDepth = 0;
     uint32_t FSettingsUpdatesEnded = 0; // outermost updates ended: tells a dialog's confirm
     std::vector<TPortLink*> FLinkList;

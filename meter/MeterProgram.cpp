@@ -5,11 +5,13 @@
 #include <velt/comport/framework/FileWrite.h>
 
 #include "AnswerText.h"
+#include "LineSummary.h"
 #include "MeterPort.h"
 #include "MeterRequests.h"
 #include "MeterSession.h"
 #include "MeterTexts.h"
 #include "PortFollow.h"
+#include "PortHolderText.h"
 #include "RunReported.h"
 #include "Windows1250.h"
 
@@ -24,6 +26,7 @@ MeterProgram::MeterProgram(ProgramWindow& Window, MeterTimers Timers, std::funct
     : FWindow(Window), FTimers(Timers), FPlaces(std::move(Places)), FPort(std::make_unique<TComPort>(nullptr))
 {
     ApplyMeterPortSettings(*FPort);
+    FPort->SetLineLog(FHistory.Log()); // from the start, so the first command is in it
     FSession = std::make_unique<MeterSession>(*FPort, FTimers, static_cast<MeterView&>(*this), std::move(Now));
 }
 
@@ -97,6 +100,7 @@ void MeterProgram::RunOnMeter(const std::function<void()>& Start)
 {
     FStatusSaid = false;
     FPortToChoose = false;
+    FCommandMark = FHistory.TakeIn();
     Start();
     if (!FStatusSaid && FPort->Connected())
         SetStatus({});
@@ -125,10 +129,24 @@ void MeterProgram::SavePane()
     WriteFileAtomically(file, FWindow.PaneRtf());
 }
 
+void MeterProgram::ShowLineLog()
+{
+    RunReported([this] {
+        FHistory.TakeIn();
+        FWindow.ShowLineLog(FHistory.Text());
+    });
+}
+
+void MeterProgram::SaveLineLog(const std::filesystem::path& File, const std::string& Text)
+{
+    RunReported([&] { WriteFileAtomically(File, Text); });
+}
+
 uint8_t MeterProgram::MeasurementNumber() const { return ::MeasurementNumber(FWindow.NumberText()); }
 
 void MeterProgram::IdleTick()
 {
+    FHistory.TakeIn(); // the port's log stays far from full
     if (FTimers.Idle.IsActive())
         RunReported([this] { FSession->IdleTimerTick(); });
 }
@@ -175,8 +193,10 @@ void MeterProgram::ShowTransfer()
     Redraw();
 }
 
+// Each burst taken: the port's log stays far from full while the meter talks.
 void MeterProgram::StepProgress(int Amount)
 {
+    FHistory.TakeIn();
     FState.Progress = SteppedProgress(FState.Progress, Amount);
     Redraw();
 }
@@ -198,13 +218,17 @@ void MeterProgram::ShowAnswer(const std::string& Bytes)
 }
 
 // The written message, and where the account may not use the device, what
-// to do about it on a line of its own.
+// to do about it on a line of its own; otherwise, where another program
+// holds the port, which one.
 void MeterProgram::ReportOpenFailed(const PortOpenFailure& Failure)
 {
     std::string text = meter_text::kOpenFailed;
     const std::string advice = FWindow.AccessAdvice();
     if (Failure.Kind == ofAccessDenied && !advice.empty())
         text += "\n" + advice;
+    if (const std::string holders = Failure.Kind == ofAccessDenied ? std::string() : PortHolderText(Failure.Port);
+        !holders.empty())
+        text += "\n" + holders;
     ShowError(text);
 }
 
@@ -216,8 +240,18 @@ void MeterProgram::ReportLineErrors(TComErrors Errors)
         FWindow.ShowBox({BoxKind::Information, meter_text::kChoosePort, meter_text::kApplicationTitle});
 }
 
+// The status line says what the log shows of the command that failed.
+void MeterProgram::SayWhatTheLineShows(int WaitedMs)
+{
+    FHistory.TakeIn();
+    const std::string sentence = FailedExchangeSentence(FHistory.Since(FCommandMark), WaitedMs);
+    if (!sentence.empty())
+        SetStatus(sentence);
+}
+
 void MeterProgram::ReportNoAnswer()
 {
+    SayWhatTheLineShows(kWatchdogIntervalMs);
     ShowError(meter_text::kMeterError);
     AppendLine(meter_text::kMeterErrorLine);
 }
@@ -226,6 +260,7 @@ void MeterProgram::ReportClockSet() { AppendLine(meter_text::kClockSet); }
 
 void MeterProgram::ReportClockFailed()
 {
+    SayWhatTheLineShows(kHandshakeIntervalMs);
     ShowError(meter_text::kMeterError);
     AppendLine(meter_text::kClockFailed);
 }

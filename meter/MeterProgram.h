@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ClockHandshake.h"
+#include "LineHistory.h"
 #include "MeterTimer.h"
 #include "MeterView.h"
 #include "ProgramCommand.h"
@@ -52,6 +53,12 @@ public:
     // port's notifications no longer reach the window, the port closes.
     void Shutdown();
 
+    // "Dziennik transmisji…": the recent line log in a window of its own.
+    void ShowLineLog();
+    // "Zapisz…" of that window: Text as a text file, replacing any file of
+    // the chosen name whole.
+    void SaveLineLog(const std::filesystem::path& File, const std::string& Text);
+
     // The number field's value as the memory request sends it.
     uint8_t MeasurementNumber() const;
 
@@ -62,6 +69,7 @@ private:
     void SavePane();
     void AppendLine(const std::string& Line);
     void ShowError(const std::string& Text);
+    void SayWhatTheLineShows(int WaitedMs);
     void Redraw();
 
     // What the session shows.
@@ -87,6 +95,8 @@ private:
     ProgramState FState;
     std::unique_ptr<TComPort> FPort;
     std::unique_ptr<MeterSession> FSession;
+    LineHistory FHistory;
+    uint64_t FCommandMark = 0;  // the first record of the command under way
     bool FStatusSaid = false;   // the command under way has set the status
     bool FPortToChoose = false; // the command under way found no port it could tell apart
 };

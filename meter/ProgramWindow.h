@@ -41,6 +41,10 @@ public:
     // button opens it; returns when it is closed, telling whether the
     // operator confirmed it.
     virtual bool ChoosePort() = 0;
+    // Shows the recent line log (UTF-8 text, one line per record) in a
+    // window of its own, with "Zapisz…" (MeterProgram::SaveLineLog) and
+    // "Kopiuj"; returns at once or when it is closed.
+    virtual void ShowLineLog(const std::string& /*Text*/) {}
     // What to tell an account that may not use the port; empty: nothing.
     virtual std::string AccessAdvice() const { return {}; }
 };

@@ -3,11 +3,13 @@
 #include "MainVelt.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <array>
 #include <stdexcept>
 
+#include "LineLogWindow.h"
 #include "MeterProgram.h"
 #include "MeterRequests.h"
 #include "Prompts.h"
@@ -123,14 +125,19 @@ TForm1::TForm1(SettingsPlaces Places) : Clock(&LocalClock), FPlaces(std::move(Pl
     if (FWindow == nullptr)
         throw std::runtime_error("The main window cannot be created");
     CreateProgram();
+    ACCEL lineLogKey{FCONTROL | FVIRTKEY, 'L', kLineLogCommand};
+    FKeys = CreateAcceleratorTableW(&lineLogKey, 1);
     FProgram->Start();
 }
 
 TForm1::~TForm1()
 {
+    FLineLogWindow.reset();
     if (FWindow != nullptr)
         DestroyWindow(FWindow);
     FProgram.reset();
+    if (FKeys != nullptr)
+        DestroyAcceleratorTable(FKeys);
     if (FFont != nullptr)
         DeleteObject(FFont);
     if (FTransferFont != nullptr)
@@ -260,6 +267,11 @@ LRESULT TForm1::Handle(UINT Message, WPARAM WParam, LPARAM LParam)
     case WM_COMMAND:
         Command(LOWORD(WParam), HIWORD(WParam));
         return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(WParam) != Control(TControl::Memo))
+            return DefWindowProcW(FWindow, Message, WParam, LParam);
+        ShowPaneMenu(LParam);
+        return 0;
     case WM_TIMER:
         Timer(WParam);
         return 0;
@@ -284,6 +296,10 @@ LRESULT TForm1::Handle(UINT Message, WPARAM WParam, LPARAM LParam)
 
 void TForm1::Command(int Id, int Notification)
 {
+    if (Id == kLineLogCommand && FProgram) { // the menu item or the key
+        FProgram->ShowLineLog();
+        return;
+    }
     if (Id == static_cast<int>(TControl::SpinEdit1) && Notification == EN_KILLFOCUS && FProgram) {
         KeepNumberInRange();
         return;
@@ -305,6 +321,37 @@ void TForm1::Timer(UINT_PTR Id)
         FProgram->WatchdogTick();
     else if (Id == kHandshakeTimerId)
         FProgram->HandshakeTick();
+}
+
+bool TForm1::TranslateKey(MSG& Message) const
+{
+    return FWindow != nullptr && FKeys != nullptr && TranslateAcceleratorW(FWindow, FKeys, &Message) != 0;
+}
+
+// The pane's menu at the mouse, or at the pane's corner when the keyboard asked.
+void TForm1::ShowPaneMenu(LPARAM ScreenPoint)
+{
+    POINT at{GET_X_LPARAM(ScreenPoint), GET_Y_LPARAM(ScreenPoint)};
+    if (ScreenPoint == -1) {
+        at = {0, 0};
+        ClientToScreen(Control(TControl::Memo), &at);
+    }
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, kLineLogCommand, L"Dziennik transmisji…\tCtrl+L");
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, FWindow, nullptr);
+    DestroyMenu(menu);
+}
+
+HWND TForm1::LineLogHandle() const { return FLineLogWindow ? FLineLogWindow->Handle() : nullptr; }
+
+void TForm1::ShowLineLog(const std::string& Text)
+{
+    if (!FLineLogWindow)
+        FLineLogWindow = std::make_unique<LineLogWindow>(
+            FWindow, [this](const std::filesystem::path& File, const std::string& Saved) {
+                FProgram->SaveLineLog(File, Saved);
+            });
+    FLineLogWindow->ShowText(Text);
 }
 
 // The field keeps its value within its range when it loses the focus.

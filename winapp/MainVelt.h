@@ -18,6 +18,7 @@
 #include "ProgramWindow.h"
 #include "SettingsPlace.h"
 
+class LineLogWindow;
 class MeterProgram;
 class WinMeterTimer;
 
@@ -41,6 +42,9 @@ enum class TControl : int {
     lStatus, // the status line under the pane, shown while there is one
 };
 
+// "Dziennik transmisji…": the pane's context menu item and the window's key (Ctrl+L).
+constexpr int kLineLogCommand = 300;
+
 class TForm1 : private ProgramWindow {
 public:
     // Creates the window (hidden) with the program; restores the settings.
@@ -57,6 +61,10 @@ public:
     bool Closed() const { return FWindow == nullptr; }
     // The program ends when its main window is destroyed.
     void QuitWhenDestroyed() { FQuitWhenDestroyed = true; }
+    // The window's keys (Ctrl+L): true when Message was one and is handled.
+    bool TranslateKey(MSG& Message) const;
+    // The line log's window, or null before it was first shown.
+    HWND LineLogHandle() const;
 
     // The line to the meter, owned by the program and closed with the window.
     TComPort* ComPort = nullptr;
@@ -78,6 +86,7 @@ private:
     void KeepNumberInRange();
     void DrawStatus(const std::string& Status);
     bool StatusShown() const;
+    void ShowPaneMenu(LPARAM ScreenPoint);
 
     // What the program asks of the window.
     void Draw(const ProgramState& State) override;
@@ -89,6 +98,7 @@ private:
     std::filesystem::path AskSaveFileName() override;
     std::string PaneRtf() const override;
     bool ChoosePort() override;
+    void ShowLineLog(const std::string& Text) override;
 
     SettingsPlaces FPlaces;
     HWND FWindow = nullptr;
@@ -100,6 +110,8 @@ private:
     std::unique_ptr<WinMeterTimer> tMiernikPodlaczony;
     std::unique_ptr<WinMeterTimer> tUstawZegar;
     std::unique_ptr<MeterProgram> FProgram;
+    HACCEL FKeys = nullptr;
+    std::unique_ptr<LineLogWindow> FLineLogWindow;
 };
 
 // Registers the window class and loads the controls' libraries (common

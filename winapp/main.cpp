@@ -12,12 +12,16 @@
 
 namespace {
 
-// The message loop, with the keyboard's moves between the controls.
-int RunMessageLoop(HWND Window)
+// The message loop, with the window's keys and the keyboard's moves between
+// the controls.
+int RunMessageLoop(const TForm1& Form)
 {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (Window != nullptr && IsWindow(Window) && IsDialogMessageW(Window, &message))
+        if (Form.TranslateKey(message))
+            continue;
+        HWND window = Form.Handle();
+        if (window != nullptr && IsWindow(window) && IsDialogMessageW(window, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -39,7 +43,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             form.QuitWhenDestroyed();
             InstallExceptionReportBox(form.Handle());
             ShowWindow(form.Handle(), SW_SHOWMAXIMIZED);
-            result = RunMessageLoop(form.Handle());
+            result = RunMessageLoop(form);
             InstallExceptionReportBox(nullptr);
         }
         RemoveMessageLoopHandOver();

@@ -2,12 +2,15 @@
 // (metersim), or the test itself holding the master end where the exact
 // bytes on the line matter. Message boxes and the save dialog are answered
 // through their seams.
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -324,6 +327,38 @@ private slots:
 
         meter.Pty().WriteToPort(cp1250::Encode(QStringLiteral("Spóźniona odpowiedź")));
         QTRY_COMPARE_WITH_TIMEOUT(PaneText(), QStringLiteral("Spóźniona odpowiedź"), kWaitMs);
+    }
+
+    // The status line says what the line log shows; the log window, from the
+    // pane's context menu or its key, shows the log, saves it and copies it.
+    void silentMeterIsExplainedByTheStatusLineAndTheLineLog()
+    {
+        ScriptedMeter meter;
+        UsePort(meter.Path());
+        Click("bOstatniPom");
+        QTRY_COMPARE_WITH_TIMEOUT(FMessages.size(), size_t(1), kWaitMs);
+        auto* status = FForm->findChild<QLabel*>("lStatus");
+        QVERIFY(status->isVisible());
+        QCOMPARE(status->text(), QStringLiteral("Wysłano 1 bajt, nie nadeszła odpowiedź w ciągu 1 s"));
+
+        auto* action = FForm->findChild<QAction*>("aDziennik");
+        QCOMPARE(action->text(), QStringLiteral("Dziennik transmisji…"));
+        QCOMPARE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+        QTest::keyClick(Memo(), Qt::Key_L, Qt::ControlModifier);
+        auto* dialog = FForm->findChild<QDialog*>("DziennikTransmisji");
+        QVERIFY(dialog && dialog->isVisible());
+        const QString log = dialog->findChild<QPlainTextEdit*>("Dziennik")->toPlainText();
+        QVERIFY2(log.contains(QStringLiteral(" tx      1 | 54 | T\n")), qPrintable(log));
+
+        const QString fileName = FFiles.filePath("dziennik.txt");
+        SetSaveFileHook([&](const TSaveFileRequest&) { return fileName; });
+        QTest::mouseClick(dialog->findChild<QPushButton*>("bZapisz"), Qt::LeftButton);
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), log);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("bKopiuj"), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), log);
+        QVERIFY(FMessages.size() == 1);
     }
 
     void cleanHandshakeSendsTwelveBytes()

@@ -296,6 +296,51 @@ TEST_F(CliTest, FindNamesThePortWhereTheMeterAnswers)
     EXPECT_EQ(none.Out, "");
 }
 
+TEST_F(CliTest, LogWritesTheExchangeAndMonitorListensUntilTheLineHangsUpNamedAsItsHolder)
+{
+    MeterSim meter({});
+    const std::string logFile = (FHome / "line.log").string();
+    const Finished last = Cli({"--port", meter.Path, "--log", logFile, "last"});
+    EXPECT_EQ(last.ExitCode, 0) << last.Err;
+    const std::string log = ReadFile(logFile);
+    EXPECT_NE(log.find(" open    " + meter.Path + " 9600 8N1"), std::string::npos) << log;
+    EXPECT_NE(log.find(" tx      1 | 54 | T\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" rx      "), std::string::npos) << log;
+    EXPECT_NE(log.find(" close\n"), std::string::npos) << log;
+
+    PseudoTerminal line; // the test plays the far end; the tool sends nothing
+    const Started monitor = StartProgram(VELT_CLI_PATH, {"monitor", line.SlavePath()});
+    std::string shown;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            line.WriteToPort("a\r"); // until the tool, once open, shows it
+            pollfd out{monitor.Out, POLLIN, 0};
+            char buffer[4096];
+            ssize_t n = 0;
+            while (poll(&out, 1, 50) > 0 && (n = read(monitor.Out, buffer, sizeof buffer)) > 0)
+                shown.append(buffer, static_cast<size_t>(n));
+            return shown.find(" rx      2 | 61 0D | a<CR>\n") != std::string::npos;
+        },
+        std::chrono::seconds(10)))
+        << shown;
+    // A second opener is refused and told who holds the port.
+    const Finished refused = Cli({"--port", line.SlavePath(), "last"});
+    EXPECT_EQ(refused.ExitCode, 2);
+    EXPECT_NE(refused.Err.find(" ma otwarty: "), std::string::npos) << refused.Err;
+    EXPECT_NE(refused.Err.find("velt-cli (PID " + std::to_string(monitor.Pid) + ")"), std::string::npos) << refused.Err;
+    EXPECT_EQ(line.ReadFromPort(1, std::chrono::milliseconds(300)), "");
+    line.CloseMaster();
+    const Finished ended = Collect(monitor);
+    shown += ended.Out;
+    EXPECT_EQ(ended.ExitCode, 2) << ended.Err;
+    EXPECT_NE(shown.find(" hangup  "), std::string::npos) << shown;
+    EXPECT_NE(ended.Err.find("utrata połączenia z portem"), std::string::npos) << ended.Err;
+
+    const Finished timed = Cli({"monitor", meter.Path, "--for", "1"});
+    EXPECT_EQ(timed.ExitCode, 0) << timed.Err;
+    EXPECT_NE(timed.Out.find(" close\n"), std::string::npos) << timed.Out;
+}
+
 TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
 {
     for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{{},
@@ -311,7 +356,10 @@ TEST_F(CliTest, WrongOptionsExitWithTwoAndHelpWithZero)
                                                                                        {"--out", "x.txt", "set-clock"},
                                                                                        {"--out", "x.txt", "find"},
                                                                                        {"--port", "ttyS0", "find"},
-                                                                                       {"--tsv", "last"}}) {
+                                                                                       {"--tsv", "last"},
+                                                                                       {"--for", "3", "last"},
+                                                                                       {"monitor", "a", "b"},
+                                                                                       {"--log", "", "last"}}) {
         const Finished run = Cli(wrong);
         EXPECT_EQ(run.ExitCode, 2) << ::testing::PrintToString(wrong);
         EXPECT_NE(run.Err, "");

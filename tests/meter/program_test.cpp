@@ -18,6 +18,7 @@
 #include <velt/comport/framework/MainThreadQueue.h>
 
 #include "MeterProgram.h"
+#include "LineSummary.h"
 #include "MeterTexts.h"
 #include "ReportQueue.h"
 #include "support/FakeClock.h"
@@ -58,6 +59,8 @@ public:
         ++PortChoices;
         return PortChoiceConfirmed;
     }
+    void ShowLineLog(const std::string& Text) override { LineLog = Text; }
+    std::string LineLog;
 };
 
 class ProgramTest : public TempConfigHomeTest {
@@ -156,6 +159,40 @@ TEST_F(ProgramTest, AnswerIsShownUpToANulWithOneBreakPerLine)
     FProgram->IdleTick();
     EXPECT_EQ(FWindow.PaneWrites, writes);
     EXPECT_TRUE(FWindow.Boxes.empty());
+}
+
+// A command that ends in the meter error: the status line says what the line
+// log shows, and the log window gets the log from the program's start.
+TEST_F(ProgramTest, StatusSaysWhatTheLineLogShowsOfAFailedCommand)
+{
+    FProgram->Run(ProgramCommand::LastMeasurement);
+    EXPECT_EQ(Sent(), "T");
+    FProgram->WatchdogTick();
+    EXPECT_EQ(State().Status, "Wysłano 1 bajt, nie nadeszła odpowiedź w ciągu 1 s");
+    FProgram->ShowLineLog();
+    EXPECT_NE(FWindow.LineLog.find(" open    " + FPty.SlavePath() + " 9600 8N1"), std::string::npos) << FWindow.LineLog;
+    EXPECT_NE(FWindow.LineLog.find(" tx      1 | 54 | T\n"), std::string::npos) << FWindow.LineLog;
+    FProgram->SaveLineLog(FHome / "dziennik.txt", FWindow.LineLog);
+    EXPECT_EQ(ReadFile(FHome / "dziennik.txt"), FWindow.LineLog);
+
+    FProgram->Run(ProgramCommand::LastMeasurement); // a command that succeeds clears it
+    EXPECT_EQ(State().Status, "");
+}
+
+TEST(LineSummaryTest, TheLastRequestDecidesTheSentence)
+{
+    const auto written = [](int64_t At, std::string Bytes) { return TLineRecord{At, lrWritten, 1, std::move(Bytes), {}, 0}; };
+    const auto read = [](int64_t At, std::string Bytes) { return TLineRecord{At, lrRead, 2, std::move(Bytes), {}, 0}; };
+    EXPECT_EQ(FailedExchangeSentence({written(0, "T")}, 2000), "Wysłano 1 bajt, nie nadeszła odpowiedź w ciągu 2 s");
+    EXPECT_EQ(FailedExchangeSentence({written(0, "T"), read(1, "12345678901"), read(2, "2")}, 1000),
+              "Nadeszło 12 bajtów, potem cisza");
+    EXPECT_EQ(FailedExchangeSentence({written(0, "\x05"), read(1, "123"), written(2, "ab")}, 60),
+              "Wysłano 2 bajty, nie nadeszła odpowiedź w ciągu 60 ms");
+    EXPECT_EQ(FailedExchangeSentence({written(0, "a"), read(1, "9"), read(1, "3")}, 5),
+              "Nadeszły 2 bajty, potem cisza");
+    EXPECT_EQ(FailedExchangeSentence({written(0, "T"), {1, lrLineError, 2, {}, "frame overrun", 0}}, 5),
+              "Linia zgłosiła błąd: błąd ramki, przepełnienie odbiornika");
+    EXPECT_EQ(FailedExchangeSentence({written(0, "T"), {1, lrHangUp, 0, {}, {}, 0}}, 5), ""); // the adapter's own status line
 }
 
 // A port that does not open: the written box, the failed write through the

@@ -18,6 +18,7 @@
 #include <velt/comport/PortDetails.h>
 #include <velt/comport/PortList.h>
 
+#include "LineLogWindow.h"
 #include "MainVelt.h"
 #include <velt/comport/framework/MessageLoopHandOver.h>
 #include "Prompts.h"
@@ -234,6 +235,16 @@ TEST_F(WindowUnderWine, ReportsASilentMeter)
     EXPECT_EQ(Boxes[0].Caption, L"Błąd");
     EXPECT_EQ(Boxes[0].Flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(Pane(), L"Błąd komunikacji z miernikiem!");
+    // The status line says what the line log shows; the pane's menu item
+    // (and Ctrl+L) shows the log in a window of its own.
+    EXPECT_EQ(Utf8FromWide(WindowText(Form->Control(TControl::lStatus))),
+              "Wysłano 1 bajt, nie nadeszła odpowiedź w ciągu 1 s");
+    SendMessageW(Form->Handle(), WM_COMMAND, kLineLogCommand, 0);
+    HWND log = Form->LineLogHandle();
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(IsWindowVisible(log));
+    const std::string shown = Utf8FromWide(WindowText(GetDlgItem(log, LineLogWindow::kText)));
+    EXPECT_NE(shown.find(" tx      1 | 54 | T\r\n"), std::string::npos) << shown;
 }
 
 // ---- An adapter pulled out ----------------------------------------------------------

@@ -10,4 +10,6 @@
 #include <velt/comport/ComStorage.h>
 #include <velt/comport/ComTransfer.h>
 #include <velt/comport/ComTypes.h>
+#include <velt/comport/LineLog.h>
+#include <velt/comport/LineLogText.h>
 #include <velt/comport/PortList.h>

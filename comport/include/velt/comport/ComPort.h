@@ -16,6 +16,7 @@
 #include <velt/comport/framework/Component.h>
 
 class TComPortPrivate;
+class TLineLog;
 class TRegistry;
 class TIniFile;
 struct TComTransfer;
@@ -158,6 +159,13 @@ public:
     void EndSettingsUpdate();
     /// How many BeginSettingsUpdate() calls are still open.
     int32_t SettingsUpdateDepth() const;
+    /// Records what happens on the line in Log from the next Open() on (see
+    /// LineLog.h): bytes both ways, events, errors, open, close, hang-up,
+    /// transfers cancelled. Null (the default) records nothing and costs
+    /// nothing.
+    void SetLineLog(std::shared_ptr<TLineLog> Log);
+    /// The log given to SetLineLog(), or null.
+    std::shared_ptr<TLineLog> LineLog() const;
     /// Whether the last Open() started an event thread: false while closed,
     /// with empty Events, and where the main loop waits on the device itself.
     bool EventThreadActive() const;
