@@ -3,6 +3,7 @@
 #include "MeterSession.h"
 #include "LineErrorText.h"
 #include "MeterTexts.h"
+#include "PortHolderText.h"
 #include "OpenErrorText.h"
 
 CliView::CliView(bool ClockCommand, std::FILE* Messages, bool ShowProgress)
@@ -81,6 +82,8 @@ void CliView::ReportOpenFailed(const PortOpenFailure& Failure)
     Message(std::string(meter_text::kOpenFailed) + " (" + OpenErrorText(Failure) + ")");
     if (Failure.Kind == ofAccessDenied)
         Message(meter_text::kAccessAdvice);
+    else if (const std::string holders = PortHolderText(Failure.Port); !holders.empty())
+        Message(holders);
 }
 
 void CliView::ReportLineErrors(TComErrors Errors)
