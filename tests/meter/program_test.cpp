@@ -181,7 +181,9 @@ TEST_F(ProgramTest, StatusSaysWhatTheLineLogShowsOfAFailedCommand)
 
 TEST(LineSummaryTest, TheLastRequestDecidesTheSentence)
 {
-    const auto written = [](int64_t At, std::string Bytes) { return TLineRecord{At, lrWritten, 1, std::move(Bytes), {}, 0}; };
+    const auto written = [](int64_t At, std::string Bytes) {
+        return TLineRecord{At, lrWritten, 1, std::move(Bytes), {}, 0};
+    };
     const auto read = [](int64_t At, std::string Bytes) { return TLineRecord{At, lrRead, 2, std::move(Bytes), {}, 0}; };
     EXPECT_EQ(FailedExchangeSentence({written(0, "T")}, 2000), "Wysłano 1 bajt, nie nadeszła odpowiedź w ciągu 2 s");
     EXPECT_EQ(FailedExchangeSentence({written(0, "T"), read(1, "12345678901"), read(2, "2")}, 1000),
@@ -192,7 +194,8 @@ TEST(LineSummaryTest, TheLastRequestDecidesTheSentence)
               "Nadeszły 2 bajty, potem cisza");
     EXPECT_EQ(FailedExchangeSentence({written(0, "T"), {1, lrLineError, 2, {}, "frame overrun", 0}}, 5),
               "Linia zgłosiła błąd: błąd ramki, przepełnienie odbiornika");
-    EXPECT_EQ(FailedExchangeSentence({written(0, "T"), {1, lrHangUp, 0, {}, {}, 0}}, 5), ""); // the adapter's own status line
+    EXPECT_EQ(FailedExchangeSentence({written(0, "T"), {1, lrHangUp, 0, {}, {}, 0}}, 5),
+              ""); // the adapter's own status line
 }
 
 // A port that does not open: the written box, the failed write through the

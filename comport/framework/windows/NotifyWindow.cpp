@@ -1,9 +1,9 @@
 // The hidden window of the window hand-over: a message-only window of the
 // thread that opens the port. The event thread sends it the events of each
 // wait, as their mask, with one SendMessage; its procedure releases the
-// sender with ReplyMessage before the handlers run, one event after another. The main thread handles sent messages in its message loop and
-// also while it waits for an event thread to end (LoopWait), so a send in
-// flight never blocks a close.
+// sender with ReplyMessage before the handlers run, one event after another. The main thread handles sent messages in
+// its message loop and also while it waits for an event thread to end (LoopWait), so a send in flight never blocks a
+// close.
 #include "NotifyWindow.h"
 
 #include <windows.h>
