@@ -182,7 +182,7 @@ struct Figures {
 Figures RunEcho(Subject Kind)
 {
     Pty line;
-    const size_t total = static_cast<size_t>(kWarmUp + gEchoes);
+    const size_t total = static_cast<size_t>(kWarmUp) + static_cast<size_t>(gEchoes);
     std::vector<double> trips;
     std::promise<void> ready, farEndDone;
     double farEndCpu = 0;

@@ -407,7 +407,10 @@ TEST(PortOnCom, MainLoopThatWaitsOnTheDeviceDeliversLineEvents)
 
 // A subclass's own TriggerTxEmpty is reached with no handler and no call
 // that asks for it: through the thread and window hand-overs and where the
-// main loop waits on the device.
+// main loop waits on the device. Wine reports the end of a write only when
+// it comes while a wait is pending, which a one-byte write may outrun: the
+// test writes again until it hears one (an override never reached never
+// hears any).
 TEST(PortOnCom, ASubclassTriggerTxEmptyIsCalledWithNoHandler)
 {
     REQUIRE_TEST_LINE();
@@ -430,9 +433,11 @@ TEST(PortOnCom, ASubclassTriggerTxEmptyIsCalledWithNoHandler)
             port.SetPort(TestPortName());
             port.SetSyncMethod(method);
             port.Open();
-            port.WriteText("a");
-            EXPECT_TRUE(queue.ServeUntil([&] { return port.Calls >= 1; }, std::chrono::steady_clock::now() + 5s))
-                << "sync method " << int(method) << (loopWaits ? ", the loop waits" : "");
+            for (int write = 0; write < 20 && port.Calls == 0; ++write) {
+                port.WriteText("a");
+                queue.ServeUntil([&] { return port.Calls >= 1; }, std::chrono::steady_clock::now() + 500ms);
+            }
+            EXPECT_GE(port.Calls, 1) << "sync method " << int(method) << (loopWaits ? ", the loop waits" : "");
             port.Close();
             queue.SetLoopWatcher(nullptr);
         }
