@@ -59,7 +59,7 @@ bool OpenPort(TMeterPort& Port, CliView& View)
             View.ReportPortFollowed(stored, resolved.Name);
         return true;
     } catch (const EComPort& e) {
-        View.ReportOpenFailed(Port.Port() + ": " + e.what(), e.AccessDenied());
+        View.ReportOpenFailed(Port.Port() + ": " + e.what() + HolderNote(Port.Port(), e), e.AccessDenied());
     } catch (const std::exception& e) {
         View.ReportOpenFailed(Port.Port() + ": " + e.what(), false);
     }
