@@ -32,6 +32,8 @@ struct TPortSettingRow {
     std::string (*GetName)(const Target&) = nullptr;
     void (*SetName)(Target&, const std::string&) = nullptr;
     void (*SetNumber)(Target&, int32_t) = nullptr; // skRate: a rate as a number
+    bool OnlyWhenSet = false;                      // stored only while not at its default
+    bool Advanced = false;                         // left out of the setup dialogs
 };
 
 namespace {
@@ -97,6 +99,20 @@ TPortSettingRow BaudRateRow()
     return row;
 }
 
+// Asks the driver for low latency. Stored only when set, so that stores of
+// the default settings stay as they were; no setup list edits it.
+TPortSettingRow LowLatencyRow()
+{
+    TPortSettingRow row = YesNo(
+        "LowLatency", "low-latency",
+        "prośba do sterownika o odbiór bez zwłoki (licznik opóźnienia adaptera FTDI 1 ms zamiast 16 ms)", sgBasic,
+        [](const Target& p) -> int32_t { return p.LowLatency(); },
+        [](Target& p, int32_t v) { p.SetLowLatency(v != 0); });
+    row.OnlyWhenSet = true;
+    row.Advanced = true;
+    return row;
+}
+
 // In the order stores write them; the groups follow the fixed order sgBasic,
 // sgExtras, sgParityDetails, sgBuffer, sgTimeouts, sgFlowDetails.
 const auto& Rows()
@@ -123,6 +139,7 @@ const auto& Rows()
             "FlowControl", "flow", "sterowanie przepływem", sgBasic, kFlowControlTexts, fcCustom,
             [](const Target& p) -> int32_t { return p.FlowControl().FlowControl(); },
             [](Target& p, int32_t v) { p.FlowControl().SetFlowControl(static_cast<TFlowControl>(v)); }, cpFlowControl),
+        LowLatencyRow(),
         Char(
             "EventChar", "event-char", "znak, którego odebranie zgłasza zdarzenie RxFlag", sgExtras,
             [](const Target& p) -> int32_t { return p.EventChar(); },
@@ -239,6 +256,8 @@ TSettingKind TPortSetting::Kind() const { return FRow->Kind; }
 TComProperty TPortSetting::ComProperty() const { return FRow->ComProperty; }
 std::span<const char* const> TPortSetting::Texts() const { return FRow->Texts; }
 int32_t TPortSetting::Min() const { return FRow->Min; }
+bool TPortSetting::StoredOnlyWhenSet() const { return FRow->OnlyWhenSet; }
+bool TPortSetting::Advanced() const { return FRow->Advanced; }
 int32_t TPortSetting::Max() const { return FRow->Max; }
 
 std::string TPortSetting::Text(const TCustomComPort& Port) const
