@@ -3,6 +3,7 @@
 // device's node (the same character device number) holds it.
 #include <velt/comport/device/PortFacts.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
@@ -101,6 +102,8 @@ std::vector<PortHolders> FindPortHolders(const std::vector<std::string>& DeviceP
 {
     std::vector<PortHolders> holders(DevicePaths.size());
     const std::vector<dev_t> devices = DeviceNumbers(DevicePaths);
+    if (std::all_of(devices.begin(), devices.end(), [](dev_t Device) { return Device == 0; }))
+        return holders; // no device node: nobody can hold one
     DIR* proc = opendir("/proc");
     if (proc == nullptr)
         return holders;
