@@ -8,6 +8,7 @@
 
 #include <velt/comport/device/PortFacts.h>
 #include <velt/comport/device/SerialDevice.h>
+#include "WinAdapterLatency.h"
 #include "WideText.h"
 
 namespace device {
@@ -90,6 +91,7 @@ PortFacts FactsOf(HDEVINFO Set, SP_DEVINFO_DATA& Device, const std::string& Name
         facts.Kind = PortKind::Usb;
         facts.SerialNumber = SerialFromInstanceId(instance);
         facts.Location = RegistryProperty(Set, Device, SPDRP_LOCATION_INFORMATION);
+        facts.LatencyTimer = AdapterLatencyTimer(Set, Device);
     } else if (instance.rfind("ACPI\\", 0) == 0) {
         facts.Kind = PortKind::BuiltInUart;
     }
