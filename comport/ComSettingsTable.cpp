@@ -104,9 +104,8 @@ TPortSettingRow BaudRateRow()
 TPortSettingRow LowLatencyRow()
 {
     TPortSettingRow row = YesNo(
-        "LowLatency", "low-latency",
-        "prośba do sterownika o odbiór bez zwłoki (licznik opóźnienia adaptera FTDI 1 ms zamiast 16 ms)", sgBasic,
-        [](const Target& p) -> int32_t { return p.LowLatency(); },
+        "LowLatency", "low-latency", "prośba do sterownika o odbiór bez zwłoki (adapter FTDI: 1 ms zamiast 16 ms)",
+        sgBasic, [](const Target& p) -> int32_t { return p.LowLatency(); },
         [](Target& p, int32_t v) { p.SetLowLatency(v != 0); });
     row.OnlyWhenSet = true;
     row.Advanced = true;
