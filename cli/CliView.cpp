@@ -3,8 +3,8 @@
 #include "MeterSession.h"
 #include "LineErrorText.h"
 #include "MeterTexts.h"
-#include "PortHolderText.h"
 #include "OpenErrorText.h"
+#include <velt/comport/PortDetails.h>
 
 CliView::CliView(bool ClockCommand, std::FILE* Messages, bool ShowProgress)
     : FClockCommand(ClockCommand), FMessages(Messages), FShowProgress(ShowProgress)
@@ -82,8 +82,8 @@ void CliView::ReportOpenFailed(const PortOpenFailure& Failure)
     Message(std::string(meter_text::kOpenFailed) + " (" + OpenErrorText(Failure) + ")");
     if (Failure.Kind == ofAccessDenied)
         Message(meter_text::kAccessAdvice);
-    else if (const std::string holders = PortHolderText(Failure.Port); !holders.empty())
-        Message(holders);
+    else if (const std::string holders = PortHolderNote(Failure.Port, Failure.SystemError); !holders.empty())
+        Message("Port " + Failure.Port + ": " + holders + ".");
 }
 
 void CliView::ReportLineErrors(TComErrors Errors)

@@ -11,7 +11,7 @@
 #include "MeterPort.h"
 #include "MeterTexts.h"
 #include "PortFollow.h"
-#include "PortHolderText.h"
+#include "PortTable.h"
 
 namespace {
 
@@ -31,16 +31,23 @@ bool OpenPort(TMeterPort& Port, bool PortNamed)
         Say(meter_text::kChoosePort);
         return false;
     }
-    if (!PortNamed && FollowStoredAdapter(Port).Result == prsAmbiguous) {
+    // A stored adapter that is missing is not stood in for by what holds
+    // its name now, as for every command.
+    const TFollowedPort followed = PortNamed ? TFollowedPort{} : FollowStoredAdapter(Port);
+    if (followed.Result == prsAmbiguous) {
         Say(std::string(meter_text::kPortAmbiguous) + " " + meter_text::kChoosePort + ": velt-cli monitor PORT");
+        return false;
+    }
+    if (followed.Result == prsMissing) {
+        Say(meter_text::AdapterMissingText(Port.Port(), followed.Wanted, followed.NowThere) +
+            " Port: velt-cli monitor PORT");
         return false;
     }
     try {
         Port.Open();
         return true;
     } catch (const EComPort& e) {
-        const std::string holders = e.AccessDenied() ? std::string() : PortHolderText(Port.Port());
-        Say(Port.Port() + ": " + e.what() + (holders.empty() ? "" : " " + holders));
+        Say(Port.Port() + ": " + e.what() + HolderNote(Port.Port(), e));
     } catch (const std::exception& e) {
         Say(Port.Port() + ": " + e.what());
     }

@@ -4,11 +4,9 @@
 #include <array>
 #include <cstdio>
 
-#include "PortHolderText.h"
-
 namespace {
 
-constexpr size_t kColumns = 7;
+constexpr size_t kColumns = 8;
 using Row = std::array<std::string, kColumns>;
 
 std::string KindText(TPortKind Kind)
@@ -76,14 +74,34 @@ std::string Field(std::string Text)
     return Text;
 }
 
+// The adapter's latency timer, empty where the driver shows none.
+std::string LatencyText(const TPortDetails& Port, const char* Unit = "")
+{
+    return Port.LatencyTimer == 0 ? std::string() : std::to_string(Port.LatencyTimer) + Unit;
+}
+
+// Processes this user may not look at may hold a port too: the table says
+// so, once, under itself.
+std::string UnseenHoldersNote(const std::vector<TPortDetails>& Ports)
+{
+    int32_t unseen = 0;
+    for (const TPortDetails& port : Ports)
+        unseen = std::max(unseen, port.UnreadableProcesses);
+    if (unseen == 0 || Ports.empty())
+        return {};
+    return "(kolumna UŻYWANY PRZEZ pomija procesy innych użytkowników: " + std::to_string(unseen) +
+           " nie do sprawdzenia bez uprawnień administratora)\n";
+}
+
 } // namespace
 
 std::string PortTable(const std::vector<TPortDetails>& Ports)
 {
-    std::vector<Row> rows{{"PORT", "RODZAJ", "USB", "NR SERYJNY", "POŁOŻENIE", "OPIS", "OTWARTY PRZEZ"}};
+    std::vector<Row> rows{{"PORT", "RODZAJ", "USB", "NR SERYJNY", "POŁOŻENIE", "LATENCJA", "UŻYWANY PRZEZ", "OPIS"}};
     for (const TPortDetails& port : Ports)
         rows.push_back({Field(port.Name), KindText(port.Kind), Ids(port), Field(port.SerialNumber),
-                        Field(port.Location), Field(Product(port)), Field(PortHolderNames(port.Name))});
+                        Field(port.Location), LatencyText(port, " ms"), Field(DescribePortHolders(port.Holders)),
+                        Field(Product(port))});
     std::array<size_t, kColumns> widths{};
     for (const Row& row : rows)
         for (size_t i = 0; i < kColumns; ++i)
@@ -97,16 +115,23 @@ std::string PortTable(const std::vector<TPortDetails>& Ports)
             line.pop_back();
         table += line + "\n";
     }
-    return table;
+    return table + UnseenHoldersNote(Ports);
 }
 
 std::string PortLines(const std::vector<TPortDetails>& Ports)
 {
-    std::string lines = "name\tkind\tusb_id\tserial\tlocation\tdescription\tmanufacturer\tidentity\tpath\theld_by\n";
+    std::string lines =
+        "name\tkind\tusb_id\tserial\tlocation\tdescription\tmanufacturer\tidentity\tpath\tholders\tlatency_ms\n";
     for (const TPortDetails& port : Ports)
         lines += Field(port.Name) + "\t" + KindWord(port.Kind) + "\t" + Ids(port) + "\t" + Field(port.SerialNumber) +
                  "\t" + Field(port.Location) + "\t" + Field(port.Description) + "\t" + Field(port.Manufacturer) + "\t" +
-                 Field(PortIdentity(port)) + "\t" + Field(port.DevicePath) + "\t" + Field(PortHolderNames(port.Name)) +
-                 "\n";
+                 Field(PortIdentity(port)) + "\t" + Field(port.DevicePath) + "\t" +
+                 Field(DescribePortHolders(port.Holders)) + "\t" + LatencyText(port) + "\n";
     return lines;
+}
+
+std::string HolderNote(const std::string& Port, const EComPort& Failure)
+{
+    const std::string note = PortHolderNote(Port, Failure.SystemErrorCode());
+    return note.empty() ? note : "; " + note;
 }

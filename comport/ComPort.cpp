@@ -34,6 +34,16 @@ bool StartLoopEvents(TCustomComPort& Port, MainLoopWatcher& Loop, device::WaitHa
         return false;
     }
 }
+// Asked only when it changes: a port that never wants low latency leaves
+// the driver alone.
+void ApplyLowLatency(TComPortPrivate& Port, device::SerialDevice& Device)
+{
+    if (Port.FLowLatency == Port.FDeviceLowLatency)
+        return;
+    if (const int error = Device.SetLowLatency(Port.FLowLatency); error != 0)
+        throw EComPort(peSetLineFailed, error);
+    Port.FDeviceLowLatency = Port.FLowLatency;
+}
 } // namespace
 
 // ---- Construction ---------------------------------------------------------
@@ -94,6 +104,7 @@ void TCustomComPort::SetCustomBaudRate(int32_t Value) { ChangeLineSetting(FPriva
 void TCustomComPort::SetStopBits(TStopBits Value) { ChangeLineSetting(FPrivate->FStopBits, Value); }
 void TCustomComPort::SetDataBits(TDataBits Value) { ChangeLineSetting(FPrivate->FDataBits, Value); }
 void TCustomComPort::SetDiscardNull(bool Value) { ChangeLineSetting(FPrivate->FDiscardNull, Value); }
+void TCustomComPort::SetLowLatency(bool Value) { ChangeLineSetting(FPrivate->FLowLatency, Value); }
 void TCustomComPort::SetEventChar(uint8_t Value) { ChangeLineSetting(FPrivate->FEventChar, Value); }
 
 void TCustomComPort::SetConnected(bool Value)
@@ -272,6 +283,7 @@ void TCustomComPort::SetDeviceHandle(std::unique_ptr<device::SerialDevice> Devic
         Device = std::move(logged);
     }
     FPrivate->FTxEmptyWanted = -1;
+    FPrivate->FDeviceLowLatency = false;
     auto released = std::make_shared<std::promise<void>>();
     FPrivate->FDeviceReleased = released->get_future().share();
     std::shared_ptr<device::SerialDevice> installed(Device.release(), [released](device::SerialDevice* d) {
@@ -356,6 +368,7 @@ void TCustomComPort::ApplyLineSettings()
     const int error = Device()->SetState(BuildDeviceControlBlock());
     if (error != 0)
         throw EComPort(peSetLineFailed, error);
+    ApplyLowLatency(*FPrivate, *Device());
 }
 
 device::DeviceControlBlock TCustomComPort::BuildDeviceControlBlock() const

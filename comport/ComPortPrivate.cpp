@@ -15,6 +15,7 @@ const std::string& TCustomComPort::Port() const { return FPrivate->FPort; }
 TStopBits TCustomComPort::StopBits() const { return FPrivate->FStopBits; }
 TDataBits TCustomComPort::DataBits() const { return FPrivate->FDataBits; }
 bool TCustomComPort::DiscardNull() const { return FPrivate->FDiscardNull; }
+bool TCustomComPort::LowLatency() const { return FPrivate->FLowLatency; }
 uint8_t TCustomComPort::EventChar() const { return FPrivate->FEventChar; }
 TComEvents TCustomComPort::Events() const { return FPrivate->FEvents; }
 void TCustomComPort::SetEvents(TComEvents Value) { FPrivate->FEvents = Value; }

@@ -70,6 +70,10 @@ public:
     TStopBits FStopBits = sbOneStopBit;
     TDataBits FDataBits = dbEight;
     bool FDiscardNull = false;
+    bool FLowLatency = false;
+    // What the open device was last asked for; a new device starts as its
+    // driver has it, so a port that never asks makes no call.
+    bool FDeviceLowLatency = false;
     uint8_t FEventChar = 0;
     TComEvents FEvents = AllComEvents();
     std::unique_ptr<TComBuffer> FBuffer;

@@ -33,6 +33,8 @@ struct TPortSettingRow {
     std::string (*GetName)(const Target&) = nullptr;
     void (*SetName)(Target&, const std::string&) = nullptr;
     void (*SetNumber)(Target&, int32_t) = nullptr; // skRate: a rate as a number
+    bool OnlyWhenSet = false;                      // stored only while not at its default
+    bool Advanced = false;                         // left out of the setup dialogs
 };
 
 namespace {
@@ -99,6 +101,19 @@ TPortSettingRow BaudRateRow()
     return row;
 }
 
+// Asks the driver for low latency. Stored only when set, so that stores of
+// the default settings stay as they were; no setup list edits it.
+TPortSettingRow LowLatencyRow()
+{
+    TPortSettingRow row = YesNo(
+        "LowLatency", "low-latency", "prośba do sterownika o odbiór bez zwłoki (adapter FTDI: 1 ms zamiast 16 ms)",
+        sgBasic, [](const Target& p) -> int32_t { return p.LowLatency(); },
+        [](Target& p, int32_t v) { p.SetLowLatency(v != 0); });
+    row.OnlyWhenSet = true;
+    row.Advanced = true;
+    return row;
+}
+
 // In the order stores write them; the groups follow the fixed order sgBasic,
 // sgExtras, sgParityDetails, sgBuffer, sgTimeouts, sgFlowDetails.
 const auto& Rows()
@@ -126,6 +141,7 @@ const auto& Rows()
             [](const Target& p) -> int32_t { return p.FlowControl().FlowControl(); },
             [](Target& p, int32_t v) { p.FlowControl().SetFlowControl(static_cast<TFlowControl>(v)); }, cpFlowControl,
             "Sterowanie"),
+        LowLatencyRow(),
         Char(
             "EventChar", "event-char", "znak, którego odebranie zgłasza zdarzenie RxFlag", sgExtras,
             [](const Target& p) -> int32_t { return p.EventChar(); },
@@ -244,6 +260,8 @@ TComProperty TPortSetting::ComProperty() const { return FRow->ComProperty; }
 const char* TPortSetting::Caption() const { return FRow->Caption != nullptr ? FRow->Caption : FRow->Name; }
 std::span<const char* const> TPortSetting::Texts() const { return FRow->Texts; }
 int32_t TPortSetting::Min() const { return FRow->Min; }
+bool TPortSetting::StoredOnlyWhenSet() const { return FRow->OnlyWhenSet; }
+bool TPortSetting::Advanced() const { return FRow->Advanced; }
 int32_t TPortSetting::Max() const { return FRow->Max; }
 
 std::string TPortSetting::Text(const TCustomComPort& Port) const

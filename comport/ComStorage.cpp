@@ -146,10 +146,28 @@ void SaveAdapterIdentity(const Port& P, SettingsSink& Sink, SettingsSource& Stor
         Sink.WriteText(kAdapterIdentity, P.AdapterIdentity());
 }
 
-void SaveAll(const Port& P, SettingsSink& Sink)
+// A value kept only when set is written when set, or to clear one stored
+// before; a store that cannot be read has none to clear.
+bool StoredBefore(SettingsSource& Stored, const std::string& Name)
+{
+    try {
+        return Stored.Holds(Name);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool Written(const Port& P, const TPortSetting& Setting, SettingsSource& Stored)
+{
+    if (!Selected(P, Setting))
+        return false;
+    return !Setting.StoredOnlyWhenSet() || Setting.Number(P) != 0 || StoredBefore(Stored, Setting.Name());
+}
+
+void SaveAll(const Port& P, SettingsSink& Sink, SettingsSource& Stored)
 {
     for (const TPortSetting& setting : PortSettings()) {
-        if (!Selected(P, setting))
+        if (!Written(P, setting, Stored))
             continue;
         if (setting.IsNumber())
             Sink.WriteNumber(setting.Name(), setting.Number(P));
@@ -183,7 +201,8 @@ void RestoreAll(Port& P, SettingsSource& Source)
             const int32_t fallback = IsCustomRate(setting) ? kDefaultCustomRate : setting.Number(P);
             setting.SetNumber(P, Source.ReadNumber(setting.Name(), fallback));
         } else {
-            setting.SetText(P, Source.ReadText(setting.Name(), setting.Text(P)));
+            const std::string missing = setting.StoredOnlyWhenSet() ? setting.Texts().front() : setting.Text(P);
+            setting.SetText(P, Source.ReadText(setting.Name(), missing));
         }
     }
     RestoreAdapterIdentity(P, Source);
@@ -196,14 +215,14 @@ void RestoreAll(Port& P, SettingsSource& Source)
 void TCustomComPort::SaveToRegistry(TRegistry& Registry)
 {
     RegistryStore store(Registry);
-    SaveAll(*this, store);
+    SaveAll(*this, store, store);
     SaveAdapterIdentity(*this, store, store);
 }
 
 void TCustomComPort::SaveToIniFile(TIniFile& IniFile)
 {
     IniFileStore store(IniFile, Name());
-    SaveAll(*this, store);
+    SaveAll(*this, store, store);
     SaveAdapterIdentity(*this, store, store);
 }
 

@@ -1,6 +1,7 @@
 #include "MeterProgram.h"
 
 #include <velt/comport/ComPort.h>
+#include <velt/comport/PortDetails.h>
 #include <velt/comport/framework/ExceptionReport.h>
 #include <velt/comport/framework/FileWrite.h>
 
@@ -11,7 +12,6 @@
 #include "MeterSession.h"
 #include "MeterTexts.h"
 #include "PortFollow.h"
-#include "PortHolderText.h"
 #include "RunReported.h"
 #include "Windows1250.h"
 
@@ -226,9 +226,8 @@ void MeterProgram::ReportOpenFailed(const PortOpenFailure& Failure)
     const std::string advice = FWindow.AccessAdvice();
     if (Failure.Kind == ofAccessDenied && !advice.empty())
         text += "\n" + advice;
-    if (const std::string holders = Failure.Kind == ofAccessDenied ? std::string() : PortHolderText(Failure.Port);
-        !holders.empty())
-        text += "\n" + holders;
+    if (const std::string holders = PortHolderNote(Failure.Port, Failure.SystemError); !holders.empty())
+        text += "\nPort " + Failure.Port + ": " + holders + ".";
     ShowError(text);
 }
 

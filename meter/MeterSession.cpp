@@ -42,9 +42,9 @@ bool MeterSession::OpenPort()
     try {
         return OpenFollowedPort();
     } catch (const EComPort& error) {
-        FView.ReportOpenFailed({FPort.Port(), error.what(), error.OpenFailure()});
+        FView.ReportOpenFailed({FPort.Port(), error.what(), error.OpenFailure(), error.SystemErrorCode()});
     } catch (...) {
-        FView.ReportOpenFailed({FPort.Port(), ExceptionMessage(std::current_exception()), ofOther});
+        FView.ReportOpenFailed({FPort.Port(), ExceptionMessage(std::current_exception()), ofOther, 0});
     }
     return false;
 }

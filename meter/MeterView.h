@@ -2,6 +2,7 @@
 // What a meter session shows: the window's pane, buttons and boxes, or the
 // command-line tool's output and messages.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include <velt/comport/ComError.h>
@@ -22,6 +23,7 @@ struct PortOpenFailure {
     std::string Port;
     std::string Message;
     TOpenFailure Kind = ofOther;
+    int32_t SystemError = 0; // the platform's error number
 };
 
 class MeterView {

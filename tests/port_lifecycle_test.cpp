@@ -2,6 +2,8 @@
 // recording device: the exact calls, their order, and when nothing is written.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "support/ComErrors.h"
 #include "support/RecordingPort.h"
 
@@ -179,6 +181,38 @@ TEST(PortLifecycle, RefusedSettingClosesTheDeviceAndPropagates)
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(afterOpen);
     EXPECT_EQ(port.Log->OpenDevices(), 0);
+}
+
+// Low latency is asked for only while wanted (a port that never wants it
+// leaves the driver alone), and a driver's refusal is a refused line setting.
+TEST(PortLifecycle, LowLatencyIsAskedOnlyWhenItChangesAndARefusalIsARefusedSetting)
+{
+    RecordingPort port;
+    const auto asked = [&] {
+        std::vector<uint32_t> wanted;
+        for (const device::RecordedCall& call : port.Log->Calls())
+            if (call.Name == "SetLowLatency")
+                wanted.push_back(call.Arguments.at(0));
+        return wanted;
+    };
+    port.Open();
+    port.SetLowLatency(true);
+    port.SetBaudRate(br19200);
+    port.SetLowLatency(false);
+    port.SetLowLatency(true);
+    port.Close();
+    port.Open();
+    EXPECT_EQ(asked(), (std::vector<uint32_t>{1, 0, 1, 1})); // the reopened device is asked again
+    port.Close();
+
+    RecordingPort refused;
+    refused.SetLowLatency(true);
+    refused.Log->FailCall("SetLowLatency", EINVAL);
+    const EComPort error = ExpectComError([&] { refused.Open(); });
+    EXPECT_EQ(error.PortErrorCode(), peSetLineFailed);
+    EXPECT_EQ(error.SystemErrorCode(), EINVAL);
+    EXPECT_FALSE(refused.Connected());
+    EXPECT_EQ(refused.Log->OpenDevices(), 0);
 }
 
 TEST(PortLifecycle, RefusedSettingOnOpenPortKeepsValueAndPort)

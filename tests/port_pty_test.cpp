@@ -100,6 +100,10 @@ TEST(PortOnPty, FormatsThePtyCannotCarryAreRefusedNotDropped)
     EXPECT_EQ(dsr.PortErrorCode(), peSetLineFailed);
     EXPECT_EQ(dsr.SystemErrorCode(), ENOTTY);
     EXPECT_TRUE(port.Connected());
+    // A pseudo-terminal holds no byte back: low latency is met as it stands.
+    port.FlowControl().SetDSRSensitivity(false);
+    port.SetLowLatency(true);
+    EXPECT_TRUE(port.Connected());
 
     // Refused while opening: the device is closed again.
     PseudoTerminal other;

@@ -3,12 +3,20 @@
 // adapter went.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include <velt/comport/PortDetails.h>
+#include <velt/comport/device/PortFacts.h>
+#include <velt/comport/device/SerialDevice.h>
 #include "SysfsPortFacts.h"
 #include "support/ListedPorts.h"
 
@@ -65,6 +73,7 @@ TEST(PortDetails, SysfsTellsAdaptersFromBuiltInUartsAndOthers)
     sys.Write(usb / "serial", "A1B2\x1b[2J");
     sys.Write(usb / "product", "FT232R USB UART");
     sys.Write(usb / "manufacturer", "FTDI");
+    sys.Write(usb / "1-1.2:1.0/ttyUSB0/latency_timer", "16");
     sys.AddTty("ttyS0", "pnp0/00:05");
     sys.AddTty("ttyGS0", "gadget");
 
@@ -76,6 +85,7 @@ TEST(PortDetails, SysfsTellsAdaptersFromBuiltInUartsAndOthers)
     EXPECT_EQ(adapter.Description, "FT232R USB UART");
     EXPECT_EQ(adapter.Manufacturer, "FTDI");
     EXPECT_EQ(adapter.Location, "1-1.2");
+    EXPECT_EQ(adapter.LatencyTimer, 16u);
     EXPECT_EQ(device::SysfsPortFacts(sys.TtyClass(), "ttyS0").Kind, device::PortKind::BuiltInUart);
     EXPECT_EQ(device::SysfsPortFacts(sys.TtyClass(), "ttyGS0").Kind, device::PortKind::Other);
     EXPECT_EQ(device::SysfsPortFacts(sys.TtyClass(), "ttyUSB9").Kind, device::PortKind::Other);
@@ -111,6 +121,55 @@ TEST(PortDetails, IdentityAndDescription)
     EXPECT_EQ(DescribeAdapterIdentity("usb:0403:6001:at:1-1.2:sn:A1:B2"), "adapter USB 0403:6001, nr A1:B2");
     EXPECT_EQ(DescribeAdapterIdentity("usb:0403:6001:at:1-1.2"), "adapter USB 0403:6001, USB 1-1.2");
     EXPECT_EQ(DescribeAdapterIdentity("ttyS0"), "");
+    pty.Holders = {{812, "minicom"}, {90, "cu"}};
+    EXPECT_EQ(DescribePort(pty), "/dev/pts/4, używany przez: minicom (PID 812), cu (PID 90)");
+}
+
+// Another process holding a pseudo-terminal open (and locked, as our own
+// open locks it) is named by its program and process id; this process, which
+// holds it too, is not another holder.
+TEST(PortDetails, HoldersAreTheOtherProcessesThatHoldTheDevice)
+{
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string path = ttyname(slave);
+    EXPECT_TRUE(device::FindPortHolders({path}).front().Processes.empty());
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        prctl(PR_SET_NAME, "velt-holder");
+        const char done = flock(slave, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+        static_cast<void>(write(ready[1], &done, 1));
+        pause();
+        _exit(0);
+    }
+    char locked = 0;
+    const bool childReady = read(ready[0], &locked, 1) == 1 && locked == 'y';
+    const std::vector<device::PortHolders> found = device::FindPortHolders({path, "/dev/velt-no-such-port"});
+    int error = 0;
+    const bool opened = device::OpenSerialDevice(path, error) != nullptr;
+    const std::string note = PortHolderNote(path, error);
+    const std::string otherFailure = PortHolderNote(path, EACCES);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    close(slave);
+    close(master);
+
+    ASSERT_TRUE(childReady);
+    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found[0].Processes.size(), 1u);
+    EXPECT_EQ(found[0].Processes[0].Pid, child);
+    EXPECT_EQ(found[0].Processes[0].Program, "velt-holder");
+    EXPECT_TRUE(found[1].Processes.empty());
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(device::IsPortInUseError(error)) << error;
+    EXPECT_EQ(note, "używany przez: velt-holder (PID " + std::to_string(child) + ")");
+    EXPECT_EQ(otherFailure, ""); // a failure other than "in use" names nobody
 }
 
 TEST(PortDetails, InstalledSourceIsSortedLikeTheNames)

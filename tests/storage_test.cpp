@@ -71,6 +71,25 @@ TEST_F(StorageTest, DefaultsAreSixTextValuesInOrder)
     EXPECT_EQ(ReadFile(RegistryFile()), kDefaultFile);
 }
 
+// Low latency is stored only when set (after the flow control), cleared in a
+// store that had it, and a store without it gives it off, an ini file too.
+TEST_F(StorageTest, LowLatencyIsStoredOnlyWhenSet)
+{
+    FPort.SetLowLatency(true);
+    FPort.SaveSettings(ssRegistry, kLocation);
+    EXPECT_NE(ReadFile(RegistryFile()).find("\"FlowControl\"=\"None\"\n\"LowLatency\"=\"Yes\"\n"), std::string::npos);
+    FPort.SetLowLatency(false);
+    FPort.SaveSettings(ssRegistry, kLocation);
+    EXPECT_NE(ReadFile(RegistryFile()).find("\"LowLatency\"=\"No\"\n"), std::string::npos);
+
+    WriteFile(FHome / "velt.ini", "[ComPort]\nPort=COM3\n");
+    FPort.SetLowLatency(true);
+    FPort.RestoreSettings(ssIniFile, "velt.ini");
+    EXPECT_FALSE(FPort.LowLatency());
+    FPort.SaveSettings(ssIniFile, "velt.ini");
+    EXPECT_EQ(ReadFile(FHome / "velt.ini").find("LowLatency"), std::string::npos);
+}
+
 TEST_F(StorageTest, CustomRateFollowsBaudRateAsANumber)
 {
     FPort.SetBaudRate(brCustom);

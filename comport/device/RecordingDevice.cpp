@@ -123,6 +123,8 @@ int RecordingDevice::SetTimeouts(const CommTimeouts& Timeouts)
     return FLog->Record({"SetTimeouts", {}, {}, Timeouts});
 }
 
+int RecordingDevice::SetLowLatency(bool Wanted) { return FLog->Record({"SetLowLatency", {Wanted}, {}, {}}); }
+
 int RecordingDevice::SetEventMask(uint32_t Mask) { return FLog->Record({"SetEventMask", {Mask}, {}, {}}); }
 
 WaitOutcome RecordingDevice::WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error)

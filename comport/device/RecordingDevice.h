@@ -70,6 +70,7 @@ public:
     int SetupQueues(uint32_t InputSize, uint32_t OutputSize) override;
     int SetState(const DeviceControlBlock& Dcb) override;
     int SetTimeouts(const CommTimeouts& Timeouts) override;
+    int SetLowLatency(bool Wanted) override;
     int SetEventMask(uint32_t Mask) override;
     // Reports what the test raised (RaiseEvents, FailNextWait) or Quit,
     // which wins when both are there.

@@ -7,6 +7,7 @@
 #include <velt/comport/ComTypes.h>
 #include <velt/comport/PortList.h>
 #include <velt/comport/device/PortFacts.h>
+#include "PortHolders.h"
 #include "PortNameOrder.h"
 
 namespace {
@@ -47,6 +48,7 @@ TPortDetails DetailsOf(const std::string& Name, const device::PortFacts& Facts)
     details.ProductId = Facts.ProductId;
     details.Kind = KindOf(Facts.Kind);
     details.IsUsb = details.Kind == pkUsb;
+    details.LatencyTimer = Facts.LatencyTimer;
     return details;
 }
 
@@ -59,6 +61,7 @@ std::vector<TPortDetails> MachineDetails()
     details.reserve(names.size());
     for (size_t i = 0; i < names.size(); ++i)
         details.push_back(DetailsOf(names[i], i < facts.size() ? facts[i] : device::PortFacts{}));
+    AddPortHolders(details);
     return details;
 }
 
@@ -96,7 +99,8 @@ std::string PortIdentity(const TPortDetails& Port)
     return identity;
 }
 
-std::string DescribePort(const TPortDetails& Port)
+// What the port is, without who holds it.
+static std::string DescribeDevice(const TPortDetails& Port)
 {
     switch (Port.Kind) {
     case pkBuiltInUart:
@@ -121,4 +125,10 @@ std::string DescribePort(const TPortDetails& Port)
         break;
     }
     return Port.Name;
+}
+
+std::string DescribePort(const TPortDetails& Port)
+{
+    const std::string holders = DescribePortHolders(Port.Holders);
+    return DescribeDevice(Port) + (holders.empty() ? "" : ", używany przez: " + holders);
 }

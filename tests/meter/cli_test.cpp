@@ -326,7 +326,7 @@ TEST_F(CliTest, LogWritesTheExchangeAndMonitorListensUntilTheLineHangsUpNamedAsI
     // A second opener is refused and told who holds the port.
     const Finished refused = Cli({"--port", line.SlavePath(), "last"});
     EXPECT_EQ(refused.ExitCode, 2);
-    EXPECT_NE(refused.Err.find(" ma otwarty: "), std::string::npos) << refused.Err;
+    EXPECT_NE(refused.Err.find("używany przez: "), std::string::npos) << refused.Err;
     EXPECT_NE(refused.Err.find("velt-cli (PID " + std::to_string(monitor.Pid) + ")"), std::string::npos) << refused.Err;
     EXPECT_EQ(line.ReadFromPort(1, std::chrono::milliseconds(300)), "");
     line.CloseMaster();

@@ -9,9 +9,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <cstdlib>
 #include <iostream>
 #include <random>
@@ -161,6 +166,66 @@ TEST_F(RealLineFollow, DetailsTellTheAdaptersAndTheBuiltInUart)
             EXPECT_EQ(port.Kind, pkBuiltInUart);
         }
     EXPECT_TRUE(uartSeen);
+}
+
+// The adapter's latency timer as the details give it: the driver's 16 ms,
+// 1 ms while a port that asked for low latency has it open, 16 ms again
+// once that port is closed.
+TEST_F(RealLineFollow, LowLatencySetsTheAdapterTimerToOneUntilTheClose)
+{
+    const std::string device = RigDevice(RigLineKind::Ftdi);
+    const auto timer = [&] {
+        for (const TPortDetails& port : UsbPorts())
+            if (port.DevicePath == device)
+                return port.LatencyTimer;
+        return 0u;
+    };
+    // QEMU's FTDI adapter starts with a timer of 0, where a real one has
+    // 16 ms: it is given the real one's, as root may.
+    const std::string attribute = "/sys/class/tty/" + device.substr(5) + "/device/latency_timer";
+    if (timer() == 0 && !(std::ofstream(attribute) << "16\n" << std::flush))
+        GTEST_SKIP() << "the emulated FTDI adapter's driver shows no latency_timer that can be set";
+    EXPECT_EQ(timer(), 16u);
+    TComPort port(nullptr);
+    port.SetPort(device);
+    port.SetLowLatency(true);
+    port.Open();
+    EXPECT_EQ(timer(), 1u);
+    port.Close();
+    EXPECT_EQ(timer(), 16u);
+}
+
+// velt-cli ports names another process that holds the adapter open, and so
+// does the message of an open that it refuses (it has locked the adapter as
+// our own open does).
+TEST_F(RealLineFollow, PortsNamesTheProcessThatHoldsTheAdapter)
+{
+    const std::string device = RigDevice(RigLineKind::Ftdi);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        prctl(PR_SET_NAME, "velt-holder");
+        const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char opened = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+        static_cast<void>(write(ready[1], &opened, 1));
+        pause();
+        _exit(0);
+    }
+    char opened = 0;
+    const bool holding = read(ready[0], &opened, 1) == 1 && opened == 'y';
+    const Finished lines = Cli({"ports", "--tsv"});
+    const Finished busy = Cli({"--port", device, "last"});
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    ASSERT_TRUE(holding);
+    std::cout << lines.Out << busy.Err;
+    const std::string holder = "velt-holder (PID " + std::to_string(child) + ")";
+    EXPECT_NE(lines.Out.find("\t" + device + "\t" + holder + "\t"), std::string::npos) << lines.Out;
+    EXPECT_EQ(busy.ExitCode, 2);
+    EXPECT_NE(busy.Err.find("używany przez: " + holder), std::string::npos) << busy.Err;
 }
 
 TEST_F(RealLineFollow, NamesSwappedByReplugInTheOtherOrderAreFollowed)

@@ -72,6 +72,17 @@ void ReadUsbFacts(const fs::path& Usb, PortFacts& Facts)
     Facts.Location = Usb.filename().string();
 }
 
+// The latency timer that an FTDI adapter's driver shows on the adapter's
+// port device (ftdi_sio: "16", or "1" while low latency is asked for); 0
+// where the driver shows none.
+uint32_t ReadLatencyTimer(const fs::path& Device)
+{
+    const std::string text = ReadAttribute(Device / "latency_timer");
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && value <= 255 ? static_cast<uint32_t>(value) : 0;
+}
+
 } // namespace
 
 PortFacts SysfsPortFacts(const std::string& TtyClassDir, const std::string& KernelName)
@@ -84,9 +95,10 @@ PortFacts SysfsPortFacts(const std::string& TtyClassDir, const std::string& Kern
     const fs::path device = fs::canonical(fs::path(TtyClassDir) / KernelName / "device", error);
     if (error)
         return facts;
-    if (const fs::path usb = UsbDeviceAbove(device); !usb.empty())
+    if (const fs::path usb = UsbDeviceAbove(device); !usb.empty()) {
         ReadUsbFacts(usb, facts);
-    else if (IsBuiltInUartName(KernelName))
+        facts.LatencyTimer = ReadLatencyTimer(device);
+    } else if (IsBuiltInUartName(KernelName))
         facts.Kind = PortKind::BuiltInUart;
     return facts;
 }

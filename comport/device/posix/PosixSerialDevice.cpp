@@ -51,6 +51,7 @@ PosixSerialDevice::~PosixSerialDevice()
     FPump.Stop();
     for (const auto direction : {PosixTransfer::Kind::Read, PosixTransfer::Kind::Write})
         AdvanceQueue(FPending->Of(direction), false);
+    FLatency.Restore();
 }
 
 int PosixSerialDevice::SetupQueues(uint32_t InputSize, uint32_t OutputSize)

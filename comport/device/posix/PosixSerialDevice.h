@@ -17,6 +17,7 @@
 #include <string>
 #include <sys/types.h>
 
+#include "AdapterLatency.h"
 #include "DeviceWaitSet.h"
 #include "FlowControl.h"
 #include "LineCounters.h"
@@ -52,6 +53,7 @@ public:
     int SetupQueues(uint32_t InputSize, uint32_t OutputSize) override;
     int SetState(const DeviceControlBlock& Dcb) override;
     int SetTimeouts(const CommTimeouts& Timeouts) override;
+    int SetLowLatency(bool Wanted) override { return FLatency.Request(Wanted); }
     int SetEventMask(uint32_t Mask) override;
     WaitOutcome WaitEvents(const ManualResetEvent& Quit, uint32_t& Occurred, int& Error) override;
     bool EventWaitable(WaitHandle& Handle) override
@@ -165,6 +167,7 @@ private:
     FlowControl FFlow;
     const bool FMarkBreaks; // the line can carry a break (not a pseudo-terminal)
     std::unique_ptr<TxEmptyWatcher> FTxEmptyWatcher;
+    AdapterLatency FLatency{FFd}; // set back as the line was before it closes
 };
 
 } // namespace device

@@ -16,6 +16,7 @@
 #include <velt/comport/device/SerialDevice.h>
 #include <velt/comport/platform/WideText.h>
 
+#include "WinAdapterLatency.h"
 #include "WinDeviceIds.h"
 
 namespace device {
@@ -118,6 +119,7 @@ PortFacts FactsOf(HDEVINFO Set, SP_DEVINFO_DATA& Device, const std::string& Name
     if (id.SerialOnParent && parent != 0)
         facts.SerialNumber = UsbSerialOfDeviceId(NodeId(parent));
     facts.Location = UsbLocation(Set, Device, parent);
+    facts.LatencyTimer = AdapterLatencyTimer(Set, Device);
     // The ports of a multi-port chip share serial number and socket.
     if (id.Channel != 0 && id.Channel != 'A')
         facts.Location += std::string(":") + id.Channel;

@@ -96,6 +96,14 @@ public:
     bool DiscardNull() const;
     /// Drops (true) or keeps received NUL bytes.
     void SetDiscardNull(bool Value);
+    /// Whether the driver is asked to pass received bytes on at once (an
+    /// adapter's latency timer at its least; on Linux ASYNC_LOW_LATENCY, which
+    /// an FTDI adapter's driver turns into a 1 ms timer). Off by default.
+    bool LowLatency() const;
+    /// Asks for low latency (true), or leaves the driver as it was (false).
+    /// A driver that does not take it is refused as any line setting is
+    /// (peSetLineFailed); the driver's own state is put back at close.
+    void SetLowLatency(bool Value);
     /// The byte whose arrival raises evRxFlag (OnRxFlag).
     uint8_t EventChar() const;
     /// Sets the byte that raises evRxFlag.

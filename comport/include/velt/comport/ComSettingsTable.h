@@ -56,6 +56,14 @@ public:
     std::span<const char* const> Texts() const;
     int32_t Min() const; ///< skNumber, skRate: the least number it takes.
     int32_t Max() const; ///< skNumber, skRate: the greatest number it takes.
+    /// Whether it is a setting for those who know their driver, which the
+    /// setup dialogs leave out (ComProperty() is cpNone) though it belongs
+    /// with the group they edit; stores and the command line have it.
+    bool Advanced() const;
+    /// Whether stores keep it only while it is not at its default (the first
+    /// of Texts()): a store of default settings has no value of it, and a
+    /// store without one gives the default.
+    bool StoredOnlyWhenSet() const;
     /// Whether stores keep it as a number rather than a text (skNumber).
     bool IsNumber() const { return Kind() == skNumber; }
 

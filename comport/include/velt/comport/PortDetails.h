@@ -22,6 +22,12 @@ enum TPortKind : uint8_t {
     pkBluetooth,      ///< a serial port over a Bluetooth link (no USB ids)
 };
 
+/// Another process that holds a port open.
+struct VELT_COMPORT_EXPORT TPortHolder {
+    int32_t Pid = 0;     ///< its process id
+    std::string Program; ///< its program name ("minicom")
+};
+
 /// One serial port as the system describes it. Texts the system does not
 /// give stay empty, numbers it does not give stay 0.
 struct VELT_COMPORT_EXPORT TPortDetails {
@@ -35,6 +41,15 @@ struct VELT_COMPORT_EXPORT TPortDetails {
     uint16_t ProductId = 0;   ///< USB product id (0x6001)
     bool IsUsb = false;       ///< whether the port is a USB device
     TPortKind Kind = pkOther; ///< what kind of device it is
+    /// The other processes that hold the port open (Linux; Windows does not
+    /// tell). This program itself is never among them.
+    std::vector<TPortHolder> Holders;
+    /// Processes whose open files this user may not see (Linux): any of them
+    /// may hold the port too, so Holders may be incomplete.
+    int32_t UnreadableProcesses = 0;
+    /// The adapter's latency timer in milliseconds where its driver shows one
+    /// (an FTDI adapter on Linux: 16 by default, 1 with low latency), else 0.
+    uint32_t LatencyTimer = 0;
 };
 
 /// Replaces the content of List with the details of the ports ListPortNames()
@@ -75,6 +90,18 @@ VELT_COMPORT_EXPORT std::string DescribePort(const TPortDetails& Port);
 /// ("…, USB 1-1.2") when it has no serial number. Empty for a text that is
 /// no adapter's identity.
 VELT_COMPORT_EXPORT std::string DescribeAdapterIdentity(const std::string& Identity);
+
+/// The processes of Holders as one text ("minicom (PID 812), cu (PID 90)"),
+/// empty when there are none.
+VELT_COMPORT_EXPORT std::string DescribePortHolders(const std::vector<TPortHolder>& Holders);
+
+/// What to add to the message of an open of the named port that failed with
+/// SystemErrorCode (EComPort::SystemErrorCode()): when the port is in use,
+/// who holds it ("używany przez: minicom (PID 812)"), or, when no process
+/// this user may see holds it, how many could not be looked at. Empty for
+/// another failure, and when nothing is known (on Windows, which does not
+/// tell).
+VELT_COMPORT_EXPORT std::string PortHolderNote(const std::string& Port, int32_t SystemErrorCode);
 
 /// What ResolvePort() decided.
 enum TPortResolution : uint8_t {

@@ -26,7 +26,31 @@ struct VELT_COMPORT_EXPORT PortFacts {
     uint16_t VendorId = 0;           ///< USB vendor id
     uint16_t ProductId = 0;          ///< USB product id
     PortKind Kind = PortKind::Other; ///< what kind of device it is
+    uint32_t LatencyTimer = 0;       ///< the adapter's latency timer in ms where the driver shows it
 };
+
+/// Another process that holds a device open.
+struct VELT_COMPORT_EXPORT PortHolder {
+    int Pid = 0;         ///< its process id
+    std::string Program; ///< its program name as the system shows it
+};
+
+/// Who else holds one device open.
+struct VELT_COMPORT_EXPORT PortHolders {
+    std::vector<PortHolder> Processes; ///< the processes seen holding it, by process id
+    /// Processes whose open files this user may not see: any of them may
+    /// hold the device too.
+    int Unreadable = 0;
+};
+
+/// The processes other than this one that hold each device open (device
+/// paths as PortFacts::DevicePath gives them), one entry per path in the same
+/// order. Where the system does not tell, every entry is empty.
+VELT_COMPORT_EXPORT std::vector<PortHolders> FindPortHolders(const std::vector<std::string>& DevicePaths);
+
+/// Whether an open of a port failed with SystemErrorCode because another
+/// opener holds the port.
+VELT_COMPORT_EXPORT bool IsPortInUseError(int SystemErrorCode);
 
 /// The facts of each named port (names as ListSerialDevices gives them, or
 /// any port name), one per name in the same order.

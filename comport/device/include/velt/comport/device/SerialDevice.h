@@ -184,6 +184,12 @@ public:
     /// Writes rate, format, flow control and special characters; refuses
     /// (EINVAL or the platform's number) what the device does not take.
     [[nodiscard]] virtual int SetState(const DeviceControlBlock& Dcb) = 0;
+    /// Wanted: asks the driver to pass received bytes on at once (an
+    /// adapter's latency timer at its least); refuses (EINVAL or the
+    /// platform's number) where the driver does not take it. Not wanted: puts
+    /// back the state the device had before. The device puts that state back
+    /// when it is closed, too. A device without the request refuses it.
+    [[nodiscard]] virtual int SetLowLatency(bool Wanted) { return Wanted ? InvalidArgumentError() : 0; }
     /// Sets the five timeouts that later reads and writes follow.
     [[nodiscard]] virtual int SetTimeouts(const CommTimeouts& Timeouts) = 0;
 
