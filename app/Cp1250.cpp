@@ -1,6 +1,6 @@
 #include "Cp1250.h"
 
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 namespace cp1250 {
 

@@ -28,6 +28,8 @@
 #include <velt/comport/LineLog.h>
 #include <velt/comport/LineLogText.h>
 
+#include "BenchSupport.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -35,46 +37,11 @@ using Clock = std::chrono::steady_clock;
 int gEchoes = 3000;
 constexpr int kWarmUp = 100;
 
-struct Pty {
-    int Master = -1;
-    int Slave = -1;
-    std::string SlavePath;
-    Pty()
-    {
-        char name[256] = {};
-        if (openpty(&Master, &Slave, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        SlavePath = name;
-        for (int fd : {Master, Slave}) {
-            termios t{};
-            tcgetattr(fd, &t);
-            cfmakeraw(&t);
-            tcsetattr(fd, TCSANOW, &t);
-        }
-        fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty()
-    {
-        close(Master);
-        close(Slave);
-    }
-};
+using bench::Pty;
 
-double CpuMicroseconds(int Who)
-{
-    rusage r{};
-    getrusage(Who, &r);
-    auto us = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
-    return us(r.ru_utime) + us(r.ru_stime);
-}
+double CpuMicroseconds(int Who) { return bench::UsageOf(Who).CpuMicroseconds; }
 
-double Median(std::vector<double> Samples)
-{
-    if (Samples.empty())
-        return 0;
-    std::nth_element(Samples.begin(), Samples.begin() + static_cast<std::ptrdiff_t>(Samples.size() / 2), Samples.end());
-    return Samples[Samples.size() / 2];
-}
+double Median(std::vector<double> Samples) { return bench::Quantile(std::move(Samples), 0.5); }
 
 // One byte out, wait for it to come back; the round trips after the warm-up.
 std::vector<double> EchoFromFarEnd(int Master)

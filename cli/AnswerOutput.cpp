@@ -7,7 +7,7 @@
 #include <velt/comport/ComTypes.h>
 #include <velt/comport/framework/FileWrite.h>
 #include "RtfDocument.h"
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 std::string AnswerUtf8(const std::string& Bytes) { return Utf16ToUtf8(AnswerText(Bytes)); }
 

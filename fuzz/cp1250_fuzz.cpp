@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {

@@ -21,7 +21,7 @@
 #include "support/FakeClock.h"
 #include "MeterSession.h"
 #include "RtfDocument.h"
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "AnswerText.h"
 
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 std::u16string AnswerText(const std::string& Bytes)
 {

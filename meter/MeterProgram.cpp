@@ -13,7 +13,7 @@
 #include "MeterTexts.h"
 #include "PortFollow.h"
 #include "RunReported.h"
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 namespace {
 

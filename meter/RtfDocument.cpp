@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 namespace {
 

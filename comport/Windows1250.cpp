@@ -1,4 +1,4 @@
-#include "Windows1250.h"
+#include <velt/comport/Windows1250.h>
 
 #include <array>
 #include <cstdint>
