@@ -20,20 +20,6 @@ constexpr std::array<const char*, 32> kControlNames = {
     "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",  "VT",  "FF", "CR", "SO", "SI",
     "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS", "GS", "RS", "US"};
 
-void AppendUtf8(std::string& Out, char16_t Code)
-{
-    if (Code < 0x80) {
-        Out.push_back(static_cast<char>(Code));
-    } else if (Code < 0x800) {
-        Out.push_back(static_cast<char>(0xC0 | (Code >> 6)));
-        Out.push_back(static_cast<char>(0x80 | (Code & 0x3F)));
-    } else {
-        Out.push_back(static_cast<char>(0xE0 | (Code >> 12)));
-        Out.push_back(static_cast<char>(0x80 | ((Code >> 6) & 0x3F)));
-        Out.push_back(static_cast<char>(0x80 | (Code & 0x3F)));
-    }
-}
-
 std::string Hex(const std::string& Bytes)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -121,7 +107,7 @@ std::string LineBytesAsText(const std::string& Bytes)
             text.push_back(c);
         } else if (const char16_t character = windows1250::Decode(std::string_view(&c, 1)).front();
                    !ShownByCode(byte, character)) {
-            AppendUtf8(text, character);
+            text += Utf16ToUtf8(std::u16string_view(&character, 1));
         } else {
             char code[8];
             std::snprintf(code, sizeof code, "<x%02X>", byte);
