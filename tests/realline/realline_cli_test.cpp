@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "realline/RigLine.h"
 #include "support/ChildProgram.h"
@@ -27,18 +28,24 @@ protected:
         RigPlug();
         TempConfigHomeTest::TearDown();
     }
-    Finished Cli(const std::string& Command)
+    Finished Cli(const std::string& Command, const std::vector<std::string>& Options = {})
     {
-        return RunProgram(VELT_CLI_PATH, {"--port", RigDevice(GetParam()), Command});
+        std::vector<std::string> arguments{"--port", RigDevice(GetParam())};
+        arguments.insert(arguments.end(), Options.begin(), Options.end());
+        arguments.push_back(Command);
+        return RunProgram(VELT_CLI_PATH, arguments);
     }
 };
 
 TEST_P(RealLineCli, ReadsAndSetsTheClockOfTheMeterOnTheHost)
 {
     RigAsk("METER " + RigName(GetParam()));
-    const Finished last = Cli("last");
+    // The line log shows the one-byte request and the answer's bytes.
+    const Finished last = Cli("last", {"--log", "-"});
     EXPECT_EQ(last.ExitCode, 0) << last.Err;
     EXPECT_EQ(last.Out.rfind("Ostatni pomiar – Pomiar nr 28: ", 0), 0u) << last.Out;
+    EXPECT_NE(last.Err.find(" tx      1 | "), std::string::npos) << last.Err;
+    EXPECT_NE(last.Err.find(" rx "), std::string::npos) << last.Err;
     const Finished all = Cli("all");
     EXPECT_EQ(all.ExitCode, 0) << all.Err;
     EXPECT_EQ(all.Out.rfind("Pomiar nr 1: ", 0), 0u) << all.Out;
