@@ -20,19 +20,22 @@ bool IsPseudoTerminal(int Fd)
     return fstatfs(Fd, &fileSystem) == 0 && fileSystem.f_type == DEVPTS_SUPER_MAGIC;
 }
 
+// The flag as serial_struct's flags field holds it (an int).
+constexpr int kLowLatency = static_cast<int>(ASYNC_LOW_LATENCY);
+
 int ReadSerialInfo(int Fd, serial_struct& Info) { return ioctl(Fd, TIOCGSERIAL, &Info) == 0 ? 0 : errno; }
 
 // Sets the flag as Low says; 0, errno, or EINVAL when the driver kept
 // another state (success of the call proves nothing).
 int WriteLowLatency(int Fd, serial_struct Info, bool Low)
 {
-    Info.flags = Low ? Info.flags | ASYNC_LOW_LATENCY : Info.flags & ~ASYNC_LOW_LATENCY;
+    Info.flags = Low ? Info.flags | kLowLatency : Info.flags & ~kLowLatency;
     if (ioctl(Fd, TIOCSSERIAL, &Info) != 0)
         return errno;
     serial_struct taken{};
     if (int error = ReadSerialInfo(Fd, taken))
         return error;
-    return ((taken.flags & ASYNC_LOW_LATENCY) != 0) == Low ? 0 : EINVAL;
+    return ((taken.flags & kLowLatency) != 0) == Low ? 0 : EINVAL;
 }
 
 } // namespace
@@ -47,7 +50,7 @@ int AdapterLatency::Request(bool Wanted)
         // timer to shorten, so the request is met as it stands.
         return error == ENOTTY && IsPseudoTerminal(FFd) ? 0 : error;
     }
-    const bool low = (info.flags & ASYNC_LOW_LATENCY) != 0;
+    const bool low = (info.flags & kLowLatency) != 0;
     if (!FBefore)
         FBefore = low;
     const bool target = Wanted || *FBefore;

@@ -10,7 +10,8 @@ namespace device {
 DeviceWaitSet::DeviceWaitSet(int WakeFd, int LineFd, int& Error)
     : FSet(platform::NewEpollSet()), FWakeFd(WakeFd), FLineFd(LineFd)
 {
-    const int error = FSet.Valid() ? platform::EpollAdd(FSet.Get(), FWakeFd, EPOLLIN, FWakeFd) : errno;
+    const int error =
+        FSet.Valid() ? platform::EpollAdd(FSet.Get(), FWakeFd, EPOLLIN, static_cast<uint64_t>(FWakeFd)) : errno;
     if (error != 0) {
         Error = error;
         FSet.Reset();
@@ -25,7 +26,7 @@ void DeviceWaitSet::Watch(LineWatch How)
     }
     // A hang-up is reported either way.
     const uint32_t events = How == LineWatch::Input ? static_cast<uint32_t>(EPOLLIN) : 0U;
-    static_cast<void>(platform::EpollWatch(FSet.Get(), FLineFd, events, FLineFd));
+    static_cast<void>(platform::EpollWatch(FSet.Get(), FLineFd, events, static_cast<uint64_t>(FLineFd)));
 }
 
 int DeviceWaitSet::TakeReady(WaitSetReadiness& Ready)
