@@ -31,6 +31,6 @@ private:
     int64_t FPreviousMicros = -1;
 };
 
-/// The bytes as text: Windows-1250 as UTF-8, control bytes by name (<CR>,
-/// <LF>, <NUL>, ...), the bytes the code page leaves out as <x81> and the like.
+/// The bytes as text: Windows-1250 as UTF-8, control bytes by name (`<CR>`,
+/// `<LF>`, `<NUL>`, ...), the bytes the code page leaves out as `<x81>` and the like.
 VELT_COMPORT_EXPORT std::string LineBytesAsText(const std::string& Bytes);
